@@ -1,0 +1,256 @@
+#include "Mian.h"
+
+#include "NavigationBar.h"
+#include "db/DataModule.h"
+#include "db/Sql.h"
+#include "entry/Daoru.h"
+#include "entry/Edit_yuming.h"
+#include "entry/New_yuming.h"
+#include "guide/About.h"
+#include "guide/Help.h"
+#include "guide/IniFile.h"
+#include "lock/Fr_wel.h"
+#include "lock/LockRule.h"
+#include "lock/Set_mima.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "platform/Site.h"
+#include "portfolio/Fr_guanli.h"
+#include "web/Fr_gongju.h"
+#include "web/Fr_jiaoyi.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolButton>
+#include <QWheelEvent>
+
+Tmian::Tmian()
+{
+    setObjectName(QStringLiteral("mian"));
+    setWindowTitle(QStringLiteral("岚枢 V1.0"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/app.svg")));
+    resize(940, 614);
+
+    auto* central = new QWidget(this);
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    m_nav = new NavigationBar(central);
+    const int functions = m_nav->addSection(QStringLiteral("功 能"), QStringLiteral("bsSkinButtonsBarSection1"));
+    QToolButton* guanli = m_nav->addItem(functions, QIcon(QStringLiteral(":/icons/notebook.svg")),
+                                         QStringLiteral("域名管理"), QStringLiteral("navGuanli"));
+    QToolButton* jiaoyi = m_nav->addItem(functions, QIcon(QStringLiteral(":/icons/signpost.svg")),
+                                         QStringLiteral("域名买卖"), QStringLiteral("navJiaoyi"));
+    QToolButton* gongju = m_nav->addItem(functions, QIcon(QStringLiteral(":/icons/globe_server.svg")),
+                                         QStringLiteral("岚枢工具"), QStringLiteral("navGongju"));
+    const int settings = m_nav->addSection(QStringLiteral("设 置"), QStringLiteral("bsSkinButtonsBarSection2"));
+    QToolButton* mima = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/key.svg")),
+                                       QStringLiteral("设置密码"), QStringLiteral("navMima"));
+    QToolButton* help = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/help.svg")),
+                                       QStringLiteral("帮 助"), QStringLiteral("navHelp"));
+    QToolButton* about = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/about.svg")),
+                                        QStringLiteral("关 于"), QStringLiteral("navAbout"));
+    row->addWidget(m_nav);
+
+    auto* panels = new QWidget(central);
+    auto* grid = new QGridLayout(panels);
+    grid->setContentsMargins(0, 0, 0, 0);
+    m_wel = new TFr_wel(panels);
+    m_guanli = new TFr_guanli(panels);
+    m_jiaoyi = new TFr_jiaoyi(panels);
+    m_gongju = new TFr_gongju(panels);
+    for (QWidget* panel : {static_cast<QWidget*>(m_wel), static_cast<QWidget*>(m_guanli),
+                           static_cast<QWidget*>(m_jiaoyi), static_cast<QWidget*>(m_gongju)}) {
+        grid->addWidget(panel, 0, 0);
+        panel->hide();
+    }
+    row->addWidget(panels, 1);
+    setCentralWidget(central);
+
+    auto* status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("bsSkinStatusBar1"));
+    status->setFixedHeight(21);
+    status->setSizeGripEnabled(true);
+    m_padlock = new QToolButton(status);
+    m_padlock->setObjectName(QStringLiteral("bsSkinSpeedButton3"));
+    m_padlock->setIcon(QIcon(QStringLiteral(":/icons/padlock.svg")));
+    m_padlock->setAutoRaise(true);
+    m_padlock->setFixedSize(25, 21);
+    m_padlock->setToolTip(QStringLiteral("锁定"));
+    status->addWidget(m_padlock);
+    m_runHolder = new QLabel(QStringLiteral("软件是否第一次运行"), status);
+    m_runHolder->setObjectName(QStringLiteral("bsSkinStdLabel1"));
+    m_runHolder->hide();
+    m_webLink = new QLabel(status);
+    m_webLink->setObjectName(QStringLiteral("bsSkinLinkImage1"));
+    m_webLink->setFixedSize(90, 16);
+    m_webLink->setPixmap(QIcon(QStringLiteral(":/pictures/weblink.svg")).pixmap(QSize(90, 16)));
+    m_webLink->setCursor(Qt::PointingHandCursor);
+    m_webLink->setToolTip(site::kHomePage);
+    m_webLink->installEventFilter(this);
+    status->addPermanentWidget(m_webLink);
+    setStatusBar(status);
+
+    // FormCreate: only the wheel handling of the domain list.
+    m_guanli->bsSkinDBGrid1()->viewport()->installEventFilter(this);
+
+    connect(m_nav, &NavigationBar::headerClicked, this, [this, functions](int section) {
+        if (section == functions)
+            showPortfolio();
+    });
+    connect(guanli, &QToolButton::clicked, this, &Tmian::showPortfolio);
+    connect(jiaoyi, &QToolButton::clicked, this, &Tmian::showTrading);
+    connect(gongju, &QToolButton::clicked, this, &Tmian::showTools);
+    connect(mima, &QToolButton::clicked, this, [this] {
+        if (m_setMima)
+            m_setMima->exec();
+    });
+    connect(help, &QToolButton::clicked, this, [this] {
+        if (m_help)
+            m_help->exec();
+    });
+    connect(about, &QToolButton::clicked, this, [this] {
+        if (m_about)
+            m_about->exec();
+    });
+    connect(m_padlock, &QToolButton::clicked, this, &Tmian::bsSkinSpeedButton3Click);
+
+    connect(m_guanli, &TFr_guanli::addRequested, this, [this] {
+        if (m_add)
+            m_add->exec();
+    });
+    connect(m_guanli, &TFr_guanli::editRequested, this, &Tmian::openEditDialog);
+    connect(m_guanli, &TFr_guanli::importRequested, this, [this] {
+        if (m_import)
+            m_import->exec();
+    });
+    connect(m_guanli, &TFr_guanli::helpRequested, this, [this] {
+        if (m_help)
+            m_help->exec();
+    });
+    m_wel->setHost(this);
+}
+
+Tmian::~Tmian() = default;
+
+void Tmian::bindData(TDataModule2* data)
+{
+    m_data = data;
+    m_wel->bindData(data);
+    m_guanli->bindData(data);
+}
+
+void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yuming* edit, Tnew_yuming* add,
+                       Tdaoru* import)
+{
+    m_help = help;
+    m_about = about;
+    m_setMima = setMima;
+    m_edit = edit;
+    m_add = add;
+    m_import = import;
+    if (m_setMima)
+        m_setMima->setHost(this, m_wel->lockGroup());
+}
+
+void Tmian::FormShow()
+{
+    showWelcomePanel();
+    // The news page of the welcome panel is requested by the web panels.
+    if (m_data)
+        ApplyLockRule(m_data->settingsText(QStringLiteral("ub2")), m_wel->lockGroup(), this);
+    const QString run =
+        IniFile::readString(IniFile::settingsPath(), QStringLiteral("pro_set"), QStringLiteral("run"));
+    m_runHolder->setText(run);
+    if (run == QLatin1String("1") && m_help)
+        m_help->exec();
+}
+
+void Tmian::showOnly(QWidget* panel)
+{
+    // Hide first, so the layout never holds two visible panels.
+    for (QWidget* p : {static_cast<QWidget*>(m_wel), static_cast<QWidget*>(m_guanli),
+                       static_cast<QWidget*>(m_jiaoyi), static_cast<QWidget*>(m_gongju)}) {
+        if (p != panel)
+            p->setVisible(false);
+    }
+    panel->setVisible(true);
+}
+
+void Tmian::setNavigationEnabled(bool enabled) { m_nav->setEnabled(enabled); }
+bool Tmian::isNavigationEnabled() const { return m_nav->isEnabled(); }
+void Tmian::setListHeading(int column, const QString& text) { m_guanli->setHeading(column, text); }
+void Tmian::showWelcomePanel() { showOnly(m_wel); }
+void Tmian::showPortfolioPanel() { showOnly(m_guanli); }
+
+void Tmian::showPortfolio()
+{
+    m_guanli->resetHeadings();
+    if (m_data) {
+        const QString error = m_data->Query_a()->replaceStatement(sql::kDefaultList);
+        if (!error.isEmpty()) {
+            MessageBox::appError(this, error);
+            return;
+        }
+    }
+    showPortfolioPanel();
+}
+
+void Tmian::showTrading()
+{
+    showOnly(m_jiaoyi);
+    m_jiaoyi->firstShow();
+}
+
+void Tmian::showTools()
+{
+    showOnly(m_gongju);
+    m_gongju->firstShow();
+}
+
+void Tmian::bsSkinSpeedButton3Click()
+{
+    if (m_data)
+        ApplyLockRule(m_data->settingsText(QStringLiteral("ub2")), m_wel->lockGroup(), this);
+    showWelcomePanel();
+}
+
+void Tmian::bsSkinLinkImage1Click() { Platform::openInBrowser(site::kHomePage); }
+
+void Tmian::openEditDialog()
+{
+    if (m_edit)
+        m_edit->exec();
+}
+
+bool Tmian::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_guanli->bsSkinDBGrid1()->viewport() && event->type() == QEvent::Wheel) {
+        // One row per wheel message, towards the user to the next row; the list never scrolls by itself.
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPoint delta = wheel->angleDelta();
+        if (delta.y() == 0 && delta.x() != 0)
+            return false; // a sideways wheel is not ours
+        if (m_data && delta.y() != 0) {
+            if (delta.y() < 0)
+                m_data->Query_a()->next();
+            else
+                m_data->Query_a()->prior();
+        }
+        return true;
+    }
+    if (watched == m_webLink && event->type() == QEvent::MouseButtonRelease) {
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            bsSkinLinkImage1Click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

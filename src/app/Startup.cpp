@@ -1,0 +1,86 @@
+#include "Startup.h"
+
+#include "Mian.h"
+#include "db/DataModule.h"
+#include "entry/Daoru.h"
+#include "entry/Edit_yuming.h"
+#include "entry/New_yuming.h"
+#include "guide/About.h"
+#include "guide/Help.h"
+#include "lock/Set_mima.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "Skin.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+namespace {
+void centre(QWidget* window)
+{
+    if (const QScreen* screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
+} // namespace
+
+int Startup::run(int& argc, char** argv)
+{
+    QElapsedTimer clock;
+    clock.start();
+
+    // One running copy per user: a refused start shows nothing and ends quietly.
+    Platform::SingleInstance lock(QStringLiteral("lanshu_tovex"));
+    if (lock.alreadyRunning())
+        return 0;
+
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("lanshu"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    Skin::apply(app);
+    const bool probe = QCoreApplication::arguments().contains(QStringLiteral("--startup-probe"));
+
+    // The data module is declared first so that it is destroyed last, after every window that shows it.
+    std::unique_ptr<TDataModule2> data;
+    auto mian = std::make_unique<Tmian>();
+    QString error;
+    data = TDataModule2::create(&error);
+    if (!data) {
+        MessageBox::appError(nullptr, error);
+        return 1;
+    }
+    auto* help = new Thelp(mian.get());
+    auto* about = new Tabout(mian.get());
+    auto* setMima = new Tset_mima(mian.get());
+    auto* edit = new Tedit_yuming(mian.get());
+    auto* add = new Tnew_yuming(mian.get());
+    auto* import = new Tdaoru(mian.get());
+    setMima->bindData(data.get());
+    edit->bindData(data.get());
+    add->bindData(data.get());
+    import->bindData(data.get());
+    mian->bindData(data.get());
+    mian->setDialogs(help, about, setMima, edit, add, import);
+
+    mian->FormShow();
+    centre(mian.get());
+    mian->show();
+    if (probe) {
+        QTimer::singleShot(0, &app, [&] {
+            std::printf("main window shown after %lld ms\n", static_cast<long long>(clock.elapsed()));
+            std::fflush(stdout);
+            app.quit();
+        });
+    }
+    const int rc = app.exec();
+    mian.reset();
+    data.reset();
+    return rc;
+}

@@ -1,0 +1,3 @@
+#include "Startup.h"
+
+int main(int argc, char** argv) { return Startup::run(argc, argv); }

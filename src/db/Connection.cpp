@@ -1,0 +1,78 @@
+#include "Connection.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+const QString Connection::kFileName = QStringLiteral("service.dll");
+const QByteArray Connection::kPassword = QByteArrayLiteral("h7$w2n5ke!9p");
+
+Connection::~Connection() { close(); }
+
+void Connection::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+QString Connection::lastError() const
+{
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+}
+
+qint64 Connection::lastInsertRowId() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
+
+QString Connection::open(const QString& path, const QByteArray& password)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("找不到数据库文件“%1”：unable to open database file").arg(path);
+    if (!info.isFile())
+        return QStringLiteral("“%1”不是数据库文件").arg(path);
+    return openWithFlags(path, password, SQLITE_OPEN_READWRITE);
+}
+
+QString Connection::create(const QString& path, const QByteArray& password)
+{
+    return openWithFlags(path, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+QString Connection::openWithFlags(const QString& path, const QByteArray& password, int flags)
+{
+    close();
+    sqlite3* db = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
+    auto fail = [&](const QString& what) {
+        const QString engine = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        if (db)
+            sqlite3_close_v2(db);
+        return QStringLiteral("%1“%2”：%3").arg(what, path, engine);
+    };
+    if (rc != SQLITE_OK)
+        return fail(QStringLiteral("无法打开数据库文件"));
+    if (sqlite3_key(db, password.constData(), int(password.size())) != SQLITE_OK)
+        return fail(QStringLiteral("无法打开数据库文件"));
+    sqlite3_busy_timeout(db, 5000);
+    // Reading the schema proves the password fits and the file is a database at all.
+    rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return fail(QStringLiteral("数据库文件已损坏、不是本程序的数据库或密码不符，无法打开"));
+    m_db = db;
+    return {};
+}
+
+QString Connection::execute(const QString& sqlText)
+{
+    if (!m_db)
+        return QStringLiteral("数据库未打开");
+    char* err = nullptr;
+    if (sqlite3_exec(m_db, sqlText.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString text = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
+        sqlite3_free(err);
+        return text;
+    }
+    return {};
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+// The one connection to the encrypted database file (Conn_service).
+class Connection
+{
+public:
+    // The database file, opened by its bare name from the current directory.
+    static const QString kFileName;
+    // The database password.
+    static const QByteArray kPassword;
+
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens an existing database file with the given password; never creates one.
+    // Returns an empty text on success, else a readable error with the engine's message.
+    QString open(const QString& path = kFileName, const QByteArray& password = kPassword);
+    // Creates a new, empty encrypted file (used only by the build tool that makes the shipped file).
+    QString create(const QString& path, const QByteArray& password = kPassword);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+
+    // Runs statements without parameters or results (schema set-up in the tools and tests).
+    QString execute(const QString& sqlText);
+
+    QString lastError() const;
+    qint64 lastInsertRowId() const;
+    sqlite3* handle() const { return m_db; }
+
+private:
+    QString openWithFlags(const QString& path, const QByteArray& password, int flags);
+    sqlite3* m_db = nullptr;
+};

@@ -1,0 +1,51 @@
+#include "DataModule.h"
+
+#include "Sql.h"
+
+namespace {
+TDataModule2* g_instance = nullptr;
+}
+
+TDataModule2::TDataModule2()
+    : m_queryA(new Dataset(&m_connection, this)), m_queryJzUb(new Dataset(&m_connection, this))
+{
+    m_queryA->setObjectName(QStringLiteral("Query_a"));
+    m_queryJzUb->setObjectName(QStringLiteral("Query_jz_ub"));
+    m_queryA->setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
+    m_queryJzUb->setTable(QStringLiteral("jz_ub"), QStringLiteral("ubid"));
+}
+
+TDataModule2::~TDataModule2()
+{
+    if (g_instance == this)
+        g_instance = nullptr;
+    // The queries go before the connection they run on.
+    delete m_queryA;
+    delete m_queryJzUb;
+    m_queryA = m_queryJzUb = nullptr;
+    m_connection.close();
+}
+
+TDataModule2* TDataModule2::instance() { return g_instance; }
+
+std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString& path)
+{
+    std::unique_ptr<TDataModule2> module(new TDataModule2);
+    module->setObjectName(QStringLiteral("DataModule2"));
+    QString e = module->m_connection.open(path);
+    if (e.isEmpty()) {
+        module->m_queryA->setSql(sql::kDefaultList);
+        e = module->m_queryA->open();
+    }
+    if (e.isEmpty()) {
+        module->m_queryJzUb->setSql(sql::kSettingsLoad);
+        e = module->m_queryJzUb->open();
+    }
+    if (!e.isEmpty()) {
+        if (error)
+            *error = e;
+        return nullptr;
+    }
+    g_instance = module.get();
+    return module;
+}

@@ -1,0 +1,26 @@
+#include "Schema.h"
+
+#include "Connection.h"
+
+#include <QFileInfo>
+
+QString schema::createTables(Connection& connection)
+{
+    return connection.execute(QStringLiteral(
+        "create table tt_a (aid integer primary key autoincrement, a1 text, a2 text, a3 text, a4 text, "
+        "a5 text, a6 text, a7 text, a8 text, a9 text);"
+        "create table jz_ub (ubid integer primary key autoincrement, ub1 text, ub2 text, ub3 text, "
+        "ub4 text, ub5 text);"
+        "insert into jz_ub (ub1, ub2, ub3, ub4, ub5) values ('', '0', '8', '0', '');"));
+}
+
+QString schema::createShippedDatabase(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        return QStringLiteral("“%1”已存在，未改动").arg(path);
+    Connection connection;
+    QString error = connection.create(path);
+    if (error.isEmpty())
+        error = createTables(connection);
+    return error;
+}

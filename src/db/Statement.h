@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+class Connection;
+struct sqlite3_stmt;
+
+// A statement text with named parameters (":a"), bound by name, always as text.
+class Statement
+{
+public:
+    explicit Statement(Connection* connection);
+
+    // Close, clear the statement, add the new text as one line.
+    void setSql(const QString& text);
+    QString sql() const { return m_sql; }
+    // The parameter names as they stand in the text, without the colon, in order.
+    QStringList parameterNames() const;
+
+    void setParam(const QString& name, const QString& value);
+    void clearParams() { m_params.clear(); }
+
+    // Runs the statement (no rows are returned). Empty on success, else the engine's message.
+    QString exec();
+
+    // Prepares text on the connection and binds params by name; shared with the datasets.
+    // Returns the statement or nullptr with *error set. Every parameter of the text needs a value.
+    static sqlite3_stmt* prepare(Connection* connection, const QString& text,
+                                 const QHash<QString, QString>& params, QString* error);
+
+private:
+    Connection* m_connection;
+    QString m_sql;
+    QHash<QString, QString> m_params;
+};

@@ -1,0 +1,98 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QQueue>
+
+namespace {
+bool g_testMode = false;
+QQueue<MessageBox::Button> g_answers;
+QList<MessageBox::Shown> g_shown;
+QQueue<QString> g_fileAnswers;
+int g_fileOpened = 0;
+QString g_lastTitle;
+QString g_lastFilter;
+
+const QString kAppTitle = QStringLiteral("岚枢");
+} // namespace
+
+MessageBox::Button MessageBox::show(QWidget* parent, Icon icon, const QString& caption, const QString& text,
+                                    int buttons, Button defaultButton)
+{
+    if (g_testMode) {
+        g_shown.append({icon, caption, text, buttons});
+        return g_answers.isEmpty() ? defaultButton : g_answers.dequeue();
+    }
+    QMessageBox box(parent ? parent : QApplication::activeWindow());
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    switch (icon) {
+    case NoIcon: box.setIcon(QMessageBox::NoIcon); break;
+    case Information: box.setIcon(QMessageBox::Information); break;
+    case Warning: box.setIcon(QMessageBox::Warning); break;
+    case Critical: box.setIcon(QMessageBox::Critical); break;
+    case Question: box.setIcon(QMessageBox::Question); break;
+    }
+    box.setStandardButtons(QMessageBox::StandardButtons(buttons));
+    box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
+    if (buttons & Cancel)
+        box.setEscapeButton(QMessageBox::Cancel);
+    // The standard button texts stay as the box draws them: "OK" and "Cancel".
+    if (auto* b = box.button(QMessageBox::Ok))
+        b->setText(QStringLiteral("OK"));
+    if (auto* b = box.button(QMessageBox::Cancel))
+        b->setText(QStringLiteral("Cancel"));
+    const int r = box.exec();
+    return r == QMessageBox::Ok ? Ok : r == QMessageBox::Yes ? Yes : r == QMessageBox::No ? No : Cancel;
+}
+
+void MessageBox::information(QWidget* parent, const QString& text)
+{
+    show(parent, Information, QStringLiteral("Information"), text, Ok);
+}
+
+QString MessageBox::appErrorText(const QString& errorText)
+{
+    if (!errorText.isEmpty() && errorText.back() > QLatin1Char('.'))
+        return errorText + QLatin1Char('.');
+    return errorText;
+}
+
+void MessageBox::appError(QWidget* parent, const QString& errorText)
+{
+    show(parent, Critical, kAppTitle, appErrorText(errorText), Ok);
+}
+
+void MessageBox::setTestMode(bool on)
+{
+    g_testMode = on;
+    g_answers.clear();
+    g_fileAnswers.clear();
+    g_shown.clear();
+}
+
+void MessageBox::setNextAnswer(Button answer) { g_answers.enqueue(answer); }
+QList<MessageBox::Shown> MessageBox::shown() { return g_shown; }
+QList<MessageBox::Shown> MessageBox::takeShown() { return std::exchange(g_shown, {}); }
+void MessageBox::clearShown() { g_shown.clear(); }
+
+QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const QString& dir,
+                                    const QString& filter)
+{
+    ++g_fileOpened;
+    g_lastTitle = title;
+    g_lastFilter = filter;
+    if (!g_fileAnswers.isEmpty())
+        return g_fileAnswers.dequeue();
+    if (g_testMode)
+        return {};
+    return QFileDialog::getOpenFileName(parent, title, dir, filter);
+}
+
+void FileDialog::setNextOpenFileName(const QString& path) { g_fileAnswers.enqueue(path); }
+int FileDialog::openedCount() { return g_fileOpened; }
+QString FileDialog::lastTitle() { return g_lastTitle; }
+QString FileDialog::lastFilter() { return g_lastFilter; }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+// Every message box of the program goes through here, so that tests can answer
+// them without a modal window (setTestMode, setNextAnswer) and read what was shown.
+class MessageBox
+{
+public:
+    enum Button { NoButton = 0, Ok = 0x400, Cancel = 0x400000, Yes = 0x4000, No = 0x10000 };
+    enum Icon { NoIcon, Information, Warning, Critical, Question };
+
+    struct Shown
+    {
+        Icon icon;
+        QString caption;
+        QString text;
+        int buttons;
+    };
+
+    // A box with the given icon, caption, text and buttons (a combination of Button);
+    // returns the button pressed, or Cancel/NoButton when the box was closed otherwise.
+    static Button show(QWidget* parent, Icon icon, const QString& caption, const QString& text, int buttons,
+                       Button defaultButton = Ok);
+
+    // The information message: information icon, caption "Information", one OK.
+    static void information(QWidget* parent, const QString& text);
+
+    // The application's error box for an error that no handler catches.
+    static void appError(QWidget* parent, const QString& errorText);
+    // The error's text with "." added when its last character sorts after ".".
+    static QString appErrorText(const QString& errorText);
+
+    // --- test seam ---
+    // In test mode no box is ever displayed: each is answered with the next queued
+    // answer, or with its default button, and recorded.
+    static void setTestMode(bool on);
+    static void setNextAnswer(Button answer);
+    static QList<Shown> shown();
+    static QList<Shown> takeShown();
+    static void clearShown();
+};
+
+// The open-file dialog, behind the same kind of seam.
+class FileDialog
+{
+public:
+    // Returns the chosen file's full path, or an empty text when the user cancelled.
+    static QString getOpenFileName(QWidget* parent, const QString& title, const QString& dir,
+                                   const QString& filter);
+
+    // --- test seam --- (in MessageBox test mode a dialog without a queued answer is cancelled)
+    static void setNextOpenFileName(const QString& path);
+    static int openedCount();
+    static QString lastTitle();
+    static QString lastFilter();
+};

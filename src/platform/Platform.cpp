@@ -1,0 +1,135 @@
+#include "Platform.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QNetworkInterface>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace {
+std::function<void(const QString&)> g_browserHook;
+std::function<void(const QString&)> g_openFileHook;
+std::function<bool()> g_networkHook;
+std::function<QDate()> g_todayHook;
+
+#ifndef Q_OS_WIN
+// One lock file per user, in a folder that does not depend on where the program starts.
+QString lockFilePath(const QString& name)
+{
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        dir = QDir::tempPath();
+    return dir + QStringLiteral("/%1-%2.lock").arg(name).arg(getuid());
+}
+#endif
+} // namespace
+
+Platform::SingleInstance::SingleInstance(const QString& name)
+{
+#ifdef Q_OS_WIN
+    m_handle = CreateMutexW(nullptr, TRUE, reinterpret_cast<LPCWSTR>(name.utf16()));
+    if (m_handle) {
+        m_held = true;
+        m_alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+#else
+    const QByteArray path = QFile::encodeName(lockFilePath(name));
+    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd < 0)
+        return;
+    m_held = true;
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        m_alreadyRunning = true;
+#endif
+}
+
+Platform::SingleInstance::~SingleInstance()
+{
+#ifdef Q_OS_WIN
+    if (m_handle)
+        CloseHandle(m_handle);
+#else
+    if (m_fd >= 0)
+        ::close(m_fd); // closing drops the lock
+#endif
+}
+
+QString Platform::programFolder()
+{
+    QString dir = QCoreApplication::applicationDirPath();
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir;
+}
+
+void Platform::openInBrowser(const QString& address)
+{
+    if (g_browserHook) {
+        g_browserHook(address);
+        return;
+    }
+#ifdef Q_OS_WIN
+    ShellExecuteW(nullptr, L"open", reinterpret_cast<LPCWSTR>(address.utf16()), nullptr, nullptr, SW_SHOW);
+#else
+    // The user's choice first, then the system's default web browser.
+    const QString chosen = qEnvironmentVariable("BROWSER").section(QLatin1Char(':'), 0, 0).trimmed();
+    if (!chosen.isEmpty() && QProcess::startDetached(chosen, {address}))
+        return;
+    for (const char* candidate : {"x-www-browser", "sensible-browser", "xdg-open"}) {
+        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(candidate));
+        if (!program.isEmpty() && QProcess::startDetached(program, {address}))
+            return;
+    }
+#endif
+}
+
+void Platform::openWithDefaultApplication(const QString& path)
+{
+    if (g_openFileHook) {
+        g_openFileHook(path);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool Platform::isNetworkConnected()
+{
+    if (g_networkHook)
+        return g_networkHook();
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& iface : interfaces) {
+        const auto flags = iface.flags();
+        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) ||
+            (flags & QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
+            if (!entry.ip().isLoopback() && !entry.ip().isLinkLocal())
+                return true;
+        }
+    }
+    return false;
+}
+
+QDate Platform::today()
+{
+    if (g_todayHook)
+        return g_todayHook();
+    return QDate::currentDate();
+}
+
+void Platform::setBrowserHook(std::function<void(const QString&)> hook) { g_browserHook = std::move(hook); }
+void Platform::setOpenFileHook(std::function<void(const QString&)> hook) { g_openFileHook = std::move(hook); }
+void Platform::setNetworkHook(std::function<bool()> hook) { g_networkHook = std::move(hook); }
+void Platform::setTodayHook(std::function<QDate()> hook) { g_todayHook = std::move(hook); }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <functional>
+#include <memory>
+
+// Everything that depends on the operating system sits behind this class, so that
+// the rest of the program builds unchanged on Linux and Windows. Tests replace the
+// outward-facing parts (browser, default application, today, network) with hooks.
+class Platform
+{
+public:
+    // A system-wide lock that allows one running copy per user. Released by the
+    // system when the process ends, even when it is killed.
+    class SingleInstance
+    {
+    public:
+        explicit SingleInstance(const QString& name);
+        ~SingleInstance();
+        SingleInstance(const SingleInstance&) = delete;
+        SingleInstance& operator=(const SingleInstance&) = delete;
+
+        // True when another process already holds the lock: this start is refused.
+        bool alreadyRunning() const { return m_alreadyRunning; }
+        // False when the lock could not be created at all; the program then runs unlocked.
+        bool held() const { return m_held; }
+
+    private:
+        bool m_alreadyRunning = false;
+        bool m_held = false;
+#ifdef Q_OS_WIN
+        void* m_handle = nullptr;
+#else
+        int m_fd = -1;
+#endif
+    };
+
+    // The folder that holds the program file, with a trailing separator.
+    static QString programFolder();
+
+    // Hands an address, unchanged, to the user's web browser as one argument.
+    // No result is examined.
+    static void openInBrowser(const QString& address);
+
+    // Opens a file with the application the system associates with it.
+    static void openWithDefaultApplication(const QString& path);
+
+    // Whether the system has a network connection configured.
+    static bool isNetworkConnected();
+
+    // The local clock's current date.
+    static QDate today();
+
+    // Test hooks: a set hook replaces the real behaviour until cleared with {}.
+    static void setBrowserHook(std::function<void(const QString&)> hook);
+    static void setOpenFileHook(std::function<void(const QString&)> hook);
+    static void setNetworkHook(std::function<bool()> hook);
+    static void setTodayHook(std::function<QDate()> hook);
+};

@@ -1,0 +1,85 @@
+#include "DomainListModel.h"
+
+#include "db/Dataset.h"
+
+DomainListModel::DomainListModel(QObject* parent) : QAbstractTableModel(parent), m_headings(defaultHeadings()) {}
+
+const QStringList& DomainListModel::defaultHeadings()
+{
+    static const QStringList headings = {QStringLiteral("域名"), QStringLiteral("报价"), QStringLiteral("说明"),
+                                         QStringLiteral("注册商"), QStringLiteral("到期")};
+    return headings;
+}
+
+const QStringList& DomainListModel::fieldNames()
+{
+    static const QStringList names = {QStringLiteral("a1"), QStringLiteral("a9"), QStringLiteral("a2"),
+                                      QStringLiteral("a3"), QStringLiteral("a6")};
+    return names;
+}
+
+void DomainListModel::setDataset(Dataset* dataset)
+{
+    beginResetModel();
+    if (m_dataset)
+        disconnect(m_dataset, nullptr, this, nullptr);
+    m_dataset = dataset;
+    refreshFieldMap();
+    if (m_dataset) {
+        connect(m_dataset, &Dataset::rowsAboutToReset, this, [this] { beginResetModel(); });
+        connect(m_dataset, &Dataset::rowsReset, this, [this] {
+            refreshFieldMap();
+            endResetModel();
+        });
+        connect(m_dataset, &Dataset::rowAboutToBeRemoved, this, [this](int row) { beginRemoveRows({}, row, row); });
+        connect(m_dataset, &Dataset::rowRemoved, this, [this] { endRemoveRows(); });
+        connect(m_dataset, &Dataset::rowAboutToBeAppended, this,
+                [this](int row) { beginInsertRows({}, row, row); });
+        connect(m_dataset, &Dataset::rowAppended, this, [this] { endInsertRows(); });
+    }
+    endResetModel();
+}
+
+void DomainListModel::refreshFieldMap()
+{
+    m_fieldIndex.clear();
+    for (const QString& name : fieldNames())
+        m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(name) : -1);
+}
+
+void DomainListModel::setHeading(int column, const QString& text)
+{
+    if (column < 0 || column >= m_headings.size() || m_headings[column] == text)
+        return;
+    m_headings[column] = text;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void DomainListModel::resetHeadings()
+{
+    m_headings = defaultHeadings();
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
+int DomainListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() || !m_dataset ? 0 : m_dataset->recordCount();
+}
+
+int DomainListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 5; }
+
+QVariant DomainListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !m_dataset || role != Qt::DisplayRole)
+        return {};
+    return m_dataset->value(index.row(), m_fieldIndex.value(index.column(), -1));
+}
+
+QVariant DomainListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return m_headings.value(section);
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    return {};
+}

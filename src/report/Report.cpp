@@ -1,0 +1,1 @@
+// Report engine: lays out and prints reports over the domain list.

@@ -1,0 +1,64 @@
+#include "TestDb.h"
+
+#include "db/Schema.h"
+#include "db/Statement.h"
+
+#include <QDir>
+#include <sqlite3.h>
+
+TestDb::TestDb() : m_oldCwd(QDir::currentPath())
+{
+    m_path = m_dir.filePath(Connection::kFileName);
+    m_error = schema::createShippedDatabase(m_path);
+    QDir::setCurrent(m_dir.path());
+    if (m_error.isEmpty())
+        m_module = TDataModule2::create(&m_error);
+}
+
+TestDb::~TestDb()
+{
+    m_module.reset();
+    QDir::setCurrent(m_oldCwd);
+}
+
+qint64 TestDb::insert(const QStringList& values)
+{
+    Statement st(m_module->Conn_service());
+    st.setSql(QStringLiteral("insert into tt_a (a1,a2,a3,a4,a5,a6,a7,a8,a9) values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"));
+    const QString names = QStringLiteral("abcdefghi");
+    for (int i = 0; i < 9; ++i)
+        st.setParam(QString(names[i]), values.value(i));
+    if (!st.exec().isEmpty())
+        return -1;
+    return m_module->Conn_service()->lastInsertRowId();
+}
+
+QStringList TestDb::row(qint64 aid) const
+{
+    Dataset d(m_module->Conn_service());
+    d.setSql(QStringLiteral("select * from tt_a where aid=:k"));
+    d.setParam(QStringLiteral("k"), QString::number(aid));
+    if (!d.open().isEmpty() || d.recordCount() != 1)
+        return {};
+    return d.rowValues(0);
+}
+
+int TestDb::countRows() const
+{
+    Dataset d(m_module->Conn_service());
+    d.setSql(QStringLiteral("select count(*) from tt_a"));
+    if (!d.open().isEmpty())
+        return -1;
+    return d.value(0, 0).toInt();
+}
+
+QString TestDb::exec(const QString& sqlText) { return m_module->Conn_service()->execute(sqlText); }
+
+QString TestDb::setting(const QString& field) const
+{
+    Dataset d(m_module->Conn_service());
+    d.setSql(QStringLiteral("select * from jz_ub where ub3='8'"));
+    if (!d.open().isEmpty() || d.recordCount() == 0)
+        return {};
+    return d.value(0, field);
+}
