@@ -44,14 +44,16 @@ Tmian::Tmian()
     row->setSpacing(0);
 
     m_nav = new NavigationBar(central);
-    const int functions = m_nav->addSection(QStringLiteral("功 能"), QStringLiteral("bsSkinButtonsBarSection1"));
+    const int functions =
+        m_nav->addSection(QStringLiteral("功 能"), QStringLiteral("bsSkinButtonsBarSection1"));
     QToolButton* guanli = m_nav->addItem(functions, QIcon(QStringLiteral(":/icons/notebook.svg")),
                                          QStringLiteral("域名管理"), QStringLiteral("navGuanli"));
     QToolButton* jiaoyi = m_nav->addItem(functions, QIcon(QStringLiteral(":/icons/signpost.svg")),
                                          QStringLiteral("域名买卖"), QStringLiteral("navJiaoyi"));
     QToolButton* gongju = m_nav->addItem(functions, QIcon(QStringLiteral(":/icons/globe_server.svg")),
                                          QStringLiteral("岚枢工具"), QStringLiteral("navGongju"));
-    const int settings = m_nav->addSection(QStringLiteral("设 置"), QStringLiteral("bsSkinButtonsBarSection2"));
+    const int settings =
+        m_nav->addSection(QStringLiteral("设 置"), QStringLiteral("bsSkinButtonsBarSection2"));
     QToolButton* mima = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/key.svg")),
                                        QStringLiteral("设置密码"), QStringLiteral("navMima"));
     QToolButton* help = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/help.svg")),
@@ -185,11 +187,26 @@ void Tmian::showOnly(QWidget* panel)
     panel->setVisible(true);
 }
 
-void Tmian::setNavigationEnabled(bool enabled) { m_nav->setEnabled(enabled); }
-bool Tmian::isNavigationEnabled() const { return m_nav->isEnabled(); }
-void Tmian::setListHeading(int column, const QString& text) { m_guanli->setHeading(column, text); }
-void Tmian::showWelcomePanel() { showOnly(m_wel); }
-void Tmian::showPortfolioPanel() { showOnly(m_guanli); }
+void Tmian::setNavigationEnabled(bool enabled)
+{
+    m_nav->setEnabled(enabled);
+}
+bool Tmian::isNavigationEnabled() const
+{
+    return m_nav->isEnabled();
+}
+void Tmian::setListHeading(int column, const QString& text)
+{
+    m_guanli->setHeading(column, text);
+}
+void Tmian::showWelcomePanel()
+{
+    showOnly(m_wel);
+}
+void Tmian::showPortfolioPanel()
+{
+    showOnly(m_guanli);
+}
 
 void Tmian::showPortfolio()
 {
@@ -223,7 +240,10 @@ void Tmian::bsSkinSpeedButton3Click()
     showWelcomePanel();
 }
 
-void Tmian::bsSkinLinkImage1Click() { Platform::openInBrowser(site::kHomePage); }
+void Tmian::bsSkinLinkImage1Click()
+{
+    Platform::openInBrowser(site::kHomePage);
+}
 
 void Tmian::openEditDialog()
 {

@@ -44,9 +44,9 @@ public:
     void showPortfolioPanel() override;
 
     // Navigation actions.
-    void showPortfolio();   // "功 能" header and "域名管理"
-    void showTrading();     // "域名买卖"
-    void showTools();       // "岚枢工具"
+    void showPortfolio();           // "功 能" header and "域名管理"
+    void showTrading();             // "域名买卖"
+    void showTools();               // "岚枢工具"
     void bsSkinSpeedButton3Click(); // padlock
     void bsSkinLinkImage1Click();   // web link picture
 

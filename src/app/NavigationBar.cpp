@@ -41,7 +41,8 @@ int NavigationBar::addSection(const QString& title, const QString& objectName)
     return index;
 }
 
-QToolButton* NavigationBar::addItem(int section, const QIcon& icon, const QString& text, const QString& objectName)
+QToolButton* NavigationBar::addItem(int section, const QIcon& icon, const QString& text,
+                                    const QString& objectName)
 {
     Section& s = m_sections[section];
     auto* button = new QToolButton(s.items);

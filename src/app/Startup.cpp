@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "Mian.h"
+#include "Skin.h"
 #include "db/DataModule.h"
 #include "entry/Daoru.h"
 #include "entry/Edit_yuming.h"
@@ -10,7 +11,6 @@
 #include "lock/Set_mima.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
-#include "Skin.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -46,6 +46,14 @@ int Startup::run(int& argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     Skin::apply(app);
     const bool probe = QCoreApplication::arguments().contains(QStringLiteral("--startup-probe"));
+    // Scripted runs (tests of whole processes): message boxes are answered at once and reported on stderr.
+    if (qEnvironmentVariableIsSet("LANSHU_SCRIPTED_MESSAGES")) {
+        MessageBox::setTestMode(true);
+        MessageBox::setShownHook([](const MessageBox::Shown& box) {
+            std::fprintf(stderr, "message: %s | %s\n", box.caption.toUtf8().constData(),
+                         box.text.toUtf8().constData());
+        });
+    }
 
     // The data module is declared first so that it is destroyed last, after every window that shows it.
     std::unique_ptr<TDataModule2> data;

@@ -7,7 +7,10 @@
 const QString Connection::kFileName = QStringLiteral("service.dll");
 const QByteArray Connection::kPassword = QByteArrayLiteral("h7$w2n5ke!9p");
 
-Connection::~Connection() { close(); }
+Connection::~Connection()
+{
+    close();
+}
 
 void Connection::close()
 {
@@ -22,7 +25,10 @@ QString Connection::lastError() const
     return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
 }
 
-qint64 Connection::lastInsertRowId() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
+qint64 Connection::lastInsertRowId() const
+{
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
 
 QString Connection::open(const QString& path, const QByteArray& password)
 {
@@ -53,7 +59,7 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
     };
     if (rc != SQLITE_OK)
         return fail(QStringLiteral("无法打开数据库文件"));
-    if (sqlite3_key(db, password.constData(), int(password.size())) != SQLITE_OK)
+    if (!password.isEmpty() && sqlite3_key(db, password.constData(), int(password.size())) != SQLITE_OK)
         return fail(QStringLiteral("无法打开数据库文件"));
     sqlite3_busy_timeout(db, 5000);
     // Reading the schema proves the password fits and the file is a database at all.

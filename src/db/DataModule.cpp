@@ -26,7 +26,10 @@ TDataModule2::~TDataModule2()
     m_connection.close();
 }
 
-TDataModule2* TDataModule2::instance() { return g_instance; }
+TDataModule2* TDataModule2::instance()
+{
+    return g_instance;
+}
 
 std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString& path)
 {
@@ -36,10 +39,12 @@ std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString
     if (e.isEmpty()) {
         module->m_queryA->setSql(sql::kDefaultList);
         e = module->m_queryA->open();
-    }
-    if (e.isEmpty()) {
-        module->m_queryJzUb->setSql(sql::kSettingsLoad);
-        e = module->m_queryJzUb->open();
+        if (e.isEmpty()) {
+            module->m_queryJzUb->setSql(sql::kSettingsLoad);
+            e = module->m_queryJzUb->open();
+        }
+        if (!e.isEmpty())
+            e = QStringLiteral("数据库文件“%1”不是本程序的数据库：%2").arg(path, e);
     }
     if (!e.isEmpty()) {
         if (error)

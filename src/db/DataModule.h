@@ -21,7 +21,7 @@ public:
     static TDataModule2* instance();
 
     Connection* Conn_service() { return &m_connection; }
-    Dataset* Query_a() { return m_queryA; }       // domains, tt_a
+    Dataset* Query_a() { return m_queryA; }        // domains, tt_a
     Dataset* Query_jz_ub() { return m_queryJzUb; } // the settings row, jz_ub
 
     // The texts of the settings row as the bound labels show them: ub1 password, ub2 lock flag,

@@ -10,7 +10,10 @@
 
 Dataset::Dataset(Connection* connection, QObject* parent) : QObject(parent), m_connection(connection) {}
 
-Dataset::~Dataset() { finalizeAppend(); }
+Dataset::~Dataset()
+{
+    finalizeAppend();
+}
 
 void Dataset::finalizeAppend()
 {
@@ -34,7 +37,10 @@ void Dataset::setSql(const QString& text)
     m_params.clear();
 }
 
-void Dataset::setParam(const QString& name, const QString& value) { m_params.insert(name, value); }
+void Dataset::setParam(const QString& name, const QString& value)
+{
+    m_params.insert(name, value);
+}
 
 int Dataset::fieldIndex(const QString& name) const
 {
@@ -99,8 +105,8 @@ QString Dataset::fetch(sqlite3_stmt* stmt)
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         for (int i = 0; i < columns; ++i) {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-            values[size_t(i)] = text ? std::string_view(text, size_t(sqlite3_column_bytes(stmt, i)))
-                                     : std::string_view();
+            values[size_t(i)] =
+                text ? std::string_view(text, size_t(sqlite3_column_bytes(stmt, i))) : std::string_view();
         }
         storeRow(values);
     }
@@ -219,7 +225,8 @@ QString Dataset::setSort(const QString& sortText)
     for (size_t i = 0; i < positions.size(); ++i)
         sorted[i] = m_order[positions[i]];
     m_order.swap(sorted);
-    m_sort = QStringLiteral("%1 %2").arg(m_fields[field], descending ? QStringLiteral("DESC") : QStringLiteral("ASC"));
+    m_sort = QStringLiteral("%1 %2").arg(m_fields[field],
+                                         descending ? QStringLiteral("DESC") : QStringLiteral("ASC"));
     const int oldCurrent = m_current;
     m_current = m_order.empty() ? -1 : 0;
     emit rowsReset();

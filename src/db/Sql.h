@@ -13,8 +13,8 @@ inline const QString kSettingsLoad = QStringLiteral("select * from jz_ub order b
 inline const QString kSettingsAll = QStringLiteral("select * from jz_ub");
 inline const QString kInsertDomain =
     QStringLiteral("insert into tt_a (a1,a2,a3,a4,a5,a6,a7,a8,a9)values (:a,:b,:c,:d,:e,:f,:g,:h,:i)");
-inline const QString kUpdateDomain = QStringLiteral(
-    "update tt_a set a1=:a,a2=:b,a3=:c,a4=:d,a5=:e,a6=:f,a7=:g,a8=:i,a9=:j where aid=:h ");
+inline const QString kUpdateDomain =
+    QStringLiteral("update tt_a set a1=:a,a2=:b,a3=:c,a4=:d,a5=:e,a6=:f,a7=:g,a8=:i,a9=:j where aid=:h ");
 inline const QString kSetPassword = QStringLiteral("update jz_ub set ub1=:a,ub2=:b,ub4=:d where ub3=:c ");
 inline const QString kPasswordOff = QStringLiteral("update jz_ub set ub2=:b,ub4=:d where ub3=:c ");
 } // namespace sql

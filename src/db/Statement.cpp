@@ -25,7 +25,10 @@ QStringList Statement::parameterNames() const
     return names;
 }
 
-void Statement::setParam(const QString& name, const QString& value) { m_params.insert(name, value); }
+void Statement::setParam(const QString& name, const QString& value)
+{
+    m_params.insert(name, value);
+}
 
 sqlite3_stmt* Statement::prepare(Connection* connection, const QString& text,
                                  const QHash<QString, QString>& params, QString* error)

@@ -28,10 +28,16 @@ QString sectionName(const QString& line)
     return {};
 }
 
-bool isSection(const QString& line) { return line.trimmed().startsWith(QLatin1Char('[')); }
+bool isSection(const QString& line)
+{
+    return line.trimmed().startsWith(QLatin1Char('['));
+}
 } // namespace
 
-QString IniFile::settingsPath() { return Platform::programFolder() + QStringLiteral("iset.ini"); }
+QString IniFile::settingsPath()
+{
+    return Platform::programFolder() + QStringLiteral("iset.ini");
+}
 
 QString IniFile::readString(const QString& path, const QString& section, const QString& key,
                             const QString& defaultValue)
@@ -58,7 +64,8 @@ QString IniFile::readString(const QString& path, const QString& section, const Q
     return defaultValue;
 }
 
-QString IniFile::writeString(const QString& path, const QString& section, const QString& key, const QString& value)
+QString IniFile::writeString(const QString& path, const QString& section, const QString& key,
+                             const QString& value)
 {
     bool exists = false;
     QStringList lines = readLines(path, &exists);

@@ -12,6 +12,7 @@ QQueue<MessageBox::Button> g_answers;
 QList<MessageBox::Shown> g_shown;
 QQueue<QString> g_fileAnswers;
 int g_fileOpened = 0;
+std::function<void(const MessageBox::Shown&)> g_shownHook;
 QString g_lastTitle;
 QString g_lastFilter;
 
@@ -23,6 +24,8 @@ MessageBox::Button MessageBox::show(QWidget* parent, Icon icon, const QString& c
 {
     if (g_testMode) {
         g_shown.append({icon, caption, text, buttons});
+        if (g_shownHook)
+            g_shownHook(g_shown.last());
         return g_answers.isEmpty() ? defaultButton : g_answers.dequeue();
     }
     QMessageBox box(parent ? parent : QApplication::activeWindow());
@@ -30,11 +33,21 @@ MessageBox::Button MessageBox::show(QWidget* parent, Icon icon, const QString& c
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
     switch (icon) {
-    case NoIcon: box.setIcon(QMessageBox::NoIcon); break;
-    case Information: box.setIcon(QMessageBox::Information); break;
-    case Warning: box.setIcon(QMessageBox::Warning); break;
-    case Critical: box.setIcon(QMessageBox::Critical); break;
-    case Question: box.setIcon(QMessageBox::Question); break;
+    case NoIcon:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     box.setStandardButtons(QMessageBox::StandardButtons(buttons));
     box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
@@ -74,10 +87,26 @@ void MessageBox::setTestMode(bool on)
     g_shown.clear();
 }
 
-void MessageBox::setNextAnswer(Button answer) { g_answers.enqueue(answer); }
-QList<MessageBox::Shown> MessageBox::shown() { return g_shown; }
-QList<MessageBox::Shown> MessageBox::takeShown() { return std::exchange(g_shown, {}); }
-void MessageBox::clearShown() { g_shown.clear(); }
+void MessageBox::setNextAnswer(Button answer)
+{
+    g_answers.enqueue(answer);
+}
+QList<MessageBox::Shown> MessageBox::shown()
+{
+    return g_shown;
+}
+QList<MessageBox::Shown> MessageBox::takeShown()
+{
+    return std::exchange(g_shown, {});
+}
+void MessageBox::clearShown()
+{
+    g_shown.clear();
+}
+void MessageBox::setShownHook(std::function<void(const Shown&)> hook)
+{
+    g_shownHook = std::move(hook);
+}
 
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const QString& dir,
                                     const QString& filter)
@@ -92,7 +121,19 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const
     return QFileDialog::getOpenFileName(parent, title, dir, filter);
 }
 
-void FileDialog::setNextOpenFileName(const QString& path) { g_fileAnswers.enqueue(path); }
-int FileDialog::openedCount() { return g_fileOpened; }
-QString FileDialog::lastTitle() { return g_lastTitle; }
-QString FileDialog::lastFilter() { return g_lastFilter; }
+void FileDialog::setNextOpenFileName(const QString& path)
+{
+    g_fileAnswers.enqueue(path);
+}
+int FileDialog::openedCount()
+{
+    return g_fileOpened;
+}
+QString FileDialog::lastTitle()
+{
+    return g_lastTitle;
+}
+QString FileDialog::lastFilter()
+{
+    return g_lastFilter;
+}

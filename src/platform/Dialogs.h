@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -10,8 +11,22 @@ class QWidget;
 class MessageBox
 {
 public:
-    enum Button { NoButton = 0, Ok = 0x400, Cancel = 0x400000, Yes = 0x4000, No = 0x10000 };
-    enum Icon { NoIcon, Information, Warning, Critical, Question };
+    enum Button
+    {
+        NoButton = 0,
+        Ok = 0x400,
+        Cancel = 0x400000,
+        Yes = 0x4000,
+        No = 0x10000
+    };
+    enum Icon
+    {
+        NoIcon,
+        Information,
+        Warning,
+        Critical,
+        Question
+    };
 
     struct Shown
     {
@@ -42,6 +57,8 @@ public:
     static QList<Shown> shown();
     static QList<Shown> takeShown();
     static void clearShown();
+    // Called for every box shown in test mode (a child process under test reports them on stderr).
+    static void setShownHook(std::function<void(const Shown&)> hook);
 };
 
 // The open-file dialog, behind the same kind of seam.

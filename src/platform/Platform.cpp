@@ -129,7 +129,19 @@ QDate Platform::today()
     return QDate::currentDate();
 }
 
-void Platform::setBrowserHook(std::function<void(const QString&)> hook) { g_browserHook = std::move(hook); }
-void Platform::setOpenFileHook(std::function<void(const QString&)> hook) { g_openFileHook = std::move(hook); }
-void Platform::setNetworkHook(std::function<bool()> hook) { g_networkHook = std::move(hook); }
-void Platform::setTodayHook(std::function<QDate()> hook) { g_todayHook = std::move(hook); }
+void Platform::setBrowserHook(std::function<void(const QString&)> hook)
+{
+    g_browserHook = std::move(hook);
+}
+void Platform::setOpenFileHook(std::function<void(const QString&)> hook)
+{
+    g_openFileHook = std::move(hook);
+}
+void Platform::setNetworkHook(std::function<bool()> hook)
+{
+    g_networkHook = std::move(hook);
+}
+void Platform::setTodayHook(std::function<QDate()> hook)
+{
+    g_todayHook = std::move(hook);
+}

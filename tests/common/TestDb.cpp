@@ -24,7 +24,8 @@ TestDb::~TestDb()
 qint64 TestDb::insert(const QStringList& values)
 {
     Statement st(m_module->Conn_service());
-    st.setSql(QStringLiteral("insert into tt_a (a1,a2,a3,a4,a5,a6,a7,a8,a9) values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"));
+    st.setSql(
+        QStringLiteral("insert into tt_a (a1,a2,a3,a4,a5,a6,a7,a8,a9) values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"));
     const QString names = QStringLiteral("abcdefghi");
     for (int i = 0; i < 9; ++i)
         st.setParam(QString(names[i]), values.value(i));
@@ -52,7 +53,10 @@ int TestDb::countRows() const
     return d.value(0, 0).toInt();
 }
 
-QString TestDb::exec(const QString& sqlText) { return m_module->Conn_service()->execute(sqlText); }
+QString TestDb::exec(const QString& sqlText)
+{
+    return m_module->Conn_service()->execute(sqlText);
+}
 
 QString TestDb::setting(const QString& field) const
 {

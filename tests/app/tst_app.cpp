@@ -1,0 +1,355 @@
+#include "TestDb.h"
+#include "app/Mian.h"
+#include "app/NavigationBar.h"
+#include "db/Schema.h"
+#include "db/Sql.h"
+#include "lock/Fr_wel.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "platform/Site.h"
+#include "portfolio/Fr_guanli.h"
+#include "web/Fr_gongju.h"
+#include "web/Fr_jiaoyi.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+const QString kProgram = QStringLiteral(LANSHU_BUILD_DIR "/dist/lanshu");
+
+QStringList visiblePanels(Tmian& w)
+{
+    QStringList names;
+    for (QWidget* p : {static_cast<QWidget*>(w.Fr_wel1()), static_cast<QWidget*>(w.Fr_guanli1()),
+                       static_cast<QWidget*>(w.Fr_jiaoyi1()), static_cast<QWidget*>(w.Fr_gongju1())}) {
+        if (!p->isHidden())
+            names << p->objectName();
+    }
+    return names;
+}
+
+void wheel(QWidget* target, int deltaY)
+{
+    const QPointF pos(10, 10);
+    QWheelEvent e(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, deltaY), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &e);
+}
+} // namespace
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { MessageBox::setTestMode(true); }
+    void errorTextRule_data();
+    void errorTextRule();
+    void showStepAppliesTheLockRule_data();
+    void showStepAppliesTheLockRule();
+    void navigationSwitchesPanels();
+    void showPortfolioResetsListButKeepsSearchText();
+    void failedReloadShowsErrorAndStaysPut();
+    void padlockReturnsToWelcome();
+    void wheelMovesExactlyOneRow();
+    void webLinkOpensHomePage();
+    void secondProcessIsRefused();
+    void missingDatabaseEndsStartup();
+    void startsAndShowsMainWindow();
+
+private:
+    QProcessEnvironment childEnvironment(const QString& runtimeDir) const;
+};
+
+void TestApp::errorTextRule_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << "no such table: tt_a"
+                            << "no such table: tt_a.";
+    QTest::newRow("chinese") << "无法打开"
+                             << "无法打开.";
+    QTest::newRow("already a dot") << "Done."
+                                   << "Done.";
+    QTest::newRow("exclamation sorts before the dot") << "Oops!"
+                                                      << "Oops!";
+    QTest::newRow("closing bracket sorts before the dot") << "(x)"
+                                                          << "(x)";
+    QTest::newRow("slash sorts after the dot") << "a/"
+                                               << "a/.";
+    QTest::newRow("digit") << "code 7"
+                           << "code 7.";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestApp::errorTextRule()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    MessageBox::appError(nullptr, text);
+    const auto boxes = MessageBox::takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, shown);
+    QCOMPARE(boxes[0].caption, QStringLiteral("岚枢"));
+    QCOMPARE(boxes[0].icon, MessageBox::Critical);
+    QCOMPARE(boxes[0].buttons, int(MessageBox::Ok));
+}
+
+void TestApp::showStepAppliesTheLockRule_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("lockShown");
+    QTest::addColumn<bool>("navEnabled");
+    QTest::newRow("lock off") << "update jz_ub set ub2='0'" << false << true;
+    QTest::newRow("lock on") << "update jz_ub set ub2='1'" << true << false;
+    QTest::newRow("other text changes nothing") << "update jz_ub set ub2='01'" << true << true;
+    QTest::newRow("no settings row changes nothing") << "delete from jz_ub" << true << true;
+}
+
+void TestApp::showStepAppliesTheLockRule()
+{
+    QFETCH(QString, setup);
+    QFETCH(bool, lockShown);
+    QFETCH(bool, navEnabled);
+    TestDb db;
+    QVERIFY(db.ok());
+    QCOMPARE(db.exec(setup), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->reopen(), QString());
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_wel1")});
+    QCOMPARE(!w.Fr_wel1()->lockGroup()->isHidden(), lockShown);
+    QCOMPARE(w.bsSkinButtonsBar1()->isEnabled(), navEnabled);
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+void TestApp::navigationSwitchesPanels()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    auto click = [&](const char* name) {
+        auto* b = w.findChild<QToolButton*>(QString::fromLatin1(name));
+        QVERIFY2(b, name);
+        b->click();
+    };
+    click("navGuanli");
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_guanli1")});
+    click("navJiaoyi");
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_jiaoyi1")});
+    QCOMPARE(w.Fr_jiaoyi1()->Label1()->text(), QStringLiteral("1"));
+    click("navGongju");
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_gongju1")});
+    QCOMPARE(w.Fr_gongju1()->Label1()->text(), QStringLiteral("1"));
+    // The settings header only opens its section.
+    auto* settings = w.bsSkinButtonsBar1()->header(1);
+    settings->click();
+    QCOMPARE(w.bsSkinButtonsBar1()->openSectionIndex(), 1);
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_gongju1")});
+    // The functions header shows the portfolio, as "域名管理" does.
+    w.bsSkinButtonsBar1()->header(0)->click();
+    QCOMPARE(w.bsSkinButtonsBar1()->openSectionIndex(), 0);
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_guanli1")});
+}
+
+void TestApp::showPortfolioResetsListButKeepsSearchText()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    for (const char* name : {"b.com", "a.net", "c.com"})
+        db.insert({QString::fromUtf8(name)});
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    Dataset* q = db.queryA();
+    QSignalBlocker block(w.Fr_guanli1()->searchBox());
+    w.Fr_guanli1()->searchBox()->setText(QStringLiteral("com"));
+    QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("com")}}), QString());
+    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString());
+    w.setListHeading(0, QStringLiteral("域名 ∧"));
+    w.showPortfolio();
+    QCOMPARE(q->sql(), sql::kDefaultList);
+    QCOMPARE(q->recordCount(), 3);
+    QCOMPARE(q->fieldText(QStringLiteral("a1")), QStringLiteral("c.com"));
+    auto* grid = w.Fr_guanli1()->bsSkinDBGrid1();
+    QStringList headings;
+    for (int c = 0; c < 5; ++c)
+        headings << grid->model()->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(headings, (QStringList{"域名", "报价", "说明", "注册商", "到期"}));
+    QCOMPARE(w.Fr_guanli1()->searchBox()->text(), QStringLiteral("com"));
+}
+
+void TestApp::failedReloadShowsErrorAndStaysPut()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    QCOMPARE(db.exec(QStringLiteral("drop table tt_a")), QString());
+    w.showPortfolio();
+    const auto boxes = MessageBox::takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].caption, QStringLiteral("岚枢"));
+    QCOMPARE(boxes[0].text, QStringLiteral("no such table: tt_a."));
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_wel1")});
+    QVERIFY(!db.queryA()->isOpen());
+}
+
+void TestApp::padlockReturnsToWelcome()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    w.showPortfolio();
+    auto* padlock = w.findChild<QToolButton*>(QStringLiteral("bsSkinSpeedButton3"));
+    QVERIFY(padlock);
+    padlock->click();
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_wel1")});
+    QVERIFY(w.bsSkinButtonsBar1()->isEnabled());
+    QVERIFY(w.Fr_wel1()->lockGroup()->isHidden());
+
+    // With the lock on (as loaded), the padlock locks at once.
+    QCOMPARE(db.exec(QStringLiteral("update jz_ub set ub2='1'")), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->reopen(), QString());
+    w.showPortfolio();
+    padlock->click();
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_wel1")});
+    QVERIFY(!w.bsSkinButtonsBar1()->isEnabled());
+    QVERIFY(!w.Fr_wel1()->lockGroup()->isHidden());
+    QVERIFY(padlock->isEnabled());
+}
+
+void TestApp::wheelMovesExactlyOneRow()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    for (int i = 0; i < 5; ++i)
+        db.insert({QStringLiteral("d%1.com").arg(i)});
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    w.showPortfolio();
+    Dataset* q = db.queryA();
+    QWidget* viewport = w.Fr_guanli1()->bsSkinDBGrid1()->viewport();
+    QCOMPARE(q->currentRow(), 0);
+    wheel(viewport, 120); // away from the user on the first row: stays
+    QCOMPARE(q->currentRow(), 0);
+    wheel(viewport, -120); // towards the user: next row
+    QCOMPARE(q->currentRow(), 1);
+    wheel(viewport, -960); // a large distance is still one row
+    QCOMPARE(q->currentRow(), 2);
+    wheel(viewport, 15); // a fine-grained wheel step is one row as well
+    QCOMPARE(q->currentRow(), 1);
+    for (int i = 0; i < 10; ++i)
+        wheel(viewport, -120);
+    QCOMPARE(q->currentRow(), 4);
+}
+
+void TestApp::webLinkOpensHomePage()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Tmian w;
+    w.bindData(db.module());
+    QStringList opened;
+    Platform::setBrowserHook([&](const QString& address) { opened << address; });
+    auto* link = w.findChild<QLabel*>(QStringLiteral("bsSkinLinkImage1"));
+    QVERIFY(link);
+    QTest::mouseClick(link, Qt::LeftButton);
+    Platform::setBrowserHook({});
+    QCOMPARE(opened, QStringList{site::kHomePage});
+}
+
+QProcessEnvironment TestApp::childEnvironment(const QString& runtimeDir) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("LANSHU_SCRIPTED_MESSAGES"), QStringLiteral("1"));
+    return env;
+}
+
+void TestApp::secondProcessIsRefused()
+{
+    QVERIFY(QFile::exists(kProgram));
+    QTemporaryDir runtime, first, second;
+    QCOMPARE(schema::createShippedDatabase(first.filePath(QStringLiteral("service.dll"))), QString());
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+
+    QProcess one;
+    one.setProcessEnvironment(childEnvironment(runtime.path()));
+    one.setWorkingDirectory(first.path());
+    one.start(kProgram, {});
+    QVERIFY(one.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(Platform::SingleInstance(QStringLiteral("lanshu_tovex")).alreadyRunning(),
+                             20000);
+
+    // A copy started from another folder (even one without a database) ends at once, quietly, with 0.
+    QProcess two;
+    two.setProcessEnvironment(childEnvironment(runtime.path()));
+    two.setWorkingDirectory(second.path());
+    two.start(kProgram, {});
+    QVERIFY(two.waitForFinished(20000));
+    QCOMPARE(two.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(two.exitCode(), 0);
+    QVERIFY2(!two.readAllStandardError().contains("message:"), "a refused start shows nothing");
+    QCOMPARE(one.state(), QProcess::Running);
+
+    // Killed, the first copy leaves no lock behind.
+    ::kill(pid_t(one.processId()), SIGKILL);
+    QVERIFY(one.waitForFinished(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(!Platform::SingleInstance(QStringLiteral("lanshu_tovex")).alreadyRunning(),
+                             10000);
+    qunsetenv("XDG_RUNTIME_DIR");
+}
+
+void TestApp::missingDatabaseEndsStartup()
+{
+    QTemporaryDir runtime, empty;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QProcess p;
+        p.setProcessEnvironment(childEnvironment(runtime.path()));
+        p.setWorkingDirectory(empty.path());
+        p.start(kProgram, {});
+        QVERIFY(p.waitForFinished(20000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral(
+                     "message: 岚枢 | 找不到数据库文件“service.dll”：unable to open database file.")),
+                 qPrintable(err));
+        QVERIFY(p.exitCode() != 0);
+        QVERIFY(!QFile::exists(empty.filePath(QStringLiteral("service.dll"))));
+    }
+}
+
+void TestApp::startsAndShowsMainWindow()
+{
+    QTemporaryDir runtime, folder;
+    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
+    QProcess p;
+    p.setProcessEnvironment(childEnvironment(runtime.path()));
+    p.setWorkingDirectory(folder.path());
+    p.start(kProgram, {QStringLiteral("--startup-probe")});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(p.readAllStandardOutput().contains("main window shown"));
+    QVERIFY(!p.readAllStandardError().contains("message:"));
+}
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"

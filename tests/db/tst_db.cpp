@@ -1,0 +1,476 @@
+#include "TestDb.h"
+#include "db/Connection.h"
+#include "db/Schema.h"
+#include "db/Sql.h"
+#include "db/Statement.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+QByteArray fileHash(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QStringList column(const Dataset* d, const QString& field)
+{
+    QStringList out;
+    for (int r = 0; r < d->recordCount(); ++r)
+        out << d->value(r, field);
+    return out;
+}
+} // namespace
+
+class TestDbLayer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void shippedFileIsEncrypted();
+    void shippedFileIsNeverOverwritten();
+    void badFilesAreRefusedAndLeftAlone_data();
+    void badFilesAreRefusedAndLeftAlone();
+    void missingFileIsNotCreated();
+    void opensWithBothQueries();
+    void newRowsComeFirstAndKeysGrow();
+    void valuesStayTextEndToEnd_data();
+    void valuesStayTextEndToEnd();
+    void namedParametersLandInTheirColumns();
+    void statementErrorsCarryTheEngineMessage();
+    void reopenRepeatsStatementAndParameters();
+    void failedOpenLeavesTheDatasetClosed();
+    void searchIsBoundAndKeepsWildcards_data();
+    void searchIsBoundAndKeepsWildcards();
+    void sortIsNaturalAndStable_data();
+    void sortIsNaturalAndStable();
+    void sortIsGoneAfterReopen();
+    void currentRowMoves();
+    void deleteMovesToTheFollowingRow();
+    void appendStoresAtOnceAndBecomesCurrent();
+    void settingsUpdatesAddressTheSettingsRow();
+};
+
+void TestDbLayer::shippedFileIsEncrypted()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("service.dll"));
+    QCOMPARE(schema::createShippedDatabase(path), QString());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(16);
+    QVERIFY(!head.startsWith("SQLite format 3"));
+
+    // The right password opens it; the settings row is the shipped one.
+    Connection right;
+    QCOMPARE(right.open(path), QString());
+    Dataset settings(&right);
+    settings.setSql(sql::kSettingsLoad);
+    QCOMPARE(settings.open(), QString());
+    QCOMPARE(settings.recordCount(), 1);
+    QCOMPARE(settings.fieldText(QStringLiteral("ub2")), QStringLiteral("0"));
+    QCOMPARE(settings.fieldText(QStringLiteral("ub3")), QStringLiteral("8"));
+    QCOMPARE(settings.fieldText(QStringLiteral("ub4")), QStringLiteral("0"));
+    QCOMPARE(settings.fieldText(QStringLiteral("ub1")), QString());
+
+    Connection wrong;
+    const QString error = wrong.open(path, QByteArrayLiteral("not the password"));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!wrong.isOpen());
+}
+
+void TestDbLayer::shippedFileIsNeverOverwritten()
+{
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    QVERIFY(db.insert({QStringLiteral("keep.com")}) > 0);
+    const QByteArray before = fileHash(db.path());
+    QVERIFY(!schema::createShippedDatabase(db.path()).isEmpty());
+    QCOMPARE(fileHash(db.path()), before);
+    QCOMPARE(db.countRows(), 1);
+}
+
+void TestDbLayer::badFilesAreRefusedAndLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::newRow("text file") << QByteArray("text");
+    QTest::newRow("empty file") << QByteArray("empty");
+    QTest::newRow("plain sqlite file") << QByteArray("plain");
+    QTest::newRow("truncated database") << QByteArray("truncated");
+    QTest::newRow("wrong key") << QByteArray("wrongkey");
+}
+
+void TestDbLayer::badFilesAreRefusedAndLeftAlone()
+{
+    QFETCH(QByteArray, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("service.dll"));
+    if (kind == "text") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("域名,说明\nexample.com,demo\n");
+    } else if (kind == "empty") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (kind == "plain") {
+        Connection c;
+        QCOMPARE(c.create(path, QByteArray()), QString());
+        QCOMPARE(schema::createTables(c), QString());
+    } else if (kind == "truncated") {
+        QCOMPARE(schema::createShippedDatabase(path), QString());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(100));
+    } else {
+        Connection c;
+        QCOMPARE(c.create(path, QByteArrayLiteral("another key")), QString());
+        QCOMPARE(schema::createTables(c), QString());
+    }
+    const QByteArray before = fileHash(path);
+    QString error;
+    QTemporaryDir cwd;
+    auto module = TDataModule2::create(&error, path);
+    QVERIFY(!module);
+    QVERIFY2(error.contains(QStringLiteral("service.dll")), qPrintable(error));
+    if (kind == "empty" || kind == "plain") // opens as a database, but not as ours
+        QVERIFY2(error.contains(QStringLiteral("tt_a")) || error.contains(QStringLiteral("not a database")),
+                 qPrintable(error));
+    QCOMPARE(fileHash(path), before);
+}
+
+void TestDbLayer::missingFileIsNotCreated()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("service.dll"));
+    QString error;
+    QVERIFY(!TDataModule2::create(&error, path));
+    QVERIFY(error.contains(QStringLiteral("service.dll")));
+    QVERIFY(error.contains(QStringLiteral("unable to open database file")));
+    QVERIFY(!QFile::exists(path));
+}
+
+void TestDbLayer::opensWithBothQueries()
+{
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    QVERIFY(db.queryA()->isOpen());
+    QCOMPARE(db.queryA()->sql(), sql::kDefaultList);
+    QCOMPARE(db.queryA()->recordCount(), 0);
+    QCOMPARE(db.queryA()->currentRow(), -1);
+    QCOMPARE(db.queryA()->fieldCount(), 10);
+    QCOMPARE(db.queryA()->fieldName(0), QStringLiteral("aid"));
+    QCOMPARE(db.queryA()->fieldName(9), QStringLiteral("a9"));
+    QCOMPARE(db.module()->settingsText(QStringLiteral("ub2")), QStringLiteral("0"));
+}
+
+void TestDbLayer::newRowsComeFirstAndKeysGrow()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const qint64 first = db.insert({QStringLiteral("one.com")});
+    const qint64 second = db.insert({QStringLiteral("two.com")});
+    QVERIFY(second > first);
+    // Keys only grow, also after the newest row is deleted.
+    QCOMPARE(db.exec(QStringLiteral("delete from tt_a where aid=%1").arg(second)), QString());
+    const qint64 third = db.insert({QStringLiteral("three.com")});
+    QVERIFY(third > second);
+    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(column(db.queryA(), QStringLiteral("a1")),
+             (QStringList{QStringLiteral("three.com"), QStringLiteral("one.com")}));
+    QCOMPARE(db.queryA()->currentRow(), 0);
+}
+
+void TestDbLayer::valuesStayTextEndToEnd_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("leading zeros") << QStringLiteral("007");
+    QTest::newRow("number-like") << QStringLiteral("1e5");
+    QTest::newRow("quotes") << QStringLiteral("it's \"quoted\"; drop table tt_a;--");
+    QTest::newRow("chinese and emoji") << QStringLiteral("岚枢域名😀👍🏽");
+    QTest::newRow("line breaks") << QStringLiteral("line1\r\nline2\n\tend");
+    QTest::newRow("blanks") << QStringLiteral("  padded  ");
+    QTest::newRow("long") << QString(20000, QLatin1Char('x'));
+    QTest::newRow("empty") << QString();
+}
+
+void TestDbLayer::valuesStayTextEndToEnd()
+{
+    QFETCH(QString, text);
+    TestDb db;
+    QVERIFY(db.ok());
+    Statement add(db.module()->Conn_service());
+    add.setSql(sql::kInsertDomain);
+    for (const QString& name : add.parameterNames())
+        add.setParam(name, text);
+    QCOMPARE(add.exec(), QString());
+    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->recordCount(), 1);
+    for (int f = 1; f <= 9; ++f)
+        QCOMPARE(db.queryA()->value(0, f), text);
+}
+
+void TestDbLayer::namedParametersLandInTheirColumns()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const qint64 other = db.insert({QStringLiteral("other.com"), QStringLiteral("o2")});
+    const qint64 aid = db.insert({QStringLiteral("old.com")});
+    Statement edit(db.module()->Conn_service());
+    edit.setSql(sql::kUpdateDomain);
+    QCOMPARE(edit.parameterNames(), (QStringList{"a", "b", "c", "d", "e", "f", "g", "i", "j", "h"}));
+    const QString letters = QStringLiteral("abcdefgij");
+    for (int i = 0; i < letters.size(); ++i)
+        edit.setParam(QString(letters[i]), QStringLiteral("v_") + letters[i]);
+    edit.setParam(QStringLiteral("h"), QString::number(aid));
+    QCOMPARE(edit.exec(), QString());
+    // a..g go to a1..a7, i to a8, j to a9; only the row with that aid changes.
+    QCOMPARE(db.row(aid), (QStringList{QString::number(aid), "v_a", "v_b", "v_c", "v_d", "v_e", "v_f", "v_g",
+                                       "v_i", "v_j"}));
+    QCOMPARE(db.row(other).value(1), QStringLiteral("other.com"));
+}
+
+void TestDbLayer::statementErrorsCarryTheEngineMessage()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Statement st(db.module()->Conn_service());
+    st.setSql(QStringLiteral("insert into no_such_table (x) values (:a)"));
+    st.setParam(QStringLiteral("a"), QStringLiteral("1"));
+    QVERIFY(st.exec().contains(QStringLiteral("no such table")));
+
+    // A parameter without a value is an error, not a silent NULL.
+    st.setSql(sql::kInsertDomain);
+    st.setParam(QStringLiteral("a"), QStringLiteral("x.com"));
+    QVERIFY(st.exec().contains(QStringLiteral(":b")));
+    QCOMPARE(db.countRows(), 0);
+
+    // A trigger that rejects the row: its message reaches the caller and nothing is stored.
+    QCOMPARE(db.exec(QStringLiteral("create trigger no_bad before insert on tt_a when new.a1 = 'bad' "
+                                    "begin select raise(abort, 'value rejected'); end")),
+             QString());
+    st.setSql(sql::kInsertDomain);
+    for (const QString& name : st.parameterNames())
+        st.setParam(name, QStringLiteral("bad"));
+    QCOMPARE(st.exec(), QStringLiteral("value rejected"));
+    QCOMPARE(db.countRows(), 0);
+}
+
+void TestDbLayer::reopenRepeatsStatementAndParameters()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("alpha.com")});
+    db.insert({QStringLiteral("beta.net")});
+    Dataset* q = db.queryA();
+    QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("net")}}), QString());
+    QCOMPARE(q->recordCount(), 1);
+    db.insert({QStringLiteral("gamma.net")});
+    db.insert({QStringLiteral("delta.com")});
+    QCOMPARE(q->reopen(), QString());
+    QCOMPARE(q->sql(), sql::kSearch);
+    QCOMPARE(column(q, QStringLiteral("a1")),
+             (QStringList{QStringLiteral("gamma.net"), QStringLiteral("beta.net")}));
+}
+
+void TestDbLayer::failedOpenLeavesTheDatasetClosed()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("alpha.com")});
+    Dataset* q = db.queryA();
+    QCOMPARE(q->reopen(), QString());
+    QCOMPARE(q->recordCount(), 1);
+    QSignalSpy reset(q, &Dataset::rowsReset);
+    const QString error = q->replaceStatement(QStringLiteral("select * from tt_a where"));
+    QVERIFY(error.contains(QStringLiteral("syntax error")));
+    QVERIFY(!q->isOpen());
+    QCOMPARE(q->recordCount(), 0);
+    QCOMPARE(q->currentRow(), -1);
+    QCOMPARE(q->fieldText(QStringLiteral("a1")), QString());
+    QVERIFY(reset.count() >= 1);
+    QVERIFY(!q->setSort(QStringLiteral("a1 ASC")).isEmpty());
+    QVERIFY(!q->deleteCurrent().isEmpty());
+}
+
+void TestDbLayer::searchIsBoundAndKeepsWildcards_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("substring, any case") << "EXAMPLE" << QStringList{"my-example.cn", "example.com"};
+    QTest::newRow("empty lists all") << "" << QStringList{"it's.net", "a_b.com",       "axb.com",
+                                                          "100%.org", "my-example.cn", "example.com"};
+    QTest::newRow("quote is searched for") << "'" << QStringList{"it's.net"};
+    QTest::newRow("underscore is a wildcard") << "a_b" << QStringList{"a_b.com", "axb.com"};
+    QTest::newRow("percent is a wildcard") << "0%o" << QStringList{"100%.org"};
+    QTest::newRow("statement text is not injected") << "' or 1=1 --" << QStringList{};
+    QTest::newRow("backslash") << "\\" << QStringList{};
+    QTest::newRow("very long") << QString(10000, QLatin1Char('e')) << QStringList{};
+}
+
+void TestDbLayer::searchIsBoundAndKeepsWildcards()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    TestDb db;
+    QVERIFY(db.ok());
+    for (const char* name : {"example.com", "my-example.cn", "100%.org", "axb.com", "a_b.com", "it's.net"})
+        db.insert({QString::fromUtf8(name)});
+    QCOMPARE(db.queryA()->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}), QString());
+    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), expected);
+}
+
+void TestDbLayer::sortIsNaturalAndStable_data()
+{
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QString>("sortText");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("numbers by value")
+        << QStringList{"100", "20", "3", ""} << "a9 ASC" << QStringList{"", "3", "20", "100"};
+    QTest::newRow("numbers descending")
+        << QStringList{"100", "20", "3"} << "a9 DESC" << QStringList{"100", "20", "3"};
+    QTest::newRow("names with digits") << QStringList{"a10.com", "a9.com", "A1.com"} << "a9 ASC"
+                                       << QStringList{"A1.com", "a9.com", "a10.com"};
+    QTest::newRow("dates") << QStringList{"2024-10-01", "2024-9-30", "2023-12-31"} << "a9 ASC"
+                           << QStringList{"2023-12-31", "2024-9-30", "2024-10-01"};
+    QTest::newRow("chinese") << QStringList{"中国", "阿里", "北京"} << "a9 ASC"
+                             << QStringList{"阿里", "北京", "中国"};
+}
+
+void TestDbLayer::sortIsNaturalAndStable()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QString, sortText);
+    QFETCH(QStringList, expected);
+    TestDb db;
+    QVERIFY(db.ok());
+    for (const QString& v : values)
+        db.insert({QStringLiteral("d.com"), {}, {}, {}, {}, {}, {}, {}, v});
+    QCOMPARE(db.queryA()->reopen(), QString());
+    QSignalSpy reset(db.queryA(), &Dataset::rowsReset);
+    QCOMPARE(db.queryA()->setSort(sortText), QString());
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(column(db.queryA(), QStringLiteral("a9")), expected);
+    QCOMPARE(db.queryA()->sort(), sortText);
+}
+
+void TestDbLayer::sortIsGoneAfterReopen()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    for (const char* name : {"b.com", "c.com", "a.com"})
+        db.insert({QString::fromUtf8(name)});
+    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")), QString());
+    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{"a.com", "b.com", "c.com"}));
+    // Equal keys keep their order (stable), here by aid descending.
+    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->sort(), QString());
+    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{"a.com", "c.com", "b.com"}));
+}
+
+void TestDbLayer::currentRowMoves()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    for (const char* name : {"a.com", "b.com", "c.com"})
+        db.insert({QString::fromUtf8(name)});
+    Dataset* q = db.queryA();
+    QCOMPARE(q->reopen(), QString());
+    QSignalSpy moved(q, &Dataset::currentRowChanged);
+    QCOMPARE(q->currentRow(), 0);
+    QVERIFY(!q->prior());
+    QVERIFY(q->next());
+    QVERIFY(q->next());
+    QVERIFY(!q->next());
+    QCOMPARE(q->currentRow(), 2);
+    QCOMPARE(q->fieldText(QStringLiteral("a1")), QStringLiteral("a.com"));
+    QCOMPARE(moved.count(), 2);
+    q->setCurrentRow(99);
+    QCOMPARE(q->currentRow(), 2);
+}
+
+void TestDbLayer::deleteMovesToTheFollowingRow()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    for (const char* name : {"a.com", "b.com", "c.com", "d.com"})
+        db.insert({QString::fromUtf8(name)});
+    Dataset* q = db.queryA();
+    QCOMPARE(q->reopen(), QString());                          // d c b a
+    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString()); // a b c d
+    q->setCurrentRow(1);
+    QSignalSpy removed(q, &Dataset::rowRemoved);
+    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(removed.first().first().toInt(), 1);
+    // The sort stays, the following row is current, the row is gone from the file.
+    QCOMPARE(column(q, QStringLiteral("a1")), (QStringList{"a.com", "c.com", "d.com"}));
+    QCOMPARE(q->fieldText(QStringLiteral("a1")), QStringLiteral("c.com"));
+    QCOMPARE(db.countRows(), 3);
+    q->last();
+    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->fieldText(QStringLiteral("a1")), QStringLiteral("c.com"));
+    QCOMPARE(q->currentRow(), 1);
+    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->recordCount(), 0);
+    QCOMPARE(q->currentRow(), -1);
+    QCOMPARE(db.countRows(), 0);
+    QVERIFY(!q->deleteCurrent().isEmpty());
+}
+
+void TestDbLayer::appendStoresAtOnceAndBecomesCurrent()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const qint64 before = db.insert({QStringLiteral("old.com")});
+    Dataset* q = db.queryA();
+    QCOMPARE(q->reopen(), QString());
+    const QStringList values{"new.com",    "说明", "reg", "http://x", "2024-01-01",
+                             "2025-01-01", "n\nn", "pw",  "100"};
+    QCOMPARE(q->append(values), QString());
+    QCOMPARE(q->recordCount(), 2);
+    QCOMPARE(q->currentRow(), 1);
+    const QStringList held = q->rowValues(1);
+    QVERIFY(held.first().toLongLong() > before);
+    QCOMPARE(held.mid(1), values);
+    QCOMPARE(db.row(held.first().toLongLong()), held);
+    // Fewer values leave the rest empty.
+    QCOMPARE(q->append({QStringLiteral("short.com")}), QString());
+    QCOMPARE(q->rowValues(2).mid(2), QStringList(8, QString()));
+}
+
+void TestDbLayer::settingsUpdatesAddressTheSettingsRow()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Statement set(db.module()->Conn_service());
+    set.setSql(sql::kSetPassword);
+    set.setParam(QStringLiteral("a"), QStringLiteral("0123"));
+    set.setParam(QStringLiteral("b"), QStringLiteral("1"));
+    set.setParam(QStringLiteral("d"), QStringLiteral("1"));
+    set.setParam(QStringLiteral("c"), QStringLiteral("8"));
+    QCOMPARE(set.exec(), QString());
+    QCOMPARE(db.setting(QStringLiteral("ub1")), QStringLiteral("0123"));
+    QCOMPARE(db.setting(QStringLiteral("ub2")), QStringLiteral("1"));
+    QCOMPARE(db.setting(QStringLiteral("ub4")), QStringLiteral("1"));
+    set.setSql(sql::kPasswordOff);
+    set.setParam(QStringLiteral("b"), QStringLiteral("0"));
+    set.setParam(QStringLiteral("d"), QStringLiteral("0"));
+    set.setParam(QStringLiteral("c"), QStringLiteral("8"));
+    QCOMPARE(set.exec(), QString());
+    QCOMPARE(db.setting(QStringLiteral("ub1")), QStringLiteral("0123"));
+    QCOMPARE(db.setting(QStringLiteral("ub2")), QStringLiteral("0"));
+    QCOMPARE(db.setting(QStringLiteral("ub4")), QStringLiteral("0"));
+    Dataset* s = db.module()->Query_jz_ub();
+    QCOMPARE(s->replaceStatement(sql::kSettingsAll), QString());
+    QCOMPARE(s->fieldText(QStringLiteral("ub2")), QStringLiteral("0"));
+}
+
+QTEST_GUILESS_MAIN(TestDbLayer)
+#include "tst_db.moc"
