@@ -247,8 +247,10 @@ void Tmian::bsSkinLinkImage1Click()
 
 void Tmian::openEditDialog()
 {
-    if (m_edit)
-        m_edit->exec();
+    if (!m_edit)
+        return;
+    m_edit->loadRecord(m_guanli->currentRecordTexts());
+    m_edit->exec();
 }
 
 bool Tmian::eventFilter(QObject* watched, QEvent* event)

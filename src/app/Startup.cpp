@@ -19,17 +19,6 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
-void centre(QWidget* window)
-{
-    if (const QScreen* screen = window->screen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
-}
-} // namespace
-
 int Startup::run(int& argc, char** argv)
 {
     QElapsedTimer clock;
@@ -78,7 +67,7 @@ int Startup::run(int& argc, char** argv)
     mian->setDialogs(help, about, setMima, edit, add, import);
 
     mian->FormShow();
-    centre(mian.get());
+    centreOnDesktop(mian.get());
     mian->show();
     if (probe) {
         QTimer::singleShot(0, &app, [&] {

@@ -66,6 +66,10 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
     rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return fail(QStringLiteral("数据库文件已损坏、不是本程序的数据库或密码不符，无法打开"));
+    // Every search reads the whole domain table. A page cache large enough for the whole file keeps its
+    // pages decrypted between keystrokes (the engine's default holds about 2 MB); 64 MB is reached at
+    // some 400,000 domains.
+    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
     m_db = db;
     return {};
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
+#include <unordered_map>
 
 Dataset::Dataset(Connection* connection, QObject* parent) : QObject(parent), m_connection(connection) {}
 
@@ -206,24 +207,49 @@ QString Dataset::setSort(const QString& sortText)
         return QStringLiteral("没有字段“%1”").arg(name);
     const bool descending = direction == QLatin1String("DESC");
 
-    // One sort key per row, then a stable sort of the display order on them.
+    // Sort keys are dear, and a column holds many equal texts (prices, registrars, dates): one key per
+    // distinct text, read in storage order, ranked once; then the display order is sorted on the ranks.
+    // Equal keys share a rank, and ties keep their present order, so the sort is stable.
+    const size_t stored = m_offsets.size() / size_t(m_fields.size() + 1);
+    std::vector<uint32_t> textOf(stored);
+    std::vector<std::string_view> texts;
+    {
+        std::unordered_map<std::string_view, uint32_t> seen;
+        seen.reserve(stored);
+        for (size_t r = 0; r < stored; ++r) {
+            const auto [it, added] = seen.try_emplace(raw(uint32_t(r), field), uint32_t(texts.size()));
+            if (added)
+                texts.push_back(it->first);
+            textOf[r] = it->second;
+        }
+    }
     const NaturalOrder order;
     std::vector<QCollatorSortKey> keys;
-    keys.reserve(m_order.size());
-    std::vector<uint32_t> positions(m_order.size());
-    std::iota(positions.begin(), positions.end(), 0u);
-    for (size_t i = 0; i < m_order.size(); ++i) {
-        const std::string_view v = raw(m_order[i], field);
+    keys.reserve(texts.size());
+    for (const std::string_view v : texts)
         keys.push_back(order.key(QString::fromUtf8(v.data(), qsizetype(v.size()))));
+    std::vector<uint32_t> byKey(texts.size());
+    std::iota(byKey.begin(), byKey.end(), 0u);
+    std::sort(byKey.begin(), byKey.end(),
+              [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    std::vector<uint32_t> rank(texts.size());
+    uint32_t next = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0)
+            ++next;
+        rank[byKey[i]] = next;
     }
-    std::stable_sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
-        const int c = keys[a].compare(keys[b]);
-        return descending ? c > 0 : c < 0;
-    });
+    // (rank, present position) in one number: an ordinary sort of these is the stable sort on the ranks.
+    std::vector<uint64_t> positions(m_order.size());
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        const uint32_t r = rank[textOf[m_order[i]]];
+        positions[i] = (uint64_t(descending ? next - r : r) << 32) | uint64_t(i);
+    }
+    std::sort(positions.begin(), positions.end());
     emit rowsAboutToReset();
     std::vector<uint32_t> sorted(m_order.size());
     for (size_t i = 0; i < positions.size(); ++i)
-        sorted[i] = m_order[positions[i]];
+        sorted[i] = m_order[uint32_t(positions[i])];
     m_order.swap(sorted);
     m_sort = QStringLiteral("%1 %2").arg(m_fields[field],
                                          descending ? QStringLiteral("DESC") : QStringLiteral("ASC"));

@@ -1,7 +1,209 @@
 #include "Daoru.h"
 
+#include "Importer.h"
+#include "db/DataModule.h"
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <memory>
+
+namespace {
+
+const QSize kPictureSize(604, 117);
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// "第一步:" / "第二步:" in green bold.
+QLabel* makeStepLabel(QWidget* parent, const QString& name, const QString& text)
+{
+    QLabel* label = makeLabel(parent, name, text);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 128, 0));
+    label->setPalette(palette);
+    return label;
+}
+
+// Restores the cursor however the import ends.
+struct WaitCursor
+{
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
 Tdaoru::Tdaoru(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("daoru"));
     setWindowTitle(QStringLiteral("从EXCEL文件批量导入域名"));
+    // Fixed single border; the caption bar carries only the close button, which acts like Cancel.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(625, 288);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(10, 10, 10, 10);
+    column->setSpacing(6);
+
+    auto* step1 = new QHBoxLayout;
+    step1->addWidget(makeStepLabel(this, QStringLiteral("bsSkinStdLabel3"), QStringLiteral("第一步:")));
+    step1->addWidget(makeLabel(this, QStringLiteral("bsSkinStdLabel2"),
+                               QStringLiteral("请您按照以下表头保存好您的EXCEL文件。")));
+    step1->addStretch();
+    column->addLayout(step1);
+
+    QLabel* note = makeLabel(this, QStringLiteral("bsSkinStdLabel4"),
+                             QStringLiteral("（从第一行开始放域名，不用把表头写文件里）"));
+    QFont small = note->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    note->setFont(small);
+    column->addWidget(note);
+
+    // The sheet layout: nine headings in columns A to I. Inert: disabled, does nothing when clicked.
+    m_picture = new QLabel(this);
+    m_picture->setObjectName(QStringLiteral("bsSkinLinkImage1"));
+    m_picture->setFixedSize(kPictureSize);
+    m_picture->setEnabled(false);
+    m_picture->setAccessibleName(QStringLiteral("域名 域名说明 注册商 域名管理网址 注册日期 过期日期 备注 "
+                                                "域名管理密码 对外报价"));
+    column->addWidget(m_picture, 0, Qt::AlignHCenter);
+
+    auto* step2 = new QHBoxLayout;
+    step2->addWidget(makeStepLabel(this, QStringLiteral("bsSkinStdLabel5"), QStringLiteral("第二步:")));
+    step2->addWidget(makeLabel(this, QStringLiteral("bsSkinStdLabel1"),
+                               QStringLiteral("点击下面的按钮，选择刚才保存好的文件")));
+    step2->addStretch();
+    column->addLayout(step2);
+    column->addSpacing(12);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    m_import = new QPushButton(QStringLiteral("从EXCEL导 入"), this);
+    m_import->setObjectName(QStringLiteral("bsSkinButton1"));
+    m_import->setDefault(true);
+    m_import->setMinimumWidth(110);
+    buttons->addWidget(m_import);
+    m_cancel = new QPushButton(QStringLiteral("取  消"), this);
+    m_cancel->setObjectName(QStringLiteral("bsSkinButton2"));
+    m_cancel->setMinimumWidth(90);
+    buttons->addWidget(m_cancel);
+    buttons->addStretch();
+    column->addLayout(buttons);
+    column->addStretch();
+
+    m_path = makeLabel(this, QStringLiteral("bsSkinStdLabel9"), QString());
+    m_path->setVisible(false);
+
+    connect(m_import, &QPushButton::clicked, this, &Tdaoru::bsSkinButton1Click);
+    connect(m_cancel, &QPushButton::clicked, this, &Tdaoru::bsSkinButton2Click);
+}
+
+void Tdaoru::FormShow()
+{
+    m_path->clear();
+}
+
+void Tdaoru::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous()) {
+        FormShow();
+        // Drawn for the screen it is shown on, so that it stays sharp at any scale.
+        m_picture->setPixmap(
+            QIcon(QStringLiteral(":/pictures/import_sample.svg")).pixmap(kPictureSize, devicePixelRatioF()));
+        centreOnDesktop(this);
+    }
+    QDialog::showEvent(event);
+}
+
+void Tdaoru::bsSkinButton2Click()
+{
+    close();
+}
+
+void Tdaoru::reject()
+{
+    if (!m_busy)
+        QDialog::reject();
+}
+
+void Tdaoru::closeEvent(QCloseEvent* event)
+{
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void Tdaoru::setBusy(bool busy)
+{
+    m_busy = busy;
+    m_import->setEnabled(!busy);
+    m_cancel->setEnabled(!busy);
+}
+
+void Tdaoru::bsSkinButton1Click()
+{
+    if (m_busy)
+        return;
+    const QString chosen = FileDialog::getOpenFileName(this, QStringLiteral("请选择正确的excel文件"),
+                                                       QString(), importer::fileFilter());
+    if (!chosen.isEmpty())
+        m_path->setText(chosen);
+    // A cancelled choice keeps the file chosen by an earlier press of this showing.
+    const QString path = m_path->text().trimmed();
+    if (path.isEmpty() || !m_data)
+        return;
+
+    setBusy(true);
+    importer::Result result;
+    {
+        WaitCursor wait;
+        // Shown only when the import takes long; the window keeps drawing between batches.
+        std::unique_ptr<QProgressDialog> progress;
+        result = importer::importWorkbook(m_data->Conn_service(), path, [&](int stored, int total) {
+            if (!progress) {
+                progress = std::make_unique<QProgressDialog>(QStringLiteral("正在导入域名……"), QString(), 0,
+                                                             total, this);
+                progress->setWindowTitle(windowTitle());
+                progress->setWindowModality(Qt::WindowModal);
+                progress->setCancelButton(nullptr);
+                progress->setMinimumDuration(800);
+                progress->setAutoClose(false);
+            }
+            progress->setValue(stored);
+            QCoreApplication::processEvents();
+        });
+    }
+    setBusy(false);
+
+    if (result.status == importer::Result::Status::ReadFailed) {
+        MessageBox::appError(this, result.error);
+        return;
+    }
+    // The list shows what the file holds now, with the statement it holds (a search stays in force).
+    if (!result.ok() || !m_data->Query_a()->reopen().isEmpty()) {
+        MessageBox::show(this, MessageBox::Information, QStringLiteral("提示信息"),
+                         QStringLiteral("导入数据出错"), MessageBox::Ok);
+        return;
+    }
+    MessageBox::show(this, MessageBox::Warning, QStringLiteral("提示信息"), QStringLiteral("数据导入成功"),
+                     MessageBox::Ok);
+    accept();
 }

@@ -2,9 +2,12 @@
 
 #include <QDialog>
 
+class QLabel;
+class QPushButton;
 class TDataModule2;
 
-// "从EXCEL文件批量导入域名"
+// "从EXCEL文件批量导入域名": explains the sheet layout, lets the user pick an .xls file and adds one
+// domain per row of its first worksheet, then reloads the domain list.
 class Tdaoru : public QDialog
 {
     Q_OBJECT
@@ -12,6 +15,27 @@ public:
     explicit Tdaoru(QWidget* parent = nullptr);
     void bindData(TDataModule2* data) { m_data = data; }
 
+    // Empties the hidden path label; runs on every showing.
+    void FormShow();
+    // "从EXCEL导 入": the import.
+    void bsSkinButton1Click();
+    // "取  消": closes the dialog.
+    void bsSkinButton2Click();
+
+    // Refused while an import runs.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void setBusy(bool busy);
+
     TDataModule2* m_data = nullptr;
+    QLabel* m_picture = nullptr;     // bsSkinLinkImage1, the sheet layout
+    QPushButton* m_import = nullptr; // bsSkinButton1
+    QPushButton* m_cancel = nullptr; // bsSkinButton2
+    QLabel* m_path = nullptr;        // bsSkinStdLabel9, the chosen file (never shown)
+    bool m_busy = false;
 };

@@ -1,7 +1,37 @@
 #include "Edit_yuming.h"
 
-Tedit_yuming::Tedit_yuming(QWidget* parent) : QDialog(parent)
+#include "DomainWriter.h"
+#include "db/DataModule.h"
+#include "db/Statement.h"
+
+#include <QLabel>
+
+// The domain, price, description, address and password boxes take text of any length.
+Tedit_yuming::Tedit_yuming(QWidget* parent)
+    : DomainDialog(QStringLiteral("edit_yuming"), QStringLiteral("修改域名"),
+                   DomainLimits{.registrar = 70, .date = 50, .notes = 180}, parent)
 {
-    setObjectName(QStringLiteral("edit_yuming"));
-    setWindowTitle(QStringLiteral("修改域名"));
+    m_aid = new QLabel(this);
+    m_aid->setObjectName(QStringLiteral("bsSkinStdLabel8"));
+    m_aid->setTextFormat(Qt::PlainText);
+    m_aid->hide();
+}
+
+Tedit_yuming::~Tedit_yuming() = default;
+
+void Tedit_yuming::bindData(TDataModule2* data)
+{
+    DomainDialog::bindData(data);
+    m_queryEdit = data ? std::make_unique<Statement>(data->Conn_service()) : nullptr;
+}
+
+void Tedit_yuming::loadRecord(const QStringList& aidThenA1ToA9)
+{
+    m_aid->setText(aidThenA1ToA9.value(0));
+    setFieldTexts(aidThenA1ToA9.mid(1));
+}
+
+QString Tedit_yuming::writeRecord(const QStringList& a1ToA9)
+{
+    return domainwriter::update(*m_queryEdit, m_aid->text(), a1ToA9);
 }

@@ -1,17 +1,32 @@
 #pragma once
 
-#include <QDialog>
+#include "DomainDialog.h"
 
-class TDataModule2;
+#include <memory>
 
-// "修改域名"
-class Tedit_yuming : public QDialog
+class Statement;
+
+// "修改域名": changes every field of the selected domain. The opener fills it with loadRecord() and
+// shows it; saving updates that row by its record number and reloads the domain list with its statement.
+class Tedit_yuming : public DomainDialog
 {
     Q_OBJECT
 public:
     explicit Tedit_yuming(QWidget* parent = nullptr);
-    void bindData(TDataModule2* data) { m_data = data; }
+    ~Tedit_yuming() override;
+    void bindData(TDataModule2* data) override;
+
+    // The record as the detail pane shows it: index 0 the aid, 1..9 the texts of a1..a9. Written as they
+    // stand, neither filtered nor limited.
+    void loadRecord(const QStringList& aidThenA1ToA9);
+
+    QLabel* bsSkinStdLabel8() const { return m_aid; }           // 编号, hidden: the record number
+    Statement* Query_edit() const { return m_queryEdit.get(); } // the update
+
+protected:
+    QString writeRecord(const QStringList& a1ToA9) override;
 
 private:
-    TDataModule2* m_data = nullptr;
+    QLabel* m_aid = nullptr;
+    std::unique_ptr<Statement> m_queryEdit;
 };

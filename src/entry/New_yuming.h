@@ -1,17 +1,28 @@
 #pragma once
 
-#include <QDialog>
+#include "DomainDialog.h"
 
-class TDataModule2;
+#include <memory>
 
-// "添加新域名"
-class Tnew_yuming : public QDialog
+class Statement;
+
+// "添加新域名": enters one new domain. Every showing starts from empty boxes, the price "0" and today's
+// date in both date boxes; saving inserts the record and reloads the domain list with its statement.
+class Tnew_yuming : public DomainDialog
 {
     Q_OBJECT
 public:
     explicit Tnew_yuming(QWidget* parent = nullptr);
-    void bindData(TDataModule2* data) { m_data = data; }
+    ~Tnew_yuming() override;
+    void bindData(TDataModule2* data) override;
+
+    void FormShow() override; // the opening values
+
+    Statement* Query_add() const { return m_queryAdd.get(); } // the insert
+
+protected:
+    QString writeRecord(const QStringList& a1ToA9) override;
 
 private:
-    TDataModule2* m_data = nullptr;
+    std::unique_ptr<Statement> m_queryAdd;
 };

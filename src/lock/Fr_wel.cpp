@@ -1,35 +1,146 @@
 #include "Fr_wel.h"
 
 #include "LockHost.h"
+#include "PasswordEdit.h"
+#include "db/DataModule.h"
+#include "db/Sql.h"
+#include "platform/Dialogs.h"
 
+#include <QEvent>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+// A plain picture of the given logical size, drawn from its vector file (a missing file shows nothing).
+QLabel* picture(const QString& name, QSize size, const QString& objectName, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setFixedSize(size);
+    label->setPixmap(QIcon(QStringLiteral(":/pictures/%1.svg").arg(name)).pixmap(size));
+    return label;
+}
+
+QFrame* strip(const QString& objectName, const QString& top, const QString& bottom, QWidget* parent)
+{
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(objectName);
+    frame->setStyleSheet(
+        QStringLiteral("#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %2, stop:1 %3); }")
+            .arg(objectName, top, bottom));
+    return frame;
+}
+} // namespace
 
 TFr_wel::TFr_wel(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Fr_wel1"));
-    auto* layout = new QHBoxLayout(this);
-    m_newsBox = new QGroupBox(QStringLiteral("资讯"), this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Top strip: the product name at the left, domain endings at the right.
+    QFrame* top =
+        strip(QStringLiteral("bsSkinPanel1"), QStringLiteral("#EEF4FE"), QStringLiteral("#D6E5F8"), this);
+    top->setFixedHeight(217);
+    auto* topRow = new QHBoxLayout(top);
+    topRow->setContentsMargins(0, 0, 0, 0);
+    topRow->setSpacing(0);
+    topRow->addWidget(
+        picture(QStringLiteral("wel_title"), {460, 217}, QStringLiteral("bsSkinLinkImage3"), top));
+    topRow->addStretch(1);
+    topRow->addWidget(
+        picture(QStringLiteral("wel_tlds"), {330, 217}, QStringLiteral("bsSkinLinkImage2"), top));
+    layout->addWidget(top);
+
+    // Bottom area: the news box at the left, the chart sheet at the right with the lock group on it. It takes
+    // the height below the top strip, so that a larger window gives the news more room instead of a gap.
+    QFrame* bottom =
+        strip(QStringLiteral("bsSkinPanel2"), QStringLiteral("#E3EEFD"), QStringLiteral("#D3E3F8"), this);
+    bottom->setMinimumHeight(319);
+    auto* bottomRow = new QHBoxLayout(bottom);
+    bottomRow->setContentsMargins(8, 4, 0, 8);
+    bottomRow->setSpacing(0);
+    m_newsBox = new QGroupBox(QStringLiteral("资讯"), bottom);
     m_newsBox->setObjectName(QStringLiteral("bsSkinGroupBox2"));
-    m_lockGroup = new QGroupBox(QStringLiteral("软件已锁定"), this);
+    m_newsBox->setMinimumWidth(200);
+    bottomRow->addWidget(m_newsBox, 1);
+    QLabel* chart =
+        picture(QStringLiteral("wel_chart"), {485, 319}, QStringLiteral("bsSkinLinkImage1"), bottom);
+    bottomRow->addWidget(chart, 0, Qt::AlignBottom);
+    layout->addWidget(bottom, 1);
+
+    // The lock group, 313 × 177, right of the news box.
+    m_lockGroup = new QGroupBox(QStringLiteral("软件已锁定"), chart);
     m_lockGroup->setObjectName(QStringLiteral("bsSkinGroupBox1"));
-    auto* lockLayout = new QHBoxLayout(m_lockGroup);
-    lockLayout->addWidget(new QLabel(QStringLiteral("密 码:"), m_lockGroup));
-    m_passEdit = new QLineEdit(m_lockGroup);
+    m_lockGroup->setFixedSize(313, 177);
+    m_lockGroup->move(16, (319 - 177) / 2);
+    picture(QStringLiteral("lock_band"), {311, 75}, QStringLiteral("bsSkinLinkImage5"), m_lockGroup)
+        ->move(1, 18);
+    picture(QStringLiteral("lock_keys"), {105, 129}, QStringLiteral("bsSkinLinkImage6"), m_lockGroup)
+        ->move(6, 44);
+    auto* passLabel = new QLabel(QStringLiteral("密 码:"), m_lockGroup);
+    passLabel->setObjectName(QStringLiteral("bsSkinStdLabel3"));
+    m_passEdit = new PasswordEdit(m_lockGroup);
     m_passEdit->setObjectName(QStringLiteral("Pass_edit"));
-    m_passEdit->setEchoMode(QLineEdit::Password);
-    m_passEdit->setMaxLength(10);
-    lockLayout->addWidget(m_passEdit);
-    m_unlock = new QPushButton(QStringLiteral("  解  锁"), m_lockGroup);
+    passLabel->setBuddy(m_passEdit);
+    m_unlock =
+        new QPushButton(QIcon(QStringLiteral(":/icons/key.svg")), QStringLiteral("  解  锁"), m_lockGroup);
     m_unlock->setObjectName(QStringLiteral("bsSkinButton1"));
-    lockLayout->addWidget(m_unlock);
-    layout->addWidget(m_newsBox);
-    layout->addWidget(m_lockGroup);
-    connect(m_unlock, &QPushButton::clicked, this, &TFr_wel::bsSkinButton1Click);
+    m_unlock->setDefault(true); // Enter on the button unlocks
+    passLabel->setGeometry(122, 104, 44, 24);
+    m_passEdit->setGeometry(168, 104, 130, 24);
+    m_unlock->setGeometry(198, 138, 100, 28);
+    setTabOrder(m_passEdit, m_unlock);
+
+    // The unlock button acts only while the lock group is on screen.
+    connect(m_unlock, &QPushButton::clicked, this, [this] {
+        if (m_lockGroup->isVisible())
+            bsSkinButton1Click();
+    });
+    // Enter in the password edit presses the unlock button; never while the lock group is hidden.
+    connect(m_passEdit, &QLineEdit::returnPressed, this, [this] {
+        if (m_lockGroup->isVisible())
+            m_unlock->click();
+    });
+    m_lockGroup->installEventFilter(this);
 }
 
-void TFr_wel::bsSkinButton1Click() {}
+bool TFr_wel::eventFilter(QObject* watched, QEvent* event)
+{
+    // Whenever the lock group appears, the password can be typed at once.
+    if (watched == m_lockGroup && event->type() == QEvent::Show)
+        m_passEdit->setFocus();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFr_wel::bsSkinButton1Click()
+{
+    const QString stored = m_data ? m_data->settingsText(QStringLiteral("ub1")) : QString();
+    if (m_passEdit->text() != stored) {
+        MessageBox::information(this, QStringLiteral("您输入的密码错误"));
+        if (m_host)
+            m_host->setNavigationEnabled(false);
+    } else {
+        if (m_host) {
+            m_host->setNavigationEnabled(true);
+            m_host->setListHeading(0, QStringLiteral("域名"));
+            m_host->setListHeading(1, QStringLiteral("报价"));
+        }
+        if (m_data) {
+            const QString error = m_data->Query_a()->replaceStatement(sql::kDefaultList);
+            if (!error.isEmpty()) {
+                MessageBox::appError(this, error);
+                return;
+            }
+        }
+        if (m_host)
+            m_host->showPortfolioPanel();
+    }
+    m_passEdit->clear();
+}

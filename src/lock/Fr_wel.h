@@ -3,12 +3,14 @@
 #include <QWidget>
 
 class QGroupBox;
-class QLineEdit;
+class QLabel;
 class QPushButton;
 class LockHost;
+class PasswordEdit;
 class TDataModule2;
 
-// The welcome panel: pictures, the news box and the lock group.
+// The welcome panel: pictures, the news box and the lock group, in which the start-up password
+// is typed to unlock the program.
 class TFr_wel : public QWidget
 {
     Q_OBJECT
@@ -19,15 +21,22 @@ public:
 
     QGroupBox* lockGroup() const { return m_lockGroup; } // bsSkinGroupBox1, "软件已锁定"
     QGroupBox* newsBox() const { return m_newsBox; }     // bsSkinGroupBox2, "资讯"
+    PasswordEdit* Pass_edit() const { return m_passEdit; }
+    QPushButton* unlockButton() const { return m_unlock; } // bsSkinButton1, "  解  锁"
 
-    // The unlock button's handler.
+    // Unlock: compares the password edit with the stored password ub1 exactly; on a match enables
+    // the navigation bar and goes to the portfolio, else reports the wrong password and keeps the
+    // program locked. The edit is cleared last.
     void bsSkinButton1Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     LockHost* m_host = nullptr;
     TDataModule2* m_data = nullptr;
     QGroupBox* m_lockGroup = nullptr;
     QGroupBox* m_newsBox = nullptr;
-    QLineEdit* m_passEdit = nullptr;   // Pass_edit
-    QPushButton* m_unlock = nullptr;   // bsSkinButton1, "  解  锁"
+    PasswordEdit* m_passEdit = nullptr; // Pass_edit
+    QPushButton* m_unlock = nullptr;    // bsSkinButton1, "  解  锁"
 };

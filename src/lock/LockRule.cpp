@@ -6,6 +6,8 @@
 
 void ApplyLockRule(const QString& ub2, QWidget* lockGroup, LockHost* host)
 {
+    if (!lockGroup || !host)
+        return;
     if (ub2 == QLatin1String("0")) {
         lockGroup->setVisible(false);
         host->setNavigationEnabled(true);

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QQueue>
+#include <QScreen>
 
 namespace {
 bool g_testMode = false;
@@ -118,7 +119,9 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const
         return g_fileAnswers.dequeue();
     if (g_testMode)
         return {};
-    return QFileDialog::getOpenFileName(parent, title, dir, filter);
+    // The filter's patterns stay out of sight: the entry reads by its name alone.
+    return QFileDialog::getOpenFileName(parent, title, dir, filter, nullptr,
+                                        QFileDialog::HideNameFilterDetails);
 }
 
 void FileDialog::setNextOpenFileName(const QString& path)
@@ -136,4 +139,13 @@ QString FileDialog::lastTitle()
 QString FileDialog::lastFilter()
 {
     return g_lastFilter;
+}
+
+void centreOnDesktop(QWidget* window)
+{
+    if (const QScreen* screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
 }

@@ -6,6 +6,9 @@
 
 class QWidget;
 
+// Places a window in the middle of the desktop of the screen it is on.
+void centreOnDesktop(QWidget* window);
+
 // Every message box of the program goes through here, so that tests can answer
 // them without a modal window (setTestMode, setNextAnswer) and read what was shown.
 class MessageBox

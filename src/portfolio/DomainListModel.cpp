@@ -2,12 +2,21 @@
 
 #include "db/Dataset.h"
 
-DomainListModel::DomainListModel(QObject* parent) : QAbstractTableModel(parent), m_headings(defaultHeadings()) {}
+DomainListModel::DomainListModel(QObject* parent) : DomainListModel(fieldNames(), defaultHeadings(), parent)
+{
+}
+
+DomainListModel::DomainListModel(const QStringList& fields, const QStringList& headings, QObject* parent)
+    : QAbstractTableModel(parent), m_fields(fields), m_defaultHeadings(headings), m_headings(headings)
+{
+    refreshFieldMap();
+}
 
 const QStringList& DomainListModel::defaultHeadings()
 {
-    static const QStringList headings = {QStringLiteral("域名"), QStringLiteral("报价"), QStringLiteral("说明"),
-                                         QStringLiteral("注册商"), QStringLiteral("到期")};
+    static const QStringList headings = {QStringLiteral("域名"), QStringLiteral("报价"),
+                                         QStringLiteral("说明"), QStringLiteral("注册商"),
+                                         QStringLiteral("到期")};
     return headings;
 }
 
@@ -16,6 +25,34 @@ const QStringList& DomainListModel::fieldNames()
     static const QStringList names = {QStringLiteral("a1"), QStringLiteral("a9"), QStringLiteral("a2"),
                                       QStringLiteral("a3"), QStringLiteral("a6")};
     return names;
+}
+
+const QStringList& DomainListModel::exportFieldNames()
+{
+    static const QStringList names = {QStringLiteral("aid"), QStringLiteral("a1"), QStringLiteral("a2"),
+                                      QStringLiteral("a3"),  QStringLiteral("a4"), QStringLiteral("a5"),
+                                      QStringLiteral("a6"),  QStringLiteral("a7"), QStringLiteral("a8"),
+                                      QStringLiteral("a9")};
+    return names;
+}
+
+const QStringList& DomainListModel::exportHeadings()
+{
+    static const QStringList headings = {QStringLiteral("编号"),         QStringLiteral("域名"),
+                                         QStringLiteral("域名说明"),     QStringLiteral("注册商"),
+                                         QStringLiteral("域名管理地址"), QStringLiteral("注册日期"),
+                                         QStringLiteral("过期日期"),     QStringLiteral("备注"),
+                                         QStringLiteral("管理密码"),     QStringLiteral("对外报价")};
+    return headings;
+}
+
+QString DomainListModel::markedHeading(const QString& heading, bool ascending)
+{
+    QString text = heading.trimmed();
+    if (text.contains(QChar(0x2228)) || text.contains(QChar(0x2227)))
+        text.chop(1);
+    text = text.trimmed();
+    return text + (ascending ? QStringLiteral(" \u2227") : QStringLiteral(" \u2228"));
 }
 
 void DomainListModel::setDataset(Dataset* dataset)
@@ -31,11 +68,18 @@ void DomainListModel::setDataset(Dataset* dataset)
             refreshFieldMap();
             endResetModel();
         });
-        connect(m_dataset, &Dataset::rowAboutToBeRemoved, this, [this](int row) { beginRemoveRows({}, row, row); });
+        connect(m_dataset, &Dataset::rowAboutToBeRemoved, this,
+                [this](int row) { beginRemoveRows({}, row, row); });
         connect(m_dataset, &Dataset::rowRemoved, this, [this] { endRemoveRows(); });
         connect(m_dataset, &Dataset::rowAboutToBeAppended, this,
                 [this](int row) { beginInsertRows({}, row, row); });
         connect(m_dataset, &Dataset::rowAppended, this, [this] { endInsertRows(); });
+        connect(m_dataset, &QObject::destroyed, this, [this] {
+            beginResetModel();
+            m_dataset = nullptr;
+            refreshFieldMap();
+            endResetModel();
+        });
     }
     endResetModel();
 }
@@ -43,7 +87,7 @@ void DomainListModel::setDataset(Dataset* dataset)
 void DomainListModel::refreshFieldMap()
 {
     m_fieldIndex.clear();
-    for (const QString& name : fieldNames())
+    for (const QString& name : m_fields)
         m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(name) : -1);
 }
 
@@ -57,7 +101,9 @@ void DomainListModel::setHeading(int column, const QString& text)
 
 void DomainListModel::resetHeadings()
 {
-    m_headings = defaultHeadings();
+    if (m_headings == m_defaultHeadings)
+        return;
+    m_headings = m_defaultHeadings;
     emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
@@ -66,7 +112,10 @@ int DomainListModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() || !m_dataset ? 0 : m_dataset->recordCount();
 }
 
-int DomainListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 5; }
+int DomainListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_fields.size());
+}
 
 QVariant DomainListModel::data(const QModelIndex& index, int role) const
 {
@@ -77,9 +126,11 @@ QVariant DomainListModel::data(const QModelIndex& index, int role) const
 
 QVariant DomainListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_headings.size())
+        return {};
+    if (role == Qt::DisplayRole)
         return m_headings.value(section);
-    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole)
+    if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
     return {};
 }

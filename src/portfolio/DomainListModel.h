@@ -5,19 +5,33 @@
 
 class Dataset;
 
-// Adapts the domain query to the list: five columns (a1, a9, a2, a3, a6) with their headings.
-// It holds no rows of its own; every value is read from the dataset when drawn.
+// Adapts the domain query to a grid: a chosen set of its fields as columns, each with a heading.
+// It holds no rows of its own; every value is read from the dataset when drawn, and the
+// dataset's resets, removals and appends are passed on as the matching model changes.
 class DomainListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    // The domain list: five columns a1, a9, a2, a3, a6 under the default headings.
     explicit DomainListModel(QObject* parent = nullptr);
+    // Any columns: field names of the dataset and their default headings, in column order.
+    DomainListModel(const QStringList& fields, const QStringList& headings, QObject* parent = nullptr);
+
     void setDataset(Dataset* dataset);
     Dataset* dataset() const { return m_dataset; }
 
     static const QStringList& defaultHeadings(); // "域名", "报价", "说明", "注册商", "到期"
     static const QStringList& fieldNames();      // a1, a9, a2, a3, a6
+    // The export header grid: aid, a1..a9 under "编号", "域名", ... "对外报价".
+    static const QStringList& exportFieldNames();
+    static const QStringList& exportHeadings();
 
+    // The heading after a click sorted its column: the old heading without blanks at either end and
+    // without an earlier mark ("∧" or "∨", taken off as the last character), then " ∧" (ascending)
+    // or " ∨" (descending).
+    static QString markedHeading(const QString& heading, bool ascending);
+
+    QString fieldName(int column) const { return m_fields.value(column); }
     void setHeading(int column, const QString& text);
     QString heading(int column) const { return m_headings.value(column); }
     void resetHeadings();
@@ -30,6 +44,8 @@ public:
 private:
     void refreshFieldMap();
     Dataset* m_dataset = nullptr;
+    QStringList m_fields;
+    QStringList m_defaultHeadings;
     QStringList m_headings;
     QList<int> m_fieldIndex;
 };

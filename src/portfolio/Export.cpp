@@ -1,7 +1,38 @@
 #include "Export.h"
 
+#include "ExportCore.h"
+#include "db/Dataset.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QFile>
+
 void exportDomainList(QWidget* parent, Dataset* query)
 {
-    Q_UNUSED(parent);
-    Q_UNUSED(query);
+    if (!query || query->recordCount() == 0) {
+        MessageBox::information(parent, QStringLiteral("请先添加域名"));
+        return;
+    }
+    // Checked before the old file is deleted, so that a refused export loses nothing.
+    if (query->recordCount() > exporter::kMaxDomains) {
+        MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"),
+                         exporter::tooManyRowsText(query->recordCount()), MessageBox::Ok);
+        return;
+    }
+
+    const QString path = Platform::programFolder() + exporter::kFileName;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Each export replaces the previous one; the old file goes first, even when saving fails.
+    QFile::remove(path);
+    const exporter::Result result = exporter::writeWorkbook(*query, path);
+    query->last();
+    QApplication::restoreOverrideCursor();
+
+    if (!result.ok()) {
+        MessageBox::show(parent, MessageBox::NoIcon, QStringLiteral("提示"), QStringLiteral("保存失敗"),
+                         MessageBox::Ok | MessageBox::Cancel);
+        return;
+    }
+    Platform::openWithDefaultApplication(path);
 }

@@ -1,45 +1,571 @@
 #include "Fr_guanli.h"
 
 #include "DomainListModel.h"
+#include "Export.h"
+#include "Lookups.h"
+#include "PanelWidgets.h"
 #include "db/DataModule.h"
+#include "db/Sql.h"
 #include "platform/Dialogs.h"
+#include "platform/Platform.h"
 
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QShortcut>
+#include <QSplitter>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <limits>
+
+namespace {
+const QColor kValueColour(0, 0, 128);     // values: navy
+const QColor kNotesGround(245, 249, 254); // the notes box
+const int kListWidth = 490;               // the left column at the design size
+const int kColumnWidths[] = {113, 60, 130, 106, 65};
+
+QString picture(const char* name)
+{
+    return QStringLiteral(":/pictures/%1.svg").arg(QLatin1String(name));
+}
+
+QFont paneFont(int pixelSize, bool bold = false)
+{
+    QFont font;
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* caption(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(paneFont(14));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(p);
+    return label;
+}
+
+QLabel* value(const char* name, QWidget* parent, int pixelSize = 14, bool bold = false)
+{
+    auto* label = new ValueLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(paneFont(pixelSize, bold));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, kValueColour);
+    label->setPalette(p);
+    return label;
+}
+
+QFrame* divider(const char* name, QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setObjectName(QLatin1String(name));
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setFixedHeight(22);
+    return line;
+}
+} // namespace
 
 TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Fr_guanli1"));
     auto* layout = new QVBoxLayout(this);
-    m_grid = new QTableView(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Banner: 域名管理 on the left, the product name on the right, a neutral strip between.
+    auto* banner = new QWidget(this);
+    banner->setObjectName(QStringLiteral("banner"));
+    auto* bannerRow = new QHBoxLayout(banner);
+    bannerRow->setContentsMargins(0, 0, 0, 0);
+    bannerRow->setSpacing(0);
+    auto* left = new SvgPicture(picture("guanli_left"), {200, 40}, SvgPicture::Stretch, banner);
+    left->setFixedWidth(200);
+    auto* right = new SvgPicture(picture("guanli_right"), {160, 40}, SvgPicture::Stretch, banner);
+    right->setFixedWidth(160);
+    bannerRow->addWidget(left);
+    bannerRow->addWidget(new SvgPicture(picture("guanli_mid"), {10, 40}, SvgPicture::Stretch, banner), 1);
+    bannerRow->addWidget(right);
+    layout->addWidget(banner);
+
+    layout->addWidget(buildToolbar());
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("bsSkinSplitter1"));
+    m_splitter->setHandleWidth(10);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(buildListColumn());
+    m_splitter->addWidget(buildDetailPane());
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    layout->addWidget(m_splitter, 1);
+
+    // Keyboard: F5 refreshes, Ctrl+F goes to the search box, Delete in the list deletes (after asking).
+    auto* refresh = new QShortcut(QKeySequence::Refresh, this, this, &TFr_guanli::resetToDefaultList);
+    refresh->setContext(Qt::WidgetWithChildrenShortcut);
+    auto* find = new QShortcut(QKeySequence::Find, this, this, [this] {
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->selectAll();
+    });
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    auto* del = new QShortcut(QKeySequence::Delete, m_grid, m_grid, [this] { deleteCurrentDomain(); });
+    del->setContext(Qt::WidgetShortcut);
+}
+
+QToolButton* TFr_guanli::addToolButton(QWidget* bar, const char* name, const QString& icon,
+                                       const QString& text)
+{
+    auto* button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(name));
+    button->setText(text);
+    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(icon)));
+    button->setIconSize({16, 16});
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setMinimumHeight(28);
+    bar->layout()->addWidget(button);
+    return button;
+}
+
+QWidget* TFr_guanli::buildToolbar()
+{
+    auto* bar = new QFrame(this);
+    bar->setObjectName(QStringLiteral("bsSkinToolBar1"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(6, 2, 6, 2);
+    row->setSpacing(2);
+    QToolButton* add = addToolButton(bar, "btnAdd", QStringLiteral("add"), QStringLiteral("添 加"));
+    QToolButton* edit = addToolButton(bar, "btnEdit", QStringLiteral("edit"), QStringLiteral("编 辑"));
+    QToolButton* del = addToolButton(bar, "btnDelete", QStringLiteral("delete"), QStringLiteral("删 除"));
+    row->addWidget(divider("divider1", bar));
+    QToolButton* import =
+        addToolButton(bar, "btnImport", QStringLiteral("import"), QStringLiteral("批量导入"));
+    QToolButton* exp = addToolButton(bar, "btnExport", QStringLiteral("export"), QStringLiteral("批量导出"));
+    row->addWidget(divider("divider2", bar));
+    QToolButton* refresh =
+        addToolButton(bar, "btnRefresh", QStringLiteral("refresh"), QStringLiteral("刷 新"));
+    QToolButton* print = addToolButton(bar, "btnPrint", QStringLiteral("print"), QStringLiteral("打 印"));
+    QToolButton* help = addToolButton(bar, "btnHelp", QStringLiteral("help"), QStringLiteral("帮 助"));
+    row->addStretch(1);
+
+    connect(add, &QToolButton::clicked, this, &TFr_guanli::addRequested);
+    connect(edit, &QToolButton::clicked, this, [this] {
+        if (!refuseEmptyList())
+            emit editRequested();
+    });
+    connect(del, &QToolButton::clicked, this, &TFr_guanli::deleteCurrentDomain);
+    connect(import, &QToolButton::clicked, this, [this] {
+        if (!refuseEmptyList())
+            emit importRequested();
+    });
+    connect(exp, &QToolButton::clicked, this, [this] {
+        if (!refuseEmptyList())
+            exportDomainList(this, query());
+    });
+    connect(refresh, &QToolButton::clicked, this, &TFr_guanli::resetToDefaultList);
+    connect(print, &QToolButton::clicked, this, [this] { refuseEmptyList(); });
+    connect(help, &QToolButton::clicked, this, &TFr_guanli::helpRequested);
+    return bar;
+}
+
+QWidget* TFr_guanli::buildListColumn()
+{
+    auto* column = new QWidget(this);
+    column->setObjectName(QStringLiteral("listColumn"));
+    auto* box = new QVBoxLayout(column);
+    box->setContentsMargins(0, 4, 0, 4);
+    box->setSpacing(0);
+
+    auto* heading = new SvgPicture(picture("list_heading"), {kListWidth, 24}, SvgPicture::Natural, column);
+    heading->setObjectName(QStringLiteral("listHeading"));
+    box->addWidget(heading);
+
+    m_grid = new QTableView(column);
     m_grid->setObjectName(QStringLiteral("bsSkinDBGrid1"));
     m_model = new DomainListModel(this);
     m_grid->setModel(m_model);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setShowGrid(false);
+    m_grid->setItemDelegate(new RowLineDelegate(m_grid));
+    m_grid->setWordWrap(false);
+    m_grid->setTextElideMode(Qt::ElideRight);
+    m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_grid->verticalHeader()->hide();
-    m_search = new QLineEdit(this);
-    layout->addWidget(m_grid);
-    layout->addWidget(m_search);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 8);
+    QHeaderView* header = m_grid->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSectionsClickable(true);
+    header->setHighlightSections(false);
+    header->setSortIndicatorShown(false);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(24);
+    for (int c = 0; c < 5; ++c)
+        m_grid->setColumnWidth(c, kColumnWidths[c]);
+    // The selected row stays highlighted when the list loses focus.
+    QPalette p = m_grid->palette();
+    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText,
+               p.color(QPalette::Active, QPalette::HighlightedText));
+    m_grid->setPalette(p);
+    box->addWidget(m_grid, 1);
+    connect(header, &QHeaderView::sectionClicked, this, &TFr_guanli::sortByColumn);
+    connect(
+        m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex& current) { listCurrentChanged(current.isValid() ? current.row() : -1); });
+
+    // Search strip: 速查: [box] 清除
+    auto* strip = new QWidget(column);
+    strip->setObjectName(QStringLiteral("searchStrip"));
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 4, 0, 0);
+    row->setSpacing(4);
+    auto* label = new SvgPicture(picture("search_label"), {48, 22}, SvgPicture::Stretch, strip);
+    label->setFixedSize(48, 22);
+    label->setToolTip(QStringLiteral("速查:"));
+    row->addWidget(label);
+    m_search = new QLineEdit(strip);
+    m_search->setObjectName(QStringLiteral("bsSkinEdit1"));
+    m_search->setMaxLength(std::numeric_limits<int>::max());
+    m_search->setPlaceholderText(QStringLiteral("输入域名的一部分"));
+    label->setAccessibleName(QStringLiteral("速查:"));
+    row->addWidget(m_search, 1);
+    auto* clear = new QPushButton(QStringLiteral("清除"), strip);
+    clear->setObjectName(QStringLiteral("btnClear"));
+    clear->setAutoDefault(false);
+    row->addWidget(clear);
+    box->addWidget(strip);
+    connect(m_search, &QLineEdit::textChanged, this, &TFr_guanli::searchFor);
+    connect(clear, &QPushButton::clicked, this, &TFr_guanli::resetToDefaultList);
+
+    // Never shown: its column titles head the exported sheet.
+    m_exportGrid = new QTableView(column);
+    m_exportGrid->setObjectName(QStringLiteral("exportHeaderGrid"));
+    m_exportModel =
+        new DomainListModel(DomainListModel::exportFieldNames(), DomainListModel::exportHeadings(), this);
+    m_exportGrid->setModel(m_exportModel);
+    m_exportGrid->hide();
+
+    column->resize(kListWidth, column->height());
+    return column;
+}
+
+QWidget* TFr_guanli::buildDetailPane()
+{
+    auto* outer = new QWidget(this);
+    outer->setObjectName(QStringLiteral("detailSide"));
+    auto* side = new QHBoxLayout(outer);
+    side->setContentsMargins(0, 4, 4, 4);
+    side->setSpacing(0);
+    // The decorative strip beside the splitter.
+    auto* strip = new QFrame(outer);
+    strip->setObjectName(QStringLiteral("decorStrip"));
+    strip->setFixedWidth(10);
+    strip->setStyleSheet(QStringLiteral("#decorStrip { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
+                                        "stop:0 #C9DBF5, stop:1 #EEF4FD); }"));
+    side->addWidget(strip);
+
+    auto* pane = new QWidget(outer);
+    pane->setObjectName(QStringLiteral("detailPane"));
+    side->addWidget(pane, 1);
+    auto* grid = new QGridLayout(pane);
+    grid->setContentsMargins(12, 8, 4, 4);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(9);
+    grid->setColumnStretch(1, 1);
+
+    auto trailing = [pane](QLabel* valueLabel, QList<QWidget*> after) {
+        auto* holder = new QWidget(pane);
+        auto* row = new QHBoxLayout(holder);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(4);
+        row->addWidget(valueLabel);
+        for (QWidget* w : after)
+            row->addWidget(w);
+        row->addStretch(1);
+        return holder;
+    };
+
+    // First line: the domain name in large type, then its visit link.
+    m_domain = value("lblDomain", pane, 19, true);
+    auto* visitDomain = new PictureLink(picture("visit_link"), {56, 18}, QStringLiteral("访问>>"), pane);
+    visitDomain->setObjectName(QStringLiteral("linkVisitDomain"));
+    grid->addWidget(trailing(m_domain, {visitDomain}), 0, 0, 1, 2);
+
+    int line = 1;
+    auto addLine = [&](const QString& captionText, QWidget* shown) {
+        grid->addWidget(caption(captionText, pane), line, 0, Qt::AlignLeft | Qt::AlignVCenter);
+        grid->addWidget(shown, line, 1);
+        ++line;
+    };
+    m_description = value("lblDescription", pane);
+    addLine(QStringLiteral("域名说明:"), trailing(m_description, {}));
+    m_price = value("lblPrice", pane);
+    addLine(QStringLiteral("对外报价:"), trailing(m_price, {caption(QStringLiteral("元"), pane)}));
+    m_registrar = value("lblRegistrar", pane);
+    addLine(QStringLiteral("注 册 商:"), trailing(m_registrar, {}));
+    m_address = value("lblAddress", pane);
+    m_visitAddress = new PictureLink(picture("visit_link"), {56, 18}, QStringLiteral("访问>>"), pane);
+    m_visitAddress->setObjectName(QStringLiteral("linkVisitAddress"));
+    QSizePolicy keepPlace = m_visitAddress->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true); // the pane does not jump when the link comes and goes
+    m_visitAddress->setSizePolicy(keepPlace);
+    addLine(QStringLiteral("管理地址:"), trailing(m_address, {m_visitAddress}));
+    m_password = value("lblPassword", pane);
+    addLine(QStringLiteral("管理密码:"), trailing(m_password, {}));
+    m_regDate = value("lblRegDate", pane);
+    addLine(QStringLiteral("注册日期:"), trailing(m_regDate, {}));
+    m_expDate = value("lblExpDate", pane);
+    addLine(QStringLiteral("到期日期:"), trailing(m_expDate, {}));
+
+    // The three look-ups.
+    auto* whois = new PictureLink(picture("whois_link"), {88, 22}, QStringLiteral("查询WHOIS"), pane);
+    whois->setObjectName(QStringLiteral("linkWhois"));
+    auto* seo = new PictureLink(picture("seo_link"), {104, 22}, QStringLiteral("SEO综合查询"), pane);
+    seo->setObjectName(QStringLiteral("linkSeo"));
+    auto* icp = new PictureLink(picture("icp_link"), {96, 22}, QStringLiteral("查询ICP备案"), pane);
+    icp->setObjectName(QStringLiteral("linkIcp"));
+    auto* links = new QWidget(pane);
+    auto* linkRow = new QHBoxLayout(links);
+    linkRow->setContentsMargins(0, 2, 0, 2);
+    linkRow->setSpacing(6);
+    linkRow->addWidget(whois);
+    linkRow->addWidget(seo);
+    linkRow->addWidget(icp);
+    linkRow->addStretch(1);
+    grid->addWidget(links, line++, 0, 1, 2);
+
+    // 备注
+    auto* notesGroup = new QGroupBox(QStringLiteral("备注"), pane);
+    notesGroup->setObjectName(QStringLiteral("bsSkinGroupBox1"));
+    auto* notesBox = new QVBoxLayout(notesGroup);
+    notesBox->setContentsMargins(6, 8, 6, 6);
+    m_notes = new QPlainTextEdit(notesGroup);
+    m_notes->setObjectName(QStringLiteral("bsSkinMemo1"));
+    m_notes->setReadOnly(true);
+    m_notes->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_notes->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_notes->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_notes->setFont(paneFont(14));
+    QPalette notesPalette = m_notes->palette();
+    notesPalette.setColor(QPalette::Base, kNotesGround);
+    notesPalette.setColor(QPalette::Text, kValueColour);
+    m_notes->setPalette(notesPalette);
+    m_notes->setBackgroundVisible(false);
+    notesBox->addWidget(m_notes);
+    grid->addWidget(notesGroup, line, 0, 1, 2);
+    grid->setRowStretch(line++, 1);
+
+    // Never shown: the record number, which the edit dialog's opener copies.
+    auto* aidCaption = caption(QStringLiteral("域名编号:"), pane);
+    aidCaption->setObjectName(QStringLiteral("lblAidCaption"));
+    m_aid = value("lblAid", pane);
+    grid->addWidget(aidCaption, line, 0);
+    grid->addWidget(m_aid, line, 1);
+    aidCaption->hide();
+    m_aid->hide();
+
+    connect(visitDomain, &QToolButton::clicked, this, [this] { openAddress(m_domain->text()); });
+    connect(m_visitAddress, &QToolButton::clicked, this, [this] { openAddress(m_address->text()); });
+    connect(whois, &QToolButton::clicked, this, [this] { openAddress(lookups::whois(m_domain->text())); });
+    connect(seo, &QToolButton::clicked, this, [this] { openAddress(lookups::seo(m_domain->text())); });
+    connect(icp, &QToolButton::clicked, this, [this] { openAddress(lookups::icp(m_domain->text())); });
+
+    showCurrentRecord();
+    return outer;
+}
+
+void TFr_guanli::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    // The list column starts at its design width; the detail pane takes the rest.
+    layout()->activate();
+    const int rest = m_splitter->width() - m_splitter->handleWidth() - kListWidth;
+    m_splitter->setSizes({kListWidth, std::max(rest, 1)});
 }
 
 void TFr_guanli::bindData(TDataModule2* data)
 {
+    if (Dataset* old = query())
+        disconnect(old, nullptr, this, nullptr);
     m_data = data;
-    m_model->setDataset(data ? data->Query_a() : nullptr);
+    Dataset* ds = query();
+    // The models first, so that they have taken every change before the panel follows it.
+    m_model->setDataset(ds);
+    m_exportModel->setDataset(ds);
+    if (ds) {
+        auto hold = [this] { m_syncing = true; };
+        auto release = [this] { m_syncing = false; };
+        connect(ds, &Dataset::rowsAboutToReset, this, hold);
+        connect(ds, &Dataset::rowAboutToBeRemoved, this, hold);
+        connect(ds, &Dataset::rowAboutToBeAppended, this, hold);
+        connect(ds, &Dataset::rowsReset, this, release);
+        connect(ds, &Dataset::rowRemoved, this, release);
+        connect(ds, &Dataset::rowAppended, this, release);
+        connect(ds, &Dataset::currentRowChanged, this, &TFr_guanli::followCurrentRow);
+        connect(ds, &QObject::destroyed, this, [this] {
+            m_data = nullptr;
+            showCurrentRecord();
+        });
+    }
+    followCurrentRow(ds ? ds->currentRow() : -1);
 }
 
-void TFr_guanli::resetHeadings() { m_model->resetHeadings(); }
+Dataset* TFr_guanli::query() const
+{
+    return m_data ? m_data->Query_a() : nullptr;
+}
 
-void TFr_guanli::setHeading(int column, const QString& text) { m_model->setHeading(column, text); }
+void TFr_guanli::resetHeadings()
+{
+    m_model->resetHeadings();
+}
+
+void TFr_guanli::setHeading(int column, const QString& text)
+{
+    m_model->setHeading(column, text);
+}
+
+QString TFr_guanli::heading(int column) const
+{
+    return m_model->heading(column);
+}
 
 bool TFr_guanli::refuseEmptyList()
 {
-    if (m_data && m_data->Query_a()->recordCount() > 0)
+    if (query() && query()->recordCount() > 0)
         return false;
     MessageBox::information(this, QStringLiteral("请先添加域名"));
     return true;
+}
+
+QStringList TFr_guanli::currentRecordTexts() const
+{
+    return {m_aid->text(),      m_domain->text(),  m_description->text(), m_registrar->text(),
+            m_address->text(),  m_regDate->text(), m_expDate->text(),     m_notesText,
+            m_password->text(), m_price->text()};
+}
+
+void TFr_guanli::showCurrentRecord()
+{
+    const Dataset* ds = query();
+    auto field = [ds](const char* name) { return ds ? ds->fieldText(QLatin1String(name)) : QString(); };
+    m_aid->setText(field("aid"));
+    m_domain->setText(field("a1"));
+    m_description->setText(field("a2"));
+    m_registrar->setText(field("a3"));
+    m_address->setText(field("a4"));
+    m_regDate->setText(field("a5"));
+    m_expDate->setText(field("a6"));
+    const QString notes = field("a7");
+    if (notes != m_notesText) {
+        m_notesText = notes;
+        m_notes->setPlainText(notes);
+    }
+    m_password->setText(field("a8"));
+    m_price->setText(field("a9"));
+    // The visit link after the management address shows exactly when there is an address (blanks count).
+    m_visitAddress->setVisible(!m_address->text().isEmpty());
+}
+
+void TFr_guanli::followCurrentRow(int row)
+{
+    showCurrentRecord();
+    QScopedValueRollback guard(m_syncing, true);
+    QItemSelectionModel* selection = m_grid->selectionModel();
+    if (row < 0 || row >= m_model->rowCount()) {
+        selection->clear();
+        return;
+    }
+    const QModelIndex index = m_model->index(row, std::max(0, m_grid->currentIndex().column()));
+    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_grid->scrollTo(index);
+}
+
+void TFr_guanli::listCurrentChanged(int row)
+{
+    Dataset* ds = query();
+    if (m_syncing || !ds || row < 0 || row == ds->currentRow())
+        return;
+    ds->setCurrentRow(row);
+}
+
+void TFr_guanli::searchFor(const QString& text)
+{
+    Dataset* ds = query();
+    if (!ds)
+        return;
+    const QString error = ds->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}});
+    // A text too long for the engine's pattern matcher cannot be a fragment of a domain name:
+    // the list simply stays empty.
+    if (!error.isEmpty() && !error.contains(QLatin1String("pattern too complex")))
+        MessageBox::appError(this, error);
+}
+
+void TFr_guanli::resetToDefaultList()
+{
+    resetHeadings();
+    if (Dataset* ds = query()) {
+        const QString error = ds->replaceStatement(sql::kDefaultList);
+        if (!error.isEmpty()) {
+            MessageBox::appError(this, error);
+            return;
+        }
+    }
+    m_search->clear(); // with text in it, this runs the search once more with an empty text
+}
+
+void TFr_guanli::sortByColumn(int column)
+{
+    Dataset* ds = query();
+    if (!ds || !ds->isOpen() || column < 0 || column >= m_model->columnCount())
+        return;
+    const bool ascending = m_ascendingNext;
+    const QString error = ds->setSort(m_model->fieldName(column) +
+                                      (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+    if (!error.isEmpty()) {
+        MessageBox::appError(this, error);
+        return;
+    }
+    setHeading(column, DomainListModel::markedHeading(heading(column), ascending));
+    m_ascendingNext = !ascending;
+}
+
+void TFr_guanli::deleteCurrentDomain()
+{
+    if (refuseEmptyList())
+        return;
+    const MessageBox::Button answer = MessageBox::show(this, MessageBox::Question, QStringLiteral("删除确认"),
+                                                       QStringLiteral("您确定要删除此域名吗?此操作不可恢复"),
+                                                       MessageBox::Ok | MessageBox::Cancel);
+    if (answer != MessageBox::Ok)
+        return;
+    const QString error = query()->deleteCurrent();
+    if (!error.isEmpty())
+        MessageBox::appError(this, error);
+}
+
+void TFr_guanli::openAddress(const QString& address)
+{
+    Platform::openInBrowser(address);
 }

@@ -1,13 +1,22 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
-class QTableView;
+class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QTableView;
+class QToolButton;
+class Dataset;
 class DomainListModel;
 class TDataModule2;
 
-// The portfolio panel: toolbar, domain list with the search strip, and the detail pane.
+// The portfolio panel (Fr_guanli1): toolbar, domain list with the search strip, and the detail
+// pane of the current domain. The list, the detail pane and every toolbar action work on the
+// shared domain query Query_a; its current row is the list's current row.
 class TFr_guanli : public QWidget
 {
     Q_OBJECT
@@ -17,15 +26,30 @@ public:
     void bindData(TDataModule2* data);
 
     QTableView* bsSkinDBGrid1() const { return m_grid; } // the domain list
+    QTableView* exportHeaderGrid() const
+    {
+        return m_exportGrid;
+    } // hidden; its titles head the exported sheet
     DomainListModel* listModel() const { return m_model; }
-    QLineEdit* searchBox() const { return m_search; }
+    QLineEdit* searchBox() const { return m_search; } // bsSkinEdit1
+    QSplitter* splitter() const { return m_splitter; }
 
     // The five headings back to "域名", "报价", "说明", "注册商", "到期".
     void resetHeadings();
     void setHeading(int column, const QString& text);
+    QString heading(int column) const;
 
     // Empty-list notice: true (after showing "请先添加域名") when the list holds no rows.
     bool refuseEmptyList();
+
+    // The current record as the detail pane shows it: aid, a1 .. a9.
+    QStringList currentRecordTexts() const;
+
+    // --- actions (the toolbar, the search strip and the list headings call these) ---
+    void deleteCurrentDomain(); // 删 除
+    void resetToDefaultList();  // 刷 新 and 清除
+    void searchFor(const QString& text);
+    void sortByColumn(int column); // a heading click
 
 signals:
     void addRequested();    // 添 加
@@ -33,9 +57,46 @@ signals:
     void importRequested(); // 批量导入, the list holds rows
     void helpRequested();   // 帮 助
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    QWidget* buildToolbar();
+    QWidget* buildListColumn();
+    QWidget* buildDetailPane();
+    QToolButton* addToolButton(QWidget* bar, const char* name, const QString& icon, const QString& text);
+    Dataset* query() const;
+    void showCurrentRecord();
+    void followCurrentRow(int row);
+    void listCurrentChanged(int row);
+    void openAddress(const QString& address);
+
     TDataModule2* m_data = nullptr;
     QTableView* m_grid = nullptr;
+    QTableView* m_exportGrid = nullptr;
     DomainListModel* m_model = nullptr;
+    DomainListModel* m_exportModel = nullptr;
     QLineEdit* m_search = nullptr;
+    QSplitter* m_splitter = nullptr;
+
+    // Detail pane values.
+    QLabel* m_aid = nullptr;           // 域名编号 (hidden)
+    QLabel* m_domain = nullptr;        // a1
+    QLabel* m_description = nullptr;   // a2
+    QLabel* m_price = nullptr;         // a9
+    QLabel* m_registrar = nullptr;     // a3
+    QLabel* m_address = nullptr;       // a4
+    QLabel* m_password = nullptr;      // a8
+    QLabel* m_regDate = nullptr;       // a5
+    QLabel* m_expDate = nullptr;       // a6
+    QPlainTextEdit* m_notes = nullptr; // a7
+    QString m_notesText;
+    QToolButton* m_visitAddress = nullptr;
+
+    // One direction for the whole panel, alternated by every heading click and never reset.
+    bool m_ascendingNext = true;
+    // True while the list is being moved to the query's row, or while the query changes its rows:
+    // list moves made then are not passed back to the query.
+    bool m_syncing = false;
+    bool m_shownOnce = false;
 };

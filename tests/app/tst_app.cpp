@@ -3,6 +3,7 @@
 #include "app/NavigationBar.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
+#include "entry/Edit_yuming.h"
 #include "lock/Fr_wel.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
@@ -16,8 +17,10 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
@@ -62,6 +65,7 @@ private slots:
     void padlockReturnsToWelcome();
     void wheelMovesExactlyOneRow();
     void webLinkOpensHomePage();
+    void editButtonOpensTheCurrentRecord();
     void secondProcessIsRefused();
     void missingDatabaseEndsStartup();
     void startsAndShowsMainWindow();
@@ -267,13 +271,50 @@ void TestApp::webLinkOpensHomePage()
     QVERIFY(db.ok());
     Tmian w;
     w.bindData(db.module());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
     QStringList opened;
     Platform::setBrowserHook([&](const QString& address) { opened << address; });
-    auto* link = w.findChild<QLabel*>(QStringLiteral("bsSkinLinkImage1"));
+    auto* link = w.statusBar()->findChild<QLabel*>(QStringLiteral("bsSkinLinkImage1"));
     QVERIFY(link);
     QTest::mouseClick(link, Qt::LeftButton);
     Platform::setBrowserHook({});
     QCOMPARE(opened, QStringList{site::kHomePage});
+}
+
+void TestApp::editButtonOpensTheCurrentRecord()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("first.com")});
+    const qint64 aid = db.insert({QStringLiteral("a&b.com"),
+                                  QStringLiteral("说明"),
+                                  QStringLiteral("reg"),
+                                  {},
+                                  QStringLiteral("2024-01-01"),
+                                  {},
+                                  QStringLiteral("n1\nn2"),
+                                  QStringLiteral("pw"),
+                                  QStringLiteral("88")});
+    db.insert({QStringLiteral("last.com")});
+    Tmian w;
+    auto* edit = new Tedit_yuming(&w);
+    edit->bindData(db.module());
+    w.bindData(db.module());
+    w.setDialogs(nullptr, nullptr, nullptr, edit, nullptr, nullptr);
+    w.FormShow();
+    w.showPortfolio();
+    db.queryA()->next(); // the middle row
+    QStringList seen;
+    QTimer::singleShot(0, edit, [&] {
+        seen = edit->fieldTexts();
+        seen.prepend(edit->bsSkinStdLabel8()->text());
+        edit->reject();
+    });
+    auto* button = w.findChild<QAbstractButton*>(QStringLiteral("btnEdit"));
+    QVERIFY(button);
+    button->click();
+    QCOMPARE(seen, db.row(aid));
 }
 
 QProcessEnvironment TestApp::childEnvironment(const QString& runtimeDir) const

@@ -1,0 +1,166 @@
+// Figures for the spreadsheet import and export, end to end with the workbook and the encrypted
+// database file on disk: importing a workbook of 65,535 domains into an empty portfolio (read the
+// file, store every row, reload the list) and exporting a list of 65,535 domains to yuming.xls.
+// Each run is a process of its own, so that its peak memory is its own.
+//
+//   bench_importexport [rows] [runs]
+//   bench_importexport --make <workbook> [rows]      only writes the workbook
+//   bench_importexport --import <folder> <workbook>  one import into <folder>/service.dll
+//   bench_importexport --export <folder>             one export of <folder>/service.dll
+#include "DomainGenerator.h"
+#include "db/DataModule.h"
+#include "db/Schema.h"
+#include "entry/Importer.h"
+#include "portfolio/ExportCore.h"
+#include "sheet/XlsReader.h"
+#include "sheet/XlsWriter.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+// Processor time of this process so far (user and system): on a busy machine the wall-clock figure
+// also holds the time spent waiting for a processor.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double peakMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+int fail(const char* what, const QString& error)
+{
+    std::fprintf(stderr, "%s: %s\n", what, qPrintable(error));
+    return 1;
+}
+
+// A workbook of generated domains: one domain per row, a1..a9 in columns A..I.
+QString makeWorkbook(int rows, const QString& workbook)
+{
+    benchgen::DomainMaker maker;
+    sheet::XlsWriter writer(1);
+    for (int r = 0; r < rows; ++r)
+        writer.appendRow(0, maker.next());
+    return writer.save(workbook);
+}
+
+// One import into a new, empty database file: read, store, reload the list.
+int runImport(const QString& dir, const QString& workbook)
+{
+    const QString file = dir + QStringLiteral("/service.dll");
+    QFile::remove(file);
+    QString error = schema::createShippedDatabase(file);
+    if (!error.isEmpty())
+        return fail("create", error);
+    auto module = TDataModule2::create(&error, file);
+    if (!module)
+        return fail("open", error);
+
+    // The steps of importer::importWorkbook, timed one by one, then the reload of the list.
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuStart = cpuSeconds();
+    const sheet::ReadResult read = sheet::readFirstSheet(workbook);
+    if (!read.ok)
+        return fail("read", read.error);
+    const double readSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const importer::Result result = importer::storeSheet(module->Conn_service(), read.sheet);
+    if (!result.ok())
+        return fail("import", result.error);
+    const double storeSeconds = double(timer.nsecsElapsed()) / 1e9 - readSeconds;
+    error = module->Query_a()->reopen();
+    if (!error.isEmpty())
+        return fail("reopen", error);
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double cpu = cpuSeconds() - cpuStart;
+    std::printf("import  %6d rows  %.3f s (cpu %.3f s)  peak %.1f MB  (read %.3f s, store %.3f s, reload "
+                "list %.3f s)\n",
+                module->Query_a()->recordCount(), seconds, cpu, peakMb(), readSeconds, storeSeconds,
+                seconds - readSeconds - storeSeconds);
+    return 0;
+}
+
+// One export of the whole list (as the list holds it after start-up) to yuming.xls.
+int runExport(const QString& dir)
+{
+    QString error;
+    QElapsedTimer timer;
+    timer.start();
+    auto module = TDataModule2::create(&error, dir + QStringLiteral("/service.dll"));
+    if (!module)
+        return fail("open", error);
+    const double load = double(timer.nsecsElapsed()) / 1e9;
+
+    timer.restart();
+    const double cpuStart = cpuSeconds();
+    const QString path = dir + QLatin1Char('/') + exporter::kFileName;
+    QFile::remove(path);
+    const exporter::Result result = exporter::writeWorkbook(*module->Query_a(), path);
+    if (!result.ok())
+        return fail("export", result.error);
+    module->Query_a()->last();
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double cpu = cpuSeconds() - cpuStart;
+    std::printf("export  %6d rows  %.3f s (cpu %.3f s)  peak %.1f MB  (list loaded before in %.3f s, %lld "
+                "bytes written)\n",
+                module->Query_a()->recordCount(), seconds, cpu, peakMb(), load, QFile(path).size());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() > 2 && args[1] == QLatin1String("--import"))
+        return runImport(args[2], args[3]);
+    if (args.size() > 2 && args[1] == QLatin1String("--export"))
+        return runExport(args[2]);
+    if (args.size() > 2 && args[1] == QLatin1String("--make")) {
+        const QString error =
+            makeWorkbook(args.size() > 3 ? args[3].toInt() : exporter::kMaxDomains, args[2]);
+        return error.isEmpty() ? 0 : fail("workbook", error);
+    }
+
+    const int rows = args.size() > 1 ? args[1].toInt() : exporter::kMaxDomains;
+    const int runs = args.size() > 2 ? args[2].toInt() : 3;
+    QTemporaryDir dir;
+    const QString workbook = dir.filePath(QStringLiteral("domains.xls"));
+    const QString error = makeWorkbook(rows, workbook);
+    if (!error.isEmpty())
+        return fail("workbook", error);
+    std::printf("workbook of %d domains: %lld bytes\n", rows, QFile(workbook).size());
+    std::fflush(stdout);
+
+    auto run = [&](const QStringList& phase) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(app.applicationFilePath(), phase);
+        child.waitForFinished(-1);
+        return child.exitCode();
+    };
+    for (int i = 0; i < runs; ++i) {
+        if (run({QStringLiteral("--import"), dir.path(), workbook}) != 0)
+            return 1;
+    }
+    for (int i = 0; i < runs; ++i) {
+        if (run({QStringLiteral("--export"), dir.path()}) != 0)
+            return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,2 @@
+add_executable(bench_importexport ${CMAKE_CURRENT_LIST_DIR}/bench_importexport.cpp)
+target_link_libraries(bench_importexport PRIVATE lanshu_benchlib lanshu_entry lanshu_portfolio lanshu_sheet)

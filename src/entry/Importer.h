@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class Connection;
+namespace sheet {
+class Sheet;
+}
+
+// Bulk import of domains from a workbook: the first worksheet, one domain per row from row 1
+// down to the first row whose column A is empty, columns A to I into a1 to a9 of tt_a.
+// Knows nothing of widgets; the import dialog shows the outcome.
+namespace importer {
+
+// Columns A to I.
+inline constexpr int kColumns = 9;
+// Rows stored per transaction; progress is reported between batches, outside any transaction.
+inline constexpr int kBatchRows = 8192;
+
+struct Result
+{
+    enum class Status
+    {
+        Done,        // every row read was stored
+        ReadFailed,  // the workbook could not be opened; nothing was stored
+        StoreFailed, // a row was refused; the rows before it are stored, it and the rows after are not
+    };
+    Status status = Status::Done;
+    int rowsRead = 0;   // rows up to the first empty column A
+    int rowsStored = 0; // rows that are now in the file
+    QString error;      // the reader's or the database's own text
+    bool ok() const { return status == Status::Done; }
+};
+
+// Called between batches with the rows stored so far and the rows read.
+using Progress = std::function<void(int stored, int total)>;
+
+// The number of rows to import: rows from the first down to the first whose column A,
+// as text, is empty.
+int countRows(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
+
+// The texts of one row, columns A to I, as the cells show them (blanks and control
+// characters around them removed).
+QStringList rowTexts(const sheet::Sheet& sheet, int row, const QLocale& locale = QLocale());
+
+// Stores rows 0 .. countRows()-1 of the sheet as new records of tt_a. Each row is one
+// INSERT, so a refused row is never stored half-filled; the rows before it are committed.
+Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress = {},
+                  const QLocale& locale = QLocale());
+
+// Reads the workbook at path and stores its rows (storeSheet).
+Result importWorkbook(Connection* connection, const QString& path, const Progress& progress = {},
+                      const QLocale& locale = QLocale());
+
+// The open-file dialog's filter: one entry "Excel" that shows .xls files in any letter case.
+// Windows matches names without regard to case; elsewhere each letter is given as a set
+// ("*.[xX][lL][sS]"), which the native dialogs and Qt's own dialog all understand.
+QString fileFilter();
+
+} // namespace importer

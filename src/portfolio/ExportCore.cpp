@@ -1,0 +1,56 @@
+#include "ExportCore.h"
+
+#include "db/Dataset.h"
+
+namespace exporter {
+
+QStringList headings()
+{
+    return {QStringLiteral("编号"),     QStringLiteral("域名"),         QStringLiteral("域名说明"),
+            QStringLiteral("注册商"),   QStringLiteral("域名管理地址"), QStringLiteral("注册日期"),
+            QStringLiteral("过期日期"), QStringLiteral("备注"),         QStringLiteral("管理密码"),
+            QStringLiteral("对外报价")};
+}
+
+QString tooManyRowsText(int count)
+{
+    return QStringLiteral("列表中有 %1 个域名，而一张 xls 工作表除表头外最多只能放 %2 个，因此没有导出。\n"
+                          "请先用速查缩小列表，再分几次导出。")
+        .arg(count)
+        .arg(kMaxDomains);
+}
+
+Result writeWorkbook(const Dataset& query, const QString& path)
+{
+    Result result;
+    const int rows = query.recordCount();
+    if (rows > kMaxDomains) {
+        result.status = Result::Status::TooManyRows;
+        result.error = tooManyRowsText(rows);
+        return result;
+    }
+
+    // The sheets a new workbook has, plus one more, empty, after them.
+    sheet::XlsWriter workbook(2);
+    const int fields = query.fieldCount();
+    const QStringList titles = headings();
+    workbook.appendRow(0, titles.mid(0, fields));
+    QStringList cells;
+    cells.reserve(fields);
+    for (int row = 0; row < rows; ++row) {
+        cells.clear();
+        for (int field = 0; field < fields; ++field) {
+            const std::string_view v = query.rawValue(row, field);
+            cells.append(QString::fromUtf8(v.data(), qsizetype(v.size())));
+        }
+        workbook.appendRow(0, cells);
+    }
+    const QString error = workbook.save(path);
+    if (!error.isEmpty()) {
+        result.status = Result::Status::SaveFailed;
+        result.error = error;
+    }
+    return result;
+}
+
+} // namespace exporter

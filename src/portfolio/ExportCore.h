@@ -1,0 +1,43 @@
+#pragma once
+
+#include "sheet/XlsWriter.h"
+
+#include <QString>
+#include <QStringList>
+
+class Dataset;
+
+// The workbook of "批量导出", built without widgets: a heading row and then every row that the
+// domain list holds, in its present order, every field as text; then one more, empty worksheet.
+namespace exporter {
+
+// The export file's name, in the program's folder.
+inline const QString kFileName = QStringLiteral("yuming.xls");
+
+// One worksheet of an .xls file holds 65,536 rows; the first is the heading row.
+inline constexpr int kMaxDomains = sheet::XlsWriter::MaxRows - 1;
+
+// The titles of the heading row, one per field aid, a1 .. a9.
+QStringList headings();
+
+struct Result
+{
+    enum class Status
+    {
+        Saved,
+        TooManyRows, // more domains than one worksheet holds; nothing was written
+        SaveFailed,  // the writer's error is in error; no file was left behind
+    };
+    Status status = Status::Saved;
+    QString error;
+    bool ok() const { return status == Status::Saved; }
+};
+
+// The message for a list longer than kMaxDomains.
+QString tooManyRowsText(int count);
+
+// Writes the rows of query (its display order, after any search and sort) to path.
+// Reads only; the caller moves the current row.
+Result writeWorkbook(const Dataset& query, const QString& path);
+
+} // namespace exporter

@@ -1,0 +1,179 @@
+#include "sheet/Cell.h"
+
+#include <algorithm>
+
+namespace sheet {
+
+namespace {
+
+const Cell& emptyCell()
+{
+    static const Cell empty;
+    return empty;
+}
+
+bool isBlank(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 32 || u == 127 || c.isSpace(); // isSpace covers U+00A0 and U+3000 as well
+}
+
+QString errorText(int code)
+{
+    switch (code) {
+    case 0x00:
+        return QStringLiteral("#NULL!");
+    case 0x07:
+        return QStringLiteral("#DIV/0!");
+    case 0x0F:
+        return QStringLiteral("#VALUE!");
+    case 0x17:
+        return QStringLiteral("#REF!");
+    case 0x1D:
+        return QStringLiteral("#NAME?");
+    case 0x24:
+        return QStringLiteral("#NUM!");
+    case 0x2A:
+        return QStringLiteral("#N/A");
+    default:
+        return QStringLiteral("#ERROR!");
+    }
+}
+
+QString numberText(double value, const QLocale& locale)
+{
+    if (value == 0)
+        value = 0; // no "-0"
+    QLocale plain = locale;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    return plain.toString(value, 'g', 15);
+}
+
+} // namespace
+
+int Sheet::rowCount() const
+{
+    normalize();
+    return m_rowCount;
+}
+
+int Sheet::columnCount() const
+{
+    normalize();
+    return m_columnCount;
+}
+
+qsizetype Sheet::cellCount() const
+{
+    normalize();
+    return qsizetype(m_cells.size());
+}
+
+const Cell& Sheet::cell(int row, int column) const
+{
+    if (row < 0 || column < 0)
+        return emptyCell();
+    normalize();
+    const quint64 key = keyOf(row, column);
+    const auto it = std::lower_bound(m_cells.begin(), m_cells.end(), key,
+                                     [](const Entry& e, quint64 k) { return e.key < k; });
+    if (it == m_cells.end() || it->key != key)
+        return emptyCell();
+    return it->cell;
+}
+
+void Sheet::setCell(int row, int column, Cell cell)
+{
+    if (row < 0 || column < 0)
+        return;
+    const quint64 key = keyOf(row, column);
+    if (m_sorted && !cell.isEmpty() && (m_cells.empty() || m_cells.back().key < key)) {
+        m_cells.push_back(Entry{key, std::move(cell)});
+        m_rowCount = row + 1;
+        m_columnCount = std::max(m_columnCount, column + 1);
+        return;
+    }
+    m_cells.push_back(Entry{key, std::move(cell)});
+    m_sorted = false;
+    // Values written again and again over the same places must not pile up: fold them from time to time.
+    if (m_cells.size() >= m_foldAt) {
+        normalize();
+        m_foldAt = std::max<std::size_t>(m_foldAt, 2 * m_cells.size());
+    }
+}
+
+void Sheet::reserve(qsizetype cells)
+{
+    if (cells > 0)
+        m_cells.reserve(std::size_t(std::min<qsizetype>(cells, 4 * 1024 * 1024)));
+}
+
+void Sheet::normalize() const
+{
+    if (m_sorted)
+        return;
+    // Stable, so that of two values at one place the one set later stays last.
+    std::stable_sort(m_cells.begin(), m_cells.end(),
+                     [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < m_cells.size(); ++i) {
+        if (i + 1 < m_cells.size() && m_cells[i + 1].key == m_cells[i].key)
+            continue; // replaced by a later value
+        if (m_cells[i].cell.isEmpty())
+            continue;
+        if (out != i)
+            m_cells[out] = std::move(m_cells[i]);
+        ++out;
+    }
+    m_cells.resize(out);
+    m_cells.shrink_to_fit();
+    m_rowCount = m_cells.empty() ? 0 : int(m_cells.back().key >> 32) + 1;
+    m_columnCount = 0;
+    for (const Entry& e : m_cells)
+        m_columnCount = std::max(m_columnCount, int(quint32(e.key)) + 1);
+    m_sorted = true;
+}
+
+QString stripBlanks(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    if (begin == 0 && end == text.size())
+        return text;
+    return text.mid(begin, end - begin);
+}
+
+QString cellToText(const Cell& cell, const QLocale& locale)
+{
+    switch (cell.type) {
+    case Cell::Type::Empty:
+        return QString();
+    case Cell::Type::Number:
+        return stripBlanks(numberText(cell.number, locale));
+    case Cell::Type::Text:
+        return stripBlanks(cell.text);
+    case Cell::Type::Boolean:
+        return cell.number != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case Cell::Type::Error:
+        return errorText(int(cell.number));
+    case Cell::Type::Date: {
+        if (!cell.dateTime.isValid())
+            return stripBlanks(numberText(cell.number, locale));
+        const QDate date = cell.dateTime.date();
+        const QTime time = cell.dateTime.time();
+        // A day before 1900-01-01 only arises from a bare time of day (day 0 of the 1900 date system).
+        if (date < QDate(1900, 1, 1))
+            return stripBlanks(locale.toString(time, QLocale::ShortFormat));
+        if (time == QTime(0, 0))
+            return stripBlanks(locale.toString(date, QLocale::ShortFormat));
+        return stripBlanks(locale.toString(cell.dateTime, QLocale::ShortFormat));
+    }
+    }
+    return QString();
+}
+
+} // namespace sheet

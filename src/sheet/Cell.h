@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+#include <vector>
+
+namespace sheet {
+
+// One cell of a worksheet as a typed value.
+struct Cell
+{
+    enum class Type
+    {
+        Empty,
+        Number,
+        Text,
+        Boolean,
+        Date,
+        Error
+    };
+    Type type = Type::Empty;
+    double number = 0;  // Number; Boolean 0/1; Error code; Date: the serial number as stored
+    QString text;       // Text
+    QDateTime dateTime; // Date (local, no time zone)
+
+    bool isEmpty() const { return type == Type::Empty; }
+};
+
+// A worksheet's cells, stored sparsely: only cells that hold a value take memory. Cells set out of order
+// are sorted on the next read; a sheet from the reader is already sorted, so reading it never writes.
+class Sheet
+{
+public:
+    int rowCount() const;                        // rows up to the last row that has any cell
+    int columnCount() const;                     // columns up to the last column that has any cell
+    const Cell& cell(int row, int column) const; // 0-based; returns an Empty cell outside the data
+    qsizetype cellCount() const;                 // number of stored (non-empty) cells
+
+    // Puts a value at (row, column), both 0-based and non-negative. Cells may come in any order; a later
+    // value at the same place replaces the earlier one; an Empty cell clears the place.
+    void setCell(int row, int column, Cell cell);
+    void reserve(qsizetype cells); // room for that many setCell calls (a hint; large counts are capped)
+
+private:
+    struct Entry
+    {
+        quint64 key; // row << 32 | column
+        Cell cell;
+    };
+    static quint64 keyOf(int row, int column) { return (quint64(quint32(row)) << 32) | quint32(column); }
+    void normalize() const;
+
+    mutable std::vector<Entry> m_cells; // sorted by key, unique and non-empty once normalized
+    mutable bool m_sorted = true;
+    mutable int m_rowCount = 0;
+    mutable int m_columnCount = 0;
+    std::size_t m_foldAt = 1024 * 1024; // unsorted cells that make setCell fold replaced values
+};
+
+// The cell's value as display text: a number in general form (at most 15 significant digits, the locale's
+// decimal separator), a text unchanged, a boolean as "TRUE"/"FALSE", a date as the locale writes a short
+// date (with the short time unless it is midnight; a bare time of day alone), an error as its "#..." code;
+// leading and trailing blanks and control characters removed.
+QString cellToText(const Cell& cell, const QLocale& locale = QLocale());
+
+// Removes leading and trailing blanks (also U+00A0 and U+3000) and control characters.
+QString stripBlanks(const QString& text);
+
+} // namespace sheet

@@ -1,0 +1,471 @@
+#include "TestDb.h"
+#include "db/Sql.h"
+#include "db/Statement.h"
+#include "entry/Daoru.h"
+#include "entry/Importer.h"
+#include "platform/Dialogs.h"
+#include "sheet/Cell.h"
+#include "sheet/XlsReader.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QtTest>
+#include <fnmatch.h>
+
+namespace {
+
+const QLocale kChina(QLocale::Chinese, QLocale::China);
+
+QString dataFile(const QString& name)
+{
+    return QStringLiteral(LANSHU_TEST_DATA "/") + name;
+}
+
+// a1..a9 of every row of tt_a, oldest first.
+QList<QStringList> storedRows(TestDb& db)
+{
+    QList<QStringList> rows;
+    Dataset d(db.module()->Conn_service());
+    d.setSql(QStringLiteral("select * from tt_a order by aid"));
+    if (!d.open().isEmpty())
+        return rows;
+    for (int r = 0; r < d.recordCount(); ++r)
+        rows.append(d.rowValues(r).mid(1));
+    return rows;
+}
+
+QStringList row(std::initializer_list<QString> values)
+{
+    QStringList list(values);
+    while (list.size() < 9)
+        list.append(QString());
+    return list;
+}
+
+// A first sheet of count rows "d<n>.com" in column A and "<n>" in column I.
+sheet::Sheet numberedSheet(int count)
+{
+    sheet::Sheet s;
+    for (int r = 0; r < count; ++r) {
+        sheet::Cell a;
+        a.type = sheet::Cell::Type::Text;
+        a.text = QStringLiteral("d%1.com").arg(r + 1);
+        s.setCell(r, 0, a);
+        sheet::Cell i;
+        i.type = sheet::Cell::Type::Number;
+        i.number = r + 1;
+        s.setCell(r, 8, i);
+    }
+    return s;
+}
+
+// Makes the database refuse a row whose domain is a1, as it would refuse a value its column cannot take.
+void refuseDomain(TestDb& db, const QString& a1)
+{
+    QCOMPARE(db.exec(QStringLiteral("create trigger refuse before insert on tt_a when new.a1 = '%1' "
+                                    "begin select raise(abort, 'row refused'); end;")
+                         .arg(a1)),
+             QString());
+}
+
+} // namespace
+
+class TestImport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void workbooksFromSpreadsheetPrograms_data();
+    void workbooksFromSpreadsheetPrograms();
+    void blankColumnAImportsNothing();
+    void unreadableFileStoresNothing_data();
+    void unreadableFileStoresNothing();
+    void refusedRowKeepsRowsBefore_data();
+    void refusedRowKeepsRowsBefore();
+    void progressBetweenBatches();
+    void fileFilterShowsXlsInAnyCase_data();
+    void fileFilterShowsXlsInAnyCase();
+
+    void dialogLayout();
+    void dialogImportsAndReloadsList();
+    void dialogShowsReaderError();
+    void dialogCancelledChoiceKeepsEarlierFile();
+    void dialogStoreErrorKeepsDialogOpen();
+    void dialogCancelButtonCloses();
+};
+
+void TestImport::init()
+{
+    MessageBox::setTestMode(true);
+}
+
+void TestImport::cleanup()
+{
+    MessageBox::setTestMode(false);
+}
+
+void TestImport::workbooksFromSpreadsheetPrograms_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("gnumeric") << QStringLiteral("import_gnumeric.xls");
+    QTest::newRow("libreoffice") << QStringLiteral("import_libreoffice.xls");
+}
+
+void TestImport::workbooksFromSpreadsheetPrograms()
+{
+    QFETCH(QString, file);
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+
+    const importer::Result result =
+        importer::importWorkbook(db.module()->Conn_service(), dataFile(file), {}, kChina);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QCOMPARE(result.rowsRead, 4);
+    QCOMPARE(result.rowsStored, 4);
+
+    const QList<QStringList> rows = storedRows(db);
+    QCOMPARE(rows.size(), 4);
+    // Blanks and control characters around a text go; inside it they stay. Quotes stay as typed.
+    QCOMPARE(
+        rows[0],
+        QStringList({QStringLiteral("例子.中国"), QStringLiteral("中文说明，含“引号”"),
+                     QStringLiteral("注册商 \"Quote\" 公司"), QStringLiteral("http://example.com/m?a=1&b=2"),
+                     QStringLiteral("2012/10/10"), QStringLiteral("2013/1/2 08:30"),
+                     QStringLiteral("备注\n第二行"), QStringLiteral("pa'ss\"word"), QStringLiteral("100")}));
+    QCOMPARE(rows[1], row({QStringLiteral("abc.com"),
+                           QStringLiteral("-3"),
+                           QStringLiteral("-0.25"),
+                           QStringLiteral("1234567"),
+                           QStringLiteral("2024/2/29"),
+                           {},
+                           {},
+                           {},
+                           QStringLiteral("12.5")}));
+    // Texts longer than one record of the file come whole.
+    const QString longCjk =
+        QStringLiteral("长文开头") + QString(5000, QChar(u'域')) + QStringLiteral("长文结尾");
+    const QString longAscii =
+        QStringLiteral("BEGIN-") + QString(9000, QLatin1Char('x')) + QStringLiteral("-END");
+    QCOMPARE(rows[2], row({QStringLiteral("long.com"), {}, {}, {}, {}, {}, longCjk, longAscii}));
+    // Only column A filled: the other eight fields are empty.
+    QCOMPARE(rows[3], row({QStringLiteral("tab.cn")}));
+    // The row with an empty column A ended the import; the second sheet was never read.
+    for (const QStringList& r : rows) {
+        QVERIFY(r[0] != QLatin1String("after.empty.com"));
+        QVERIFY(r[0] != QLatin1String("sheet2.com"));
+    }
+}
+
+void TestImport::blankColumnAImportsNothing()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const importer::Result result =
+        importer::importWorkbook(db.module()->Conn_service(), dataFile(QStringLiteral("import_blank_a.xls")));
+    QVERIFY(result.ok());
+    QCOMPARE(result.rowsRead, 0);
+    QCOMPARE(db.countRows(), 0);
+}
+
+void TestImport::unreadableFileStoresNothing_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("damaged") << dataFile(QStringLiteral("import_damaged.xls"));
+    QTest::newRow("foreign xml") << dataFile(QStringLiteral("import_cases.gnumeric"));
+    QTest::newRow("foreign text") << dataFile(QStringLiteral("import_blank_a.csv"));
+    QTest::newRow("missing") << dataFile(QStringLiteral("import_no_such_file.xls"));
+}
+
+void TestImport::unreadableFileStoresNothing()
+{
+    QFETCH(QString, path);
+    TestDb db;
+    QVERIFY(db.ok());
+    const importer::Result result = importer::importWorkbook(db.module()->Conn_service(), path);
+    QCOMPARE(result.status, importer::Result::Status::ReadFailed);
+    QVERIFY(!result.error.isEmpty());
+    QCOMPARE(db.countRows(), 0);
+}
+
+void TestImport::refusedRowKeepsRowsBefore_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("refused"); // 1-based row the database refuses
+    QTest::newRow("first row") << 10 << 1;
+    QTest::newRow("within the first batch") << 10 << 4;
+    QTest::newRow("last row") << 10 << 10;
+    QTest::newRow("first row of a later batch") << importer::kBatchRows * 2 + 5 << importer::kBatchRows + 1;
+    QTest::newRow("inside a later batch") << importer::kBatchRows * 2 + 5 << importer::kBatchRows * 2 + 3;
+}
+
+void TestImport::refusedRowKeepsRowsBefore()
+{
+    QFETCH(int, rows);
+    QFETCH(int, refused);
+    TestDb db;
+    QVERIFY(db.ok());
+    refuseDomain(db, QStringLiteral("d%1.com").arg(refused));
+
+    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(rows));
+    QCOMPARE(result.status, importer::Result::Status::StoreFailed);
+    QVERIFY(result.error.contains(QLatin1String("row refused")));
+    QCOMPARE(result.rowsRead, rows);
+    QCOMPARE(result.rowsStored, refused - 1);
+
+    // Every row before the refused one is in the file, whole; nothing of it or after it.
+    const QList<QStringList> stored = storedRows(db);
+    QCOMPARE(stored.size(), refused - 1);
+    if (!stored.isEmpty())
+        QCOMPARE(stored.last(), row({QStringLiteral("d%1.com").arg(refused - 1),
+                                     {},
+                                     {},
+                                     {},
+                                     {},
+                                     {},
+                                     {},
+                                     {},
+                                     QString::number(refused - 1)}));
+    // No transaction is left open: a later write goes to the file.
+    QVERIFY(db.insert(row({QStringLiteral("later.com")})) > 0);
+    QCOMPARE(db.countRows(), refused);
+}
+
+void TestImport::progressBetweenBatches()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const int rows = importer::kBatchRows * 2 + 7;
+    QList<QPair<int, int>> calls;
+    const importer::Result result =
+        importer::storeSheet(db.module()->Conn_service(), numberedSheet(rows), [&](int stored, int total) {
+            calls.append({stored, total});
+            // Between batches no transaction is open: another writer gets through at once.
+            Statement probe(db.module()->Conn_service());
+            probe.setSql(QStringLiteral("update jz_ub set ub5=:v where ub3='8'"));
+            probe.setParam(QStringLiteral("v"), QString::number(stored));
+            QCOMPARE(probe.exec(), QString());
+        });
+    QVERIFY(result.ok());
+    QCOMPARE(result.rowsStored, rows);
+    QCOMPARE(db.countRows(), rows);
+    const QList<QPair<int, int>> expected = {
+        {0, rows}, {importer::kBatchRows, rows}, {importer::kBatchRows * 2, rows}, {rows, rows}};
+    QCOMPARE(calls, expected);
+}
+
+void TestImport::fileFilterShowsXlsInAnyCase_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("lower") << QStringLiteral("domains.xls") << true;
+    QTest::newRow("upper") << QStringLiteral("DOMAINS.XLS") << true;
+    QTest::newRow("mixed") << QStringLiteral("域名.Xls") << true;
+    QTest::newRow("mixed 2") << QStringLiteral("a.xLs") << true;
+    QTest::newRow("xlsx") << QStringLiteral("domains.xlsx") << false;
+    QTest::newRow("backup") << QStringLiteral("domains.xls.bak") << false;
+    QTest::newRow("other") << QStringLiteral("domains.csv") << false;
+    QTest::newRow("bare") << QStringLiteral("xls") << false;
+}
+
+void TestImport::fileFilterShowsXlsInAnyCase()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, shown);
+    const QString filter = importer::fileFilter();
+    // One entry named "Excel", its patterns in parentheses.
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^Excel\\(([^()]+)\\)$")).match(filter);
+    QVERIFY2(m.hasMatch(), qPrintable(filter));
+    const QStringList patterns = m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QVERIFY(!patterns.isEmpty());
+
+    bool byQt = false;   // Qt's own dialog (wildcards, matched as given)
+    bool byGlob = false; // the native dialogs' glob, which compares letters as they stand
+    for (const QString& p : patterns) {
+        byQt |= QRegularExpression::fromWildcard(p, Qt::CaseSensitive).match(name).hasMatch();
+#ifndef Q_OS_WIN
+        byGlob |= fnmatch(p.toUtf8().constData(), name.toUtf8().constData(), 0) == 0;
+#else
+        byGlob = byQt;
+#endif
+    }
+    QCOMPARE(byQt, shown);
+    QCOMPARE(byGlob, shown);
+}
+
+void TestImport::dialogLayout()
+{
+    Tdaoru dlg;
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("从EXCEL文件批量导入域名"));
+    QCOMPARE(dlg.size(), QSize(625, 288));
+    QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
+    const QList<QPair<QString, QString>> labels = {
+        {QStringLiteral("bsSkinStdLabel3"), QStringLiteral("第一步:")},
+        {QStringLiteral("bsSkinStdLabel2"), QStringLiteral("请您按照以下表头保存好您的EXCEL文件。")},
+        {QStringLiteral("bsSkinStdLabel4"), QStringLiteral("（从第一行开始放域名，不用把表头写文件里）")},
+        {QStringLiteral("bsSkinStdLabel5"), QStringLiteral("第二步:")},
+        {QStringLiteral("bsSkinStdLabel1"), QStringLiteral("点击下面的按钮，选择刚才保存好的文件")},
+    };
+    for (const auto& [name, text] : labels) {
+        auto* label = dlg.findChild<QLabel*>(name);
+        QVERIFY2(label, qPrintable(name));
+        QCOMPARE(label->text(), text);
+    }
+    auto* picture = dlg.findChild<QLabel*>(QStringLiteral("bsSkinLinkImage1"));
+    QVERIFY(picture);
+    QCOMPARE(picture->size(), QSize(604, 117));
+    QVERIFY(!picture->isEnabled());
+    auto* import = dlg.findChild<QPushButton*>(QStringLiteral("bsSkinButton1"));
+    auto* cancel = dlg.findChild<QPushButton*>(QStringLiteral("bsSkinButton2"));
+    QVERIFY(import && cancel);
+    QCOMPARE(import->text(), QStringLiteral("从EXCEL导 入"));
+    QVERIFY(import->isDefault());
+    QCOMPARE(cancel->text(), QStringLiteral("取  消"));
+
+    // The path label is never shown and starts empty on every showing.
+    auto* path = dlg.findChild<QLabel*>(QStringLiteral("bsSkinStdLabel9"));
+    QVERIFY(path);
+    path->setText(QStringLiteral("/tmp/old.xls"));
+    dlg.show();
+    QVERIFY(!path->isVisible());
+    QVERIFY(!picture->pixmap().isNull());
+    QCOMPARE(path->text(), QString());
+}
+
+void TestImport::dialogImportsAndReloadsList()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert(row({QStringLiteral("old.cn")}));
+    db.insert(row({QStringLiteral("kept.com")}));
+    // A search in force stays in force after the import.
+    Dataset* query = db.queryA();
+    QCOMPARE(query->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral(".com")}}),
+             QString());
+    QCOMPARE(query->recordCount(), 1);
+    query->setSort(QStringLiteral("a1 ASC"));
+
+    Tdaoru dlg;
+    dlg.bindData(db.module());
+    dlg.show();
+    FileDialog::setNextOpenFileName(dataFile(QStringLiteral("import_gnumeric.xls")));
+    // Enter presses the default button.
+    QTest::keyClick(&dlg, Qt::Key_Return);
+
+    QCOMPARE(FileDialog::lastTitle(), QStringLiteral("请选择正确的excel文件"));
+    QCOMPARE(FileDialog::lastFilter(), importer::fileFilter());
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, MessageBox::Warning);
+    QCOMPARE(shown[0].caption, QStringLiteral("提示信息"));
+    QCOMPARE(shown[0].text, QStringLiteral("数据导入成功"));
+    QCOMPARE(shown[0].buttons, int(MessageBox::Ok));
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+
+    QCOMPARE(db.countRows(), 6);
+    // Reopened with the search: kept.com and the imported abc.com and long.com, newest first,
+    // the heading-click sort gone, the first row current.
+    QCOMPARE(query->sql(), sql::kSearch);
+    QCOMPARE(query->sort(), QString());
+    QCOMPARE(query->recordCount(), 3);
+    QCOMPARE(query->value(0, QStringLiteral("a1")), QStringLiteral("long.com"));
+    QCOMPARE(query->value(1, QStringLiteral("a1")), QStringLiteral("abc.com"));
+    QCOMPARE(query->value(2, QStringLiteral("a1")), QStringLiteral("kept.com"));
+    QCOMPARE(query->currentRow(), 0);
+}
+
+void TestImport::dialogShowsReaderError()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Tdaoru dlg;
+    dlg.bindData(db.module());
+    dlg.show();
+    const QString path = dataFile(QStringLiteral("import_damaged.xls"));
+    FileDialog::setNextOpenFileName(path);
+    dlg.bsSkinButton1Click();
+
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, MessageBox::Critical);
+    QCOMPARE(shown[0].caption, QStringLiteral("岚枢"));
+    QCOMPARE(shown[0].text, MessageBox::appErrorText(sheet::readFirstSheet(path).error));
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("bsSkinStdLabel9"))->text(), path);
+    QCOMPARE(db.countRows(), 0);
+}
+
+void TestImport::dialogCancelledChoiceKeepsEarlierFile()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Tdaoru dlg;
+    dlg.bindData(db.module());
+    dlg.show();
+
+    // Cancelled at the first press: nothing happens.
+    const int opened = FileDialog::openedCount();
+    dlg.bsSkinButton1Click();
+    QCOMPARE(FileDialog::openedCount(), opened + 1);
+    QVERIFY(MessageBox::takeShown().isEmpty());
+    QVERIFY(dlg.isVisible());
+
+    // A failed import, then a cancelled choice: the earlier file is read again.
+    refuseDomain(db, QStringLiteral("abc.com"));
+    FileDialog::setNextOpenFileName(dataFile(QStringLiteral("import_gnumeric.xls")));
+    dlg.bsSkinButton1Click();
+    QCOMPARE(MessageBox::takeShown().size(), 1);
+    QCOMPARE(db.countRows(), 1);
+    dlg.bsSkinButton1Click();
+    QCOMPARE(MessageBox::takeShown().size(), 1);
+    QCOMPARE(db.countRows(), 2);
+}
+
+void TestImport::dialogStoreErrorKeepsDialogOpen()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert(row({QStringLiteral("old.cn")}));
+    QCOMPARE(db.queryA()->reopen(), QString());
+    refuseDomain(db, QStringLiteral("long.com"));
+
+    Tdaoru dlg;
+    dlg.bindData(db.module());
+    dlg.show();
+    FileDialog::setNextOpenFileName(dataFile(QStringLiteral("import_libreoffice.xls")));
+    dlg.bsSkinButton1Click();
+
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, MessageBox::Information);
+    QCOMPARE(shown[0].caption, QStringLiteral("提示信息"));
+    QCOMPARE(shown[0].text, QStringLiteral("导入数据出错"));
+    QCOMPARE(shown[0].buttons, int(MessageBox::Ok));
+    QVERIFY(dlg.isVisible());
+    // The two rows before long.com are stored; the list was not reloaded.
+    QCOMPARE(db.countRows(), 3);
+    QCOMPARE(db.queryA()->recordCount(), 1);
+    // The buttons work again for another try.
+    QVERIFY(dlg.findChild<QPushButton*>(QStringLiteral("bsSkinButton1"))->isEnabled());
+}
+
+void TestImport::dialogCancelButtonCloses()
+{
+    Tdaoru dlg;
+    dlg.show();
+    QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("bsSkinButton2")), Qt::LeftButton);
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Rejected));
+    // Escape, like the caption bar's close button, acts as Cancel.
+    dlg.show();
+    QVERIFY(dlg.isVisible());
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QVERIFY(!dlg.isVisible());
+}
+
+QTEST_MAIN(TestImport)
+#include "tst_import.moc"

@@ -1,0 +1,288 @@
+#include "TestDb.h"
+#include "db/Sql.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "portfolio/Export.h"
+#include "portfolio/ExportCore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+// Reads a workbook with an independent reader: per sheet its name and its rows as
+// [[cell type, text], ...] (xlrd's types: 0 empty, 1 text, 2 number, ...).
+const char* const kReader = R"(
+import json, sys, xlrd
+book = xlrd.open_workbook(sys.argv[1])
+out = []
+for s in book.sheets():
+    out.append({"name": s.name, "rows": [[[c.ctype, c.value if isinstance(c.value, str) else repr(c.value)]
+                                          for c in s.row(r)] for r in range(s.nrows)]})
+json.dump(out, sys.stdout, ensure_ascii=False)
+)";
+
+QJsonArray readBack(const QString& path)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QString::fromUtf8(kReader), path});
+    if (!python.waitForFinished(120000) || python.exitCode() != 0) {
+        qWarning() << python.readAllStandardError();
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+}
+
+// The texts of one sheet row; every non-empty cell must be a text cell.
+QStringList texts(const QJsonArray& row)
+{
+    QStringList list;
+    for (const QJsonValue& cell : row) {
+        const int type = cell.toArray()[0].toInt();
+        const QString text = cell.toArray()[1].toString();
+        if (type != 1 && !(type == 0 && text.isEmpty()))
+            list.append(QStringLiteral("<type %1>").arg(type));
+        else
+            list.append(text);
+    }
+    while (!list.isEmpty() && list.last().isEmpty())
+        list.removeLast(); // a row read back ends at its last filled cell
+    return list;
+}
+
+QStringList withoutTrailingEmpties(QStringList list)
+{
+    while (!list.isEmpty() && list.last().isEmpty())
+        list.removeLast();
+    return list;
+}
+
+// Adds count domains d1.com .. in one transaction.
+void addManyDomains(TestDb& db, int count)
+{
+    QCOMPARE(
+        db.exec(QStringLiteral("begin;"
+                               "with recursive n(x) as (select 1 union all select x + 1 from n where x < %1) "
+                               "insert into tt_a (a1,a2,a3,a4,a5,a6,a7,a8,a9) select 'd' || x || '.com', "
+                               "'说明', '注册商', '', '2012-10-10', '2022-10-10', '', '', x from n;"
+                               "commit;")
+                    .arg(count)),
+        QString());
+}
+
+} // namespace
+
+class TestExport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void exportsListInItsOrder();
+    void emptyListTouchesNothing();
+    void secondExportReplacesFirst();
+    void saveFailure();
+    void sheetLimit_data();
+    void sheetLimit();
+
+private:
+    QString exportPath() const { return Platform::programFolder() + QStringLiteral("yuming.xls"); }
+    void removeExport();
+    QStringList m_opened;
+};
+
+void TestExport::init()
+{
+    MessageBox::setTestMode(true);
+    m_opened.clear();
+    Platform::setOpenFileHook([this](const QString& path) { m_opened.append(path); });
+    removeExport();
+}
+
+void TestExport::cleanup()
+{
+    Platform::setOpenFileHook({});
+    MessageBox::setTestMode(false);
+    removeExport();
+}
+
+void TestExport::removeExport()
+{
+    const QString path = exportPath();
+    if (QFileInfo(path).isDir())
+        QDir(path).removeRecursively();
+    else
+        QFile::remove(path);
+}
+
+void TestExport::exportsListInItsOrder()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString longNote = QStringLiteral("第一行\n第二行 ") + QString(9000, QChar(u'注'));
+    db.insert({QStringLiteral("b.com"), QStringLiteral("乙"), QStringLiteral("注册商\"Q\""),
+               QStringLiteral("http://m.example/?a=1&b=2"), QStringLiteral("2012-10-10"),
+               QStringLiteral("2022-10-10"), longNote, QStringLiteral("pa'ss"), QStringLiteral("100")});
+    db.insert({QStringLiteral("skip.cn"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("1")});
+    db.insert({QStringLiteral("a.com"), QStringLiteral("甲"), {}, {}, {}, {}, {}, {}, QStringLiteral("9")});
+    db.insert({QStringLiteral("c.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("12.5")});
+    db.insert({QStringLiteral("nope.net"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("3")});
+
+    // Narrowed by a search to three domains and sorted by price.
+    Dataset* query = db.queryA();
+    QCOMPARE(query->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral(".com")}}),
+             QString());
+    QCOMPARE(query->setSort(QStringLiteral("a9 ASC")), QString());
+    QCOMPARE(query->recordCount(), 3);
+
+    exportDomainList(nullptr, query);
+
+    QVERIFY(MessageBox::takeShown().isEmpty()); // no message reports success
+    QCOMPARE(m_opened, QStringList{exportPath()});
+    QCOMPARE(query->currentRow(), 2); // the walk leaves the last row current
+
+    const QJsonArray book = readBack(exportPath());
+    QCOMPARE(book.size(), 2);
+    QCOMPARE(book[0].toObject()[QStringLiteral("name")].toString(), QStringLiteral("Sheet1"));
+    QCOMPARE(book[1].toObject()[QStringLiteral("name")].toString(), QStringLiteral("Sheet2"));
+    QVERIFY(book[1].toObject()[QStringLiteral("rows")].toArray().isEmpty());
+
+    const QJsonArray rows = book[0].toObject()[QStringLiteral("rows")].toArray();
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(texts(rows[0].toArray()),
+             QStringList({QStringLiteral("编号"), QStringLiteral("域名"), QStringLiteral("域名说明"),
+                          QStringLiteral("注册商"), QStringLiteral("域名管理地址"),
+                          QStringLiteral("注册日期"), QStringLiteral("过期日期"), QStringLiteral("备注"),
+                          QStringLiteral("管理密码"), QStringLiteral("对外报价")}));
+    // Every field as text, in the list's order (9, 12.5, 100), empty fields as empty cells.
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(texts(rows[r + 1].toArray()), withoutTrailingEmpties(query->rowValues(r)));
+    QCOMPARE(texts(rows[1].toArray()).value(1), QStringLiteral("a.com"));
+    QCOMPARE(texts(rows[2].toArray()).value(1), QStringLiteral("c.com"));
+    QCOMPARE(texts(rows[3].toArray()).value(7), longNote);
+    // c.com has no notes: an empty cell in column 8.
+    QCOMPARE(rows[2].toArray()[7].toArray()[0].toInt(), 0);
+}
+
+void TestExport::emptyListTouchesNothing()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("a.com")});
+    QFile old(exportPath());
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old export");
+    old.close();
+
+    // A search that matches nothing.
+    QCOMPARE(db.queryA()->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("zzz")}}),
+             QString());
+    exportDomainList(nullptr, db.queryA());
+
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, MessageBox::Information);
+    QCOMPARE(shown[0].text, QStringLiteral("请先添加域名"));
+    QVERIFY(m_opened.isEmpty());
+    QVERIFY(QFile::exists(exportPath()));
+}
+
+void TestExport::secondExportReplacesFirst()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("first.com")});
+    QCOMPARE(db.queryA()->reopen(), QString());
+    exportDomainList(nullptr, db.queryA());
+    db.insert({QStringLiteral("second.com")});
+    QCOMPARE(db.queryA()->reopen(), QString());
+    exportDomainList(nullptr, db.queryA());
+
+    QCOMPARE(m_opened.size(), 2);
+    const QJsonArray rows = readBack(exportPath())[0].toObject()[QStringLiteral("rows")].toArray();
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(texts(rows[1].toArray()).value(1), QStringLiteral("second.com"));
+    QCOMPARE(texts(rows[2].toArray()).value(1), QStringLiteral("first.com"));
+}
+
+void TestExport::saveFailure()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("a.com")});
+    db.insert({QStringLiteral("b.com")});
+    QCOMPARE(db.queryA()->reopen(), QString());
+    // Something that is not a file stands where the workbook goes (the tests run as root, so a
+    // read-only folder would not stop them).
+    QVERIFY(QDir().mkpath(exportPath()));
+
+    exportDomainList(nullptr, db.queryA());
+
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, MessageBox::NoIcon);
+    QCOMPARE(shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(shown[0].text, QStringLiteral("保存失敗"));
+    QCOMPARE(shown[0].buttons, int(MessageBox::Ok | MessageBox::Cancel));
+    QVERIFY(m_opened.isEmpty());
+    QCOMPARE(db.queryA()->currentRow(), 1);
+}
+
+void TestExport::sheetLimit_data()
+{
+    QTest::addColumn<int>("domains");
+    QTest::addColumn<bool>("exported");
+    QTest::newRow("fills the sheet") << exporter::kMaxDomains << true;
+    QTest::newRow("one too many") << exporter::kMaxDomains + 1 << false;
+}
+
+void TestExport::sheetLimit()
+{
+    QFETCH(int, domains);
+    QFETCH(bool, exported);
+    TestDb db;
+    QVERIFY(db.ok());
+    addManyDomains(db, domains);
+    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->recordCount(), domains);
+    QFile old(exportPath());
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old export");
+    old.close();
+
+    exportDomainList(nullptr, db.queryA());
+
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    if (exported) {
+        QVERIFY(shown.isEmpty());
+        QCOMPARE(m_opened, QStringList{exportPath()});
+        const QJsonArray rows = readBack(exportPath())[0].toObject()[QStringLiteral("rows")].toArray();
+        QCOMPARE(rows.size(), domains + 1);
+        QCOMPARE(texts(rows[1].toArray()).value(1), QStringLiteral("d%1.com").arg(domains));
+        QCOMPARE(texts(rows[domains].toArray()).value(1), QStringLiteral("d1.com"));
+    } else {
+        // Refused with a message naming the limit; the old file is kept, nothing is opened.
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].caption, QStringLiteral("提示"));
+        QVERIFY(shown[0].text.contains(QString::number(domains)));
+        QVERIFY(shown[0].text.contains(QString::number(exporter::kMaxDomains)));
+        QVERIFY(m_opened.isEmpty());
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old export"));
+        // The core refuses as well, and writes nothing.
+        const QString elsewhere = db.folder() + QStringLiteral("/other.xls");
+        QCOMPARE(exporter::writeWorkbook(*db.queryA(), elsewhere).status,
+                 exporter::Result::Status::TooManyRows);
+        QVERIFY(!QFile::exists(elsewhere));
+    }
+}
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"

@@ -1,0 +1,550 @@
+#include "sheet/Cell.h"
+#include "sheet/XlsReader.h"
+#include "sheet/XlsWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using sheet::Cell;
+
+namespace {
+
+QString dataPath(const QString& name)
+{
+    return QStringLiteral(LANSHU_TEST_DATA "/") + name;
+}
+
+Cell makeCell(Cell::Type type, double number = 0, const QString& text = {}, const QDateTime& dateTime = {})
+{
+    Cell c;
+    c.type = type;
+    c.number = number;
+    c.text = text;
+    c.dateTime = dateTime;
+    return c;
+}
+Cell numberCell(double v)
+{
+    return makeCell(Cell::Type::Number, v);
+}
+Cell textCell(const QString& t)
+{
+    return makeCell(Cell::Type::Text, 0, t);
+}
+
+// The long text of the fixtures: 4,606 characters, 9,212 bytes as UTF-16, so it crosses a CONTINUE record.
+QString fixtureLongText()
+{
+    return QStringLiteral("长文开头") + QStringLiteral("域名").repeated(2300) + QStringLiteral("结尾");
+}
+
+// Texts that the writer must carry unchanged.
+QStringList oddTexts()
+{
+    QString mixed;
+    for (int i = 0; i < 10000; ++i)
+        mixed += (i % 3 == 0) ? QChar(u'域') : QChar(u'a' + i % 26);
+    QString emojiRun; // surrogate pairs at every offset, so that some pair meets a record boundary
+    for (int i = 0; i < 3000; ++i)
+        emojiRun += (i % 7 == 0) ? QStringLiteral("x") : QStringLiteral("😀");
+    return {
+        QStringLiteral("例子.中国"),
+        QStringLiteral("他说\"你好\" and 'single' quotes"),
+        QStringLiteral("第一行\n第二行\r\n第三行"),
+        QStringLiteral("  blanks around\t"),
+        QStringLiteral("emoji 👍🏽 and 😀 and 𠀀"),
+        QStringLiteral("Latin-1 only: café ÿ ñ"),
+        mixed,
+        QString(8223, QChar(u'z')),
+        emojiRun,
+        QString(32767, QChar(u'长')),
+        QStringLiteral("tab\tand control \x01 char"),
+    };
+}
+
+QString findTool(const QString& name, const QStringList& paths = {})
+{
+    return QStandardPaths::findExecutable(name, paths);
+}
+
+} // namespace
+
+class TestSheet : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cellToText_data();
+    void cellToText();
+    void sheetStorage();
+
+    void fixtures_data();
+    void fixtures();
+    void fixtureDecimalComma();
+    void fixtureSecondSheetIsNotRead();
+    void fixture1904();
+    void fixtureOldFormatCodePage();
+    void sharedStringCountLies();
+
+    void damaged_data();
+    void damaged();
+    void everyDamagedFixtureFails();
+    void missingFile();
+
+    void roundTrip();
+    void roundTripFullSheet();
+    void readByXlrd();
+    void readBySsconvert();
+    void tooManyRowsRefused();
+    void otherLimitsRefused_data();
+    void otherLimitsRefused();
+    void failedSaveKeepsOldFile();
+};
+
+void TestSheet::cellToText_data()
+{
+    QTest::addColumn<Cell>("cell");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("expected");
+
+    const QString zh = QStringLiteral("zh_CN");
+    QTest::newRow("integer") << numberCell(100) << zh << "100";
+    QTest::newRow("decimal") << numberCell(12.5) << zh << "12.5";
+    QTest::newRow("negative") << numberCell(-3) << zh << "-3";
+    QTest::newRow("0.1+0.2") << numberCell(0.1 + 0.2) << zh << "0.3";
+    QTest::newRow("no group separator") << numberCell(1234567.891) << zh << "1234567.891";
+    QTest::newRow("15 digits") << numberCell(123456789012345.0) << zh << "123456789012345";
+    QTest::newRow("negative zero") << numberCell(-0.0) << zh << "0";
+    QTest::newRow("decimal comma") << numberCell(12.5) << QStringLiteral("de_DE") << "12,5";
+    QTest::newRow("text unchanged") << textCell(QStringLiteral("a \"b\" c")) << zh << "a \"b\" c";
+    QTest::newRow("blanks stripped") << textCell(QStringLiteral(" \t\r\n abc.com \x01\x7f")) << zh
+                                     << "abc.com";
+    QTest::newRow("wide blanks stripped")
+        << textCell(QStringLiteral("\u3000\u00a0例子 中国\u00a0\u3000")) << zh << "例子 中国";
+    QTest::newRow("only blanks") << textCell(QStringLiteral(" \u3000 \t")) << zh << "";
+    QTest::newRow("true") << makeCell(Cell::Type::Boolean, 1) << zh << "TRUE";
+    QTest::newRow("false") << makeCell(Cell::Type::Boolean, 0) << zh << "FALSE";
+    QTest::newRow("date at midnight")
+        << makeCell(Cell::Type::Date, 0, {}, QDateTime(QDate(2024, 1, 5), QTime(0, 0))) << zh << "2024/1/5";
+    QTest::newRow("date and time") << makeCell(Cell::Type::Date, 0, {},
+                                               QDateTime(QDate(2024, 1, 5), QTime(14, 30)))
+                                   << zh << "2024/1/5 14:30";
+    QTest::newRow("date other locale")
+        << makeCell(Cell::Type::Date, 0, {}, QDateTime(QDate(2024, 1, 5), QTime(0, 0)))
+        << QStringLiteral("de_DE") << "05.01.24";
+    QTest::newRow("time of day only")
+        << makeCell(Cell::Type::Date, 0, {}, QDateTime(QDate(1899, 12, 31), QTime(9, 5))) << zh << "09:05";
+    QTest::newRow("empty") << Cell() << zh << "";
+    QTest::newRow("error") << makeCell(Cell::Type::Error, 0x07) << zh << "#DIV/0!";
+}
+
+void TestSheet::cellToText()
+{
+    QFETCH(Cell, cell);
+    QFETCH(QString, locale);
+    QFETCH(QString, expected);
+    QCOMPARE(sheet::cellToText(cell, QLocale(locale)), expected);
+}
+
+void TestSheet::sheetStorage()
+{
+    sheet::Sheet s;
+    s.setCell(5, 2, textCell(QStringLiteral("later")));
+    s.setCell(0, 0, numberCell(1)); // out of order
+    s.setCell(5, 2, textCell(QStringLiteral("replaced")));
+    s.setCell(3, 7, textCell(QStringLiteral("cleared")));
+    s.setCell(3, 7, Cell());
+    QCOMPARE(s.rowCount(), 6);
+    QCOMPARE(s.columnCount(), 3);
+    QCOMPARE(s.cellCount(), 2);
+    QCOMPARE(s.cell(5, 2).text, QStringLiteral("replaced"));
+    QCOMPARE(s.cell(0, 0).number, 1.0);
+    QVERIFY(s.cell(3, 7).isEmpty());
+    QVERIFY(s.cell(-1, 0).isEmpty());
+    QVERIFY(s.cell(100, 100).isEmpty());
+}
+
+void TestSheet::fixtures_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("expected");
+
+    const int text = int(Cell::Type::Text);
+    const int number = int(Cell::Type::Number);
+    const int date = int(Cell::Type::Date);
+    const int boolean = int(Cell::Type::Boolean);
+    for (const QString file :
+         {QStringLiteral("sheet_libreoffice.xls"), QStringLiteral("sheet_gnumeric.xls")}) {
+        const QByteArray p = file.toUtf8() + ": ";
+        QTest::newRow(p + "chinese text with blanks") << file << 0 << 0 << text << "例子.中国";
+        QTest::newRow(p + "integer") << file << 0 << 1 << number << "100";
+        QTest::newRow(p + "decimal") << file << 0 << 2 << number << "12.5";
+        QTest::newRow(p + "negative") << file << 0 << 3 << number << "-3";
+        QTest::newRow(p + "date") << file << 0 << 4 << date << "2024/1/5";
+        QTest::newRow(p + "date and time") << file << 0 << 5 << date << "2024/1/5 14:30";
+        QTest::newRow(p + "quotes") << file << 0 << 6 << text << "他说\"你好\"";
+        QTest::newRow(p + "wide blanks") << file << 0 << 7 << text << "全角空格";
+        QTest::newRow(p + "formula 0.1+0.2") << file << 0 << 8 << number << "0.3";
+        QTest::newRow(p + "domain") << file << 1 << 0 << text << "abc.com";
+        QTest::newRow(p + "long decimal") << file << 1 << 1 << number << "1234567.891";
+        QTest::newRow(p + "negative decimal") << file << 1 << 2 << number << "-0.25";
+        QTest::newRow(p + "long text") << file << 1 << 3 << text << fixtureLongText();
+        QTest::newRow(p + "CJK date format") << file << 1 << 4 << date << "2023/12/31";
+        QTest::newRow(p + "[Red] is no date") << file << 1 << 5 << number << "42.5";
+        QTest::newRow(p + "boolean") << file << 1 << 7 << boolean << "TRUE";
+        QTest::newRow(p + "after empty A") << file << 2 << 1 << text << "空A之后";
+        QTest::newRow(p + "empty A") << file << 2 << 0 << int(Cell::Type::Empty) << "";
+    }
+    QTest::newRow("gnumeric: quoted d is no date") << "sheet_gnumeric.xls" << 1 << 6 << number << "7";
+    QTest::newRow("gnumeric: string formula") << "sheet_gnumeric.xls" << 1 << 8 << text << "ab中";
+    QTest::newRow("libreoffice: line break kept inside")
+        << "sheet_libreoffice.xls" << 1 << 8 << text << "第一行\n第二行";
+}
+
+void TestSheet::fixtures()
+{
+    QFETCH(QString, file);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(int, type);
+    QFETCH(QString, expected);
+
+    const sheet::ReadResult result = sheet::readFirstSheet(dataPath(file));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY(result.error.isEmpty());
+    const Cell& cell = result.sheet.cell(row, column);
+    QCOMPARE(int(cell.type), type);
+    QCOMPARE(sheet::cellToText(cell, QLocale(QStringLiteral("zh_CN"))), expected);
+}
+
+void TestSheet::fixtureDecimalComma()
+{
+    const sheet::ReadResult result = sheet::readFirstSheet(dataPath(QStringLiteral("sheet_libreoffice.xls")));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    const QLocale german(QStringLiteral("de_DE"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 2), german), QStringLiteral("12,5"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(1, 1), german), QStringLiteral("1234567,891"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 4), german), QStringLiteral("05.01.24"));
+}
+
+void TestSheet::fixtureSecondSheetIsNotRead()
+{
+    for (const QString file :
+         {QStringLiteral("sheet_libreoffice.xls"), QStringLiteral("sheet_gnumeric.xls")}) {
+        const sheet::ReadResult result = sheet::readFirstSheet(dataPath(file));
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(result.sheet.rowCount(), 4);
+        QCOMPARE(result.sheet.columnCount(), 9);
+        QCOMPARE(result.sheet.cell(3, 0).text, QStringLiteral("not-read.com"));
+        for (int r = 0; r < result.sheet.rowCount(); ++r) {
+            for (int c = 0; c < result.sheet.columnCount(); ++c)
+                QVERIFY(result.sheet.cell(r, c).text != QStringLiteral("第二个工作表"));
+        }
+    }
+}
+
+void TestSheet::fixture1904()
+{
+    const sheet::ReadResult result =
+        sheet::readFirstSheet(dataPath(QStringLiteral("sheet_libreoffice_1904.xls")));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    const QLocale zh(QStringLiteral("zh_CN"));
+    QCOMPARE(result.sheet.cell(0, 0).dateTime, QDateTime(QDate(2024, 1, 5), QTime(0, 0)));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 0), zh), QStringLiteral("2024/1/5"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 1), zh), QStringLiteral("2024/1/5 14:30"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 2), zh), QStringLiteral("100"));
+}
+
+void TestSheet::fixtureOldFormatCodePage()
+{
+    const sheet::ReadResult result = sheet::readFirstSheet(dataPath(QStringLiteral("sheet_biff5_gbk.xls")));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    const QLocale zh(QStringLiteral("zh_CN"));
+    QCOMPARE(result.sheet.cell(0, 0).text, QStringLiteral("中文域名.com"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 1), zh), QStringLiteral("12.5"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 2), zh), QStringLiteral("2024/1/5"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 3), zh), QStringLiteral("2023/12/31"));
+}
+
+void TestSheet::sharedStringCountLies()
+{
+    // The table claims 2^31 strings: the reader takes the ones that are there and no more memory.
+    const sheet::ReadResult result =
+        sheet::readFirstSheet(dataPath(QStringLiteral("sheet_robust_sst_count.xls")));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.cell(0, 6).text, QStringLiteral("他说\"你好\""));
+    QCOMPARE(result.sheet.cell(1, 3).text, fixtureLongText());
+}
+
+void TestSheet::damaged_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("expected");
+    const QString notXls = QStringLiteral("无法读取该文件：它不是有效的 Excel 97-2003 工作簿(.xls)");
+    const QString broken = QStringLiteral("无法读取该文件：工作簿已损坏或不完整");
+    QTest::newRow("empty") << "sheet_damaged_empty.xls" << QStringLiteral("无法读取该文件：文件是空的");
+    QTest::newRow("csv") << "sheet_damaged_csv.xls" << notXls;
+    QTest::newRow("png") << "sheet_damaged_png.xls" << notXls;
+    QTest::newRow("xlsx") << "sheet_damaged_xlsx.xls" << QStringLiteral("(.xlsx)");
+    QTest::newRow("other compound file") << "sheet_damaged_no_workbook.xls" << notXls;
+    QTest::newRow("Excel 4.0") << "sheet_damaged_biff4.xls" << QStringLiteral("旧格式");
+    QTest::newRow("truncated") << "sheet_damaged_truncated.xls" << broken;
+    QTest::newRow("record too long") << "sheet_damaged_record_length.xls" << broken;
+    QTest::newRow("sheet offset") << "sheet_damaged_sheet_offset.xls" << broken;
+    QTest::newRow("encrypted") << "sheet_damaged_encrypted.xls" << QStringLiteral("工作簿设有打开密码");
+    QTest::newRow("no worksheet") << "sheet_damaged_no_worksheet.xls" << QStringLiteral("没有工作表");
+}
+
+void TestSheet::damaged()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, expected);
+    const sheet::ReadResult result = sheet::readFirstSheet(dataPath(file));
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(expected), qPrintable(result.error));
+    QCOMPARE(result.sheet.rowCount(), 0);
+}
+
+void TestSheet::everyDamagedFixtureFails()
+{
+    // Every damaged workbook ends in an error text; the fuzzer's former crashers read without a crash.
+    const QDir dir(QStringLiteral(LANSHU_TEST_DATA));
+    const QStringList damaged = dir.entryList({QStringLiteral("sheet_damaged_*")}, QDir::Files);
+    QVERIFY(!damaged.isEmpty());
+    for (const QString& name : damaged) {
+        const sheet::ReadResult result = sheet::readFirstSheet(dir.filePath(name));
+        QVERIFY2(!result.ok && !result.error.isEmpty(), qPrintable(name));
+    }
+    for (const QString& name : dir.entryList({QStringLiteral("sheet_fuzz_*")}, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const sheet::ReadResult result = sheet::readFirstSheetFromMemory(file.readAll());
+        QVERIFY2(result.ok == result.error.isEmpty(), qPrintable(name));
+    }
+}
+
+void TestSheet::missingFile()
+{
+    const QString path = dataPath(QStringLiteral("sheet_no_such_file.xls"));
+    const sheet::ReadResult result = sheet::readFirstSheet(path);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.startsWith(QStringLiteral("文件不存在")), qPrintable(result.error));
+    QVERIFY(result.error.contains(QDir::toNativeSeparators(path)));
+}
+
+void TestSheet::roundTrip()
+{
+    const QStringList texts = oddTexts();
+    sheet::XlsWriter writer;
+    QCOMPARE(writer.sheetCount(), 2);
+    writer.appendRow(0, texts.mid(0, 4));
+    writer.appendRow(0, {QString(), QStringLiteral("after an empty cell"), QString(), texts[4]});
+    writer.appendRow(0, {});
+    for (qsizetype i = 4; i < texts.size(); ++i)
+        writer.appendRow(0, {texts[i], texts[0]}); // a repeated text is shared
+    writer.appendRow(1, {QStringLiteral("第二个工作表")});
+    QCOMPARE(writer.rowCount(0), int(3 + texts.size() - 4));
+    QCOMPARE(writer.rowCount(1), 1);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("round.xls"));
+    QCOMPARE(writer.save(path), QString());
+    const sheet::ReadResult result = sheet::readFirstSheet(path);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    const sheet::Sheet& s = result.sheet;
+    QCOMPARE(s.rowCount(), int(3 + texts.size() - 4));
+    for (int c = 0; c < 4; ++c)
+        QCOMPARE(s.cell(0, c).text, texts[c]);
+    QVERIFY(s.cell(1, 0).isEmpty());
+    QCOMPARE(s.cell(1, 1).text, QStringLiteral("after an empty cell"));
+    QVERIFY(s.cell(1, 2).isEmpty());
+    QCOMPARE(s.cell(1, 3).text, texts[4]);
+    QVERIFY(s.cell(2, 0).isEmpty());
+    for (qsizetype i = 4; i < texts.size(); ++i) {
+        const int row = int(3 + i - 4);
+        QCOMPARE(s.cell(row, 0).type, Cell::Type::Text);
+        QCOMPARE(s.cell(row, 0).text.size(), texts[i].size());
+        QCOMPARE(s.cell(row, 0).text, texts[i]);
+        QCOMPARE(s.cell(row, 1).text, texts[0]);
+    }
+
+    QByteArray bytes;
+    QCOMPARE(writer.toBytes(bytes), QString());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), bytes);
+}
+
+void TestSheet::roundTripFullSheet()
+{
+    // The last row that a sheet can hold, 65,536, and many row blocks.
+    sheet::XlsWriter writer(1);
+    for (int r = 0; r < sheet::XlsWriter::MaxRows; ++r)
+        writer.appendRow(0, {QString::number(r), (r % 2) ? QString() : QStringLiteral("偶数行")});
+    QByteArray bytes;
+    QCOMPARE(writer.toBytes(bytes), QString());
+    const sheet::ReadResult result = sheet::readFirstSheetFromMemory(bytes);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.rowCount(), 65536);
+    QCOMPARE(result.sheet.cell(65535, 0).text, QStringLiteral("65535"));
+    QCOMPARE(result.sheet.cell(65534, 1).text, QStringLiteral("偶数行"));
+    QVERIFY(result.sheet.cell(65535, 1).isEmpty());
+}
+
+void TestSheet::readByXlrd()
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFile::exists(python) ||
+        QProcess::execute(python, {QStringLiteral("-c"), QStringLiteral("import xlrd")}) != 0)
+        QSKIP("python3-xlrd is not installed");
+    const QStringList texts = oddTexts();
+    sheet::XlsWriter writer(3);
+    for (const QString& t : texts)
+        writer.appendRow(0, {t, QString(), QStringLiteral("x")});
+    writer.appendRow(2, {QStringLiteral("third")});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("xlrd.xls"));
+    QCOMPARE(writer.save(path), QString());
+
+    QProcess py;
+    py.start(python, {QStringLiteral("-c"),
+                      QStringLiteral("import json, sys, xlrd\n"
+                                     "b = xlrd.open_workbook(sys.argv[1])\n"
+                                     "s = b.sheet_by_index(0)\n"
+                                     "print(json.dumps({'names': b.sheet_names(),\n"
+                                     "  'rows': [s.row_values(r) for r in range(s.nrows)],\n"
+                                     "  'third': b.sheet_by_index(2).cell_value(0, 0)}))\n"),
+                      path});
+    QVERIFY(py.waitForFinished(60000));
+    QVERIFY2(py.exitCode() == 0, py.readAllStandardError().constData());
+    const QJsonObject out = QJsonDocument::fromJson(py.readAllStandardOutput()).object();
+    QCOMPARE(out.value(QStringLiteral("names")).toArray(),
+             QJsonArray({QStringLiteral("Sheet1"), QStringLiteral("Sheet2"), QStringLiteral("Sheet3")}));
+    QCOMPARE(out.value(QStringLiteral("third")).toString(), QStringLiteral("third"));
+    const QJsonArray rows = out.value(QStringLiteral("rows")).toArray();
+    QCOMPARE(rows.size(), texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const QJsonArray row = rows[i].toArray();
+        QCOMPARE(row.size(), 3);
+        QCOMPARE(row[0].toString(), texts[i]);
+        QCOMPARE(row[1].toString(), QString());
+        QCOMPARE(row[2].toString(), QStringLiteral("x"));
+    }
+}
+
+void TestSheet::readBySsconvert()
+{
+    const QString ssconvert = findTool(QStringLiteral("ssconvert"));
+    if (ssconvert.isEmpty())
+        QSKIP("ssconvert (gnumeric) is not installed");
+    // One cell per row, texts without line breaks (the text export writes one line per row).
+    QStringList texts;
+    for (const QString& t : oddTexts()) {
+        if (!t.contains(u'\n'))
+            texts << t;
+    }
+    sheet::XlsWriter writer;
+    for (const QString& t : texts)
+        writer.appendRow(0, {t});
+    writer.appendRow(1, {QStringLiteral("第二个工作表")});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("gnumeric.xls"));
+    const QString txt = dir.filePath(QStringLiteral("gnumeric.txt"));
+    QCOMPARE(writer.save(path), QString());
+
+    QProcess p;
+    p.start(ssconvert,
+            {QStringLiteral("--export-type=Gnumeric_stf:stf_assistant"),
+             QStringLiteral("--export-options=sheet=Sheet1 eol=unix quoting-mode=never separator=\x1f"), path,
+             txt});
+    QVERIFY(p.waitForFinished(120000));
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    const QByteArray errors = p.readAllStandardError();
+    QVERIFY2(!errors.contains("rror") && !errors.contains("amaged"), errors.constData());
+    QFile file(txt);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    QCOMPARE(lines.size(), texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        QCOMPARE(lines[i], texts[i]);
+}
+
+void TestSheet::tooManyRowsRefused()
+{
+    sheet::XlsWriter writer;
+    for (int r = 0; r < 65537; ++r)
+        writer.appendRow(0, {QStringLiteral("a")});
+    QCOMPARE(writer.rowCount(0), 65537);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.xls"));
+    QCOMPARE(writer.save(path), QStringLiteral("Excel 工作表最多只能容纳 65536 行，当前有 65537 行"));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty()); // no temporary file left
+}
+
+void TestSheet::otherLimitsRefused_data()
+{
+    QTest::addColumn<QStringList>("row");
+    QTest::addColumn<QString>("expected");
+    QStringList wide;
+    for (int c = 0; c < 257; ++c)
+        wide << QStringLiteral("c");
+    QTest::newRow("257 columns") << wide
+                                 << QStringLiteral("Excel 工作表最多只能容纳 256 列，第 2 行有 257 列");
+    QTest::newRow("text over 32767")
+        << QStringList{QString(), QString(32768, QChar(u'x'))}
+        << QStringLiteral("第 2 行第 2 列的文本有 32768 个字符，超过了 Excel 单元格最多 32767 个字符的限制");
+}
+
+void TestSheet::otherLimitsRefused()
+{
+    QFETCH(QStringList, row);
+    QFETCH(QString, expected);
+    sheet::XlsWriter writer;
+    writer.appendRow(0, {QStringLiteral("first")});
+    writer.appendRow(0, row);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("limits.xls"));
+    QCOMPARE(writer.save(path), expected);
+    QVERIFY(!QFile::exists(path));
+}
+
+void TestSheet::failedSaveKeepsOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("yuming.xls"));
+    sheet::XlsWriter first;
+    first.appendRow(0, {QStringLiteral("old")});
+    QCOMPARE(first.save(path), QString());
+
+    // A refused workbook leaves the old file as it was; a good one replaces it.
+    sheet::XlsWriter refused;
+    for (int r = 0; r < 65537; ++r)
+        refused.appendRow(0, {QStringLiteral("a")});
+    QVERIFY(!refused.save(path).isEmpty());
+    QCOMPARE(sheet::readFirstSheet(path).sheet.cell(0, 0).text, QStringLiteral("old"));
+    sheet::XlsWriter second;
+    second.appendRow(0, {QStringLiteral("new")});
+    QCOMPARE(second.save(path), QString());
+    QCOMPARE(sheet::readFirstSheet(path).sheet.cell(0, 0).text, QStringLiteral("new"));
+
+    const QString nowhere = dir.filePath(QStringLiteral("no/such/folder/yuming.xls"));
+    const QString error = second.save(nowhere);
+    QVERIFY2(error.startsWith(QStringLiteral("无法保存文件：")), qPrintable(error));
+    QVERIFY(!QFile::exists(nowhere));
+}
+
+QTEST_GUILESS_MAIN(TestSheet)
+#include "tst_sheet.moc"
