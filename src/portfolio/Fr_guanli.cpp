@@ -485,7 +485,10 @@ void TFr_guanli::showCurrentRecord()
     m_password->setText(field("a8"));
     m_price->setText(field("a9"));
     // The visit link after the management address shows exactly when there is an address (blanks count).
-    m_visitAddress->setVisible(!m_address->text().isEmpty());
+    // Only a change of state touches the widget: showing or hiding lays the pane out again at once.
+    const bool hasAddress = !m_address->text().isEmpty();
+    if (m_visitAddress->isHidden() == hasAddress)
+        m_visitAddress->setVisible(hasAddress);
 }
 
 void TFr_guanli::followCurrentRow(int row)

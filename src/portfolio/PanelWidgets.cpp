@@ -6,6 +6,9 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QSvgRenderer>
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QToolTip>
 
 SvgPicture::SvgPicture(const QString& resource, QSize size, Fit fit, QWidget* parent)
@@ -50,8 +53,13 @@ PictureLink::PictureLink(const QString& resource, QSize size, const QString& wor
 ValueLabel::ValueLabel(QWidget* parent) : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);
-    setTextInteractionFlags(Qt::TextSelectableByMouse);
     setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    // Copying by the context menu: a mouse-selectable label would lay its text out as a document on
+    // every change and make moving through the list visibly slower.
+    auto* copy = new QAction(QStringLiteral("复制"), this);
+    connect(copy, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setText(text()); });
+    addAction(copy);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 QSize ValueLabel::minimumSizeHint() const
