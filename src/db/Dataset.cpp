@@ -52,43 +52,52 @@ int Dataset::fieldIndex(const QString& name) const
     return -1;
 }
 
-void Dataset::close()
+void Dataset::clearRows()
 {
-    const bool had = m_open;
-    if (had)
-        emit rowsAboutToReset();
     m_open = false;
     m_fields.clear();
     std::string().swap(m_arena);
     std::vector<uint32_t>().swap(m_offsets);
     std::vector<uint32_t>().swap(m_order);
     m_sort.clear();
-    finalizeAppend();
-    if (had) {
-        m_current = -1;
-        emit rowsReset();
-        emit currentRowChanged(-1);
-    }
     m_current = -1;
+    finalizeAppend();
+}
+
+void Dataset::close()
+{
+    if (!m_open) {
+        clearRows();
+        return;
+    }
+    emit rowsAboutToReset();
+    clearRows();
+    emit rowsReset();
+    emit currentRowChanged(-1);
 }
 
 QString Dataset::open()
 {
-    close();
+    // One reset for the views per open, whether or not rows were held before.
+    const bool wasOpen = m_open;
+    if (wasOpen)
+        emit rowsAboutToReset();
+    clearRows();
     QString error;
-    sqlite3_stmt* stmt = Statement::prepare(m_connection, m_sql, m_params, &error);
-    if (!stmt)
-        return error;
-    error = fetch(stmt);
-    sqlite3_finalize(stmt);
+    if (sqlite3_stmt* stmt = Statement::prepare(m_connection, m_sql, m_params, &error)) {
+        error = fetch(stmt);
+        sqlite3_finalize(stmt);
+    }
     if (!error.isEmpty()) {
-        m_fields.clear();
-        std::string().swap(m_arena);
-        std::vector<uint32_t>().swap(m_offsets);
-        std::vector<uint32_t>().swap(m_order);
+        clearRows();
+        if (wasOpen) {
+            emit rowsReset();
+            emit currentRowChanged(-1);
+        }
         return error;
     }
-    emit rowsAboutToReset();
+    if (!wasOpen)
+        emit rowsAboutToReset();
     m_open = true;
     m_current = m_order.empty() ? -1 : 0;
     emit rowsReset();
@@ -132,13 +141,13 @@ void Dataset::storeRow(const std::vector<std::string_view>& values)
 
 QString Dataset::reopen()
 {
-    close();
     return open();
 }
 
 QString Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
 {
-    setSql(text);
+    // open() closes first; the views see a single reset.
+    m_sql = text;
     m_params = params;
     return open();
 }

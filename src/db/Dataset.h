@@ -91,6 +91,7 @@ signals:
 
 private:
     QString fetch(sqlite3_stmt* stmt);
+    void clearRows(); // drops the rows held, without telling the views
     void storeRow(const std::vector<std::string_view>& values);
     std::string_view raw(uint32_t stored, int field) const;
     void finalizeAppend();

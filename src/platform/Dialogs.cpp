@@ -33,23 +33,10 @@ MessageBox::Button MessageBox::show(QWidget* parent, Icon icon, const QString& c
     box.setWindowTitle(caption);
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
-    switch (icon) {
-    case NoIcon:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    case Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    case Warning:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case Critical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    }
+    static const QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Information,
+                                               QMessageBox::Warning, QMessageBox::Critical,
+                                               QMessageBox::Question};
+    box.setIcon(kIcons[icon]);
     box.setStandardButtons(QMessageBox::StandardButtons(buttons));
     box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
     if (buttons & Cancel)
