@@ -105,7 +105,9 @@ Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progr
 Result importWorkbook(Connection* connection, const QString& path, const Progress& progress,
                       const QLocale& locale)
 {
-    sheet::ReadResult read = sheet::readFirstSheet(path);
+    sheet::ReadOptions options;
+    options.columns = kColumns;
+    sheet::ReadResult read = sheet::readFirstSheet(path, options);
     if (!read.ok) {
         Result result;
         result.status = Result::Status::ReadFailed;
