@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QNetworkInterface>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -74,11 +75,39 @@ QString Platform::programFolder()
     return dir;
 }
 
-void Platform::openInBrowser(const QString& address)
+QString Platform::browserAddress(const QString& address, QString* error)
 {
+    const QString text = address.trimmed();
+    QString refused;
+    QString result;
+    // A scheme is letters, digits, "+", "-" and "." before a colon; "example.com:8080" has a port there.
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):(?!\\d+(/|$))"));
+    const QRegularExpressionMatch match = scheme.match(text);
+    if (text.isEmpty()) {
+        refused = QStringLiteral("没有可以打开的网址。");
+    } else if (!match.hasMatch()) {
+        result = QStringLiteral("http://") + text;
+    } else if (const QString name = match.captured(1).toLower();
+               name == QLatin1String("http") || name == QLatin1String("https")) {
+        result = text;
+    } else {
+        refused =
+            QStringLiteral("无法打开网址“%1”：只能打开以 http:// 或 https:// 开头的网页地址。").arg(text);
+    }
+    if (error)
+        *error = refused;
+    return result;
+}
+
+QString Platform::openInBrowser(const QString& requested)
+{
+    QString error;
+    const QString address = browserAddress(requested, &error);
+    if (address.isEmpty())
+        return error;
     if (g_browserHook) {
         g_browserHook(address);
-        return;
+        return {};
     }
 #ifdef Q_OS_WIN
     ShellExecuteW(nullptr, L"open", reinterpret_cast<LPCWSTR>(address.utf16()), nullptr, nullptr, SW_SHOW);
@@ -86,13 +115,14 @@ void Platform::openInBrowser(const QString& address)
     // The user's choice first, then the system's default web browser.
     const QString chosen = qEnvironmentVariable("BROWSER").section(QLatin1Char(':'), 0, 0).trimmed();
     if (!chosen.isEmpty() && QProcess::startDetached(chosen, {address}))
-        return;
+        return {};
     for (const char* candidate : {"x-www-browser", "sensible-browser", "xdg-open"}) {
         const QString program = QStandardPaths::findExecutable(QString::fromLatin1(candidate));
         if (!program.isEmpty() && QProcess::startDetached(program, {address}))
-            return;
+            return {};
     }
 #endif
+    return {};
 }
 
 void Platform::openWithDefaultApplication(const QString& path)

@@ -39,9 +39,15 @@ public:
     // The folder that holds the program file, with a trailing separator.
     static QString programFolder();
 
-    // Hands an address, unchanged, to the user's web browser as one argument.
-    // No result is examined.
-    static void openInBrowser(const QString& address);
+    // The address as it goes to the browser: blanks around it removed and "http://" put before one that
+    // names no scheme ("example.com" opens the site). Only http and https are opened: anything else
+    // (file:, javascript:, ...) gives an empty text and a Chinese reason in error. The result always starts
+    // with its scheme, so it can never be taken for a command-line option.
+    static QString browserAddress(const QString& address, QString* error = nullptr);
+
+    // Hands an address, as browserAddress() makes it, to the user's web browser as one argument. Returns
+    // the reason when the address is refused; whether the browser then starts is not examined.
+    static QString openInBrowser(const QString& address);
 
     // Opens a file with the application the system associates with it.
     static void openWithDefaultApplication(const QString& path);

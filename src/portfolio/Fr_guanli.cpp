@@ -570,5 +570,7 @@ void TFr_guanli::deleteCurrentDomain()
 
 void TFr_guanli::openAddress(const QString& address)
 {
-    Platform::openInBrowser(address);
+    const QString refused = Platform::openInBrowser(address);
+    if (!refused.isEmpty())
+        MessageBox::show(this, MessageBox::Warning, QStringLiteral("提示"), refused, MessageBox::Ok);
 }
