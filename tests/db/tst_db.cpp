@@ -37,6 +37,8 @@ private slots:
     void badFilesAreRefusedAndLeftAlone_data();
     void badFilesAreRefusedAndLeftAlone();
     void missingFileIsNotCreated();
+    void fileInUseIsReportedAsInUse();
+    void readOnlyFileSaysItCannotBeWritten();
     void opensWithBothQueries();
     void newRowsComeFirstAndKeysGrow();
     void valuesStayTextEndToEnd_data();
@@ -152,6 +154,44 @@ void TestDbLayer::missingFileIsNotCreated()
     QVERIFY(error.contains(QStringLiteral("service.dll")));
     QVERIFY(error.contains(QStringLiteral("unable to open database file")));
     QVERIFY(!QFile::exists(path));
+}
+
+// Another program holds the file in the middle of a write: neither damage nor a wrong password.
+void TestDbLayer::fileInUseIsReportedAsInUse()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("service.dll"));
+    QCOMPARE(schema::createShippedDatabase(path), QString());
+    Connection other;
+    QCOMPARE(other.open(path), QString());
+    QCOMPARE(other.execute(QStringLiteral("begin exclusive")), QString());
+    QString error;
+    QVERIFY(!TDataModule2::create(&error, path));
+    QVERIFY2(error.contains(QStringLiteral("正被另一个程序使用")), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("database is locked")), qPrintable(error));
+    QVERIFY2(!error.contains(QStringLiteral("损坏")) && !error.contains(QStringLiteral("密码")),
+             qPrintable(error));
+    QCOMPARE(other.execute(QStringLiteral("commit")), QString());
+    QVERIFY2(TDataModule2::create(&error, path), qPrintable(error));
+}
+
+// A file that cannot be written opens; the first save says so in Chinese with the engine's text.
+void TestDbLayer::readOnlyFileSaysItCannotBeWritten()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    // The engine refuses every write as it does for a write-protected file (permissions do not stop root).
+    QCOMPARE(db.exec(QStringLiteral("PRAGMA query_only=1")), QString());
+    Statement st(db.module()->Conn_service());
+    st.setSql(sql::kInsertDomain);
+    for (const QString& name : st.parameterNames())
+        st.setParam(name, QStringLiteral("x.com"));
+    const QString error = st.exec();
+    QVERIFY2(error.startsWith(QStringLiteral("无法写入数据库文件")), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("只读")), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("attempt to write a readonly database")), qPrintable(error));
+    QVERIFY(error.contains(QStringLiteral("service.dll")));
+    QCOMPARE(db.countRows(), 0);
 }
 
 void TestDbLayer::opensWithBothQueries()
