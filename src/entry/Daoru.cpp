@@ -2,8 +2,11 @@
 
 #include "Importer.h"
 #include "WorkbookLoader.h"
+#include "db/Backup.h"
+#include "db/Connection.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -205,6 +208,12 @@ void Tdaoru::bsSkinButton1Click()
             result.status = importer::Result::Status::ReadFailed;
             result.error = read.error;
         } else {
+            // A copy of the database before the rows go in; a failed copy is told once and stops nothing.
+            const QString backupError = backup::make(m_data->Conn_service(), Connection::kFileName,
+                                                     QDateTime(Platform::today(), QTime::currentTime()));
+            if (!backupError.isEmpty() && backup::reportFailureOnce())
+                MessageBox::show(this, MessageBox::Warning, QStringLiteral("提示"), backupError,
+                                 MessageBox::Ok);
             WaitCursor waitCursor;
             // Shown only when storing takes long; the window keeps drawing between batches.
             std::unique_ptr<QProgressDialog> storing;

@@ -103,6 +103,7 @@ QString IniFile::writeString(const QString& path, const QString& section, const 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("Unable to write to %1").arg(path);
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner); // readable by the user alone
     file.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
     if (!file.commit())
         return QStringLiteral("Unable to write to %1").arg(path);

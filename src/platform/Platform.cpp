@@ -16,7 +16,11 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 #endif
 
 namespace {
@@ -26,16 +30,41 @@ std::function<bool()> g_networkHook;
 std::function<QDate()> g_todayHook;
 
 #ifndef Q_OS_WIN
-// One lock file per user, in a folder that does not depend on where the program starts.
-QString lockFilePath(const QString& name)
+// A folder that the user owns and that no one else can write: a lock there cannot be taken or replaced by
+// another user. With tighten, a folder of the user's own that is open to others is closed first.
+bool isPrivateFolder(const QByteArray& path, bool tighten)
 {
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QFileInfo(dir).isDir())
-        dir = QDir::tempPath();
-    return dir + QStringLiteral("/%1-%2.lock").arg(name).arg(getuid());
+    struct stat st
+    {
+    };
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    if ((st.st_mode & 022) == 0)
+        return true;
+    return tighten && ::chmod(path.constData(), 0700) == 0;
 }
 #endif
 } // namespace
+
+QString Platform::SingleInstance::lockPath(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return name;
+#else
+    const QString file = QStringLiteral("/%1-%2.lock").arg(name).arg(::getuid());
+    // The session's own runtime folder when it is private as it should be, else one of our own in the
+    // temporary folder, named with the user id.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) &&
+        isPrivateFolder(QFile::encodeName(runtime), false))
+        return runtime + file;
+    const QString own = QDir::tempPath() + QStringLiteral("/lanshu-%1").arg(::getuid());
+    const QByteArray ownPath = QFile::encodeName(own);
+    if (::mkdir(ownPath.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    return isPrivateFolder(ownPath, true) ? own + file : QString();
+#endif
+}
 
 Platform::SingleInstance::SingleInstance(const QString& name)
 {
@@ -46,8 +75,11 @@ Platform::SingleInstance::SingleInstance(const QString& name)
         m_alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
     }
 #else
-    const QByteArray path = QFile::encodeName(lockFilePath(name));
-    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString lock = lockPath(name);
+    if (lock.isEmpty())
+        return; // no private folder: the program runs without the lock
+    const QByteArray path = QFile::encodeName(lock);
+    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0)
         return;
     m_held = true;
@@ -64,6 +96,17 @@ Platform::SingleInstance::~SingleInstance()
 #else
     if (m_fd >= 0)
         ::close(m_fd); // closing drops the lock
+#endif
+}
+
+void Platform::protectUserData()
+{
+#ifndef Q_OS_WIN
+#ifdef Q_OS_LINUX
+    // No core dump, and no other process of the user may read the memory (domains, passwords).
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
+    ::umask(077);
 #endif
 }
 

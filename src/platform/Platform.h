@@ -25,6 +25,9 @@ public:
         bool alreadyRunning() const { return m_alreadyRunning; }
         // False when the lock could not be created at all; the program then runs unlocked.
         bool held() const { return m_held; }
+        // Where the lock lives: a file named with the user id in a folder that only the user can write
+        // (empty when there is no such folder). On Windows the name of the system-wide mutex.
+        static QString lockPath(const QString& name);
 
     private:
         bool m_alreadyRunning = false;
@@ -35,6 +38,10 @@ public:
         int m_fd = -1;
 #endif
     };
+
+    // Keeps the user's data private at the start of the process: the process cannot be dumped or read by
+    // other processes of the user, and every file it creates is readable and writable by the user alone.
+    static void protectUserData();
 
     // The folder that holds the program file, with a trailing separator.
     static QString programFolder();

@@ -1,4 +1,5 @@
 #include "TestDb.h"
+#include "db/Backup.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
@@ -38,6 +39,9 @@ private slots:
     void badFilesAreRefusedAndLeftAlone();
     void missingFileIsNotCreated();
     void fileInUseIsReportedAsInUse();
+    void backupsKeepTheNewestTen();
+    void backupOncePerDay();
+    void failedBackupLeavesNothing();
     void readOnlyFileSaysItCannotBeWritten();
     void opensWithBothQueries();
     void newRowsComeFirstAndKeysGrow();
@@ -154,6 +158,72 @@ void TestDbLayer::missingFileIsNotCreated()
     QVERIFY(error.contains(QStringLiteral("service.dll")));
     QVERIFY(error.contains(QStringLiteral("unable to open database file")));
     QVERIFY(!QFile::exists(path));
+}
+
+void TestDbLayer::backupsKeepTheNewestTen()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString path = QStringLiteral("service.dll");
+    const QDateTime start(QDate(2024, 1, 5), QTime(23, 59, 50));
+    // Twelve copies, two of them within one second: the oldest two go.
+    for (int i = 0; i < 12; ++i) {
+        QCOMPARE(backup::make(db.module()->Conn_service(), path, start.addSecs(i == 11 ? 10 : i)), QString());
+    }
+    const QStringList copies = backup::copies(path);
+    QCOMPARE(copies.size(), backup::kKept);
+    QCOMPARE(copies.first(), QStringLiteral("service-2024-01-05_235952.dll"));
+    QCOMPARE(copies[copies.size() - 2], QStringLiteral("service-2024-01-06_000000.dll"));
+    QCOMPARE(copies.last(), QStringLiteral("service-2024-01-06_000000-2.dll"));
+    // A copy is the file as it was, and opens as a database with the domains in it.
+    db.insert({QStringLiteral("after.com")});
+    const QString newest = backup::folderFor(path) + QLatin1Char('/') + copies.last();
+    QCOMPARE(fileHash(newest).isEmpty(), false);
+    QString error;
+    {
+        auto copy = TDataModule2::create(&error, newest);
+        QVERIFY2(copy, qPrintable(error));
+        QCOMPARE(copy->Query_a()->recordCount(), 0);
+    }
+    // Files of the user's own in the folder stay.
+    QFile mine(backup::folderFor(path) + QStringLiteral("/notes.txt"));
+    QVERIFY(mine.open(QIODevice::WriteOnly));
+    mine.close();
+    QCOMPARE(backup::make(nullptr, path, start.addDays(1)), QString());
+    QVERIFY(mine.exists());
+    QCOMPARE(backup::copies(path).size(), backup::kKept);
+}
+
+void TestDbLayer::backupOncePerDay()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString path = QStringLiteral("service.dll");
+    const QDateTime morning(QDate(2024, 3, 1), QTime(8, 0));
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning), QString());
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning.addSecs(3600)), QString());
+    QCOMPARE(backup::copies(path).size(), 1);
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning.addDays(1)), QString());
+    QCOMPARE(backup::copies(path).size(), 2);
+    // The connection is left as it was: writes go through at once.
+    QVERIFY(db.insert({QStringLiteral("x.com")}) > 0);
+}
+
+void TestDbLayer::failedBackupLeavesNothing()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    QFile blocker(backup::folderFor(QStringLiteral("service.dll")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString error = backup::make(db.module()->Conn_service(), QStringLiteral("service.dll"),
+                                       QDateTime(QDate(2024, 1, 1), QTime(9, 0)));
+    QVERIFY2(error.startsWith(QStringLiteral("无法备份数据库文件")), qPrintable(error));
+    QVERIFY(QFileInfo(blocker.fileName()).isFile());
+    // The first failure of a run is told, later ones are not.
+    QVERIFY(backup::reportFailureOnce());
+    QVERIFY(!backup::reportFailureOnce());
+    QVERIFY(db.insert({QStringLiteral("x.com")}) > 0);
 }
 
 // Another program holds the file in the middle of a write: neither damage nor a wrong password.

@@ -1,4 +1,5 @@
 #include "TestDb.h"
+#include "db/Backup.h"
 #include "db/Sql.h"
 #include "db/Statement.h"
 #include "entry/Daoru.h"
@@ -398,6 +399,8 @@ void TestImport::dialogImportsAndReloadsList()
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
 
     QCOMPARE(db.countRows(), 6);
+    // A copy of the file as it was before the import.
+    QCOMPARE(backup::copies(QStringLiteral("service.dll")).size(), 1);
     // Reopened with the search: kept.com and the imported abc.com and long.com, newest first,
     // the heading-click sort gone, the first row current.
     QCOMPARE(query->sql(), sql::kSearch);

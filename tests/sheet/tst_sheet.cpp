@@ -133,6 +133,7 @@ private Q_SLOTS:
     void otherLimitsRefused_data();
     void otherLimitsRefused();
     void failedSaveKeepsOldFile();
+    void savedFileIsPrivate();
 };
 
 void TestSheet::cellToText_data()
@@ -704,6 +705,27 @@ void TestSheet::failedSaveKeepsOldFile()
     const QString error = second.save(nowhere);
     QVERIFY2(error.startsWith(QStringLiteral("无法保存文件：")), qPrintable(error));
     QVERIFY(!QFile::exists(nowhere));
+}
+
+// The export holds every management password: readable by the user alone, whatever the umask.
+void TestSheet::savedFileIsPrivate()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no permission bits");
+#else
+    const mode_t old = ::umask(022);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("yuming.xls"));
+    sheet::XlsWriter writer;
+    writer.appendRow(0, {QStringLiteral("a.com"), QStringLiteral("secret")});
+    QCOMPARE(writer.save(path), QString());
+    struct stat st
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+    ::umask(old);
+    QCOMPARE(int(st.st_mode & 0777), 0600);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSheet)
