@@ -101,14 +101,15 @@ QString make(Connection* connection, const QString& dbPath, const QDateTime& now
         name = base + QStringLiteral("-%1").arg(n) + suffix(dbPath);
     const QString target = QDir(folder).filePath(name);
 
-    // A read transaction: no other program can write the file while it is copied.
-    const bool locked =
+    // A read transaction: no other program can write the file while it is copied. Should the engine not
+    // give one, the copy is still made, as the file stands.
+    const bool inTransaction =
         connection && connection->isOpen() && connection->execute(QStringLiteral("begin")).isEmpty();
-    if (locked)
-        connection->execute(QStringLiteral("select count(*) from sqlite_master"));
+    if (inTransaction)
+        (void)connection->execute(QStringLiteral("select count(*) from sqlite_master"));
     const QString error = copyFile(dbPath, target);
-    if (locked)
-        connection->execute(QStringLiteral("commit"));
+    if (inTransaction)
+        (void)connection->execute(QStringLiteral("commit")); // it only read: nothing to lose
     if (!error.isEmpty())
         return QStringLiteral("无法备份数据库文件到“%1”：%2").arg(QDir::toNativeSeparators(target), error);
 

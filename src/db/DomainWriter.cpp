@@ -1,11 +1,15 @@
 #include "DomainWriter.h"
 
 #include "Connection.h"
-#include "Dataset.h"
 #include "Sql.h"
 #include "Statement.h"
 
 namespace domainwriter {
+
+QString goneText()
+{
+    return QStringLiteral("这个域名已经不在数据库中（可能已被另一个程序删除），修改没有保存。");
+}
 
 namespace {
 // Binds a1 .. a9 to the parameters named in `letters`, in that order, and runs the statement.
@@ -28,42 +32,36 @@ Result update(Statement& query, const DomainRecord& record)
 {
     query.setSql(sql::kUpdateDomain);
     query.setParam(QLatin1String(sql::kUpdateDomainKey), record.aid);
-    return run(query, sql::kUpdateDomainParams, record);
+    const Result written = run(query, sql::kUpdateDomainParams, record);
+    if (written.ok() && query.changes() == 0)
+        return Result::failure(goneText());
+    return written;
 }
 
 } // namespace domainwriter
 
-DomainBatch::DomainBatch(Connection* connection) : m_connection(connection), m_rows(new Dataset(connection))
+DomainBatch::DomainBatch(Connection* connection)
+    : m_connection(connection), m_insert(new Statement(connection))
 {
-    m_rows->setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
-    m_rows->setSql(sql::kNoDomains);
 }
 
 DomainBatch::~DomainBatch()
 {
-    delete m_rows;
+    delete m_insert;
 }
 
 Result DomainBatch::begin()
 {
-    const Result opened = Result::fromError(m_rows->open());
-    if (!opened.ok())
-        return opened;
-    const Result begun = Result::fromError(m_connection->execute(sql::kBegin));
-    if (!begun.ok())
-        m_rows->close();
-    return begun;
+    return Result::fromError(m_connection->execute(sql::kBegin));
 }
 
 Result DomainBatch::append(const DomainRecord& record)
 {
-    // The appended copy is dropped at commit(); the file keeps the row.
-    return Result::fromError(m_rows->append(record.values()));
+    return domainwriter::insert(*m_insert, record);
 }
 
 Result DomainBatch::commit()
 {
-    m_rows->close();
     const Result committed = Result::fromError(m_connection->execute(sql::kCommit));
     if (!committed.ok()) {
         // Nothing of this batch may stay half-written: undo it (the engine may already have).

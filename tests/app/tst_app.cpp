@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -291,6 +292,14 @@ void TestApp::wheelMovesExactlyOneRow()
     for (int i = 0; i < 10; ++i)
         wheel(viewport, -120);
     QCOMPARE(q->currentRow(), 4);
+    // Over the scroll bars the wheel moves the current row just the same, one row at a time.
+    QTableView* grid = w.Fr_guanli1()->bsSkinDBGrid1();
+    wheel(grid->verticalScrollBar(), 120);
+    QCOMPARE(q->currentRow(), 3);
+    wheel(grid->verticalScrollBar(), 120);
+    QCOMPARE(q->currentRow(), 2);
+    wheel(grid->horizontalScrollBar(), -120);
+    QCOMPARE(q->currentRow(), 3);
 }
 
 void TestApp::webLinkOpensHomePage()

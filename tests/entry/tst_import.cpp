@@ -114,6 +114,9 @@ private slots:
     void refusedRowKeepsRowsBefore_data();
     void refusedRowKeepsRowsBefore();
     void progressBetweenBatches();
+    void valuesGoToTheirColumnsByName();
+    void controlCharactersLeaveTheDomain();
+    void tableLackingAColumnStoresNothing();
     void fileFilterShowsXlsInAnyCase_data();
     void fileFilterShowsXlsInAnyCase();
 
@@ -286,6 +289,65 @@ void TestImport::progressBetweenBatches()
     const QList<QPair<int, int>> expected = {
         {0, rows}, {importer::kBatchRows, rows}, {importer::kBatchRows * 2, rows}, {rows, rows}};
     QCOMPARE(calls, expected);
+}
+
+// Inside a domain a control character would make it impossible to find; the notes keep their line breaks.
+void TestImport::controlCharactersLeaveTheDomain()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    sheet::Sheet s;
+    sheet::Cell domain;
+    domain.type = sheet::Cell::Type::Text;
+    domain.text = QStringLiteral("\tab") + QChar(0) + QStringLiteral("c\x1b\nd.com\r\n");
+    s.setCell(0, 0, domain);
+    sheet::Cell notes;
+    notes.type = sheet::Cell::Type::Text;
+    notes.text = QStringLiteral("第一行\n第二行\r\n第三行");
+    s.setCell(0, 6, notes);
+    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), s);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    const QList<QStringList> rows = storedRows(db);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][0], QStringLiteral("abcd.com"));
+    QCOMPARE(rows[0][6], QStringLiteral("第一行\n第二行\r\n第三行"));
+}
+
+// A table whose columns stand in another order still gets each value in its own column.
+void TestImport::valuesGoToTheirColumnsByName()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    QCOMPARE(
+        db.exec(QStringLiteral("drop table tt_a; create table tt_a (aid integer primary key autoincrement, "
+                               "a9 text, a8 text, a7 text, a6 text, a5 text, a4 text, a3 text, a2 text, "
+                               "a1 text)")),
+        QString());
+    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(3));
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    Dataset d(db.module()->Conn_service());
+    d.setSql(QStringLiteral("select * from tt_a order by aid"));
+    QCOMPARE(d.open(), QString());
+    QCOMPARE(d.recordCount(), 3);
+    QCOMPARE(d.value(2, QStringLiteral("a1")), QStringLiteral("d3.com"));
+    QCOMPARE(d.value(2, QStringLiteral("a9")), QStringLiteral("3"));
+    QCOMPARE(d.value(2, QStringLiteral("a2")), QString());
+}
+
+// A table without one of the columns: an error, and no row stored with its values shifted.
+void TestImport::tableLackingAColumnStoresNothing()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    QCOMPARE(
+        db.exec(QStringLiteral("drop table tt_a; create table tt_a (aid integer primary key autoincrement, "
+                               "a1 text, a2 text, a4 text, a5 text, a6 text, a7 text, a8 text, a9 text)")),
+        QString());
+    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(3));
+    QCOMPARE(result.status, importer::Result::Status::StoreFailed);
+    QVERIFY2(result.error.contains(QStringLiteral("a3")), qPrintable(result.error));
+    QCOMPARE(result.rowsStored, 0);
+    QCOMPARE(db.countRows(), 0);
 }
 
 void TestImport::fileFilterShowsXlsInAnyCase_data()

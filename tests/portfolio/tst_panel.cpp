@@ -126,6 +126,7 @@ private slots:
     void deleteAsksFirst_data();
     void deleteAsksFirst();
     void deleteTheLastRowAndTheOnlyRow();
+    void deleteOfADomainAlreadyGone();
     void deleteDuringSearchKeepsTheSearch();
 
     void keyboardShortcuts();
@@ -703,6 +704,21 @@ void TestPortfolioPanel::deleteTheLastRowAndTheOnlyRow()
     const QList<MessageBox::Shown> shown = MessageBox::takeShown();
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].text, kNotice);
+}
+
+// Another program deleted the domain first: the delete changes no row, which is told, not done.
+void TestPortfolioPanel::deleteOfADomainAlreadyGone()
+{
+    Panel p(names({QStringLiteral("a.com"), QStringLiteral("b.com")}));
+    QCOMPARE(p.shown("lblDomain"), QStringLiteral("b.com"));
+    QCOMPARE(p.db.exec(QStringLiteral("delete from tt_a where aid=%1").arg(p.aids[1])), QString());
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    p.find("btnDelete")->click();
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 2); // the question, then the error
+    QCOMPARE(shown[1].icon, MessageBox::Critical);
+    QVERIFY2(shown[1].text.contains(QStringLiteral("已经不在数据库中")), qPrintable(shown[1].text));
+    QCOMPARE(p.db.countRows(), 1);
 }
 
 void TestPortfolioPanel::deleteDuringSearchKeepsTheSearch()
