@@ -4,6 +4,9 @@
 #include "Sql.h"
 #include "Statement.h"
 
+#include <array>
+#include <sqlite3.h>
+
 namespace domainwriter {
 
 QString goneText()
@@ -40,14 +43,11 @@ Result update(Statement& query, const DomainRecord& record)
 
 } // namespace domainwriter
 
-DomainBatch::DomainBatch(Connection* connection)
-    : m_connection(connection), m_insert(new Statement(connection))
-{
-}
+DomainBatch::DomainBatch(Connection* connection) : m_connection(connection) {}
 
 DomainBatch::~DomainBatch()
 {
-    delete m_insert;
+    sqlite3_finalize(m_insert);
 }
 
 Result DomainBatch::begin()
@@ -57,7 +57,31 @@ Result DomainBatch::begin()
 
 Result DomainBatch::append(const DomainRecord& record)
 {
-    return domainwriter::insert(*m_insert, record);
+    if (!m_connection || !m_connection->isOpen())
+        return Result::failure(QStringLiteral("数据库未打开"));
+    if (!m_insert) {
+        const QByteArray text = sql::kInsertDomain.toUtf8();
+        if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), int(text.size()), &m_insert,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(m_insert);
+            m_insert = nullptr;
+            return Result::failure(m_connection->lastError());
+        }
+    }
+    // Each value to its column by the parameter's name.
+    const QStringList values = record.values();
+    std::array<QByteArray, DomainRecord::kValueCount> utf8;
+    for (int i = 0; i < DomainRecord::kValueCount; ++i) {
+        const char name[] = {':', sql::kInsertDomainParams[i], '\0'};
+        utf8[size_t(i)] = values[i].toUtf8();
+        sqlite3_bind_text(m_insert, sqlite3_bind_parameter_index(m_insert, name), utf8[size_t(i)].constData(),
+                          int(utf8[size_t(i)].size()), SQLITE_STATIC);
+    }
+    const int rc = sqlite3_step(m_insert);
+    const Result stored = rc == SQLITE_DONE ? Result::success() : Result::failure(m_connection->lastError());
+    sqlite3_reset(m_insert);
+    sqlite3_clear_bindings(m_insert);
+    return stored;
 }
 
 Result DomainBatch::commit()

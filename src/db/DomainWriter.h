@@ -40,5 +40,5 @@ public:
 
 private:
     Connection* m_connection;
-    Statement* m_insert;
+    struct sqlite3_stmt* m_insert = nullptr; // the insert of every record, prepared once
 };
