@@ -10,8 +10,10 @@
 
 #include <cstdio>
 #include <cstring>
+#ifdef Q_OS_LINUX
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#endif
 
 int main(int argc, char** argv)
 {
@@ -31,12 +33,14 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--startup-probe") != 0)
             continue;
         options.shown = [clock](QApplication& app) {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
             std::printf("main window shown after %lld ms\n", static_cast<long long>(clock.elapsed()));
             std::printf("display name: %s\n", QApplication::applicationDisplayName().toUtf8().constData());
+#ifdef Q_OS_LINUX
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
             std::printf("dumpable: %d\n", ::prctl(PR_GET_DUMPABLE));
             std::printf("umask: %03o\n", unsigned(mask));
+#endif
             std::fflush(stdout);
             app.quit();
         };
