@@ -153,9 +153,10 @@ Tabout::Tabout(QWidget* parent)
     siteCaption->setObjectName(QStringLiteral("bsSkinStdLabel2"));
     m_link = new LinkLabel(siteHost(), group);
     m_link->setObjectName(QStringLiteral("bsSkinLinkLabel1"));
+    // Arial where the system has it, else a face of the same measure.
     QFont arial;
-    arial.setFamilies(
-        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    arial.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                       QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
     arial.setPixelSize(14);
     m_link->setFont(arial);
     m_link->setToolTip(site::kHomePage);
@@ -175,8 +176,14 @@ Tabout::Tabout(QWidget* parent)
         m_link->move(besideX, top + 34 + (siteCaption->height() - m_link->height()) / 2);
     else
         m_link->move(left - 2, top + 34 + siteCaption->height() + 6);
-    if (m_link->geometry().right() > group->width() - 4)
-        m_link->resize(group->width() - 4 - m_link->x(), m_link->height());
+    // An address too long for the group is drawn smaller rather than cut off.
+    const int room = group->width() - 6 - m_link->x();
+    while (m_link->sizeHint().width() > room && m_link->font().pixelSize() > 9) {
+        QFont smaller = m_link->font();
+        smaller.setPixelSize(smaller.pixelSize() - 1);
+        m_link->setFont(smaller);
+    }
+    m_link->resize(qMin(room, m_link->sizeHint().width()), m_link->sizeHint().height());
     connect(m_link, &QAbstractButton::clicked, this, &Tabout::bsSkinLinkLabel1Click);
 }
 

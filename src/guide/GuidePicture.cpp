@@ -446,7 +446,7 @@ void drawNavigationBar(QPainter& p, const QRectF& r)
                    QString::fromUtf16(items[i].words));
         y += 70;
     }
-    drawPointer(p, QPointF(r.x() + r.width() * 0.62, r.y() + 52 + 4 + 44));
+    drawPointer(p, QPointF(r.x() + r.width() * 0.64, r.y() + 52 + 4 + 24));
     p.setFont(base);
 }
 } // namespace
