@@ -23,9 +23,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#ifndef Q_OS_WIN
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 namespace {
 QByteArray readAll(const QString& path)
@@ -50,6 +52,7 @@ public:
         QFile::setPermissions(m_folder + QStringLiteral("/iset.ini"), QFile::ReadOwner | QFile::ReadGroup);
         QFile::setPermissions(m_folder,
                               QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+#ifndef Q_OS_WIN
         if (::geteuid() == 0) {
             ::signal(SIGXFSZ, SIG_IGN);
             ::getrlimit(RLIMIT_FSIZE, &m_old);
@@ -57,18 +60,23 @@ public:
             none.rlim_cur = 0;
             ::setrlimit(RLIMIT_FSIZE, &none);
         }
+#endif
     }
     ~RefusedWrites()
     {
+#ifndef Q_OS_WIN
         if (::geteuid() == 0)
             ::setrlimit(RLIMIT_FSIZE, &m_old);
+#endif
         QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::setPermissions(m_folder + QStringLiteral("/iset.ini"), QFile::ReadOwner | QFile::WriteOwner);
     }
 
 private:
     QString m_folder;
+#ifndef Q_OS_WIN
     rlimit m_old{};
+#endif
 };
 
 const QByteArray kMissing = "<missing>";
