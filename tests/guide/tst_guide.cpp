@@ -622,7 +622,7 @@ void TestGuide::lockedWindowHidesTheDomains()
     for (int i = 0; i < 20; ++i)
         db.insert({QStringLiteral("secret%1.com").arg(i), QStringLiteral("8888")});
     QCOMPARE(db.exec(QStringLiteral("update jz_ub set ub2='1'")), QString());
-    QCOMPARE(db.module()->Query_jz_ub()->reopen(), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
     Tmian w;
     w.bindData(db.module());
     auto* help = new Thelp(&w);
