@@ -184,6 +184,27 @@ void DemoAnimation::drawStandIn()
     m_areas = {nav, toolbar, list, search, detail};
 }
 
+QRectF DemoAnimation::captionPlace(const QRectF& box, QSizeF size, const QRectF& picture)
+{
+    const qreal gap = 8, w = size.width(), h = size.height();
+    const QList<QRectF> places = {
+        QRectF(box.right() + gap, box.center().y() - h / 2, w, h),
+        QRectF(box.center().x() - w / 2, box.bottom() + gap, w, h),
+        QRectF(box.left() - gap - w, box.center().y() - h / 2, w, h),
+        QRectF(box.center().x() - w / 2, box.top() - gap - h, w, h),
+    };
+    // Each place slid into the picture where needed; the first that leaves the area in view wins.
+    const QRectF inside = picture.adjusted(4, 4, -4, -4);
+    for (QRectF candidate : places) {
+        candidate.moveLeft(qBound(inside.left(), candidate.left(), inside.right() - candidate.width()));
+        candidate.moveTop(qBound(inside.top(), candidate.top(), inside.bottom() - candidate.height()));
+        if (inside.contains(candidate) && !candidate.intersects(box))
+            return candidate;
+    }
+    // An area that leaves no room around it: the caption in its middle.
+    return QRectF(box.center().x() - w / 2, box.center().y() - h / 2, w, h);
+}
+
 void DemoAnimation::paintEvent(QPaintEvent*)
 {
     if (m_picture.isNull())
@@ -231,23 +252,7 @@ void DemoAnimation::paintEvent(QPaintEvent*)
         const QRectF lineBox = lm.boundingRect(QRectF(0, 0, maxText, 200), Qt::TextWordWrap, line(m_frame));
         const qreal w = qMax(tm.horizontalAdvance(title(m_frame)), lineBox.width()) + 20;
         const qreal h = tm.height() + lineBox.height() + 14;
-        const qreal gap = 8;
-        const QList<QRectF> places = {
-            QRectF(box.right() + gap, box.center().y() - h / 2, w, h),
-            QRectF(box.center().x() - w / 2, box.bottom() + gap, w, h),
-            QRectF(box.left() - gap - w, box.center().y() - h / 2, w, h),
-            QRectF(box.center().x() - w / 2, box.top() - gap - h, w, h),
-            QRectF(box.center().x() - w / 2, box.center().y() - h / 2, w, h),
-        };
-        QRectF place = places.last();
-        for (const QRectF& candidate : places) {
-            if (shown.adjusted(4, 4, -4, -4).contains(candidate)) {
-                place = candidate;
-                break;
-            }
-        }
-        if (!shown.contains(place)) // keep it on the picture
-            place.moveLeft(qBound(shown.left() + 4, place.left(), shown.right() - 4 - place.width()));
+        const QRectF place = captionPlace(box, QSizeF(w, h), shown);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0, 0, 0, 50));
         p.drawRoundedRect(place.translated(1.5, 2), 6, 6);

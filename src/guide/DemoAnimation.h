@@ -37,6 +37,9 @@ public:
     // The caption of a frame: its title and its line.
     static QString title(int frame);
     static QString line(int frame);
+    // Where a caption of the given size goes: beside the framed area (box) where it fits on the
+    // picture without covering the area, else in the area's middle.
+    static QRectF captionPlace(const QRectF& box, QSizeF size, const QRectF& picture);
     // The picture as it was last taken, and the framed areas in its coordinates.
     QImage picture() const { return m_picture; }
     QList<QRect> areas() const { return m_areas; }

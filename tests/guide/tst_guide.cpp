@@ -112,6 +112,8 @@ private slots:
     void linkPicturesAreButtons();
     void animationIsDrawnFromTheWindow();
     void animationLoopsEveryTwoSeconds();
+    void captionLeavesTheAreaInView_data();
+    void captionLeavesTheAreaInView();
     void lockedWindowHidesTheDomains();
 
     void aboutLinkOpensSiteAndStaysOpen();
@@ -613,6 +615,30 @@ void TestGuide::animationLoopsEveryTwoSeconds()
     help.linkImage(1)->click();
     QCOMPARE(demo->frame(), 0);
     QVERIFY(demo->isRunning());
+}
+
+void TestGuide::captionLeavesTheAreaInView_data()
+{
+    // Areas of a 480 × 314 picture as the main window's parts lie in it.
+    QTest::addColumn<QRectF>("area");
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("strip along the left") << QRectF(0, 0, 45, 300) << true;
+    QTest::newRow("strip along the top") << QRectF(45, 20, 435, 16) << true;
+    QTest::newRow("strip at the bottom left") << QRectF(45, 290, 250, 12) << true;
+    QTest::newRow("pane at the right") << QRectF(300, 36, 180, 270) << true;
+    QTest::newRow("area filling the picture") << QRectF(2, 2, 476, 310) << false;
+}
+
+void TestGuide::captionLeavesTheAreaInView()
+{
+    QFETCH(QRectF, area);
+    QFETCH(bool, beside);
+    const QRectF picture(0, 0, 480, 314);
+    const QSizeF size(250, 48);
+    const QRectF place = DemoAnimation::captionPlace(area, size, picture);
+    QCOMPARE(place.size(), size);
+    QVERIFY(picture.contains(place) || !beside);
+    QCOMPARE(!place.intersects(area), beside);
 }
 
 void TestGuide::lockedWindowHidesTheDomains()
