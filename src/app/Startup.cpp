@@ -65,6 +65,8 @@ int Startup::run(int& argc, char** argv, const Options& options)
     const QString backupError = backup::makeDaily(data->Conn_service(), Connection::kFileName,
                                                   QDateTime(Platform::today(), QTime::currentTime()));
 
+    if (options.windowsCreated)
+        options.windowsCreated(mian.get(), help);
     mian->FormShow();
     centreOnDesktop(mian.get());
     mian->show();
