@@ -1,11 +1,11 @@
 #include "ReportLayout.h"
 
 #include "ReportData.h"
+#include "TextMeasure.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -29,6 +29,7 @@ QFont reportFont(const ReportDefinition& report, double points, bool bold)
     font.setBold(bold);
     // Unhinted outlines measure alike at every size, so the page looks the same everywhere.
     font.setHintingPreference(QFont::PreferNoHinting);
+    font.setKerning(false);
     return font;
 }
 
@@ -59,8 +60,12 @@ ReportLayout::ReportLayout(const ReportDefinition& report, const ReportDataSourc
     m_headingFont = reportFont(report, report.headingSize, true);
     m_detailFont = reportFont(report, report.detailSize, false);
     m_footerFont = reportFont(report, report.footerSize, false);
+    m_detail = std::make_unique<TextMeasure>(m_detailFont);
+    m_heading = std::make_unique<TextMeasure>(m_headingFont);
     m_pageStart = {0, 0};
 }
+
+ReportLayout::~ReportLayout() = default;
 
 QPageLayout ReportLayout::pageLayout() const
 {
@@ -170,27 +175,7 @@ QStringList ReportLayout::cellLines(const QString& text, int column) const
 {
     const ReportColumn& c = m_report.columns.at(column);
     const double width = m_columns[size_t(column)].width - 2 * kCellPadX;
-    const QFontMetricsF fm(m_detailFont);
-    if (!c.wrap || fm.horizontalAdvance(text) <= width)
-        return {fm.elidedText(text, Qt::ElideRight, width)};
-
-    QTextLayout layout(text, m_detailFont);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QStringList lines;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        if (lines.size() + 1 == c.maxLines) {
-            // The last line allowed takes the rest, cut short.
-            lines << fm.elidedText(text.mid(line.textStart()).trimmed(), Qt::ElideRight, width);
-            break;
-        }
-        lines << text.mid(line.textStart(), line.textLength()).trimmed();
-    }
-    layout.endLayout();
-    return lines;
+    return m_detail->wrapped(text, width, c.wrap ? c.maxLines : 1);
 }
 
 int ReportLayout::rowLines(int row) const
@@ -208,20 +193,23 @@ double ReportLayout::rowHeight(int row) const
 }
 
 void ReportLayout::drawCell(QPainter& painter, const QRectF& rect, int column, const QStringList& lines,
-                            const QFont& font) const
+                            const TextMeasure& measure) const
 {
-    painter.setFont(font);
-    const double lineHeight = QFontMetricsF(font).height();
+    const QFontMetricsF& fm = measure.metrics();
+    const double lineHeight = fm.height();
     const Qt::Alignment align = m_report.columns.at(column).align;
-    QRectF line(rect.left() + kCellPadX, rect.top(), rect.width() - 2 * kCellPadX, lineHeight);
+    const double left = rect.left() + kCellPadX;
+    const double room = rect.width() - 2 * kCellPadX;
     // A single line sits in the middle of the cell; more start at its top.
-    if (lines.size() == 1)
-        line.moveTop(rect.center().y() - lineHeight / 2);
-    else
-        line.moveTop(rect.top() + kCellPadY);
+    double top = lines.size() == 1 ? rect.center().y() - lineHeight / 2 : rect.top() + kCellPadY;
     for (const QString& text : lines) {
-        painter.drawText(line, int(align | Qt::AlignVCenter), text);
-        line.translate(0, lineHeight);
+        double x = left;
+        if (align & (Qt::AlignRight | Qt::AlignHCenter)) {
+            const double free = room - measure.width(text);
+            x += (align & Qt::AlignRight) ? free : free / 2;
+        }
+        measure.draw(painter, QPointF(x, top + fm.ascent()), text);
+        top += lineHeight;
     }
 }
 
@@ -261,12 +249,12 @@ void ReportLayout::paintPage(QPainter& painter, int page) const
     const QRectF headingRect(tableLeft, y, tableWidth, m_headingBand);
     if (m_report.headingBackground.isValid())
         painter.fillRect(headingRect, m_report.headingBackground);
-    const QFontMetricsF headingMetrics(m_headingFont);
+    painter.setFont(m_headingFont);
     for (size_t i = 0; i < m_columns.size(); ++i) {
         const QRectF cell(m_columns[i].left, y, m_columns[i].width, m_headingBand);
-        const QString text = headingMetrics.elidedText(m_report.columns.at(int(i)).heading, Qt::ElideRight,
-                                                       cell.width() - 2 * kCellPadX);
-        drawCell(painter, cell, int(i), {text}, m_headingFont);
+        const QString text =
+            m_heading->elided(m_report.columns.at(int(i)).heading, cell.width() - 2 * kCellPadX);
+        drawCell(painter, cell, int(i), {text}, *m_heading);
     }
     y += m_headingBand;
     painter.setPen(QPen(m_report.rule.isValid() ? m_report.rule : QColor(Qt::black), kRuleWidth));
@@ -274,6 +262,7 @@ void ReportLayout::paintPage(QPainter& painter, int page) const
     painter.setPen(Qt::black);
 
     // Detail rows, every second one shaded.
+    painter.setFont(m_detailFont);
     for (int row = firstRow(page); row < endRow(page); ++row) {
         QList<QStringList> cells;
         int lines = 1;
@@ -286,7 +275,7 @@ void ReportLayout::paintPage(QPainter& painter, int page) const
             painter.fillRect(QRectF(tableLeft, y, tableWidth, h), m_report.shading);
         for (int i = 0; i < int(m_columns.size()); ++i)
             drawCell(painter, QRectF(m_columns[size_t(i)].left, y, m_columns[size_t(i)].width, h), i,
-                     cells.at(i), m_detailFont);
+                     cells.at(i), *m_detail);
         y += h;
     }
     if (endRow(page) > firstRow(page)) {

@@ -7,11 +7,13 @@
 #include <QPageLayout>
 #include <QRectF>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QPainter;
 class QPagedPaintDevice;
 class ReportDataSource;
+class TextMeasure;
 
 // Told how far long work has come; returns false to cancel it.
 using ReportProgress = std::function<bool(int done, int total)>;
@@ -28,6 +30,7 @@ public:
     static constexpr double kUnitsPerMm = kUnitsPerInch / 25.4;
 
     ReportLayout(const ReportDefinition& report, const ReportDataSource& data, const QDate& printDate);
+    ~ReportLayout();
 
     // Finds the columns' fields and breaks the rows into pages. Empty on success (or when
     // cancelled: *cancelled is then true), else what is wrong with the report.
@@ -64,7 +67,7 @@ private:
     QString cellText(int row, int column) const;
     QStringList cellLines(const QString& text, int column) const;
     void drawCell(QPainter& painter, const QRectF& rect, int column, const QStringList& lines,
-                  const QFont& font) const;
+                  const TextMeasure& measure) const;
 
     ReportDefinition m_report;
     const ReportDataSource& m_data;
@@ -73,6 +76,7 @@ private:
     QRectF m_paper;
     QRectF m_content;
     QFont m_titleFont, m_subtitleFont, m_headingFont, m_detailFont, m_footerFont;
+    std::unique_ptr<TextMeasure> m_detail, m_heading;
     double m_detailLine = 0;
     double m_titleBand = 0;
     double m_headingBand = 0;
