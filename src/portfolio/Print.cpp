@@ -1,7 +1,7 @@
 #include "Print.h"
 
 #include "RvData.h"
-#include "db/Dataset.h"
+#include "db/DomainList.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "report/ReportPreview.h"
@@ -13,9 +13,9 @@ namespace {
 const QString kProjectFile = QStringLiteral("yuming.rav");
 }
 
-void printDomainList(QWidget* parent, Dataset* query, ReportProject& project)
+void printDomainList(QWidget* parent, DomainList* list, ReportProject& project)
 {
-    if (!query || query->recordCount() == 0) {
+    if (!list || list->isEmpty()) {
         MessageBox::information(parent, QStringLiteral("请先添加域名"));
         return;
     }
@@ -37,7 +37,7 @@ void printDomainList(QWidget* parent, Dataset* query, ReportProject& project)
     host.showError = [](QWidget* owner, const QString& text) { MessageBox::appError(owner, text); };
     host.proposedPdfPath = Platform::programFolder() + QStringLiteral("yuming.pdf");
 
-    const RvData data(query);
+    const RvData data(list->rows());
     const QString error = ReportPreview::run(parent, *project.defaultReport(), data, Platform::today(), host);
     if (!error.isEmpty()) {
         // The report does not fit the data: the file must be mended, so it is read again next time.

@@ -67,10 +67,7 @@ ReportPageView::ReportPageView(const ReportLayout& layout, QWidget* parent)
 {
     setObjectName(QStringLiteral("pageView"));
     setFocusPolicy(Qt::StrongFocus);
-    viewport()->setAutoFillBackground(true);
-    QPalette pal = viewport()->palette();
-    pal.setColor(QPalette::Window, QColor(0x6e, 0x74, 0x7c));
-    viewport()->setPalette(pal);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     verticalScrollBar()->setSingleStep(40);
 }
 
@@ -144,6 +141,8 @@ void ReportPageView::updateCurrentPage()
 void ReportPageView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
+    // The desk the pages lie on (painted here: a style sheet may not leave the palette alone).
+    painter.fillRect(viewport()->rect(), QColor(0x6e, 0x74, 0x7c));
     const QSizeF page = pagePixels();
     const double stride = pageStride();
     const double scale = m_zoom * logicalDpiX() / ReportLayout::kUnitsPerInch;

@@ -35,7 +35,7 @@ struct Panel
                        {},
                        {},
                        d.value(1)});
-        db.queryA()->reopen();
+        QVERIFY(db.queryA()->open().isEmpty());
         if (withProject)
             QFile::copy(kShipped, projectPath());
         panel.bindData(db.module());
