@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -59,6 +60,24 @@ TableData domains(int count, const QString& longText = {})
                       QStringLiteral("a8"), QStringLiteral("a9")},
                      rows);
 }
+
+// The shipped default report laid out over count generated domains.
+struct Shipped
+{
+    explicit Shipped(int count) : data(domains(count))
+    {
+        if (!project.open(kShipped).isEmpty())
+            return;
+        layout = std::make_unique<ReportLayout>(*project.defaultReport(), data, kDate);
+        prepared = layout->prepare().isEmpty();
+    }
+    bool ready() const { return prepared; }
+
+    ReportProject project;
+    TableData data;
+    std::unique_ptr<ReportLayout> layout;
+    bool prepared = false;
+};
 
 // A small project with the given columns and page; the rest as the shipped one has it.
 QByteArray project(const QString& columns, const QString& page = QStringLiteral("{\"size\": \"A4\"}"),
@@ -119,6 +138,7 @@ private slots:
     void cancelledPdfLeavesNoFile();
     void unwritablePdf();
     void printerGetsThePagesOfItsRange();
+    void progressWindowCancels();
     void previewNavigatesAndExports();
 
 private:
@@ -317,11 +337,9 @@ void tst_Report::longValuesWrapAndAreCutShort()
 
 void tst_Report::chineseFontIsEmbedded()
 {
-    ReportProject p;
-    QCOMPARE(p.open(kShipped), QString());
-    const TableData data = domains(5);
-    ReportLayout layout(*p.defaultReport(), data, kDate);
-    QCOMPARE(layout.prepare(), QString());
+    const Shipped shipped(5);
+    QVERIFY(shipped.ready());
+    const ReportLayout& layout = *shipped.layout;
     const QString pdf = m_dir.filePath(QStringLiteral("fonts.pdf"));
     QCOMPARE(writeReportPdf(layout, pdf), QString());
     const QStringList fonts = pdftext::fonts(pdf);
@@ -338,11 +356,9 @@ void tst_Report::chineseFontIsEmbedded()
 
 void tst_Report::cancelledPdfLeavesNoFile()
 {
-    ReportProject p;
-    QCOMPARE(p.open(kShipped), QString());
-    const TableData data = domains(400);
-    ReportLayout layout(*p.defaultReport(), data, kDate);
-    QCOMPARE(layout.prepare(), QString());
+    const Shipped shipped(400);
+    QVERIFY(shipped.ready());
+    const ReportLayout& layout = *shipped.layout;
     QVERIFY(layout.pageCount() > 3);
 
     const QString fresh = m_dir.filePath(QStringLiteral("cancelled.pdf"));
@@ -368,11 +384,9 @@ void tst_Report::cancelledPdfLeavesNoFile()
 
 void tst_Report::unwritablePdf()
 {
-    ReportProject p;
-    QCOMPARE(p.open(kShipped), QString());
-    const TableData data = domains(3);
-    ReportLayout layout(*p.defaultReport(), data, kDate);
-    QCOMPARE(layout.prepare(), QString());
+    const Shipped shipped(3);
+    QVERIFY(shipped.ready());
+    const ReportLayout& layout = *shipped.layout;
     const QString path = m_dir.filePath(QStringLiteral("no such folder/out.pdf"));
     bool cancelled = true;
     const QString error = writeReportPdf(layout, path, {}, &cancelled);
@@ -385,11 +399,9 @@ void tst_Report::unwritablePdf()
 
 void tst_Report::printerGetsThePagesOfItsRange()
 {
-    ReportProject p;
-    QCOMPARE(p.open(kShipped), QString());
-    const TableData data = domains(200);
-    ReportLayout layout(*p.defaultReport(), data, kDate);
-    QCOMPARE(layout.prepare(), QString());
+    const Shipped shipped(200);
+    QVERIFY(shipped.ready());
+    const ReportLayout& layout = *shipped.layout;
     QVERIFY(layout.pageCount() >= 4);
     QPrinter printer(QPrinter::HighResolution);
     const QString out = m_dir.filePath(QStringLiteral("printed.pdf"));
@@ -402,8 +414,42 @@ void tst_Report::printerGetsThePagesOfItsRange()
     const QStringList pages = pdftext::pages(out);
     QCOMPARE(pages.size(), 2);
     QVERIFY(squeezed(pages.at(0)).contains(QStringLiteral("第2页/共%1页").arg(layout.pageCount())));
-    QCOMPARE(domainsOn(pages.at(0)).value(0), data.value(layout.firstRow(1), 1));
-    QCOMPARE(domainsOn(pages.at(1)).value(0), data.value(layout.firstRow(2), 1));
+    QCOMPARE(domainsOn(pages.at(0)).value(0), shipped.data.value(layout.firstRow(1), 1));
+    QCOMPARE(domainsOn(pages.at(1)).value(0), shipped.data.value(layout.firstRow(2), 1));
+}
+
+void tst_Report::progressWindowCancels()
+{
+    const Shipped shipped(300);
+    QVERIFY(shipped.ready());
+    const ReportLayout& layout = *shipped.layout;
+    const QString path = m_dir.filePath(QStringLiteral("progress.pdf"));
+
+    QWidget owner;
+    ReportProgressWindow window(&owner, QStringLiteral("正在导出PDF…"));
+    const ReportProgress progress = window.callback();
+    auto* dialog = owner.findChild<QProgressDialog*>();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->labelText(), QStringLiteral("正在导出PDF…"));
+    QPushButton* cancel = dialog->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), QStringLiteral("取消"));
+    // "取消" pressed while the third page is written.
+    int pages = 0;
+    bool cancelled = false;
+    const QString error = writeReportPdf(
+        layout, path,
+        [&](int done, int total) {
+            if (++pages == 3)
+                cancel->click();
+            return progress(done, total);
+        },
+        &cancelled);
+    QCOMPARE(error, QString());
+    QVERIFY(cancelled);
+    QCOMPARE(pages, 3);
+    QCOMPARE(dialog->maximum(), layout.pageCount());
+    QVERIFY(!QFile::exists(path));
 }
 
 void tst_Report::previewNavigatesAndExports()
