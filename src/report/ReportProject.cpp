@@ -257,6 +257,11 @@ QString ReportProject::open(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("无法读取报表项目文件 “%1”：%2")
             .arg(QDir::toNativeSeparators(m_path), file.errorString());
+    // A project is a few kilobytes of text; anything this large is some other file.
+    if (file.size() > kMaxFileSize) {
+        m_path = QDir::toNativeSeparators(m_path);
+        return faultText(QStringLiteral("文件过大（%1 字节），不是岚枢报表项目文件").arg(file.size()));
+    }
     return parse(file.readAll(), path);
 }
 

@@ -52,6 +52,7 @@ class ReportProject
 {
 public:
     static constexpr int kVersion = 1;
+    static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
 
     // Reads and checks the project file. Empty on success, else a message naming the file and
     // what is wrong; the project then stays closed.

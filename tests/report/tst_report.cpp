@@ -190,6 +190,8 @@ void tst_Report::damagedProject_data()
     QTest::newRow("xml") << QByteArray("<?xml version=\"1.0\"?><report/>")
                          << QStringLiteral("不是岚枢报表项目文件");
     QTest::newRow("binary") << QByteArray("\x00\x01\x02PK", 5) << QStringLiteral("不是岚枢报表项目文件");
+    QTest::newRow("too large") << QByteArray(ReportProject::kMaxFileSize + 1, ' ')
+                               << QStringLiteral("文件过大");
     QTest::newRow("other json") << QByteArray("{\"reports\": []}") << QStringLiteral("不是岚枢报表项目文件");
     QTest::newRow("syntax error") << QByteArray(project(kTwoColumns).replace("\"page\":", "\"page\""))
                                   << QStringLiteral("第 2 行");
@@ -466,6 +468,15 @@ void tst_Report::previewNavigatesAndExports()
         return pdf.chopped(4); // without the extension: it is added
     };
     host.showError = [](QWidget*, const QString& text) { QFAIL(qPrintable(text)); };
+    const QString printed = m_dir.filePath(QStringLiteral("printed from preview.pdf"));
+    host.choosePrinter = [&](QWidget*, QPrinter& printer) {
+        // The print dialog's part: the report's own page, every page, to a file.
+        if (printer.pageLayout().orientation() != QPageLayout::Landscape || printer.fromPage() != 1)
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    };
 
     bool ran = false;
     ReportPreview::setShownHook([&](ReportPreview* preview) {
@@ -517,6 +528,11 @@ void tst_Report::previewNavigatesAndExports()
         preview->findChild<QPushButton*>(QStringLiteral("exportPdfButton"))->click();
         QCOMPARE(asked, QStringList({QStringLiteral("导出PDF"), host.proposedPdfPath}));
         QCOMPARE(pdftext::pages(pdf).size(), pages);
+
+        preview->findChild<QPushButton*>(QStringLiteral("printButton"))->click();
+        const QStringList printedPages = pdftext::pages(printed);
+        QCOMPARE(printedPages.size(), pages);
+        QCOMPARE(domainsOn(printedPages.last()).value(0), domainsOn(pdftext::pages(pdf).last()).value(0));
     });
     const QString error = ReportPreview::run(nullptr, *p.defaultReport(), data, kDate, host);
     ReportPreview::setShownHook({});
