@@ -82,6 +82,12 @@ const Cell& Sheet::cell(int row, int column) const
     return it->cell;
 }
 
+Cell* Sheet::find(int row, int column)
+{
+    const Cell& stored = cell(row, column);
+    return stored.isEmpty() ? nullptr : const_cast<Cell*>(&stored); // stored cells are never Empty
+}
+
 void Sheet::setCell(int row, int column, Cell cell)
 {
     if (row < 0 || column < 0)

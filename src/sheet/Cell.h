@@ -36,6 +36,7 @@ public:
     int rowCount() const;                        // rows up to the last row that has any cell
     int columnCount() const;                     // columns up to the last column that has any cell
     const Cell& cell(int row, int column) const; // 0-based; returns an Empty cell outside the data
+    Cell* find(int row, int column);             // the stored cell to change in place; nullptr if none
     qsizetype cellCount() const;                 // number of stored (non-empty) cells
 
     // Puts a value at (row, column), both 0-based and non-negative. Cells may come in any order; a later

@@ -118,135 +118,95 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------------
-// Record payloads with the CONTINUE records right after them, as a view over the stream (nothing is copied):
-// the 4-byte headers of the CONTINUE records stay in between. A string's characters that cross such a
-// header go on after a new option-flags byte.
+// The workbook stream, read through a buffer of bounded size: never more than a few records of it are held.
 
-constexpr qsizetype ContinueHeader = 4;
-
-struct Payload
+class RecordStream
 {
-    const uchar* base = nullptr;
-    qsizetype size = 0;             // up to the end of the last CONTINUE payload
-    std::vector<qsizetype> headers; // where each CONTINUE header starts, relative to base
+public:
+    RecordStream(GsfInput* input, qint64 size) : m_input(input), m_size(size), m_buffer(BufferSize) {}
 
-    const uchar* data() const { return base; }
-    // The first CONTINUE header at or after pos, or the end.
-    qsizetype segmentEnd(qsizetype pos) const
+    qint64 size() const { return m_size; }
+    qint64 pos() const { return m_bufferStart + m_at; }
+    qint64 left() const { return m_size - pos(); }
+    const uchar* data() const { return m_buffer.data() + m_at; }
+    void skip(qsizetype n) { m_at += n; }
+
+    void seek(qint64 offset)
     {
-        const auto it = std::lower_bound(headers.begin(), headers.end(), pos);
-        return it == headers.end() ? size : *it;
+        if (offset < 0 || offset > m_size || gsf_input_seek(m_input, gsf_off_t(offset), G_SEEK_SET))
+            throw Failure{damagedText()};
+        m_bufferStart = offset;
+        m_at = 0;
+        m_filled = 0;
     }
-    bool isHeader(qsizetype pos) const { return pos < size && segmentEnd(pos) == pos; }
-    // Moves pos on by n payload bytes, hopping over headers; false when the payload ends first.
-    bool advance(qsizetype& pos, qsizetype n) const
+
+    // Makes n bytes from the current position readable at data(); false when the stream has fewer left.
+    bool ensure(qsizetype n)
     {
-        while (n > 0) {
-            const qsizetype end = segmentEnd(pos);
-            if (pos == end) {
-                if (pos >= size)
-                    return false;
-                pos += ContinueHeader;
-                continue;
-            }
-            const qsizetype step = std::min(n, end - pos);
-            pos += step;
-            n -= step;
-        }
-        return pos <= size;
+        if (m_filled - m_at >= n)
+            return true;
+        if (left() < n)
+            return false;
+        std::memmove(m_buffer.data(), m_buffer.data() + m_at, std::size_t(m_filled - m_at));
+        m_bufferStart += m_at;
+        m_filled -= m_at;
+        m_at = 0;
+        const qsizetype count =
+            qsizetype(std::min<qint64>(BufferSize - m_filled, m_size - m_bufferStart - m_filled));
+        if (count > 0 && !gsf_input_read(m_input, gsize(count), m_buffer.data() + m_filled))
+            throw Failure{damagedText()};
+        m_filled += count;
+        return m_filled >= n;
     }
+
+private:
+    // Holds the largest record a 16-bit length allows, with room to spare for reading ahead.
+    static constexpr qsizetype BufferSize = 256 * 1024;
+
+    GsfInput* m_input;
+    qint64 m_size;
+    std::vector<uchar> m_buffer;
+    qint64 m_bufferStart = 0; // stream position of m_buffer[0]
+    qsizetype m_at = 0;       // the current position in m_buffer
+    qsizetype m_filled = 0;   // bytes of m_buffer that hold stream data
 };
-
-// Reads one BIFF8 unicode string (XLUnicodeString or XLUnicodeRichExtendedString) at pos and moves pos past
-// it, rich-text runs and phonetic data included; with out == nullptr only moves past it. Returns false
-// when the payload ends inside the string.
-bool readUnicodeString(const Payload& payload, qsizetype& pos, bool lengthIs16, QString* out)
-{
-    const uchar* data = payload.data();
-    const qsizetype size = payload.size;
-    if (payload.isHeader(pos))
-        pos += ContinueHeader; // a string that starts a CONTINUE record has no flags byte of its own there
-    const int lengthBytes = lengthIs16 ? 2 : 1;
-    if (size - pos < lengthBytes + 1)
-        return false;
-    qsizetype remaining = lengthIs16 ? u16(data + pos) : data[pos];
-    pos += lengthBytes;
-    const uchar flags = data[pos++];
-    bool wide = flags & 0x01;
-    quint32 runs = 0;
-    quint32 extra = 0;
-    if (flags & 0x08) {
-        if (size - pos < 2)
-            return false;
-        runs = u16(data + pos);
-        pos += 2;
-    }
-    if (flags & 0x04) {
-        if (size - pos < 4)
-            return false;
-        extra = u32(data + pos);
-        pos += 4;
-    }
-    if (out) {
-        out->clear();
-        out->reserve(remaining);
-    }
-    while (remaining > 0) {
-        qsizetype end = payload.segmentEnd(pos);
-        if (pos == end) {
-            if (size - pos <= ContinueHeader)
-                return false;
-            pos += ContinueHeader;
-            wide = data[pos++] & 0x01; // a new record: new flags for the characters that follow
-            end = payload.segmentEnd(pos);
-        }
-        const qsizetype fit = std::min<qsizetype>(remaining, (end - pos) / (wide ? 2 : 1));
-        if (fit == 0) {
-            pos = end; // a stray half character before a record start
-            continue;
-        }
-        const uchar* p = data + pos;
-        if (out && wide) {
-            const qsizetype at = out->size();
-            out->resize(at + fit);
-            QChar* dst = out->data() + at;
-            for (qsizetype i = 0; i < fit; ++i)
-                dst[i] = QChar(u16(p + 2 * i));
-        } else if (out) {
-            out->append(QLatin1StringView(reinterpret_cast<const char*>(p), fit));
-        }
-        pos += fit * (wide ? 2 : 1);
-        remaining -= fit;
-    }
-    return payload.advance(pos, qsizetype(runs) * 4 + qsizetype(extra));
-}
-
-// ---------------------------------------------------------------------------------------------------
 
 struct RecordView
 {
     quint16 id = 0;
+    const uchar* data = nullptr; // valid until the next record is read
+    qsizetype size = 0;
+    qint64 offset = 0; // stream position of the record header
+};
+
+// A record's payload, read front to back; with follow set the payloads of the CONTINUE records right after
+// it go on where it ends. A string's characters that go on in such a record start with a new option-flags
+// byte there.
+struct Segment
+{
     const uchar* data = nullptr;
     qsizetype size = 0;
-    qsizetype offset = 0; // stream position of the record header
+    qsizetype pos = 0;
+    bool follow = false;
+
+    qsizetype left() const { return size - pos; }
 };
+
+// ---------------------------------------------------------------------------------------------------
 
 class Workbook
 {
 public:
-    // The progress reports go on from progressBase (the bytes worked through before) to progressTotal.
-    Workbook(const QByteArray& stream, int versionHint, const ReadOptions& options, qint64 progressBase,
-             qint64 progressTotal)
-        : m_data(reinterpret_cast<const uchar*>(stream.constData())), m_size(stream.size()),
-          m_biff8(versionHint != 5), m_options(options), m_progressBase(progressBase),
-          m_progressTotal(progressTotal),
+    Workbook(GsfInput* input, qint64 size, int versionHint, const ReadOptions& options)
+        : m_stream(input, size), m_biff8(versionHint != 5), m_options(options), m_progressTotal(size),
           m_keepColumns(options.columns > 0 ? std::min(options.columns, MaxColumns) : MaxColumns)
     {
     }
 
+    qint64 progressTotal() const { return m_progressTotal; }
+
     Sheet readFirstSheet()
     {
-        m_pos = 0;
         RecordView bof;
         if (!next(bof) || bof.id != Bof || bof.size < 4)
             throw Failure{notXlsText()};
@@ -266,13 +226,14 @@ public:
         const qint64 sheetPos = readGlobals();
         if (sheetPos < 0)
             throw Failure{QStringLiteral("无法读取该文件：工作簿中没有工作表")};
-        if (sheetPos >= m_size)
+        if (sheetPos >= m_stream.size())
             throw Failure{damagedText()};
-        m_pos = qsizetype(sheetPos);
+        m_stream.seek(sheetPos);
         if (!next(bof) || bof.id != Bof)
             throw Failure{damagedText()};
         Sheet sheet;
         readCells(sheet);
+        resolveSharedStrings(sheet);
         return sheet;
     }
 
@@ -280,39 +241,141 @@ private:
     // The next record; false at the end of the stream. A record cut off by the stream's end is damage.
     bool next(RecordView& r)
     {
-        if (m_size - m_pos < 4) {
-            if (m_pos < m_size && std::any_of(m_data + m_pos, m_data + m_size, [](uchar b) { return b; }))
+        const qint64 left = m_stream.left();
+        if (left < 4) {
+            if (left > 0 && m_stream.ensure(qsizetype(left)) &&
+                std::any_of(m_stream.data(), m_stream.data() + left, [](uchar b) { return b; }))
                 throw Failure{damagedText()};
             return false;
         }
-        r.offset = m_pos;
-        r.id = u16(m_data + m_pos);
-        r.size = u16(m_data + m_pos + 2);
-        if (r.size > m_size - m_pos - 4)
+        m_stream.ensure(4);
+        r.offset = m_stream.pos();
+        r.id = u16(m_stream.data());
+        r.size = u16(m_stream.data() + 2);
+        if (r.size > left - 4 || !m_stream.ensure(4 + r.size))
             throw Failure{damagedText()};
-        r.data = m_data + m_pos + 4;
-        m_pos += 4 + r.size;
-        if (m_options.progress && m_pos - m_reportedAt >= ReportEvery) {
-            m_reportedAt = m_pos;
-            if (!m_options.progress(m_progressBase + m_pos, m_progressTotal))
+        r.data = m_stream.data() + 4;
+        m_stream.skip(4 + r.size);
+        m_done += 4 + r.size;
+        if (m_options.progress && m_done - m_reportedAt >= ReportEvery) {
+            m_reportedAt = m_done;
+            if (!m_options.progress(m_done, m_progressTotal))
                 throw Cancelled{};
         }
         return true;
     }
 
-    // The record's payload with the payloads of the CONTINUE records right after it.
-    Payload withContinues(const RecordView& first)
+    // True when the next record is a CONTINUE record.
+    bool continueFollows()
     {
-        Payload payload;
-        payload.base = first.data;
-        const qsizetype start = first.offset + 4;
-        while (m_size - m_pos >= 4 && u16(m_data + m_pos) == Continue) {
-            payload.headers.push_back(m_pos - start);
-            RecordView more;
+        return m_stream.left() >= 4 && m_stream.ensure(4) && u16(m_stream.data()) == Continue;
+    }
+
+    // Moves on to the payload of the CONTINUE record after the segment; false when there is none.
+    bool nextSegment(Segment& s)
+    {
+        if (!s.follow || !continueFollows())
+            return false;
+        RecordView more;
+        next(more);
+        s.data = more.data;
+        s.size = more.size;
+        s.pos = 0;
+        return true;
+    }
+
+    // Passes over the CONTINUE records that belong to the record just read.
+    void skipContinues()
+    {
+        RecordView more;
+        while (continueFollows())
             next(more);
+    }
+
+    // n payload bytes into out (or passed over with out == nullptr), across CONTINUE records; false when the
+    // payload ends first.
+    bool take(Segment& s, uchar* out, qint64 n)
+    {
+        while (n > 0) {
+            if (s.left() == 0) {
+                if (!nextSegment(s))
+                    return false;
+                continue;
+            }
+            const qsizetype step = qsizetype(std::min<qint64>(n, s.left()));
+            if (out) {
+                std::memcpy(out, s.data + s.pos, std::size_t(step));
+                out += step;
+            }
+            s.pos += step;
+            n -= step;
         }
-        payload.size = m_pos - start;
-        return payload;
+        return true;
+    }
+
+    // True when nothing of the payload is left, its CONTINUE records included.
+    bool atEnd(Segment& s) { return s.left() == 0 && !(s.follow && continueFollows()); }
+
+    // Reads one BIFF8 unicode string (XLUnicodeString or XLUnicodeRichExtendedString) and moves past it,
+    // rich-text runs and phonetic data included; with out == nullptr only moves past it. Returns false when
+    // the payload ends inside the string.
+    bool readUnicodeString(Segment& s, bool lengthIs16, QString* out)
+    {
+        // A string that starts a CONTINUE record has no flags byte of its own there.
+        if (s.left() == 0 && !nextSegment(s))
+            return false;
+        uchar head[2] = {0, 0};
+        const int lengthBytes = lengthIs16 ? 2 : 1;
+        if (!take(s, head, lengthBytes))
+            return false;
+        qsizetype remaining = lengthIs16 ? u16(head) : head[0];
+        uchar flags = 0;
+        if (!take(s, &flags, 1))
+            return false;
+        bool wide = flags & 0x01;
+        quint32 runs = 0;
+        quint32 extra = 0;
+        uchar word[4];
+        if (flags & 0x08) {
+            if (!take(s, word, 2))
+                return false;
+            runs = u16(word);
+        }
+        if (flags & 0x04) {
+            if (!take(s, word, 4))
+                return false;
+            extra = u32(word);
+        }
+        if (out) {
+            out->clear();
+            out->reserve(remaining);
+        }
+        while (remaining > 0) {
+            if (s.left() == 0) {
+                if (!nextSegment(s) || !take(s, &flags, 1))
+                    return false;
+                wide = flags & 0x01; // a new record: new flags for the characters that follow
+                continue;
+            }
+            const qsizetype fit = std::min<qsizetype>(remaining, s.left() / (wide ? 2 : 1));
+            if (fit == 0) {
+                s.pos = s.size; // a stray half character before a record start
+                continue;
+            }
+            const uchar* p = s.data + s.pos;
+            if (out && wide) {
+                const qsizetype at = out->size();
+                out->resize(at + fit);
+                QChar* dst = out->data() + at;
+                for (qsizetype i = 0; i < fit; ++i)
+                    dst[i] = QChar(u16(p + 2 * i));
+            } else if (out) {
+                out->append(QLatin1StringView(reinterpret_cast<const char*>(p), fit));
+            }
+            s.pos += fit * (wide ? 2 : 1);
+            remaining -= fit;
+        }
+        return take(s, nullptr, qint64(runs) * 4 + qint64(extra));
     }
 
     // An 8-bit string of an Excel 5.0/95 workbook at data[pos] with a length of lengthBytes bytes.
@@ -333,10 +396,8 @@ private:
     {
         if (!m_biff8)
             return readByteString(r.data, r.size, pos, 2, out);
-        Payload payload;
-        payload.base = r.data;
-        payload.size = r.size;
-        return readUnicodeString(payload, pos, true, &out);
+        Segment s{r.data, r.size, pos, false};
+        return readUnicodeString(s, true, &out);
     }
 
     // Reads the workbook globals; returns the stream position of the first worksheet, or -1.
@@ -378,7 +439,7 @@ private:
                 break;
             case Sst:
                 if (m_biff8)
-                    readSst(withContinues(r));
+                    countSharedStrings(r);
                 break;
             case Eof:
                 m_xfIsDate.resize(xfFormats.size());
@@ -394,40 +455,74 @@ private:
         throw Failure{damagedText()}; // no end of the globals
     }
 
-    // Only where each shared string starts is noted; a string is decoded when a kept cell first needs it.
-    void readSst(const Payload& payload)
+    // The shared-string table is only counted here: the texts that kept cells use are decoded after the
+    // worksheet, in a second pass over the table, so that the table never has to be held.
+    void countSharedStrings(const RecordView& r)
     {
-        if (payload.size < 8)
-            return;
-        m_sst = payload;
-        // The count may lie: never reserve more than the bytes can hold (3 bytes for the smallest string),
-        // and note the strings that are there.
-        const quint32 count = u32(payload.data() + 4);
-        m_stringStarts.reserve(std::min<qsizetype>(count, (payload.size - 8) / 3));
-        qsizetype pos = 8;
-        while (pos < payload.size) {
-            const qsizetype start = pos;
-            if (!readUnicodeString(payload, pos, true, nullptr))
-                break; // the rest of the table is missing; its cells read as empty
-            m_stringStarts.push_back(quint32(start));
+        m_sstOffset = r.offset;
+        m_sstCount = 0;
+        Segment s{r.data, r.size, 0, true};
+        if (take(s, nullptr, 8)) {
+            while (!atEnd(s) && readUnicodeString(s, true, nullptr))
+                ++m_sstCount; // a table cut short: the cells of the missing strings read as empty
         }
+        skipContinues();
+        m_progressTotal += m_stream.pos() - m_sstOffset;
     }
 
-    // The shared string at index, decoded once; false for an index the table does not have.
-    bool sharedString(quint32 index, QString& out)
+    // A kept cell with a shared string: a text cell that holds the string's index + 1 until the strings
+    // are decoded.
+    void putSharedString(Sheet& sheet, int row, int column, quint32 index)
     {
-        if (index >= m_stringStarts.size())
-            return false;
-        const auto it = m_decoded.constFind(index);
-        if (it != m_decoded.cend()) {
-            out = *it;
-            return true;
+        if (index >= m_sstCount || !kept(column))
+            return;
+        Cell cell;
+        cell.type = Cell::Type::Text;
+        cell.number = double(index) + 1;
+        sheet.setCell(row, column, std::move(cell));
+        m_pending.push_back(Pending{row, column, index});
+    }
+
+    // Decodes the shared strings that kept cells use, in one pass over the table, and puts them in the cells.
+    void resolveSharedStrings(Sheet& sheet)
+    {
+        if (m_pending.empty())
+            return;
+        std::vector<quint32> needed;
+        needed.reserve(m_pending.size());
+        for (const Pending& p : m_pending)
+            needed.push_back(p.index);
+        std::sort(needed.begin(), needed.end());
+        needed.erase(std::unique(needed.begin(), needed.end()), needed.end());
+        std::vector<QString> texts(needed.size());
+
+        m_stream.seek(m_sstOffset);
+        RecordView r;
+        if (!next(r) || r.id != Sst)
+            throw Failure{damagedText()};
+        Segment s{r.data, r.size, 0, true};
+        if (!take(s, nullptr, 8))
+            throw Failure{damagedText()};
+        std::size_t wanted = 0;
+        for (quint32 index = 0; wanted < needed.size(); ++index) {
+            const bool keep = needed[wanted] == index;
+            if (!readUnicodeString(s, true, keep ? &texts[wanted] : nullptr))
+                throw Failure{damagedText()}; // the same bytes read well the first time
+            if (keep)
+                ++wanted;
         }
-        qsizetype pos = m_stringStarts[index];
-        if (!readUnicodeString(m_sst, pos, true, &out))
-            return false;
-        m_decoded.insert(index, out);
-        return true;
+
+        for (const Pending& p : m_pending) {
+            Cell* cell = sheet.find(p.row, p.column);
+            // A later value at the same place has replaced the shared string.
+            if (!cell || cell->type != Cell::Type::Text || !cell->text.isNull() ||
+                cell->number != double(p.index) + 1)
+                continue;
+            const auto at = std::lower_bound(needed.cbegin(), needed.cend(), p.index);
+            cell->text = texts[std::size_t(at - needed.cbegin())];
+            cell->number = 0;
+        }
+        std::vector<Pending>().swap(m_pending);
     }
 
     static bool isBuiltInDateFormat(int id)
@@ -529,32 +624,29 @@ private:
             sheet.setCell(row, column, std::move(cell));
     }
 
-    // The number of cells that the worksheet's records at the current position hold, to reserve room.
-    qsizetype countCells() const
+    // Room for the kept cells of the worksheet's DIMENSIONS record, as far as the bytes left can hold
+    // them (the record may lie; the smallest cell record takes 6 bytes).
+    void reserveFor(Sheet& sheet, const RecordView& r) const
     {
-        qsizetype cells = 0;
-        for (qsizetype pos = m_pos; m_size - pos >= 4;) {
-            const quint16 id = u16(m_data + pos);
-            const quint16 size = u16(m_data + pos + 2);
-            if (id == Eof || size > m_size - pos - 4)
-                break;
-            if (size >= 6) {
-                const int column = u16(m_data + pos + 6);
-                if (id == MulRk)
-                    cells += std::clamp<qsizetype>(m_keepColumns - column, 0, size / 6);
-                else if ((id == Number || id == Rk || id == LabelSst || id == Label || id == RString ||
-                          id == BoolErr || id == Formula) &&
-                         kept(column))
-                    ++cells;
-            }
-            pos += 4 + size;
+        qint64 rows = 0;
+        int firstColumn = 0;
+        int endColumn = 0;
+        if (m_biff8 && r.size >= 12) {
+            rows = qint64(u32(r.data + 4)) - qint64(u32(r.data));
+            firstColumn = u16(r.data + 8);
+            endColumn = u16(r.data + 10);
+        } else if (!m_biff8 && r.size >= 8) {
+            rows = qint64(u16(r.data + 2)) - qint64(u16(r.data));
+            firstColumn = u16(r.data + 4);
+            endColumn = u16(r.data + 6);
         }
-        return cells;
+        const qint64 columns = std::min(endColumn, m_keepColumns) - firstColumn;
+        if (rows > 0 && columns > 0)
+            sheet.reserve(qsizetype(std::min(rows * columns, m_stream.left() / 6)));
     }
 
     void readCells(Sheet& sheet)
     {
-        sheet.reserve(countCells());
         int depth = 1; // charts and other substreams may nest inside the worksheet
         int pendingRow = -1;
         int pendingColumn = -1;
@@ -571,14 +663,18 @@ private:
             }
             if (depth != 1)
                 continue;
+            if (r.id == Dimensions) {
+                reserveFor(sheet, r);
+                continue;
+            }
             if (r.id == String) {
                 if (pendingRow >= 0) {
                     QString text;
                     bool ok;
                     if (m_biff8) {
-                        const Payload payload = withContinues(r);
-                        qsizetype pos = 0;
-                        ok = readUnicodeString(payload, pos, true, &text);
+                        Segment s{r.data, r.size, 0, true};
+                        ok = readUnicodeString(s, true, &text);
+                        skipContinues();
                     } else {
                         ok = readByteString(r.data, r.size, 0, 2, text);
                     }
@@ -623,11 +719,8 @@ private:
             }
             case LabelSst:
                 pendingRow = -1;
-                if (r.size >= 10 && kept(column)) {
-                    QString text;
-                    if (sharedString(u32(r.data + 6), text))
-                        put(sheet, row, column, textCell(text));
-                }
+                if (r.size >= 10)
+                    putSharedString(sheet, row, column, u32(r.data + 6));
                 break;
             case BoolErr:
                 pendingRow = -1;
@@ -684,22 +777,27 @@ private:
         put(sheet, row, column, std::move(cell));
     }
 
-    const uchar* m_data;
-    qsizetype m_size;
-    qsizetype m_pos = 0;
+    struct Pending
+    {
+        int row;
+        int column;
+        quint32 index; // into the shared-string table
+    };
+
+    RecordStream m_stream;
     bool m_biff8;
     bool m_1904 = false;
     CodePageDecoder m_decoder;
-    Payload m_sst;                       // the shared-string table, a view over the stream
-    std::vector<quint32> m_stringStarts; // where each shared string starts in m_sst
-    QHash<quint32, QString> m_decoded;   // shared strings that kept cells use
+    qint64 m_sstOffset = -1;        // stream position of the shared-string table
+    quint32 m_sstCount = 0;         // strings that the table holds
+    std::vector<Pending> m_pending; // kept cells whose shared strings are still to be decoded
     std::vector<bool> m_xfIsDate;
     const ReadOptions& m_options;
-    qint64 m_progressBase;
-    qint64 m_progressTotal;
+    qint64 m_progressTotal; // the stream, and the shared-string table once more
     int m_keepColumns;
-    qsizetype m_reportedAt = 0;
-    static constexpr qsizetype ReportEvery = 1 << 20;
+    qint64 m_done = 0; // bytes of records read so far
+    qint64 m_reportedAt = 0;
+    static constexpr qint64 ReportEvery = 1 << 20;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -715,30 +813,10 @@ struct Source
 {
     QByteArray head;                              // the first bytes of the file (all of them in memory)
     std::function<GsfInput*(GError**)> openInput; // the whole file for the compound-file library
-    std::function<QByteArray()> readAll;          // the whole file, read within the size limit
     qint64 size = 0;
 };
 
-// Reads up to the limit in chunks, reporting progress; a file that turns out larger is refused.
-void readChunks(const std::function<gssize(guint8*, gsize)>& readSome, QByteArray& into, qint64 size,
-                const ReadOptions& options, qint64 total)
-{
-    constexpr qint64 Chunk = 4 * 1024 * 1024;
-    into.resize(qsizetype(size));
-    qint64 done = 0;
-    while (done < size) {
-        const gssize got =
-            readSome(reinterpret_cast<guint8*>(into.data()) + done, gsize(std::min(Chunk, size - done)));
-        if (got <= 0)
-            throw Failure{damagedText()};
-        done += got;
-        if (options.progress && !options.progress(done, total))
-            throw Cancelled{};
-    }
-}
-
-// The workbook stream out of the compound file; versionHint becomes 5 for an Excel 5.0/95 "Book" stream.
-QByteArray workbookStream(const Source& source, const ReadOptions& options, int& versionHint)
+gsf::Ptr<GsfInput> openInput(const Source& source)
 {
     gsf::ensureInitialised();
     GError* error = nullptr;
@@ -747,8 +825,15 @@ QByteArray workbookStream(const Source& source, const ReadOptions& options, int&
         g_error_free(error);
     if (!input)
         throw Failure{notXlsText()};
-    error = nullptr;
-    gsf::Ptr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &error));
+    return input;
+}
+
+// The workbook stream inside the compound file; versionHint becomes 5 for an Excel 5.0/95 "Book" stream.
+// The compound file is kept in ole while the stream is read.
+gsf::Ptr<GsfInput> workbookStream(GsfInput* input, gsf::Ptr<GsfInfile>& ole, int& versionHint)
+{
+    GError* error = nullptr;
+    ole.reset(gsf_infile_msole_new(input, &error));
     if (error)
         g_error_free(error);
     if (!ole)
@@ -774,18 +859,7 @@ QByteArray workbookStream(const Source& source, const ReadOptions& options, int&
     gsf::Ptr<GsfInput> stream(gsf_infile_child_by_index(ole.get(), workbook >= 0 ? workbook : book));
     if (!stream)
         throw Failure{damagedText()};
-    // A stream can never be larger than the file that holds it; a directory entry that says so is damage.
-    const gsf_off_t size = gsf_input_size(stream.get());
-    if (size <= 0 || size > source.size || size > options.maxFileSize)
-        throw Failure{damagedText()};
-    QByteArray data;
-    GsfInput* from = stream.get();
-    readChunks(
-        [from](guint8* into, gsize count) -> gssize {
-            return gsf_input_read(from, count, into) ? gssize(count) : -1;
-        },
-        data, size, options, 2 * qint64(size));
-    return data;
+    return stream;
 }
 
 ReadResult parse(const Source& source, const ReadOptions& options)
@@ -797,22 +871,30 @@ ReadResult parse(const Source& source, const ReadOptions& options)
             throw Failure{
                 QStringLiteral("无法读取该文件：文件是空的，它不是有效的 Excel 97-2003 工作簿(.xls)")};
         int versionHint = 8;
-        QByteArray stream;
+        gsf::Ptr<GsfInput> input;
+        gsf::Ptr<GsfInfile> ole;
+        gsf::Ptr<GsfInput> stream;
         if (startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
-            stream = workbookStream(source, options, versionHint);
+            input = openInput(source);
+            stream = workbookStream(input.get(), ole, versionHint);
         } else if (startsWith(head, "PK\x03\x04", 4)) {
             throw Failure{xlsxText()};
         } else if (startsWith(head, "\x09\x08", 2)) {
-            stream = source.readAll(); // a bare workbook stream without the compound file around it
+            stream = openInput(source); // a bare workbook stream without the compound file around it
         } else if (head.size() >= 4 && head[0] == 0x09 &&
                    (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04)) {
             throw Failure{oldFormatText()}; // BOF of the Excel 2.x to 4.0 formats
         } else {
             throw Failure{notXlsText()};
         }
-        const qint64 total = 2 * qint64(stream.size());
-        result.sheet = Workbook(stream, versionHint, options, stream.size(), total).readFirstSheet();
+        // A stream can never be larger than the file that holds it; a directory entry that says so is damage.
+        const gsf_off_t size = gsf_input_size(stream.get());
+        if (size <= 0 || size > source.size || size > options.maxFileSize)
+            throw Failure{damagedText()};
+        Workbook workbook(stream.get(), qint64(size), versionHint, options);
+        result.sheet = workbook.readFirstSheet();
         result.sheet.rowCount(); // puts the cells in order now, so that reading them changes nothing
+        const qint64 total = workbook.progressTotal();
         if (options.progress && !options.progress(total, total))
             throw Cancelled{};
         result.ok = true;
@@ -887,17 +969,6 @@ ReadResult readFile(const QString& path, const ReadOptions& options)
     source.openInput = [name](GError** error) -> GsfInput* {
         return gsf_input_stdio_new(name.constData(), error);
     };
-    source.readAll = [&file, &source, &options]() {
-        if (!file.seek(0))
-            throw Failure{damagedText()};
-        QByteArray bytes;
-        readChunks(
-            [&file](guint8* into, gsize count) -> gssize {
-                return gssize(file.read(reinterpret_cast<char*>(into), qint64(count)));
-            },
-            bytes, source.size, options, 2 * source.size);
-        return bytes;
-    };
     return parse(source, options);
 }
 
@@ -911,7 +982,6 @@ try {
     source.openInput = [&bytes](GError**) -> GsfInput* {
         return gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE);
     };
-    source.readAll = [&bytes]() { return bytes; };
     if (bytes.size() > options.maxFileSize) {
         ReadResult result;
         result.error = tooLargeText(bytes.size(), options.maxFileSize);

@@ -1,3 +1,4 @@
+#include "sheet/Biff.h"
 #include "sheet/Cell.h"
 #include "sheet/XlsReader.h"
 #include "sheet/XlsWriter.h"
@@ -17,6 +18,9 @@
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
+#endif
+#ifdef __GLIBC__
+#include <malloc.h>
 #endif
 
 using sheet::Cell;
@@ -95,6 +99,71 @@ QString writeWorkbook(const QTemporaryDir& dir, int rows, int columns)
     return writer.save(path).isEmpty() ? path : QString();
 }
 
+QByteArray record(quint16 id, const QByteArray& payload)
+{
+    QByteArray out;
+    sheet::biff::put16(out, id);
+    sheet::biff::put16(out, quint16(payload.size()));
+    return out + payload;
+}
+
+// A LABELSST cell: row, column, shared string index.
+QByteArray sharedStringCell(int row, int column, quint32 index)
+{
+    QByteArray p;
+    sheet::biff::put16(p, quint16(row));
+    sheet::biff::put16(p, quint16(column));
+    sheet::biff::put16(p, 0);
+    sheet::biff::put32(p, index);
+    return record(sheet::biff::LabelSst, p);
+}
+
+QByteArray numberCell(int row, int column, double value)
+{
+    QByteArray p;
+    sheet::biff::put16(p, quint16(row));
+    sheet::biff::put16(p, quint16(column));
+    sheet::biff::put16(p, 0);
+    p.append(reinterpret_cast<const char*>(&value), 8); // little-endian on every platform we build for
+    return record(sheet::biff::Number, p);
+}
+
+// A bare BIFF8 workbook stream: a shared-string table of Latin-1 texts that goes on in a CONTINUE record
+// after its first string, one worksheet with the given cell records.
+QByteArray bareWorkbook(const QStringList& strings, const QByteArray& cells)
+{
+    using namespace sheet::biff;
+    const auto bof = [](quint16 kind) {
+        QByteArray p;
+        put16(p, Biff8Version);
+        put16(p, kind);
+        p.append(12, '\0');
+        return record(Bof, p);
+    };
+    QByteArray sst;
+    put32(sst, quint32(strings.size()));
+    put32(sst, quint32(strings.size()));
+    QByteArray more;
+    for (qsizetype i = 0; i < strings.size(); ++i) {
+        QByteArray& into = i == 0 ? sst : more;
+        put16(into, quint16(strings[i].size()));
+        into.append('\0');
+        into.append(strings[i].toLatin1());
+    }
+    QByteArray globals =
+        bof(0x0005) + record(Sst, sst) + (more.isEmpty() ? QByteArray() : record(Continue, more));
+    QByteArray boundSheet;
+    put32(boundSheet, 0); // set below
+    put16(boundSheet, 0);
+    boundSheet.append(char(1));
+    boundSheet.append('\0');
+    boundSheet.append('S');
+    const qsizetype offsetAt = globals.size() + 4;
+    globals += record(BoundSheet, boundSheet) + record(Eof, {});
+    set32(globals, offsetAt, quint32(globals.size()));
+    return globals + bof(0x0010) + cells + record(Eof, {});
+}
+
 } // namespace
 
 class TestSheet : public QObject
@@ -122,6 +191,9 @@ private Q_SLOTS:
     void notARegularFileRefused();
     void overTheLimitRefusedBeforeReading();
     void onlyKeptColumnsTakeMemory();
+    void sharedStringsStayWithTheirCells_data();
+    void sharedStringsStayWithTheirCells();
+    void readingHoldsLittleMoreThanWhatIsKept();
     void progressReachesTheEnd();
     void cancelStopsTheRead();
 
@@ -463,6 +535,81 @@ void TestSheet::onlyKeptColumnsTakeMemory()
     QVERIFY(all.ok);
     QCOMPARE(all.sheet.cellCount(), qsizetype(300 * 40));
     QCOMPARE(all.sheet.cell(7, 39).text, QStringLiteral("r7c39-域名-") + QString(12, QChar(u'n')));
+}
+
+// Shared texts are put into their cells after the worksheet is read: a later value at the same place still
+// wins, and cells of strings the table does not have stay as they were.
+void TestSheet::sharedStringsStayWithTheirCells_data()
+{
+    QTest::addColumn<QByteArray>("cells");
+    QTest::addColumn<QStringList>("expected"); // A1, A2, A4
+    QTest::newRow("in order") << sharedStringCell(0, 0, 0) + sharedStringCell(1, 0, 1) +
+                                     sharedStringCell(3, 0, 2)
+                              << QStringList{"first", "second", "third"};
+    QTest::newRow("out of order") << sharedStringCell(3, 0, 0) + sharedStringCell(0, 0, 2)
+                                  << QStringList{"third", "", "first"};
+    QTest::newRow("one text in many cells")
+        << sharedStringCell(0, 0, 1) + sharedStringCell(1, 0, 1) + sharedStringCell(3, 0, 1)
+        << QStringList{"second", "second", "second"};
+    QTest::newRow("later number wins")
+        << sharedStringCell(0, 0, 1) + numberCell(0, 0, 5) << QStringList{"5", "", ""};
+    QTest::newRow("later text wins") << numberCell(0, 0, 5) + sharedStringCell(0, 0, 2)
+                                     << QStringList{"third", "", ""};
+    QTest::newRow("later shared text wins")
+        << sharedStringCell(0, 0, 0) + sharedStringCell(0, 0, 2) << QStringList{"third", "", ""};
+    QTest::newRow("index past the table")
+        << numberCell(0, 0, 5) + sharedStringCell(0, 0, 3) + sharedStringCell(1, 0, 99)
+        << QStringList{"5", "", ""};
+}
+
+void TestSheet::sharedStringsStayWithTheirCells()
+{
+    QFETCH(QByteArray, cells);
+    QFETCH(QStringList, expected);
+    const QByteArray bytes = bareWorkbook({"first", "second", "third"}, cells);
+    for (const int columns : {0, 1}) {
+        sheet::ReadOptions options;
+        options.columns = columns;
+        const sheet::ReadResult result = sheet::readFirstSheetFromMemory(bytes, options);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        const QStringList got{sheet::cellToText(result.sheet.cell(0, 0), QLocale::c()),
+                              sheet::cellToText(result.sheet.cell(1, 0), QLocale::c()),
+                              sheet::cellToText(result.sheet.cell(3, 0), QLocale::c())};
+        QCOMPARE(got, expected);
+    }
+}
+
+// The workbook is read a bounded piece at a time: while reading, the heap holds the kept cells and little
+// else, never the whole workbook.
+void TestSheet::readingHoldsLittleMoreThanWhatIsKept()
+{
+#ifndef __GLIBC__
+    QSKIP("the heap is measured with glibc's mallinfo2");
+#else
+    QTemporaryDir dir;
+    const QString path = writeWorkbook(dir, 12000, 40);
+    QVERIFY(!path.isEmpty());
+    const qint64 fileSize = QFileInfo(path).size();
+    QVERIFY(fileSize > 12 * 1024 * 1024);
+    const auto heap = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return qint64(info.uordblks + info.hblkhd);
+    };
+    const qint64 before = heap();
+    qint64 most = 0;
+    sheet::ReadOptions options;
+    options.columns = 1;
+    options.progress = [&](qint64, qint64) {
+        most = std::max(most, heap() - before);
+        return true;
+    };
+    const sheet::ReadResult result = sheet::readFirstSheet(path, options);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.cellCount(), qsizetype(12000));
+    QCOMPARE(result.sheet.cell(11999, 0).text, QStringLiteral("r11999c0-域名-") + QString(12, QChar(u'a')));
+    QVERIFY2(most > 0 && most < fileSize / 4,
+             qPrintable(QStringLiteral("%1 bytes held for a file of %2").arg(most).arg(fileSize)));
+#endif
 }
 
 void TestSheet::progressReachesTheEnd()
