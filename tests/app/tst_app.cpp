@@ -27,6 +27,8 @@
 
 #include <csignal>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QString kProgram = QStringLiteral(LANSHU_BUILD_DIR "/dist/lanshu");
 
@@ -192,7 +194,7 @@ void TestApp::showPortfolioResetsListButKeepsSearchText()
     QStringList headings;
     for (int c = 0; c < 5; ++c)
         headings << grid->model()->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(headings, (QStringList{"域名", "报价", "说明", "注册商", "到期"}));
+    QCOMPARE(headings, (QStringList{u"域名"_s, u"报价"_s, u"说明"_s, u"注册商"_s, u"到期"_s}));
     QCOMPARE(w.Fr_guanli1()->searchBox()->text(), QStringLiteral("com"));
 }
 
