@@ -10,7 +10,8 @@ class TFr_jiaoyi : public QWidget
     Q_OBJECT
 public:
     explicit TFr_jiaoyi(QWidget* parent = nullptr);
-    // Called by the main window after it has made the panel visible: requests the page on the first showing only.
+    // Called by the main window after it has made the panel visible: requests the page on the first showing
+    // only.
     void firstShow();
     QLabel* Label1() const { return m_label1; } // page-requested flag, "0" until requested
 

@@ -31,6 +31,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // The test build of the program (message boxes answered and reported, a report once the window is shown);
 // the shipped program has none of that.
@@ -221,7 +223,7 @@ void TestApp::showPortfolioResetsListButKeepsSearchText()
     QStringList headings;
     for (int c = 0; c < 5; ++c)
         headings << grid->model()->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(headings, (QStringList{"域名", "报价", "说明", "注册商", "到期"}));
+    QCOMPARE(headings, (QStringList{u"域名"_s, u"报价"_s, u"说明"_s, u"注册商"_s, u"到期"_s}));
     QCOMPARE(w.Fr_guanli1()->searchBox()->text(), QStringLiteral("com"));
 }
 
