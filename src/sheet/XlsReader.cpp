@@ -259,7 +259,10 @@ private:
         m_done += 4 + r.size;
         if (m_options.progress && m_done - m_reportedAt >= ReportEvery) {
             m_reportedAt = m_done;
-            if (!m_options.progress(m_done, m_progressTotal))
+            // While the shared-string table is counted, its size so far is counted twice, for the second
+            // pass: the share done only grows as the whole work becomes known.
+            const qint64 total = m_progressTotal + (m_countingFrom >= 0 ? m_done - m_countingFrom : 0);
+            if (!m_options.progress(m_done, total))
                 throw Cancelled{};
         }
         return true;
@@ -461,13 +464,15 @@ private:
     {
         m_sstOffset = r.offset;
         m_sstCount = 0;
+        m_countingFrom = m_done - 4 - r.size;
         Segment s{r.data, r.size, 0, true};
         if (take(s, nullptr, 8)) {
             while (!atEnd(s) && readUnicodeString(s, true, nullptr))
                 ++m_sstCount; // a table cut short: the cells of the missing strings read as empty
         }
         skipContinues();
-        m_progressTotal += m_stream.pos() - m_sstOffset;
+        m_progressTotal += m_done - m_countingFrom;
+        m_countingFrom = -1;
     }
 
     // A kept cell with a shared string: a text cell that holds the string's index + 1 until the strings
@@ -795,7 +800,8 @@ private:
     const ReadOptions& m_options;
     qint64 m_progressTotal; // the stream, and the shared-string table once more
     int m_keepColumns;
-    qint64 m_done = 0; // bytes of records read so far
+    qint64 m_done = 0;          // bytes of records read so far
+    qint64 m_countingFrom = -1; // m_done where the shared-string table began while it is counted
     qint64 m_reportedAt = 0;
     static constexpr qint64 ReportEvery = 1 << 20;
 };
