@@ -262,7 +262,9 @@ private:
             // While the shared-string table is counted, its size so far is counted twice, for the second
             // pass: the share done only grows as the whole work becomes known.
             const qint64 total = m_progressTotal + (m_countingFrom >= 0 ? m_done - m_countingFrom : 0);
-            if (!m_options.progress(m_done, total))
+            // A damaged workbook can point back to records already read: the work done stays within the
+            // whole.
+            if (!m_options.progress(std::min(m_done, total), total))
                 throw Cancelled{};
         }
         return true;
