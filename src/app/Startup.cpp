@@ -67,7 +67,8 @@ int Startup::run(int& argc, char** argv)
     mian->setDialogs(help, about, setMima, edit, add, import);
 
     mian->FormShow();
-    centreOnDesktop(mian.get());
+    if (!mian->restoreLayout())
+        centreOnDesktop(mian.get());
     mian->show();
     if (probe) {
         QTimer::singleShot(0, &app, [&] {

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QLabel;
+class PortfolioStatus;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -33,6 +34,15 @@ public:
     DomainListModel* listModel() const { return m_model; }
     QLineEdit* searchBox() const { return m_search; } // bsSkinEdit1
     QSplitter* splitter() const { return m_splitter; }
+    // The portfolio's counts for the status bar; the main window places it, the panel fills it and
+    // shows it while the panel itself is shown.
+    PortfolioStatus* statusStrip() const { return m_status; }
+
+    // The list's layout as the user left it: the splitter's state and the column widths.
+    QByteArray splitterState() const;
+    QList<int> columnWidths() const;
+    // Puts a remembered layout back; an empty or unfitting part is left at its starting value.
+    void restoreLayout(const QByteArray& splitterState, const QList<int>& columnWidths);
 
     // The five headings back to "域名", "报价", "说明", "注册商", "到期".
     void resetHeadings();
@@ -50,6 +60,11 @@ public:
     void resetToDefaultList();  // 刷 新 and 清除
     void searchFor(const QString& text);
     void sortByColumn(int column); // a heading click
+    // The links of the status bar: the domains of the list that have expired / expire within 30 days,
+    // soonest first (within a search, those the search finds).
+    void listExpired();
+    void listExpiring();
+    void requestEdit(); // 编 辑, double-click or Enter on a row
 
 signals:
     void addRequested();    // 添 加
@@ -59,6 +74,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QWidget* buildToolbar();
@@ -70,6 +86,13 @@ private:
     void followCurrentRow(int row);
     void listCurrentChanged(int row);
     void openAddress(const QString& address);
+    void updateTotals();
+    void showExpiryNote(const QString& date);
+    void listByExpiry(const QString& statement);
+    void fitColumns();
+    int fullDateWidth() const;
+    void keepDateWhole();
+    int fittingListWidth() const; // the list column that shows every column at its starting width
 
     TDataModule2* m_data = nullptr;
     QTableView* m_grid = nullptr;
@@ -78,6 +101,7 @@ private:
     DomainListModel* m_exportModel = nullptr;
     QLineEdit* m_search = nullptr;
     QSplitter* m_splitter = nullptr;
+    PortfolioStatus* m_status = nullptr;
 
     // Detail pane values.
     QLabel* m_aid = nullptr;           // 域名编号 (hidden)
@@ -89,6 +113,7 @@ private:
     QLabel* m_password = nullptr;      // a8
     QLabel* m_regDate = nullptr;       // a5
     QLabel* m_expDate = nullptr;       // a6
+    QLabel* m_expiryNote = nullptr;    // beside a6: 剩余 N 天, 今天到期, 已过期 N 天
     QPlainTextEdit* m_notes = nullptr; // a7
     QString m_notesText;
     QToolButton* m_visitAddress = nullptr;
@@ -99,4 +124,5 @@ private:
     // list moves made then are not passed back to the query.
     bool m_syncing = false;
     bool m_shownOnce = false;
+    bool m_splitterRestored = false;
 };
