@@ -16,8 +16,7 @@ void expiryDateFunction(sqlite3_context* context, int, sqlite3_value** args)
         sqlite3_result_null(context);
         return;
     }
-    const QString date =
-        expiry::normalised(std::string_view(text, size_t(sqlite3_value_bytes(args[0]))));
+    const QString date = expiry::normalised(std::string_view(text, size_t(sqlite3_value_bytes(args[0]))));
     if (date.isEmpty()) {
         sqlite3_result_null(context);
         return;

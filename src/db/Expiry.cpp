@@ -4,12 +4,12 @@
 
 namespace expiry {
 namespace {
-constexpr std::string_view kYear = "\xE5\xB9\xB4";   // 年
-constexpr std::string_view kMonth = "\xE6\x9C\x88";  // 月
+constexpr std::string_view kYear = "\xE5\xB9\xB4";    // 年
+constexpr std::string_view kMonth = "\xE6\x9C\x88";   // 月
 constexpr std::string_view kDayMark = "\xE6\x97\xA5"; // 日
-constexpr std::string_view kHour = "\xE6\x97\xB6";   // 时
-constexpr std::string_view kMinute = "\xE5\x88\x86"; // 分
-constexpr std::string_view kSecond = "\xE7\xA7\x92"; // 秒
+constexpr std::string_view kHour = "\xE6\x97\xB6";    // 时
+constexpr std::string_view kMinute = "\xE5\x88\x86";  // 分
+constexpr std::string_view kSecond = "\xE7\xA7\x92";  // 秒
 constexpr std::string_view kWideBlank = "\xE3\x80\x80";
 
 // A cursor over the text; every reader moves it only when it succeeds.
@@ -163,8 +163,19 @@ bool readDate(std::string_view text, int* year, int* month, int* day)
 Day parse(std::string_view utf8)
 {
     int y, m, d;
-    if (!readDate(utf8, &y, &m, &d))
+    // The common form, yyyy-mm-dd exactly, without the general reader.
+    const auto digit = [&utf8](size_t i) { return unsigned(utf8[i] - '0') <= 9; };
+    if (utf8.size() == 10 && utf8[4] == '-' && utf8[7] == '-' && digit(0) && digit(1) && digit(2) &&
+        digit(3) && digit(5) && digit(6) && digit(8) && digit(9)) {
+        const auto at = [&utf8](size_t i) { return utf8[i] - '0'; };
+        y = at(0) * 1000 + at(1) * 100 + at(2) * 10 + at(3);
+        m = at(5) * 10 + at(6);
+        d = at(8) * 10 + at(9);
+        if (y < 1 || m < 1 || m > 12 || d < 1 || d > daysInMonth(y, m))
+            return kUnreadable;
+    } else if (!readDate(utf8, &y, &m, &d)) {
         return kUnreadable;
+    }
     return daysFromCivil(y, m, d) + kJulianDayOf1970;
 }
 

@@ -66,35 +66,60 @@ qint64 ListTotals::priceCentsOf(std::string_view s)
 
 ListTotals ListTotals::of(const Dataset& dataset, expiry::Day today)
 {
+    return ListCounter().count(dataset, today);
+}
+
+ListTotals ListCounter::count(const Dataset& dataset, expiry::Day today)
+{
     ListTotals totals;
     if (!dataset.isOpen())
         return totals;
+    if (m_dataset != &dataset || m_generation != dataset.generation()) {
+        m_dataset = &dataset;
+        m_generation = dataset.generation();
+        m_day.clear();
+        m_cents.clear();
+    }
+    // Read the rows stored since the last count (all of them after a reload, the new ones after appends).
     const int expiryField = dataset.fieldIndex(QStringLiteral("a6"));
     const int priceField = dataset.fieldIndex(QStringLiteral("a9"));
+    const auto stored = size_t(dataset.storedRowCount());
+    m_day.reserve(stored);
+    m_cents.reserve(stored);
+    for (size_t s = m_day.size(); s < stored; ++s) {
+        m_day.push_back(expiry::parse(dataset.rawStoredValue(int(s), expiryField)));
+        m_cents.push_back(ListTotals::priceCentsOf(dataset.rawStoredValue(int(s), priceField)));
+    }
+
     totals.count = dataset.recordCount();
-    for (int row = 0; row < totals.count; ++row) {
-        if (expiryField >= 0) {
-            switch (expiry::classify(expiry::parse(dataset.rawValue(row, expiryField)), today)) {
-            case expiry::Status::Expired:
-                ++totals.expired;
-                break;
-            case expiry::Status::Within30:
-                ++totals.within30;
-                break;
-            default:
-                break;
-            }
+    // The figures do not depend on the order, so the kept numbers are read in stored order, straight
+    // through memory, whatever a sort did to the display. When the list holds fewer rows than are
+    // stored (after a deletion), a bit per stored row marks those it holds.
+    std::vector<quint64> held;
+    if (size_t(totals.count) != stored) {
+        held.assign((stored + 63) / 64, 0);
+        for (int row = 0; row < totals.count; ++row) {
+            const auto s = size_t(dataset.storedRow(row));
+            held[s / 64] |= quint64(1) << (s % 64);
         }
-        if (priceField >= 0) {
-            const qint64 cents = priceCentsOf(dataset.rawValue(row, priceField));
-            if (cents < 0)
-                continue;
-            ++totals.priced;
-            if (totals.priceCents > std::numeric_limits<qint64>::max() - cents)
-                totals.priceOverflow = true;
-            else
-                totals.priceCents += cents;
+    }
+    const expiry::Day soon = today + expiry::kSoonDays;
+    for (size_t s = 0; s < stored; ++s) {
+        if (!held.empty() && !(held[s / 64] >> (s % 64) & 1))
+            continue;
+        const expiry::Day day = m_day[s];
+        if (day != expiry::kUnreadable) {
+            totals.expired += day < today;
+            totals.within30 += day >= today && day <= soon;
         }
+        const qint64 cents = m_cents[s];
+        if (cents < 0)
+            continue;
+        ++totals.priced;
+        if (totals.priceCents > std::numeric_limits<qint64>::max() - cents)
+            totals.priceOverflow = true;
+        else
+            totals.priceCents += cents;
     }
     return totals;
 }

@@ -2,7 +2,8 @@
 
 #include <QSettings>
 
-#define LAYOUT_FILE QSettings::IniFormat, QSettings::UserScope, QStringLiteral("lanshu"), QStringLiteral("layout")
+#define LAYOUT_FILE                                                                                          \
+    QSettings::IniFormat, QSettings::UserScope, QStringLiteral("lanshu"), QStringLiteral("layout")
 
 QString LayoutSettings::filePath()
 {
@@ -15,8 +16,8 @@ WindowLayout LayoutSettings::load()
     WindowLayout layout;
     layout.geometry = s.value(QStringLiteral("window/geometry")).toByteArray();
     layout.splitter = s.value(QStringLiteral("portfolio/splitter")).toByteArray();
-    const QStringList widths = s.value(QStringLiteral("portfolio/columns")).toString().split(
-        QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList widths =
+        s.value(QStringLiteral("portfolio/columns")).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString& w : widths) {
         bool ok = false;
         const int width = w.trimmed().toInt(&ok);

@@ -6,7 +6,6 @@
 #include "Lookups.h"
 #include "PanelWidgets.h"
 #include "PortfolioStatus.h"
-#include "db/ListTotals.h"
 #include "db/DataModule.h"
 #include "db/Sql.h"
 #include "platform/Dialogs.h"
@@ -34,7 +33,7 @@ const QColor kValueColour(0, 0, 128);     // values: navy
 const QColor kNotesGround(245, 249, 254); // the notes box
 const int kListWidth = 490;               // the left column at the design size
 const int kColumnWidths[] = {113, 60, 130, 106, 65};
-const int kExpiryColumn = 4;              // 到期, the last column
+const int kExpiryColumn = 4; // 到期, the last column
 
 // A text with its key, for a tool tip: "添加域名 (Ctrl+N)".
 QString withKey(const QString& text, const QKeySequence& key)
@@ -147,7 +146,8 @@ TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent)
     });
     // Esc in the search box does what "清除" does.
     auto* clear = findChild<QPushButton*>(QStringLiteral("btnClear"));
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_search, m_search, [clear] { clear->click(); });
+    auto* escape =
+        new QShortcut(QKeySequence(Qt::Key_Escape), m_search, m_search, [clear] { clear->click(); });
     escape->setContext(Qt::WidgetShortcut);
     clear->setToolTip(withKey(QStringLiteral("清除速查，显示全部域名"), QKeySequence(Qt::Key_Escape)));
     m_search->setToolTip(withKey(QStringLiteral("速查"), QKeySequence::Find));
@@ -712,7 +712,7 @@ void TFr_guanli::requestEdit()
 void TFr_guanli::updateTotals()
 {
     const Dataset* ds = query();
-    m_status->setTotals(ds ? ListTotals::of(*ds, expiry::dayOf(Platform::today())) : ListTotals());
+    m_status->setTotals(ds ? m_counter.count(*ds, expiry::dayOf(Platform::today())) : ListTotals());
 }
 
 void TFr_guanli::listExpired()
@@ -735,10 +735,10 @@ void TFr_guanli::listByExpiry(const QString& statement)
     const QDate today = Platform::today();
     const QString format = QStringLiteral("yyyy-MM-dd");
     resetHeadings(); // the rows come by expiry date, whatever a heading click had marked
-    const QString error = ds->replaceStatement(statement, {{QStringLiteral("q"), search},
-                                                          {QStringLiteral("today"), today.toString(format)},
-                                                          {QStringLiteral("soon"),
-                                                           today.addDays(expiry::kSoonDays).toString(format)}});
+    const QString error = ds->replaceStatement(
+        statement, {{QStringLiteral("q"), search},
+                    {QStringLiteral("today"), today.toString(format)},
+                    {QStringLiteral("soon"), today.addDays(expiry::kSoonDays).toString(format)}});
     if (!error.isEmpty())
         MessageBox::appError(this, error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/ListTotals.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -102,6 +104,7 @@ private:
     QLineEdit* m_search = nullptr;
     QSplitter* m_splitter = nullptr;
     PortfolioStatus* m_status = nullptr;
+    ListCounter m_counter; // the status bar's figures, kept per row between list changes
 
     // Detail pane values.
     QLabel* m_aid = nullptr;           // 域名编号 (hidden)

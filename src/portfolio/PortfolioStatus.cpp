@@ -11,7 +11,6 @@ QLabel* part(const char* name, QWidget* parent)
     auto* label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setTextFormat(Qt::PlainText);
-    label->setContentsMargins(6, 0, 6, 0);
     return label;
 }
 
@@ -39,8 +38,8 @@ PortfolioStatus::PortfolioStatus(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("portfolioStatus"));
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
+    row->setContentsMargins(4, 0, 0, 0);
+    row->setSpacing(12);
     m_count = part("lblDomainCount", this);
     m_expired = part("lnkExpired", this);
     m_expired->setToolTip(QStringLiteral("列出已过期的域名，最早到期的在前"));
@@ -50,6 +49,7 @@ PortfolioStatus::PortfolioStatus(QWidget* parent) : QWidget(parent)
     m_price->setToolTip(QStringLiteral("只计入报价为数字的域名"));
     for (QLabel* label : {m_count, m_expired, m_expiring, m_price})
         row->addWidget(label);
+    row->addStretch(1);
     connect(m_expired, &QLabel::linkActivated, this, &PortfolioStatus::expiredClicked);
     connect(m_expiring, &QLabel::linkActivated, this, &PortfolioStatus::expiringClicked);
     setTotals({});

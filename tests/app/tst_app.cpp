@@ -337,8 +337,24 @@ void TestApp::statusBarCountsShowWithThePortfolioOnly()
     TestDb db;
     QVERIFY(db.ok());
     Platform::setTodayHook([] { return QDate(2026, 3, 1); });
-    db.insert({QStringLiteral("gone.com"), {}, {}, {}, {}, QStringLiteral("2026-02-01"), {}, {}, QStringLiteral("500")});
-    db.insert({QStringLiteral("fine.com"), {}, {}, {}, {}, QStringLiteral("2027-02-01"), {}, {}, QStringLiteral("1500")});
+    db.insert({QStringLiteral("gone.com"),
+               {},
+               {},
+               {},
+               {},
+               QStringLiteral("2026-02-01"),
+               {},
+               {},
+               QStringLiteral("500")});
+    db.insert({QStringLiteral("fine.com"),
+               {},
+               {},
+               {},
+               {},
+               QStringLiteral("2027-02-01"),
+               {},
+               {},
+               QStringLiteral("1500")});
     db.insert({QStringLiteral("gone.cn"), {}, {}, {}, {}, QStringLiteral("2025/12/1"), {}, {}, {}});
     Tmian w;
     w.bindData(db.module());
@@ -357,7 +373,8 @@ void TestApp::statusBarCountsShowWithThePortfolioOnly()
 
     // A click on "已过期 2 个" lists the two, the oldest date first.
     auto* expired = counts->findChild<QLabel*>(QStringLiteral("lnkExpired"));
-    QTest::mouseClick(expired, Qt::LeftButton, {}, QPoint(expired->contentsRect().left() + 4, expired->height() / 2));
+    QTest::mouseClick(expired, Qt::LeftButton, {},
+                      QPoint(expired->contentsRect().left() + 4, expired->height() / 2));
     QTRY_COMPARE(db.queryA()->recordCount(), 2);
     QCOMPARE(db.queryA()->value(0, QStringLiteral("a1")), QStringLiteral("gone.cn"));
     QCOMPARE(db.queryA()->value(1, QStringLiteral("a1")), QStringLiteral("gone.com"));

@@ -112,8 +112,8 @@ void TestExpiry::classesAroundTheBoundaries_data()
     QTest::newRow("a year ago") << dayText(-365) << Status::Expired << "已过期 365 天";
     QTest::newRow("yesterday") << dayText(-1) << Status::Expired << "已过期 1 天";
     QTest::newRow("today") << dayText(0) << Status::Within30 << "今天到期";
-    QTest::newRow("today, late in the day") << dayText(0) + QStringLiteral(" 23:59") << Status::Within30
-                                            << "今天到期";
+    QTest::newRow("today, late in the day")
+        << dayText(0) + QStringLiteral(" 23:59") << Status::Within30 << "今天到期";
     QTest::newRow("tomorrow") << dayText(1) << Status::Within30 << "剩余 1 天";
     QTest::newRow("30 days") << dayText(30) << Status::Within30 << "剩余 30 天";
     QTest::newRow("31 days") << dayText(31) << Status::Within90 << "剩余 31 天";
@@ -248,13 +248,14 @@ void TestExpiry::expiryListsAreSoonestFirstAndReopenTheSame()
 {
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
-    const QStringList names = {QStringLiteral("a-late.com"),   QStringLiteral("b-soon.com"),
-                               QStringLiteral("c-gone.cn"),    QStringLiteral("d-long-gone.com"),
-                               QStringLiteral("e-today.cn"),   QStringLiteral("f-unreadable.com"),
+    const QStringList names = {QStringLiteral("a-late.com"),    QStringLiteral("b-soon.com"),
+                               QStringLiteral("c-gone.cn"),     QStringLiteral("d-long-gone.com"),
+                               QStringLiteral("e-today.cn"),    QStringLiteral("f-unreadable.com"),
                                QStringLiteral("g-gone-too.com")};
     const QStringList dates = {dayText(45),
                                kToday.addDays(3).toString(QStringLiteral("yyyy年M月d日")),
-                               kToday.addDays(-2).toString(QStringLiteral("yyyy.M.d")) + QStringLiteral(" 10:00"),
+                               kToday.addDays(-2).toString(QStringLiteral("yyyy.M.d")) +
+                                   QStringLiteral(" 10:00"),
                                dayText(-400),
                                dayText(0),
                                QStringLiteral("不详"),
@@ -277,7 +278,8 @@ void TestExpiry::expiryListsAreSoonestFirstAndReopenTheSame()
     QCOMPARE(ListTotals::of(*q, expiry::dayOf(kToday)).expired, expired.size());
 
     QVERIFY(q->replaceStatement(sql::kExpiringList, params).isEmpty());
-    QCOMPARE(column(q, QStringLiteral("a1")), QStringList({QStringLiteral("e-today.cn"), QStringLiteral("b-soon.com")}));
+    QCOMPARE(column(q, QStringLiteral("a1")),
+             QStringList({QStringLiteral("e-today.cn"), QStringLiteral("b-soon.com")}));
 
     // Within a search, only what the search finds.
     QHash<QString, QString> searched = params;

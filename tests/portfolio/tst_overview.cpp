@@ -161,7 +161,8 @@ void TestInvestorView::detailPaneShowsDaysLeft_data()
     QTest::newRow("today") << inDays(0) << "今天到期" << expirystyle::kSoon;
     QTest::newRow("in 45 days") << inDays(45, "yyyy年M月d日") << "剩余 45 天" << expirystyle::kNear;
     QTest::newRow("in 400 days") << inDays(400) << "剩余 400 天" << QColor(0, 0, 128);
-    QTest::newRow("unreadable") << "2026-02-30" << "" << QColor(0, 0, 128);
+    QTest::newRow("unreadable") << "2026-02-30"
+                                << "" << QColor(0, 0, 128);
 }
 
 void TestInvestorView::detailPaneShowsDaysLeft()
@@ -170,7 +171,8 @@ void TestInvestorView::detailPaneShowsDaysLeft()
     QFETCH(QString, note);
     QFETCH(QColor, colour);
     // The record between two others, so that the pane has to follow the move to it.
-    View v({{QStringLiteral("a.com"), inDays(-1), {}}, {QStringLiteral("b.com"), expires, {}},
+    View v({{QStringLiteral("a.com"), inDays(-1), {}},
+            {QStringLiteral("b.com"), expires, {}},
             {QStringLiteral("c.com"), inDays(5), {}}});
     auto* label = v.panel.findChild<QLabel*>(QStringLiteral("lblExpiryNote"));
     QVERIFY(label);
@@ -197,12 +199,13 @@ void TestInvestorView::statusFollowsEveryListChange()
 
     // Typing narrows the counts to what the search finds.
     QTest::keyClicks(v.panel.searchBox(), QStringLiteral(".cn"));
-    QCOMPARE(v.statusTexts(), (QStringList{QStringLiteral("域名 3 个"), QStringLiteral("已过期 1 个"),
-                                           QStringLiteral("30天内到期 1 个"),
-                                           QStringLiteral("报价合计 1,700 元")}));
+    QCOMPARE(v.statusTexts(),
+             (QStringList{QStringLiteral("域名 3 个"), QStringLiteral("已过期 1 个"),
+                          QStringLiteral("30天内到期 1 个"), QStringLiteral("报价合计 1,700 元")}));
     QTest::keyClicks(v.panel.searchBox(), QStringLiteral("x"));
-    QCOMPARE(v.statusTexts(), (QStringList{QStringLiteral("域名 0 个"), QStringLiteral("已过期 0 个"),
-                                           QStringLiteral("30天内到期 0 个"), QStringLiteral("报价合计 0 元")}));
+    QCOMPARE(v.statusTexts(),
+             (QStringList{QStringLiteral("域名 0 个"), QStringLiteral("已过期 0 个"),
+                          QStringLiteral("30天内到期 0 个"), QStringLiteral("报价合计 0 元")}));
     QVERIFY(!v.isLink("lnkExpired")); // nothing to list
     QVERIFY(!v.isLink("lnkExpiring"));
 
@@ -216,16 +219,17 @@ void TestInvestorView::statusFollowsEveryListChange()
     MessageBox::setNextAnswer(MessageBox::Ok);
     v.panel.deleteCurrentDomain();
     MessageBox::clearShown();
-    QCOMPARE(v.statusTexts(), (QStringList{QStringLiteral("域名 6 个"), QStringLiteral("已过期 2 个"),
-                                           QStringLiteral("30天内到期 1 个"),
-                                           QStringLiteral("报价合计 14,288.50 元")}));
+    QCOMPARE(v.statusTexts(),
+             (QStringList{QStringLiteral("域名 6 个"), QStringLiteral("已过期 2 个"),
+                          QStringLiteral("30天内到期 1 个"), QStringLiteral("报价合计 14,288.50 元")}));
 
     // A row written elsewhere shows after the list is read again, as the dialogs do after saving.
-    v.db.insert({QStringLiteral("added.com"), {}, {}, {}, {}, inDays(-2), {}, {}, QStringLiteral("1,000,000")});
+    v.db.insert(
+        {QStringLiteral("added.com"), {}, {}, {}, {}, inDays(-2), {}, {}, QStringLiteral("1,000,000")});
     QVERIFY(v.db.queryA()->reopen().isEmpty());
-    QCOMPARE(v.statusTexts(), (QStringList{QStringLiteral("域名 7 个"), QStringLiteral("已过期 3 个"),
-                                           QStringLiteral("30天内到期 1 个"),
-                                           QStringLiteral("报价合计 1,014,288.50 元")}));
+    QCOMPARE(v.statusTexts(),
+             (QStringList{QStringLiteral("域名 7 个"), QStringLiteral("已过期 3 个"),
+                          QStringLiteral("30天内到期 1 个"), QStringLiteral("报价合计 1,014,288.50 元")}));
 
     // A list that failed to open counts nothing.
     QCOMPARE(v.db.exec(QStringLiteral("drop table tt_a")), QString());
