@@ -75,7 +75,10 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     Dataset* list = data->Query_a();
     clock.restart();
-    list->replaceStatement(sql::kDefaultList);
+    if (const QString error = list->replaceStatement(sql::kDefaultList); !error.isEmpty()) {
+        std::fprintf(stderr, "list: %s\n", qPrintable(error));
+        return 1;
+    }
     const double openMs = msSince(clock);
 
     const QDate today = Platform::today();
@@ -89,7 +92,7 @@ int main(int argc, char** argv)
     first.push_back(msSince(clock));
     for (int i = 0; i < reps; ++i) {
         // A change in memory (a heading sort), then the count that follows it.
-        list->setSort(i % 2 ? QStringLiteral("a9 DESC") : QStringLiteral("a6 ASC"));
+        (void)list->setSort(i % 2 ? QStringLiteral("a9 DESC") : QStringLiteral("a6 ASC"));
         clock.restart();
         const double cpu = cpuMs();
         t = counter.count(*list, day);
@@ -105,7 +108,7 @@ int main(int argc, char** argv)
     // After a deletion the list no longer holds every stored row: the rows are then read in display
     // order (here, the order of the last sort).
     list->setCurrentRow(list->recordCount() / 2);
-    list->deleteCurrent();
+    (void)list->deleteCurrent();
     for (int i = 0; i < reps; ++i) {
         clock.restart();
         counter.count(*list, day);
@@ -121,7 +124,7 @@ int main(int argc, char** argv)
     aggregate.setParam(QStringLiteral("soon"), today.addDays(30).toString(fmt));
     for (int i = 0; i < 3; ++i) {
         clock.restart();
-        aggregate.open();
+        (void)aggregate.open();
         engine.push_back(msSince(clock));
     }
 

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "NaturalOrder.h"
+#include "Sql.h"
 #include "Statement.h"
 
 #include <algorithm>
@@ -138,11 +139,6 @@ void Dataset::storeRow(const std::vector<std::string_view>& values)
     }
     m_offsets.push_back(uint32_t(m_arena.size()));
     m_order.push_back(stored);
-}
-
-QString Dataset::reopen()
-{
-    return open();
 }
 
 QString Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
@@ -287,7 +283,7 @@ QString Dataset::deleteCurrent()
         return QStringLiteral("该数据集不能删除记录");
     const QString key = value(m_current, keyField);
     Statement del(m_connection);
-    del.setSql(QStringLiteral("delete from %1 where %2=:key").arg(m_table, m_keyField));
+    del.setSql(sql::kDeleteRowTemplate.arg(m_table, m_keyField));
     del.setParam(QStringLiteral("key"), key);
     const QString error = del.exec();
     if (!error.isEmpty())
@@ -317,9 +313,9 @@ QString Dataset::append(const QStringList& values)
             names << m_fields[f];
             marks << QStringLiteral("?");
         }
-        const QByteArray text = QStringLiteral("insert into %1 (%2) values (%3)")
-                                    .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
-                                    .toUtf8();
+        const QByteArray text =
+            sql::kAppendRowTemplate.arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
+                .toUtf8();
         if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), int(text.size()), &m_appendStmt,
                                nullptr) != SQLITE_OK) {
             finalizeAppend();
