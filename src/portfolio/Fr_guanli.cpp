@@ -6,9 +6,11 @@
 #include "Lookups.h"
 #include "PanelWidgets.h"
 #include "PortfolioStatus.h"
+#include "Print.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
+#include "report/ReportProject.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -87,7 +89,7 @@ QFrame* divider(const char* name, QWidget* parent)
 }
 } // namespace
 
-TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent)
+TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent), m_rvProject1(std::make_unique<ReportProject>())
 {
     setObjectName(QStringLiteral("Fr_guanli1"));
     auto* layout = new QVBoxLayout(this);
@@ -156,10 +158,6 @@ TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent)
     m_status->hide();
     connect(m_status, &PortfolioStatus::expiredClicked, this, &TFr_guanli::listExpired);
     connect(m_status, &PortfolioStatus::expiringClicked, this, &TFr_guanli::listExpiring);
-    connect(this, &QObject::destroyed, m_status, [status = m_status] {
-        if (!status->parent())
-            delete status;
-    });
 }
 
 QToolButton* TFr_guanli::addToolButton(QWidget* bar, const char* name, const QString& icon,
@@ -215,7 +213,7 @@ QWidget* TFr_guanli::buildToolbar()
             exportDomainList(this, list());
     });
     connect(refresh, &QToolButton::clicked, this, &TFr_guanli::resetToDefaultList);
-    connect(print, &QToolButton::clicked, this, [this] { refuseEmptyList(); });
+    connect(print, &QToolButton::clicked, this, &TFr_guanli::printList);
     connect(help, &QToolButton::clicked, this, &TFr_guanli::helpRequested);
     return bar;
 }
@@ -448,10 +446,27 @@ void TFr_guanli::showExpiryNote(const QString& date)
     }
 }
 
+PortfolioStatus* TFr_guanli::statusStrip() const
+{
+    return m_status.data();
+}
+
+TFr_guanli::~TFr_guanli()
+{
+    // The status strip is the panel's until the main window places it in its status bar.
+    if (m_status && !m_status->parent())
+        delete m_status.data();
+}
+
+void TFr_guanli::printList()
+{
+    printDomainList(this, list(), *m_rvProject1);
+}
+
 void TFr_guanli::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous() && m_status)
         m_status->setVisible(m_status->parent() != nullptr);
     if (m_shownOnce)
         return;
@@ -471,7 +486,7 @@ void TFr_guanli::showEvent(QShowEvent* event)
 void TFr_guanli::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous() && m_status)
         m_status->hide();
 }
 
@@ -705,6 +720,8 @@ void TFr_guanli::requestEdit()
 
 void TFr_guanli::updateTotals()
 {
+    if (!m_status)
+        return;
     const Dataset* rows = list() ? list()->rows() : nullptr;
     m_status->setTotals(rows ? m_counter.count(*rows, expiry::dayOf(Platform::today())) : ListTotals());
 }

@@ -3,8 +3,10 @@
 #include "db/DomainRecord.h"
 #include "db/ListTotals.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class PortfolioStatus;
@@ -16,6 +18,7 @@ class QTableView;
 class QToolButton;
 class DomainList;
 class DomainListModel;
+class ReportProject;
 class TDataModule2;
 
 // The portfolio panel (Fr_guanli1): toolbar, domain list with the search strip, and the detail
@@ -26,6 +29,7 @@ class TFr_guanli : public QWidget
     Q_OBJECT
 public:
     explicit TFr_guanli(QWidget* parent = nullptr);
+    ~TFr_guanli() override;
     // Binds the list and the detail pane to the domain list of the data module.
     void bindData(TDataModule2* data);
 
@@ -35,7 +39,7 @@ public:
     QSplitter* splitter() const { return m_splitter; }
     // The portfolio's counts for the status bar; the main window places it, the panel fills it and
     // shows it while the panel itself is shown.
-    PortfolioStatus* statusStrip() const { return m_status; }
+    PortfolioStatus* statusStrip() const;
 
     // The list's layout as the user left it: the splitter's state and the column widths.
     QByteArray splitterState() const;
@@ -64,6 +68,10 @@ public:
     void listExpired();
     void listExpiring();
     void requestEdit(); // 编 辑, double-click or Enter on a row
+    void printList();   // 打 印
+
+    // The report project yuming.rav, open from the first print to the end of the run.
+    const ReportProject& RvProject1() const { return *m_rvProject1; }
 
 signals:
     void addRequested();    // 添 加
@@ -98,8 +106,8 @@ private:
     DomainListModel* m_model = nullptr;
     QLineEdit* m_search = nullptr;
     QSplitter* m_splitter = nullptr;
-    PortfolioStatus* m_status = nullptr;
-    ListCounter m_counter; // the status bar's figures, kept per row between list changes
+    QPointer<PortfolioStatus> m_status; // lives in the main window's status bar once placed there
+    ListCounter m_counter;              // the status bar's figures, kept per row between list changes
 
     // Detail pane values.
     QLabel* m_aid = nullptr;           // 域名编号 (hidden)
@@ -121,4 +129,5 @@ private:
     bool m_syncing = false;
     bool m_shownOnce = false;
     bool m_splitterRestored = false;
+    std::unique_ptr<ReportProject> m_rvProject1;
 };
