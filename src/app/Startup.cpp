@@ -68,7 +68,8 @@ int Startup::run(int& argc, char** argv, const Options& options)
     if (options.windowsCreated)
         options.windowsCreated(mian.get(), help);
     mian->FormShow();
-    centreOnDesktop(mian.get());
+    if (!mian->restoreLayout())
+        centreOnDesktop(mian.get());
     mian->show();
     if (!backupError.isEmpty() && backup::reportFailureOnce())
         MessageBox::show(mian.get(), MessageBox::Warning, QStringLiteral("提示"), backupError,
