@@ -22,12 +22,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QScrollBar>
 #include <QWheelEvent>
 #include <limits>
 
