@@ -18,6 +18,8 @@
 #include "portfolio/Fr_guanli.h"
 #include "web/Fr_gongju.h"
 #include "web/Fr_jiaoyi.h"
+#include "web/WebBrowser.h"
+#include "web/WebPages.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -166,7 +168,7 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
 void Tmian::FormShow()
 {
     showWelcomePanel();
-    // The news page of the welcome panel is requested by the web panels.
+    m_wel->WebBrowser1()->requestPage(webpages::news());
     if (m_data)
         ApplyLockRule(m_data->settingsText(QStringLiteral("ub2")), m_wel->lockGroup(), this);
     const QString run =

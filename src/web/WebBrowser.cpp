@@ -1,0 +1,85 @@
+#include "WebBrowser.h"
+
+#include "WebPages.h"
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+namespace {
+// An offline page is a bare body. The style stands in for the body's scroll="no", which the engine
+// does not know, and starts the body at the view's edge so that its padding alone places the text.
+QString offlineDocument(const QString& body)
+{
+    return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
+                          "<style>html, body { margin: 0; overflow: hidden; }</style></head>") +
+           body + QStringLiteral("</html>");
+}
+} // namespace
+
+// ApplicationEvents1: sees every event of the program before it is delivered, and drops right-button
+// presses, releases, double clicks and context-menu requests addressed to its own browser or to
+// anything inside it. Everything else, and everything outside the browser, passes untouched.
+class WebBrowser::RightClickFilter : public QObject
+{
+public:
+    explicit RightClickFilter(WebBrowser* browser) : QObject(browser), m_browser(browser)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::ContextMenu:
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton)
+                return false;
+            break;
+        default:
+            return false;
+        }
+        if (!watched->isWidgetType())
+            return false;
+        auto* target = static_cast<QWidget*>(watched);
+        return target == m_browser || m_browser->isAncestorOf(target);
+    }
+
+private:
+    WebBrowser* m_browser;
+};
+
+WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent), m_filter(new RightClickFilter(this))
+{
+    setObjectName(QStringLiteral("WebBrowser1"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+}
+
+WebBrowser::~WebBrowser() = default;
+
+void WebBrowser::Navigate(const QString& address)
+{
+    if (!m_view) {
+        m_view = new QWebEngineView(this);
+        m_view->setContextMenuPolicy(Qt::NoContextMenu);
+        layout()->addWidget(m_view);
+    }
+    m_address = address;
+    const QString body = webpages::offlineBody(address);
+    if (!body.isEmpty())
+        m_view->setHtml(offlineDocument(body));
+    else
+        m_view->setUrl(QUrl(address));
+}
+
+void WebBrowser::requestPage(const WebPage& page)
+{
+    Navigate(webpages::requestAddress(page, Platform::isNetworkConnected()));
+}
