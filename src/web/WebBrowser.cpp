@@ -66,17 +66,38 @@ WebBrowser::~WebBrowser() = default;
 
 void WebBrowser::Navigate(const QString& address)
 {
+    m_address = address;
+    if (!m_view && !window()->isVisible()) {
+        m_waiting = true;
+        update();
+        return;
+    }
+    load();
+}
+
+void WebBrowser::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // The window has been drawn: the engine starts from the event loop, after this frame is on screen.
+    if (m_waiting && !m_loadQueued) {
+        m_loadQueued = true;
+        QMetaObject::invokeMethod(this, &WebBrowser::load, Qt::QueuedConnection);
+    }
+}
+
+void WebBrowser::load()
+{
+    m_waiting = false;
     if (!m_view) {
         m_view = new QWebEngineView(this);
         m_view->setContextMenuPolicy(Qt::NoContextMenu);
         layout()->addWidget(m_view);
     }
-    m_address = address;
-    const QString body = webpages::offlineBody(address);
+    const QString body = webpages::offlineBody(m_address);
     if (!body.isEmpty())
         m_view->setHtml(offlineDocument(body));
     else
-        m_view->setUrl(QUrl(address));
+        m_view->setUrl(QUrl(m_address));
 }
 
 void WebBrowser::requestPage(const WebPage& page)

@@ -6,7 +6,8 @@ class QWebEngineView;
 struct WebPage;
 
 // The embedded web browser of a panel (WebBrowser1). The engine's view inside it is made on the first
-// navigation, so that the program starts without waiting for the engine. Right clicks inside the
+// navigation; a navigation before the main window is on screen makes it only once the browser has
+// been drawn, so that the window appears without waiting for the engine. Right clicks inside the
 // browser are dropped at all times, whichever panel is on screen.
 class WebBrowser : public QWidget
 {
@@ -26,10 +27,16 @@ public:
     // The engine's view; null until the first navigation.
     QWebEngineView* view() const { return m_view; }
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     class RightClickFilter;
+    void load();
 
     QWebEngineView* m_view = nullptr;
     RightClickFilter* m_filter = nullptr; // ApplicationEvents1
     QString m_address;
+    bool m_waiting = false; // a navigation waits for the first drawing
+    bool m_loadQueued = false;
 };

@@ -286,7 +286,8 @@ void TestWeb::offlinePages()
                                                         : static_cast<QWidget*>(w.Fr_gongju1()))
                             : static_cast<QWidget*>(w.Fr_wel1());
     auto* browser = panel->findChild<WebBrowser*>(QStringLiteral("WebBrowser1"));
-    QVERIFY(browser && browser->view());
+    QVERIFY(browser);
+    QTRY_VERIFY(browser->view());
     QWebEngineView* view = browser->view();
     QTRY_COMPARE(evaluate(view, QStringLiteral("document.body ? document.body.innerText : ''")), text);
     QCOMPARE(evaluate(view, QStringLiteral("document.body.getAttribute('style')")), style);
@@ -344,7 +345,8 @@ void TestWeb::rightClicksInsideViewsAreDropped()
     for (WebBrowser* b : w.findChildren<WebBrowser*>(QStringLiteral("WebBrowser1")))
         if (b->isVisible())
             browser = b;
-    QVERIFY(browser && browser->view());
+    QVERIFY(browser);
+    QTRY_VERIFY(browser->view());
     QWebEngineView* view = browser->view();
     QTRY_VERIFY(view->title().startsWith(path));
     QTRY_VERIFY(view->focusProxy());
