@@ -108,7 +108,11 @@ int main(int argc, char** argv)
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../dist/lanshu");
     if (QFile::exists(program)) {
         QTemporaryDir empty, runtime;
-        schema::createShippedDatabase(empty.filePath(QStringLiteral("service.dll")));
+        const QString made = schema::createShippedDatabase(empty.filePath(QStringLiteral("service.dll")));
+        if (!made.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(made));
+            return 1;
+        }
         std::vector<double> wall;
         QByteArray inProcess;
         for (int i = 0; i < 5; ++i) {

@@ -175,12 +175,15 @@ int main(int argc, char** argv)
             // The same sort on a dataset that no view shows: the share of the sort itself.
             Dataset bare(data->Conn_service());
             bare.setSql(sql::kDefaultList);
-            bare.open();
+            if (!bare.open().isEmpty())
+                return 1;
             std::vector<double> bareRuns;
             for (int i = 0; i < reps; ++i) {
                 clock.restart();
-                bare.setSort(panel.listModel()->fieldName(column) +
-                             (i % 2 ? QStringLiteral(" DESC") : QStringLiteral(" ASC")));
+                if (!bare.setSort(panel.listModel()->fieldName(column) +
+                                  (i % 2 ? QStringLiteral(" DESC") : QStringLiteral(" ASC")))
+                         .isEmpty())
+                    return 1;
                 bareRuns.push_back(msSince(clock));
             }
             std::printf("  %-8s (%s) %8.2f ms  max %8.2f ms  (the dataset's sort alone %.2f ms)\n",

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "NaturalOrder.h"
+#include "Sql.h"
 #include "Statement.h"
 
 #include <algorithm>
@@ -139,11 +140,6 @@ void Dataset::storeRow(const std::vector<std::string_view>& values)
     m_order.push_back(stored);
 }
 
-QString Dataset::reopen()
-{
-    return open();
-}
-
 QString Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
 {
     // open() closes first; the views see a single reset.
@@ -279,7 +275,7 @@ QString Dataset::deleteCurrent()
         return QStringLiteral("该数据集不能删除记录");
     const QString key = value(m_current, keyField);
     Statement del(m_connection);
-    del.setSql(QStringLiteral("delete from %1 where %2=:key").arg(m_table, m_keyField));
+    del.setSql(sql::kDeleteRowTemplate.arg(m_table, m_keyField));
     del.setParam(QStringLiteral("key"), key);
     const QString error = del.exec();
     if (!error.isEmpty())
@@ -309,9 +305,9 @@ QString Dataset::append(const QStringList& values)
             names << m_fields[f];
             marks << QStringLiteral("?");
         }
-        const QByteArray text = QStringLiteral("insert into %1 (%2) values (%3)")
-                                    .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
-                                    .toUtf8();
+        const QByteArray text =
+            sql::kAppendRowTemplate.arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
+                .toUtf8();
         if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), int(text.size()), &m_appendStmt,
                                nullptr) != SQLITE_OK) {
             finalizeAppend();

@@ -34,13 +34,12 @@ public:
     void setParam(const QString& name, const QString& value);
     QHash<QString, QString> params() const { return m_params; }
 
-    // Runs the statement held. Empty on success, else the engine's message; the dataset then stays closed.
-    QString open();
+    // Runs the statement held (closing first: reopening is opening again). Empty on success, else the
+    // engine's message; the dataset then stays closed.
+    [[nodiscard]] QString open();
     void close();
-    // Close and open again with the statement (and parameters) held.
-    QString reopen();
     // Close, replace the statement (and parameters), open.
-    QString replaceStatement(const QString& text, const QHash<QString, QString>& params = {});
+    [[nodiscard]] QString replaceStatement(const QString& text, const QHash<QString, QString>& params = {});
     bool isOpen() const { return m_open; }
 
     // --- fields and rows ---
@@ -68,16 +67,16 @@ public:
     // --- in-place sort ---
     // "a1 ASC" or "a9 DESC" (field name, a blank, the direction); empty text keeps the present order.
     // Natural order: letter case ignored, digits compared by value, Chinese by its usual collation.
-    QString setSort(const QString& sortText);
+    [[nodiscard]] QString setSort(const QString& sortText);
     QString sort() const { return m_sort; }
 
     // --- changes through the cursor; each goes to the file at once ---
     // Deletes the current row from the table and from the rows held; the following row becomes current
     // (the new last row when the last was deleted). Empty on success, else the engine's message.
-    QString deleteCurrent();
+    [[nodiscard]] QString deleteCurrent();
     // Appends a row: values for the fields after the key, by position. The row is added at the end
     // of the rows held and becomes current. Empty on success, else the engine's message.
-    QString append(const QStringList& values);
+    [[nodiscard]] QString append(const QStringList& values);
 
 signals:
     // The rows held are about to be / were replaced, cleared or reordered (open, close, sort).
