@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QQuickWidget>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
@@ -60,6 +61,11 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent), m_filter(new RightCli
     setObjectName(QStringLiteral("WebBrowser1"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The engine's view draws through textures. A window that is already on screen when the first such
+    // child arrives is destroyed and made again (it flickers and loses the keyboard focus), so a
+    // hidden, empty widget of that kind stands in for the view until it is made.
+    m_placeholder = new QQuickWidget(this);
+    m_placeholder->hide();
 }
 
 WebBrowser::~WebBrowser() = default;
@@ -90,6 +96,8 @@ void WebBrowser::load()
     m_waiting = false;
     if (!m_view) {
         m_view = new QWebEngineView(this);
+        delete m_placeholder;
+        m_placeholder = nullptr;
         m_view->setContextMenuPolicy(Qt::NoContextMenu);
         layout()->addWidget(m_view);
     }

@@ -35,6 +35,7 @@ private:
     void load();
 
     QWebEngineView* m_view = nullptr;
+    QWidget* m_placeholder = nullptr;     // holds the window's texture-based drawing until the view exists
     RightClickFilter* m_filter = nullptr; // ApplicationEvents1
     QString m_address;
     bool m_waiting = false; // a navigation waits for the first drawing
