@@ -67,6 +67,16 @@ int Startup::run(int& argc, char** argv)
     mian->bindData(data.get());
     mian->setDialogs(help, about, setMima, edit, add, import);
 
+    if (probe) {
+        // A guide that the show step opens is reported and closed, so that the probe goes on.
+        QTimer::singleShot(0, help, [help, shown = mian.get()] {
+            if (help->isVisible()) {
+                std::printf("guide shown, main window visible: %s\n", shown->isVisible() ? "yes" : "no");
+                std::fflush(stdout);
+                help->reject();
+            }
+        });
+    }
     mian->FormShow();
     centreOnDesktop(mian.get());
     mian->show();

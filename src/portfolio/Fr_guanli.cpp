@@ -4,9 +4,11 @@
 #include "Export.h"
 #include "Lookups.h"
 #include "PanelWidgets.h"
+#include "Print.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
+#include "report/ReportProject.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -78,7 +80,7 @@ QFrame* divider(const char* name, QWidget* parent)
 }
 } // namespace
 
-TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent)
+TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent), m_rvProject1(std::make_unique<ReportProject>())
 {
     setObjectName(QStringLiteral("Fr_guanli1"));
     auto* layout = new QVBoxLayout(this);
@@ -176,7 +178,7 @@ QWidget* TFr_guanli::buildToolbar()
             exportDomainList(this, list());
     });
     connect(refresh, &QToolButton::clicked, this, &TFr_guanli::resetToDefaultList);
-    connect(print, &QToolButton::clicked, this, [this] { refuseEmptyList(); });
+    connect(print, &QToolButton::clicked, this, &TFr_guanli::printList);
     connect(help, &QToolButton::clicked, this, &TFr_guanli::helpRequested);
     return bar;
 }
@@ -384,6 +386,13 @@ QWidget* TFr_guanli::buildDetailPane()
 
     showCurrentRecord();
     return outer;
+}
+
+TFr_guanli::~TFr_guanli() = default;
+
+void TFr_guanli::printList()
+{
+    printDomainList(this, list(), *m_rvProject1);
 }
 
 void TFr_guanli::showEvent(QShowEvent* event)

@@ -361,7 +361,8 @@ void TestPortfolioPanel::toolbarActionsWithRows()
     QSignalSpy edit(&p.panel, &TFr_guanli::editRequested);
     QSignalSpy import(&p.panel, &TFr_guanli::importRequested);
     QSignalSpy help(&p.panel, &TFr_guanli::helpRequested);
-    for (const char* name : {"btnAdd", "btnEdit", "btnImport", "btnHelp", "btnPrint"})
+    // "打 印" with rows runs the report project: see tst_print.
+    for (const char* name : {"btnAdd", "btnEdit", "btnImport", "btnHelp"})
         p.find(name)->click();
     QCOMPARE(add.size(), 1);
     QCOMPARE(edit.size(), 1);
