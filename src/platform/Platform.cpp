@@ -170,6 +170,13 @@ void Platform::prepareEmbeddedBrowser()
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 #endif
+    // The browser's own pages (a page that cannot be reached) speak the program's language, unless the
+    // user chose one.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--lang=")) {
+        flags = (flags.trimmed() + " --lang=zh-CN").trimmed();
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    }
 }
 
 QDate Platform::today()

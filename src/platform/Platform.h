@@ -56,7 +56,8 @@ public:
     static bool hasDefaultRoute(const QByteArray& ipv4Table, const QByteArray& ipv6Table);
 
     // Arranges what the embedded web browser needs before the application object exists: run by
-    // the administrator, its sandbox cannot start, so it is switched off for this process.
+    // the administrator, its sandbox cannot start, so it is switched off for this process; its own
+    // pages are in Chinese.
     static void prepareEmbeddedBrowser();
 
     // The local clock's current date.

@@ -13,7 +13,7 @@ class TestNetwork : public QObject
 private slots:
     void defaultRoute_data();
     void defaultRoute();
-    void administratorSwitchesSandboxOff();
+    void prepareEmbeddedBrowser();
 };
 
 namespace {
@@ -71,12 +71,11 @@ void TestNetwork::defaultRoute()
     QCOMPARE(Platform::hasDefaultRoute(ipv4, ipv6), connected);
 }
 
-void TestNetwork::administratorSwitchesSandboxOff()
+void TestNetwork::prepareEmbeddedBrowser()
 {
-#ifdef Q_OS_WIN
-    QSKIP("no sandbox question on Windows");
-#else
-    const QByteArray saved = qgetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    const QByteArray savedSandbox = qgetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    const QByteArray savedFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+#ifndef Q_OS_WIN
     qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
     Platform::prepareEmbeddedBrowser();
     QCOMPARE(qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"), ::geteuid() == 0);
@@ -84,8 +83,21 @@ void TestNetwork::administratorSwitchesSandboxOff()
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "0");
     Platform::prepareEmbeddedBrowser();
     QCOMPARE(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), QByteArray("0"));
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", saved);
 #endif
+    // The engine's language is added to the user's flags, once, and never replaces the user's choice.
+    const QList<QPair<QByteArray, QByteArray>> cases = {
+        {"", "--lang=zh-CN"},
+        {"--disable-gpu", "--disable-gpu --lang=zh-CN"},
+        {"--disable-gpu --lang=zh-CN", "--disable-gpu --lang=zh-CN"},
+        {"--lang=en-US", "--lang=en-US"},
+    };
+    for (const auto& [given, expected] : cases) {
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", given);
+        Platform::prepareEmbeddedBrowser();
+        QCOMPARE(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), expected);
+    }
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", savedSandbox);
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", savedFlags);
 }
 
 QTEST_GUILESS_MAIN(TestNetwork)
