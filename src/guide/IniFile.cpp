@@ -185,8 +185,11 @@ QString IniFile::writeString(const QString& path, const QString& section, const 
     // Unbuffered, so that a refused write is seen here and never committed as an empty file.
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(out) != out.size() ||
-        !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return writeError(path);
+    if (!info.exists())
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner); // readable by the user alone
+    if (file.write(out) != out.size() || !file.commit())
         return writeError(path);
     return {};
 }

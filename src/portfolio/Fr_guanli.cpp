@@ -25,6 +25,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <limits>
 
@@ -227,8 +228,10 @@ QWidget* TFr_guanli::buildListColumn()
     p.setColor(QPalette::Inactive, QPalette::HighlightedText,
                p.color(QPalette::Active, QPalette::HighlightedText));
     m_grid->setPalette(p);
-    // The wheel moves the current row instead of scrolling.
+    // The wheel moves the current row instead of scrolling, over the rows and over the scroll bars alike.
     m_grid->viewport()->installEventFilter(this);
+    m_grid->verticalScrollBar()->installEventFilter(this);
+    m_grid->horizontalScrollBar()->installEventFilter(this);
     box->addWidget(m_grid, 1);
     connect(header, &QHeaderView::sectionClicked, this, &TFr_guanli::sortByColumn);
     connect(
@@ -511,7 +514,9 @@ void TFr_guanli::listCurrentChanged(int row)
 
 bool TFr_guanli::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_grid->viewport() && event->type() == QEvent::Wheel) {
+    const bool overList = watched == m_grid->viewport() || watched == m_grid->verticalScrollBar() ||
+                          watched == m_grid->horizontalScrollBar();
+    if (overList && event->type() == QEvent::Wheel) {
         // One row per wheel message, towards the user to the next row; the list never scrolls by itself.
         const QPoint delta = static_cast<QWheelEvent*>(event)->angleDelta();
         if (delta.y() == 0 && delta.x() != 0)
@@ -572,5 +577,7 @@ void TFr_guanli::deleteCurrentDomain()
 
 void TFr_guanli::openAddress(const QString& address)
 {
-    Platform::openInBrowser(address);
+    const QString refused = Platform::openInBrowser(address);
+    if (!refused.isEmpty())
+        MessageBox::show(this, MessageBox::Warning, QStringLiteral("提示"), refused, MessageBox::Ok);
 }

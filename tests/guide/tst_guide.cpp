@@ -427,13 +427,13 @@ void TestGuide::programStartsWithGuideFirst_data()
 
 void TestGuide::programStartsWithGuideFirst()
 {
-    // The program copied into a folder of its own, with its settings file beside it; the database in
-    // the current folder.
+    // The program (its test build, which reports the start) copied into a folder of its own, with its
+    // settings file beside it; the database in the current folder.
     QFETCH(QByteArray, content);
     QFETCH(bool, guide);
     QTemporaryDir runtime, work;
     const QString program = m_dir->filePath(QStringLiteral("lanshu"));
-    QVERIFY(QFile::copy(QStringLiteral(LANSHU_BUILD_DIR "/dist/lanshu"), program));
+    QVERIFY(QFile::copy(QStringLiteral(LANSHU_SCRIPTED_PROGRAM), program));
     QVERIFY(writeAll(file(), content));
     QCOMPARE(schema::createShippedDatabase(work.filePath(QStringLiteral("service.dll"))), QString());
     QProcess p;
