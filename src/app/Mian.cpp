@@ -19,6 +19,8 @@
 #include "portfolio/PortfolioStatus.h"
 #include "web/Fr_gongju.h"
 #include "web/Fr_jiaoyi.h"
+#include "web/WebBrowser.h"
+#include "web/WebPages.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -173,7 +175,7 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
 void Tmian::FormShow()
 {
     showWelcomePanel();
-    // The news page of the welcome panel is requested by the web panels.
+    m_wel->WebBrowser1()->requestPage(webpages::news());
     m_wel->applyLockRule();
     const QString run = IniFile::readRun();
     m_runHolder->setText(run);

@@ -29,6 +29,7 @@ int Startup::run(int& argc, char** argv, const Options& options)
     if (lock.alreadyRunning())
         return 0;
 
+    Platform::prepareEmbeddedBrowser();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lanshu"));
