@@ -589,7 +589,7 @@ void TestApp::shippedProgramHasNoTestHooks()
     const QByteArray shipped = bytesOf(kShipped);
     const QByteArray scripted = bytesOf(kProgram);
     QVERIFY(!shipped.isEmpty() && !scripted.isEmpty());
-    for (const QByteArray hook :
+    for (const QByteArray& hook :
          {QByteArrayLiteral("LANSHU_SCRIPTED_MESSAGES"), QByteArrayLiteral("--startup-probe")}) {
         QVERIFY2(scripted.contains(hook), hook.constData()); // the search would see it
         QVERIFY2(!shipped.contains(hook), hook.constData());
