@@ -53,6 +53,17 @@ public:
     QStringList rowValues(int row) const;
     // Raw UTF-8 of a value, without conversion (for bulk writers).
     std::string_view rawValue(int row, int field) const;
+    // Stored rows: the rows as fetched and appended, whatever the display order. Each display row is
+    // one stored row; a stored row keeps its number and its values until the rows are replaced
+    // (open, close), which changes generation(). Lets a reader keep something per row between sorts,
+    // deletions and appends.
+    int storedRow(int row) const { return row >= 0 && row < recordCount() ? int(m_order[size_t(row)]) : -1; }
+    int storedRowCount() const
+    {
+        return m_fields.isEmpty() ? 0 : int(m_offsets.size() / size_t(m_fields.size() + 1));
+    }
+    std::string_view rawStoredValue(int stored, int field) const;
+    quint64 generation() const { return m_generation; }
     // The text of a field in the current row; empty when there is no current row.
     QString fieldText(const QString& field) const { return value(m_current, fieldIndex(field)); }
 
@@ -108,4 +119,5 @@ private:
     int m_current = -1;
     QString m_sort;
     sqlite3_stmt* m_appendStmt = nullptr;
+    quint64 m_generation = 0;
 };
