@@ -29,6 +29,10 @@ public:
     // Runs statements without parameters or results (schema set-up in the tools and tests).
     QString execute(const QString& sqlText);
 
+    // Changes whenever the file's contents may have changed since it was last taken: a write through
+    // this connection or a commit by another process.
+    QString changeStamp() const;
+
     QString lastError() const;
     qint64 lastInsertRowId() const;
     sqlite3* handle() const { return m_db; }

@@ -5,6 +5,7 @@
 
 #include "Connection.h"
 #include "Dataset.h"
+#include "DomainSearch.h"
 
 // The data module: the connection to the database file and the two shared queries,
 // opened while it is created and kept for the whole run.
@@ -31,6 +32,7 @@ public:
 private:
     TDataModule2();
     Connection m_connection;
+    DomainSearch m_search; // Query_a's search, answered from the names it holds
     Dataset* m_queryA;
     Dataset* m_queryJzUb;
 };
