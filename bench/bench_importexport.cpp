@@ -82,7 +82,7 @@ int runImport(const QString& dir, const QString& workbook)
     if (!result.ok())
         return fail("import", result.error);
     const double storeSeconds = double(timer.nsecsElapsed()) / 1e9 - readSeconds;
-    error = module->Query_a()->reopen();
+    error = module->Query_a()->open();
     if (!error.isEmpty())
         return fail("reopen", error);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;

@@ -9,6 +9,7 @@
 //  - heading sorts of every list column;
 //  - memory held per domain beyond the texts of its fields.
 // bench_search --backtrack: "a%a%a%b" over 100,000 names of 253 characters, against the engine on a few.
+#include "WarmShell.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
 #include "db/Sql.h"
@@ -48,6 +49,15 @@ double msSince(const QElapsedTimer& clock)
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
+// A dataset call whose failure spoils the figures.
+void must(const QString& error)
+{
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "failed: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+}
+
 long statusKb(const char* key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -63,35 +73,6 @@ long statusKb(const char* key)
 QString sqlQuoted(QString text)
 {
     return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
-}
-
-// The warm shell: one run of sqlcipher that derives the key, sets the page cache, runs the select once
-// untimed (reading the file into the cache), then `times` more times with the shell's own timer.
-// Returns the median of the timed runs in ms (the shell prints them with 1 ms resolution).
-double warmShellMs(const QString& file, const QString& select, int cachePages, int times)
-{
-    static const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
-    if (shell.isEmpty())
-        return -1;
-    QString script =
-        QStringLiteral("PRAGMA key='%1';\nPRAGMA cache_size=%2;\n.output /dev/null\n%3;\n.timer on\n")
-            .arg(QString::fromUtf8(Connection::kPassword))
-            .arg(cachePages)
-            .arg(select);
-    for (int i = 0; i < times; ++i)
-        script += select + QStringLiteral(";\n");
-    QProcess p;
-    p.start(shell, {file});
-    p.waitForStarted();
-    p.write(script.toUtf8());
-    p.closeWriteChannel();
-    p.waitForFinished(-1);
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    static const QRegularExpression real(QStringLiteral("Run Time: real ([0-9.]+)"));
-    std::vector<double> runs;
-    for (auto it = real.globalMatch(out); it.hasNext();)
-        runs.push_back(it.next().captured(1).toDouble() * 1000.0);
-    return median(runs);
 }
 
 // The texts a user types: frequent letters, a fragment, digits, an ending, Chinese, no match, wildcards.
@@ -130,14 +111,15 @@ int backtrack()
     Dataset engine(module->Conn_service());
     QElapsedTimer clock;
     clock.start();
-    engine.replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}});
+    must(engine.replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}}));
     const double engineMs = msSince(clock);
     std::printf("\"a%%a%%a%%b\" over 2,000 names of 253 \"a\", the engine's statement: %.0f ms "
                 "(%.0f ms for 100,000)\n",
                 engineMs, engineMs * 50);
-    module->Query_a()->replaceStatement(sql::kDefaultList);
+    must(module->Query_a()->replaceStatement(sql::kDefaultList));
     clock.restart();
-    module->Query_a()->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}});
+    must(module->Query_a()->replaceStatement(sql::kSearch,
+                                             {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}}));
     const double programMs = msSince(clock);
     if (programMs > 1000) {
         std::printf("via Query_a over the 2,000 names: %.0f ms (%.0f ms for 100,000); not run on 100,000\n",
@@ -147,9 +129,10 @@ int backtrack()
     fill(100000 - 2000);
     std::vector<double> runs;
     for (int i = 0; i < 5; ++i) {
-        module->Query_a()->replaceStatement(sql::kDefaultList);
+        must(module->Query_a()->replaceStatement(sql::kDefaultList));
         clock.restart();
-        module->Query_a()->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}});
+        must(module->Query_a()->replaceStatement(sql::kSearch,
+                                                 {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}}));
         runs.push_back(msSince(clock));
         if (runs.back() > 10000) // the engine: one run tells enough
             break;
@@ -179,6 +162,10 @@ int benchFile(const QString& folder)
     }
     const double createMs = msSince(clock);
     Dataset* q = module->Query_a();
+    // The rest of the rows, which the program reads in steps from its event loop after the window shows.
+    clock.restart();
+    must(q->finishFill());
+    const double restMs = msSince(clock);
     const int count = q->recordCount();
     // The texts of all fields, to tell the memory held beyond them.
     double textBytes = 0;
@@ -190,30 +177,35 @@ int benchFile(const QString& folder)
     const long rssOpen = statusKb("VmRSS:");
     const double fileMb = double(QFileInfo(file).size()) / 1048576.0;
     std::printf("\n== %s: %d domains, file %.1f MB ==\n", qPrintable(folder), count, fileMb);
-    std::printf("data module created (connection, default list, settings) in %.0f ms\n", createMs);
+    std::printf("data module created (connection, first rows of the default list, settings) in %.0f ms; "
+                "the rest of the rows %.0f ms\n",
+                createMs, restMs);
 
     // The page cache the program's connection uses, for the shell too.
-    int cachePages = -65536;
-    {
-        Dataset pragma(module->Conn_service());
-        pragma.setSql(QStringLiteral("PRAGMA cache_size"));
-        if (pragma.open().isEmpty() && pragma.recordCount() > 0)
-            cachePages = pragma.value(0, 0).toInt();
-    }
+    const int cachePages = programCachePages(file);
 
-    // --- open / reload of the default list ---
-    std::vector<double> reloads;
+    // --- open / reload of the default list: read from the file (reopen), and with the file unchanged ---
+    std::vector<double> reloads, unchanged;
     for (int i = 0; i < 5; ++i) {
         clock.restart();
-        q->replaceStatement(sql::kDefaultList);
+        must(q->open());
         reloads.push_back(msSince(clock));
+    }
+    for (int i = 0; i < 5; ++i) {
+        must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("x")}}));
+        clock.restart();
+        must(q->replaceStatement(sql::kDefaultList));
+        unchanged.push_back(msSince(clock));
     }
     malloc_trim(0);
     const long rssReload = statusKb("VmRSS:");
     const double shellList = warmShellMs(file, sql::kDefaultList, cachePages, 5);
-    std::printf("reload default list: median %.1f ms, worst %.1f ms | warm shell %.1f ms | ratio %.2f\n",
+    std::printf("reload default list from the file: median %.1f ms, worst %.1f ms | warm shell %.1f ms | "
+                "ratio %.2f\n",
                 median(reloads), worst(reloads), shellList,
                 shellList > 0 ? median(reloads) / shellList : 0.0);
+    std::printf("reload default list, file unchanged since read: median %.2f ms, worst %.2f ms\n",
+                median(unchanged), worst(unchanged));
     std::printf("memory: +%.1f MB after open, +%.1f MB after 5 reloads, peak %.1f MB; %.0f bytes per domain "
                 "beyond its %.0f bytes of text\n",
                 double(rssOpen - rssBefore) / 1024, double(rssReload - rssBefore) / 1024,
@@ -239,15 +231,17 @@ int benchFile(const QString& folder)
     for (const QString& text : kTexts) {
         std::vector<double> runs;
         for (int i = 0; i < 7; ++i) {
-            q->replaceStatement(sql::kDefaultList);
+            must(q->replaceStatement(sql::kDefaultList));
             clock.restart();
-            q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}});
+            must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}));
             runs.push_back(msSince(clock));
         }
         const int rows = q->recordCount();
-        const double shell = warmShellMs(
-            file, QStringLiteral("select * from tt_a where a1 like '%%1%' order by aid desc").arg(text),
-            cachePages, 5);
+        const double shell =
+            warmShellMs(file,
+                        QStringLiteral("select * from tt_a where a1 like '%' || %1 || '%' order by aid desc")
+                            .arg(sqlQuoted(text)),
+                        cachePages, 5);
         double scan = -1;
         if (!text.contains(QLatin1Char('%')) && !text.contains(QLatin1Char('_'))) {
             const QByteArray needle = text.toLower().toUtf8();
@@ -276,32 +270,32 @@ int benchFile(const QString& folder)
     std::printf("  median over the texts %.2f ms, worst text %.2f ms\n", median(medians), worst(medians));
 
     // --- typing a name, one letter per keystroke ---
-    q->replaceStatement(sql::kDefaultList);
+    must(q->replaceStatement(sql::kDefaultList));
     const QString typed = QStringLiteral("haoming");
     std::vector<double> keys;
     for (int i = 1; i <= typed.size(); ++i) {
         clock.restart();
-        q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), typed.left(i)}});
+        must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), typed.left(i)}}));
         keys.push_back(msSince(clock));
     }
     for (int i = typed.size() - 1; i >= 0; --i) { // and deleting it again
         clock.restart();
-        q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), typed.left(i)}});
+        must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), typed.left(i)}}));
         keys.push_back(msSince(clock));
     }
     std::printf("typing \"haoming\" and deleting it, 14 keystrokes: median %.2f ms, worst %.2f ms\n",
                 median(keys), worst(keys));
 
     // --- heading sorts ---
-    q->replaceStatement(sql::kDefaultList);
+    must(q->replaceStatement(sql::kDefaultList));
     std::printf("heading sort of %d rows, median of 3 (ASC, DESC, ASC):\n", q->recordCount());
     std::vector<double> sorts;
     for (const char* field : {"a1", "a9", "a2", "a3", "a6"}) {
         std::vector<double> runs;
         for (int i = 0; i < 3; ++i) {
             clock.restart();
-            q->setSort(QString::fromLatin1(field) +
-                       (i % 2 ? QStringLiteral(" DESC") : QStringLiteral(" ASC")));
+            must(q->setSort(QString::fromLatin1(field) +
+                            (i % 2 ? QStringLiteral(" DESC") : QStringLiteral(" ASC"))));
             runs.push_back(msSince(clock));
         }
         sorts.insert(sorts.end(), runs.begin(), runs.end());

@@ -2,7 +2,6 @@
 
 #include "NavigationBar.h"
 #include "db/DataModule.h"
-#include "db/Sql.h"
 #include "entry/Daoru.h"
 #include "entry/Edit_yuming.h"
 #include "entry/New_yuming.h"
@@ -10,7 +9,6 @@
 #include "guide/Help.h"
 #include "guide/IniFile.h"
 #include "lock/Fr_wel.h"
-#include "lock/LockRule.h"
 #include "lock/Set_mima.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
@@ -27,9 +25,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTableView>
 #include <QToolButton>
-#include <QWheelEvent>
 
 Tmian::Tmian()
 {
@@ -101,9 +97,6 @@ Tmian::Tmian()
     status->addPermanentWidget(m_webLink);
     setStatusBar(status);
 
-    // FormCreate: only the wheel handling of the domain list.
-    m_guanli->bsSkinDBGrid1()->viewport()->installEventFilter(this);
-
     connect(m_nav, &NavigationBar::headerClicked, this, [this, functions](int section) {
         if (section == functions)
             showPortfolio();
@@ -159,16 +152,14 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
     m_edit = edit;
     m_add = add;
     m_import = import;
-    if (m_setMima)
-        m_setMima->setHost(this, m_wel->lockGroup());
+    m_wel->attachPasswordDialog(m_setMima);
 }
 
 void Tmian::FormShow()
 {
     showWelcomePanel();
     // The news page of the welcome panel is requested by the web panels.
-    if (m_data)
-        ApplyLockRule(m_data->settingsText(QStringLiteral("ub2")), m_wel->lockGroup(), this);
+    m_wel->applyLockRule();
     const QString run =
         IniFile::readString(IniFile::settingsPath(), QStringLiteral("pro_set"), QStringLiteral("run"));
     m_runHolder->setText(run);
@@ -195,10 +186,6 @@ bool Tmian::isNavigationEnabled() const
 {
     return m_nav->isEnabled();
 }
-void Tmian::setListHeading(int column, const QString& text)
-{
-    m_guanli->setHeading(column, text);
-}
 void Tmian::showWelcomePanel()
 {
     showOnly(m_wel);
@@ -210,13 +197,13 @@ void Tmian::showPortfolioPanel()
 
 void Tmian::showPortfolio()
 {
-    m_guanli->resetHeadings();
     if (m_data) {
-        const QString error = m_data->Query_a()->replaceStatement(sql::kDefaultList);
-        if (!error.isEmpty()) {
-            MessageBox::appError(this, error);
+        if (const Result result = m_data->domains()->showDefault(); !result.ok()) {
+            MessageBox::appError(this, result.error());
             return;
         }
+    } else {
+        m_guanli->resetHeadings();
     }
     showPortfolioPanel();
 }
@@ -235,8 +222,7 @@ void Tmian::showTools()
 
 void Tmian::bsSkinSpeedButton3Click()
 {
-    if (m_data)
-        ApplyLockRule(m_data->settingsText(QStringLiteral("ub2")), m_wel->lockGroup(), this);
+    m_wel->applyLockRule();
     showWelcomePanel();
 }
 
@@ -249,26 +235,12 @@ void Tmian::openEditDialog()
 {
     if (!m_edit)
         return;
-    m_edit->loadRecord(m_guanli->currentRecordTexts());
+    m_edit->loadRecord(m_guanli->currentRecord());
     m_edit->exec();
 }
 
 bool Tmian::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_guanli->bsSkinDBGrid1()->viewport() && event->type() == QEvent::Wheel) {
-        // One row per wheel message, towards the user to the next row; the list never scrolls by itself.
-        const auto* wheel = static_cast<QWheelEvent*>(event);
-        const QPoint delta = wheel->angleDelta();
-        if (delta.y() == 0 && delta.x() != 0)
-            return false; // a sideways wheel is not ours
-        if (m_data && delta.y() != 0) {
-            if (delta.y() < 0)
-                m_data->Query_a()->next();
-            else
-                m_data->Query_a()->prior();
-        }
-        return true;
-    }
     if (watched == m_webLink && event->type() == QEvent::MouseButtonRelease) {
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             bsSkinLinkImage1Click();

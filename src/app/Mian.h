@@ -39,7 +39,6 @@ public:
     // --- LockHost ---
     void setNavigationEnabled(bool enabled) override;
     bool isNavigationEnabled() const override;
-    void setListHeading(int column, const QString& text) override;
     void showWelcomePanel() override;
     void showPortfolioPanel() override;
 

@@ -20,14 +20,14 @@ public:
 
     // Opens an existing database file with the given password; never creates one.
     // Returns an empty text on success, else a readable error with the engine's message.
-    QString open(const QString& path = kFileName, const QByteArray& password = kPassword);
+    [[nodiscard]] QString open(const QString& path = kFileName, const QByteArray& password = kPassword);
     // Creates a new, empty encrypted file (used only by the build tool that makes the shipped file).
-    QString create(const QString& path, const QByteArray& password = kPassword);
+    [[nodiscard]] QString create(const QString& path, const QByteArray& password = kPassword);
     void close();
     bool isOpen() const { return m_db != nullptr; }
 
     // Runs statements without parameters or results (schema set-up in the tools and tests).
-    QString execute(const QString& sqlText);
+    [[nodiscard]] QString execute(const QString& sqlText);
 
     // Changes whenever the file's contents may have changed since it was last taken: a write through
     // this connection or a commit by another process.

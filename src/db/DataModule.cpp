@@ -4,12 +4,10 @@
 
 #include <QFileInfo>
 
-namespace {
-TDataModule2* g_instance = nullptr;
-}
-
 TDataModule2::TDataModule2()
-    : m_queryA(new Dataset(&m_connection, this)), m_queryJzUb(new Dataset(&m_connection, this))
+    : m_queryA(new Dataset(&m_connection, this)), m_queryJzUb(new Dataset(&m_connection, this)),
+      m_domains(new DomainList(m_queryA, this)),
+      m_settings(std::make_unique<LockSettings>(&m_connection, m_queryJzUb))
 {
     m_queryA->setObjectName(QStringLiteral("Query_a"));
     m_queryJzUb->setObjectName(QStringLiteral("Query_jz_ub"));
@@ -20,18 +18,14 @@ TDataModule2::TDataModule2()
 
 TDataModule2::~TDataModule2()
 {
-    if (g_instance == this)
-        g_instance = nullptr;
-    // The queries go before the connection they run on.
+    // The services and the queries go before the connection they run on.
+    delete m_domains;
+    m_domains = nullptr;
+    m_settings.reset();
     delete m_queryA;
     delete m_queryJzUb;
     m_queryA = m_queryJzUb = nullptr;
     m_connection.close();
-}
-
-TDataModule2* TDataModule2::instance()
-{
-    return g_instance;
 }
 
 std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString& path)
@@ -56,6 +50,5 @@ std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString
             *error = e;
         return nullptr;
     }
-    g_instance = module.get();
     return module;
 }

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "NaturalOrder.h"
+#include "Sql.h"
 #include "Statement.h"
 
 #include <QElapsedTimer>
@@ -358,11 +359,6 @@ bool Dataset::isNull(int row, int field) const
     return null;
 }
 
-QString Dataset::reopen()
-{
-    return open();
-}
-
 QString Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
 {
     // The rows of an open in steps are read to the end first.
@@ -620,7 +616,7 @@ QString Dataset::deleteCurrent()
     const QString key = value(m_current, keyField);
     const bool inStep = !m_fetched.isEmpty() && m_fetchedStamp == m_connection->changeStamp();
     Statement del(m_connection);
-    del.setSql(QStringLiteral("delete from %1 where %2=:key").arg(m_table, m_keyField));
+    del.setSql(sql::kDeleteRowTemplate.arg(m_table, m_keyField));
     del.setParam(QStringLiteral("key"), key);
     const QString error = del.exec();
     if (!error.isEmpty())
@@ -658,9 +654,9 @@ QString Dataset::append(const QStringList& values)
             names << m_fields[f];
             marks << QStringLiteral("?");
         }
-        const QByteArray text = QStringLiteral("insert into %1 (%2) values (%3)")
-                                    .arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
-                                    .toUtf8();
+        const QByteArray text =
+            sql::kAppendRowTemplate.arg(m_table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))
+                .toUtf8();
         if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), int(text.size()), &m_appendStmt,
                                nullptr) != SQLITE_OK) {
             finalizeAppend();

@@ -58,22 +58,21 @@ public:
     void setParam(const QString& name, const QString& value);
     QHash<QString, QString> params() const { return m_params; }
 
-    // Runs the statement held. Empty on success, else the engine's message; the dataset then stays closed.
-    QString open();
+    // Runs the statement held (closing first: reopening is opening again). Empty on success, else the
+    // engine's message; the dataset then stays closed.
+    [[nodiscard]] QString open();
     // As open(), but reads only the first rows at once and the rest in short steps from the event loop
     // (rowsAboutToBeAdded, rowsAdded), so that a large table holds nothing up. Whatever changes the rows
     // or their order first reads the rest.
-    QString openInSteps(int firstRows = 2000);
+    [[nodiscard]] QString openInSteps(int firstRows = 2000);
     bool isFilling() const { return m_fillStmt != nullptr; }
     // Reads the rest of an open in steps at once. Empty on success, else the engine's message.
-    QString finishFill();
+    [[nodiscard]] QString finishFill();
     void close();
-    // Close and open again with the statement (and parameters) held.
-    QString reopen();
     // Close, replace the statement (and parameters), open. With a row filter, the rows held answer it
     // while the file is unchanged since they were read: the same statement once more, or one that
     // narrows them.
-    QString replaceStatement(const QString& text, const QHash<QString, QString>& params = {});
+    [[nodiscard]] QString replaceStatement(const QString& text, const QHash<QString, QString>& params = {});
     bool isOpen() const { return m_open; }
 
     // --- fields and rows ---
@@ -109,16 +108,16 @@ public:
     // --- in-place sort ---
     // "a1 ASC" or "a9 DESC" (field name, a blank, the direction); empty text keeps the present order.
     // Natural order: letter case ignored, digits compared by value, Chinese by its usual collation.
-    QString setSort(const QString& sortText);
+    [[nodiscard]] QString setSort(const QString& sortText);
     QString sort() const { return m_sort; }
 
     // --- changes through the cursor; each goes to the file at once ---
     // Deletes the current row from the table and from the rows held; the following row becomes current
     // (the new last row when the last was deleted). Empty on success, else the engine's message.
-    QString deleteCurrent();
+    [[nodiscard]] QString deleteCurrent();
     // Appends a row: values for the fields after the key, by position. The row is added at the end
     // of the rows held and becomes current. Empty on success, else the engine's message.
-    QString append(const QStringList& values);
+    [[nodiscard]] QString append(const QStringList& values);
 
 signals:
     // The rows held are about to be / were replaced, cleared or reordered (open, close, sort).

@@ -23,7 +23,7 @@ public:
     void clearParams() { m_params.clear(); }
 
     // Runs the statement (no rows are returned). Empty on success, else the engine's message.
-    QString exec();
+    [[nodiscard]] QString exec();
 
     // Prepares text on the connection and binds params by name; shared with the datasets.
     // Returns the statement or nullptr with *error set. Every parameter of the text needs a value.

@@ -198,7 +198,7 @@ void Tdaoru::bsSkinButton1Click()
         return;
     }
     // The list shows what the file holds now, with the statement it holds (a search stays in force).
-    if (!result.ok() || !m_data->Query_a()->reopen().isEmpty()) {
+    if (!result.ok() || !m_data->domains()->reopen().ok()) {
         MessageBox::show(this, MessageBox::Information, QStringLiteral("提示信息"),
                          QStringLiteral("导入数据出错"), MessageBox::Ok);
         return;

@@ -177,24 +177,32 @@ void DomainDialog::bsSkinDateEdit2KeyPress(QChar& key)
     bsSkinDateEdit1KeyPress(key);
 }
 
-QStringList DomainDialog::fieldTexts() const
+DomainRecord DomainDialog::record() const
 {
-    return {m_domain->text(), m_description->text(), m_registrar->text(),
-            m_url->text(),    m_registered->text(),  m_expires->text(),
-            m_notes->notes(), m_password->text(),    m_price->text()};
+    DomainRecord r;
+    r.domain = m_domain->text();
+    r.description = m_description->text();
+    r.registrar = m_registrar->text();
+    r.address = m_url->text();
+    r.registered = m_registered->text();
+    r.expires = m_expires->text();
+    r.notes = m_notes->notes();
+    r.password = m_password->text();
+    r.price = m_price->text();
+    return r;
 }
 
-void DomainDialog::setFieldTexts(const QStringList& a1ToA9)
+void DomainDialog::setRecord(const DomainRecord& record)
 {
-    m_domain->setText(a1ToA9.value(0));
-    m_description->setText(a1ToA9.value(1));
-    m_registrar->setText(a1ToA9.value(2));
-    m_url->setText(a1ToA9.value(3));
-    m_registered->setText(a1ToA9.value(4));
-    m_expires->setText(a1ToA9.value(5));
-    m_notes->setNotes(a1ToA9.value(6));
-    m_password->setText(a1ToA9.value(7));
-    m_price->setText(a1ToA9.value(8));
+    m_domain->setText(record.domain);
+    m_description->setText(record.description);
+    m_registrar->setText(record.registrar);
+    m_url->setText(record.address);
+    m_registered->setText(record.registered);
+    m_expires->setText(record.expires);
+    m_notes->setNotes(record.notes);
+    m_password->setText(record.password);
+    m_price->setText(record.price);
     // Long texts show from their beginning.
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->setCursorPosition(0);
@@ -209,15 +217,13 @@ void DomainDialog::bsSkinButton1Click()
     }
     if (!m_data)
         return;
-    const QString error = writeRecord(fieldTexts());
-    if (!error.isEmpty()) {
+    if (const Result written = writeRecord(record()); !written.ok()) {
         // Nothing was written: the list stays as it is and the dialog keeps the user's input.
-        MessageBox::appError(this, error);
+        MessageBox::appError(this, written.error());
         return;
     }
-    const QString reloadError = m_data->Query_a()->reopen();
-    if (!reloadError.isEmpty())
-        MessageBox::appError(this, reloadError);
+    if (const Result reloaded = m_data->domains()->reopen(); !reloaded.ok())
+        MessageBox::appError(this, reloaded.error());
     // The record is stored; the dialog closes even when the list could not be shown again, so that a
     // second press cannot store it twice.
     accept();

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "db/DomainRecord.h"
+#include "db/Result.h"
+
 #include <QDialog>
-#include <QStringList>
 
 class EntryLineEdit;
 class NotesEdit;
@@ -39,8 +41,8 @@ public:
     void bsSkinDateEdit1KeyPress(QChar& key); // date filter, registration date
     void bsSkinDateEdit2KeyPress(QChar& key); // date filter, expiry date
 
-    // a1..a9 as the boxes hold them now.
-    QStringList fieldTexts() const;
+    // a1..a9 as the boxes hold them now (no aid).
+    DomainRecord record() const;
 
     EntryLineEdit* bsSkinEdit1() const { return m_domain; }         // 域名, a1
     EntryLineEdit* bsSkinEdit3() const { return m_price; }          // 对外报价, a9
@@ -58,10 +60,10 @@ protected:
     DomainDialog(const QString& objectName, const QString& caption, const DomainLimits& limits,
                  QWidget* parent);
 
-    // Writes a1..a9 to the database; "" or the engine's message.
-    virtual QString writeRecord(const QStringList& a1ToA9) = 0;
+    // Writes a1..a9 of the record to the database.
+    virtual Result writeRecord(const DomainRecord& record) = 0;
     // Puts a1..a9 into the boxes as they stand: neither filtered nor limited.
-    void setFieldTexts(const QStringList& a1ToA9);
+    void setRecord(const DomainRecord& record);
     TDataModule2* data() const { return m_data; }
 
     void showEvent(QShowEvent* event) override;

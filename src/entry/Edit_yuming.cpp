@@ -1,7 +1,7 @@
 #include "Edit_yuming.h"
 
-#include "DomainWriter.h"
 #include "db/DataModule.h"
+#include "db/DomainWriter.h"
 #include "db/Statement.h"
 
 #include <QLabel>
@@ -25,13 +25,15 @@ void Tedit_yuming::bindData(TDataModule2* data)
     m_queryEdit = data ? std::make_unique<Statement>(data->Conn_service()) : nullptr;
 }
 
-void Tedit_yuming::loadRecord(const QStringList& aidThenA1ToA9)
+void Tedit_yuming::loadRecord(const DomainRecord& record)
 {
-    m_aid->setText(aidThenA1ToA9.value(0));
-    setFieldTexts(aidThenA1ToA9.mid(1));
+    m_aid->setText(record.aid);
+    setRecord(record);
 }
 
-QString Tedit_yuming::writeRecord(const QStringList& a1ToA9)
+Result Tedit_yuming::writeRecord(const DomainRecord& record)
 {
-    return domainwriter::update(*m_queryEdit, m_aid->text(), a1ToA9);
+    DomainRecord edited = record;
+    edited.aid = m_aid->text();
+    return domainwriter::update(*m_queryEdit, edited);
 }

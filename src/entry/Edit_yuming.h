@@ -16,15 +16,15 @@ public:
     ~Tedit_yuming() override;
     void bindData(TDataModule2* data) override;
 
-    // The record as the detail pane shows it: index 0 the aid, 1..9 the texts of a1..a9. Written as they
-    // stand, neither filtered nor limited.
-    void loadRecord(const QStringList& aidThenA1ToA9);
+    // The record as the detail pane shows it, with its aid. Written as it stands, neither filtered nor
+    // limited.
+    void loadRecord(const DomainRecord& record);
 
     QLabel* bsSkinStdLabel8() const { return m_aid; }           // 编号, hidden: the record number
     Statement* Query_edit() const { return m_queryEdit.get(); } // the update
 
 protected:
-    QString writeRecord(const QStringList& a1ToA9) override;
+    Result writeRecord(const DomainRecord& record) override;
 
 private:
     QLabel* m_aid = nullptr;

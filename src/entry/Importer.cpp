@@ -1,35 +1,12 @@
 #include "Importer.h"
 
-#include "db/Connection.h"
-#include "db/Dataset.h"
+#include "db/DomainWriter.h"
 #include "sheet/Cell.h"
 #include "sheet/XlsReader.h"
 
 #include <algorithm>
 
 namespace importer {
-
-namespace {
-
-// An empty result of tt_a: its only use is appending rows with one prepared INSERT.
-class Appender
-{
-public:
-    explicit Appender(Connection* connection) : m_rows(connection)
-    {
-        m_rows.setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
-        m_rows.setSql(QStringLiteral("select * from tt_a where 0"));
-    }
-    QString open() { return m_rows.open(); }
-    // Stores one row; the appended copy is dropped at close(), the file keeps it.
-    QString append(const QStringList& values) { return m_rows.append(values); }
-    void close() { m_rows.close(); }
-
-private:
-    Dataset m_rows;
-};
-
-} // namespace
 
 int countRows(const sheet::Sheet& sheet, const QLocale& locale)
 {
@@ -40,13 +17,13 @@ int countRows(const sheet::Sheet& sheet, const QLocale& locale)
     return row;
 }
 
-QStringList rowTexts(const sheet::Sheet& sheet, int row, const QLocale& locale)
+DomainRecord rowRecord(const sheet::Sheet& sheet, int row, const QLocale& locale)
 {
     QStringList texts;
     texts.reserve(kColumns);
     for (int column = 0; column < kColumns; ++column)
         texts.append(sheet::cellToText(sheet.cell(row, column), locale));
-    return texts;
+    return DomainRecord::fromValues(texts);
 }
 
 Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress,
@@ -57,36 +34,27 @@ Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progr
     if (progress)
         progress(0, result.rowsRead);
 
-    Appender appender(connection);
+    DomainBatch batch(connection);
     int row = 0;
     while (row < result.rowsRead) {
-        QString error = appender.open();
-        if (!error.isEmpty()) {
+        if (const ::Result begun = batch.begin(); !begun.ok()) {
             result.status = Result::Status::StoreFailed;
-            result.error = error;
-            return result;
-        }
-        error = connection->execute(QStringLiteral("begin"));
-        if (!error.isEmpty()) {
-            appender.close();
-            result.status = Result::Status::StoreFailed;
-            result.error = error;
+            result.error = begun.error();
             return result;
         }
         const int end = std::min(result.rowsRead, row + kBatchRows);
         int stored = row;
+        QString error;
         for (; stored < end; ++stored) {
-            error = appender.append(rowTexts(sheet, stored, locale));
-            if (!error.isEmpty())
+            const ::Result appended = batch.append(rowRecord(sheet, stored, locale));
+            if (!appended.ok()) {
+                error = appended.error();
                 break; // the refused INSERT left nothing behind; the rows before it are committed below
+            }
         }
-        appender.close();
-        const QString commitError = connection->execute(QStringLiteral("commit"));
-        if (!commitError.isEmpty()) {
-            // Nothing of this batch may stay half-written: undo it (the engine may already have).
-            connection->execute(QStringLiteral("rollback"));
+        if (const ::Result committed = batch.commit(); !committed.ok()) {
             result.status = Result::Status::StoreFailed;
-            result.error = error.isEmpty() ? commitError : error;
+            result.error = error.isEmpty() ? committed.error() : error;
             return result;
         }
         result.rowsStored = stored;

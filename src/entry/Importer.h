@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/DomainRecord.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -20,7 +22,7 @@ inline constexpr int kColumns = 9;
 // Rows stored per transaction; progress is reported between batches, outside any transaction.
 inline constexpr int kBatchRows = 8192;
 
-struct Result
+struct [[nodiscard]] Result
 {
     enum class Status
     {
@@ -42,9 +44,9 @@ using Progress = std::function<void(int stored, int total)>;
 // as text, is empty.
 int countRows(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
 
-// The texts of one row, columns A to I, as the cells show them (blanks and control
+// One row, columns A to I into a1 to a9, as the cells show them (blanks and control
 // characters around them removed).
-QStringList rowTexts(const sheet::Sheet& sheet, int row, const QLocale& locale = QLocale());
+DomainRecord rowRecord(const sheet::Sheet& sheet, int row, const QLocale& locale = QLocale());
 
 // Stores rows 0 .. countRows()-1 of the sheet as new records of tt_a. Each row is one
 // INSERT, so a refused row is never stored half-filled; the rows before it are committed.

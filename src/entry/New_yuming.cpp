@@ -1,8 +1,8 @@
 #include "New_yuming.h"
 
-#include "DomainWriter.h"
 #include "EntryEdits.h"
 #include "db/DataModule.h"
+#include "db/DomainWriter.h"
 #include "db/Statement.h"
 #include "platform/Platform.h"
 
@@ -31,11 +31,14 @@ void Tnew_yuming::bindData(TDataModule2* data)
 void Tnew_yuming::FormShow()
 {
     const QString today = Platform::today().toString(QStringLiteral("yyyy-MM-dd"));
-    setFieldTexts({QString(), QString(), QString(), QString(), today, today, QString(), QString(),
-                   QStringLiteral("0")});
+    DomainRecord opening;
+    opening.registered = today;
+    opening.expires = today;
+    opening.price = QStringLiteral("0");
+    setRecord(opening);
 }
 
-QString Tnew_yuming::writeRecord(const QStringList& a1ToA9)
+Result Tnew_yuming::writeRecord(const DomainRecord& record)
 {
-    return domainwriter::insert(*m_queryAdd, a1ToA9);
+    return domainwriter::insert(*m_queryAdd, record);
 }

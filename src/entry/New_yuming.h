@@ -21,7 +21,7 @@ public:
     Statement* Query_add() const { return m_queryAdd.get(); } // the insert
 
 protected:
-    QString writeRecord(const QStringList& a1ToA9) override;
+    Result writeRecord(const DomainRecord& record) override;
 
 private:
     std::unique_ptr<Statement> m_queryAdd;

@@ -1,9 +1,10 @@
 #include "Fr_wel.h"
 
 #include "LockHost.h"
+#include "LockRule.h"
 #include "PasswordEdit.h"
+#include "Set_mima.h"
 #include "db/DataModule.h"
-#include "db/Sql.h"
 #include "platform/Dialogs.h"
 
 #include <QEvent>
@@ -119,23 +120,32 @@ bool TFr_wel::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TFr_wel::attachPasswordDialog(Tset_mima* dialog)
+{
+    if (dialog)
+        dialog->setHost(m_host, m_lockGroup);
+}
+
+void TFr_wel::applyLockRule()
+{
+    if (m_data)
+        ApplyLockRule(m_data->settings()->lockFlag(), m_lockGroup, m_host);
+}
+
 void TFr_wel::bsSkinButton1Click()
 {
-    const QString stored = m_data ? m_data->settingsText(QStringLiteral("ub1")) : QString();
+    const QString stored = m_data ? m_data->settings()->password() : QString();
     if (m_passEdit->text() != stored) {
         MessageBox::information(this, QStringLiteral("您输入的密码错误"));
         if (m_host)
             m_host->setNavigationEnabled(false);
     } else {
-        if (m_host) {
+        if (m_host)
             m_host->setNavigationEnabled(true);
-            m_host->setListHeading(0, QStringLiteral("域名"));
-            m_host->setListHeading(1, QStringLiteral("报价"));
-        }
+        // The headings of the first two columns ("域名", "报价") and the default list.
         if (m_data) {
-            const QString error = m_data->Query_a()->replaceStatement(sql::kDefaultList);
-            if (!error.isEmpty()) {
-                MessageBox::appError(this, error);
+            if (const Result result = m_data->domains()->showDefault(2); !result.ok()) {
+                MessageBox::appError(this, result.error());
                 return;
             }
         }

@@ -8,6 +8,7 @@ class QPushButton;
 class LockHost;
 class PasswordEdit;
 class TDataModule2;
+class Tset_mima;
 
 // The welcome panel: pictures, the news box and the lock group, in which the start-up password
 // is typed to unlock the program.
@@ -17,6 +18,10 @@ class TFr_wel : public QWidget
 public:
     explicit TFr_wel(QWidget* parent = nullptr);
     void setHost(LockHost* host) { m_host = host; }
+    // The password dialog applies the lock rule to this panel's lock group when it closes.
+    void attachPasswordDialog(Tset_mima* dialog);
+    // The lock rule (ApplyLockRule) with the stored lock flag ub2, on this panel's lock group.
+    void applyLockRule();
     void bindData(TDataModule2* data) { m_data = data; }
 
     QGroupBox* lockGroup() const { return m_lockGroup; } // bsSkinGroupBox1, "软件已锁定"

@@ -1,8 +1,5 @@
 #pragma once
 
-class QWidget;
-class QString;
-
 // What the lock panel and the password dialog need of the main window.
 class LockHost
 {
@@ -11,8 +8,6 @@ public:
     // Enables or disables the navigation bar (bsSkinButtonsBar1).
     virtual void setNavigationEnabled(bool enabled) = 0;
     virtual bool isNavigationEnabled() const = 0;
-    // Sets the heading of one column of the domain list (0-based).
-    virtual void setListHeading(int column, const QString& text) = 0;
     // Shows the welcome panel and hides the other three.
     virtual void showWelcomePanel() = 0;
     // Shows the portfolio panel and hides the other three (no reload).

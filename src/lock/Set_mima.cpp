@@ -5,7 +5,6 @@
 #include "PasswordEdit.h"
 #include "PasswordSettings.h"
 #include "db/DataModule.h"
-#include "db/Sql.h"
 #include "platform/Dialogs.h"
 
 #include <QCheckBox>
@@ -124,17 +123,6 @@ Tset_mima::Tset_mima(QWidget* parent)
 
 Tset_mima::~Tset_mima() = default;
 
-void Tset_mima::bindData(TDataModule2* data)
-{
-    m_data = data;
-    m_settings = data ? std::make_unique<PasswordSettings>(data->Conn_service()) : nullptr;
-}
-
-QString Tset_mima::settingsText(const QString& field) const
-{
-    return m_data ? m_data->settingsText(field) : QString();
-}
-
 void Tset_mima::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) {
@@ -159,14 +147,14 @@ void Tset_mima::FormShow()
     m_oldEdit->clear();
     m_newEdit->clear();
     m_repeatEdit->clear();
-    if (m_data) {
-        const QString error = m_data->Query_jz_ub()->replaceStatement(sql::kSettingsAll);
-        if (!error.isEmpty()) {
-            MessageBox::appError(this, error);
-            return;
-        }
+    if (!m_data)
+        return;
+    LockSettings* settings = m_data->settings();
+    if (const Result result = settings->load(); !result.ok()) {
+        MessageBox::appError(this, result.error());
+        return;
     }
-    const QString ub2 = settingsText(QStringLiteral("ub2"));
+    const QString ub2 = settings->lockFlag();
     if (ub2 == QLatin1String("1")) {
         m_check->setChecked(true);
         m_group->setVisible(true);
@@ -174,7 +162,7 @@ void Tset_mima::FormShow()
         m_check->setChecked(false);
         m_group->setVisible(false);
     }
-    const QString ub4 = settingsText(QStringLiteral("ub4"));
+    const QString ub4 = settings->passwordSetFlag();
     if (ub4 == QLatin1String("1"))
         setChangeMode(true);
     else if (ub4 == QLatin1String("0"))
@@ -199,8 +187,8 @@ void Tset_mima::bsSkinButton1Click()
 void Tset_mima::bsSkinButton3Click()
 {
     if (m_check->isChecked()) {
-        const QString problem =
-            PasswordSettings::oldPasswordProblem(m_oldEdit->text(), settingsText(QStringLiteral("ub1")));
+        const QString stored = m_data ? m_data->settings()->password() : QString();
+        const QString problem = PasswordSettings::oldPasswordProblem(m_oldEdit->text(), stored);
         if (!problem.isEmpty()) {
             MessageBox::information(this, problem);
             return;
@@ -211,9 +199,10 @@ void Tset_mima::bsSkinButton3Click()
 
 void Tset_mima::save()
 {
-    if (!m_settings)
+    if (!m_data)
         return;
-    QString error;
+    LockSettings* settings = m_data->settings();
+    Result result = Result::success();
     QString done;
     if (m_check->isChecked()) {
         const QString problem = PasswordSettings::newPasswordProblem(m_newEdit->text(), m_repeatEdit->text());
@@ -221,16 +210,14 @@ void Tset_mima::save()
             MessageBox::information(this, problem);
             return;
         }
-        error = m_settings->setPassword(m_newEdit->text());
+        result = settings->savePassword(m_newEdit->text());
         done = QStringLiteral("密码已经设置");
     } else {
-        error = m_settings->switchOff();
+        result = settings->saveLockOff();
         done = QStringLiteral("已经关闭了软件登录密码");
     }
-    if (error.isEmpty())
-        error = m_data->Query_jz_ub()->reopen();
-    if (!error.isEmpty()) {
-        MessageBox::appError(this, error);
+    if (!result.ok()) {
+        MessageBox::appError(this, result.error());
         return;
     }
     MessageBox::information(this, done);
@@ -245,14 +232,13 @@ void Tset_mima::bsSkinButton2Click()
 void Tset_mima::FormClose()
 {
     if (m_data) {
-        const QString error = m_data->Query_jz_ub()->replaceStatement(sql::kSettingsAll);
-        if (!error.isEmpty()) {
-            MessageBox::appError(this, error);
+        if (const Result result = m_data->settings()->load(); !result.ok()) {
+            MessageBox::appError(this, result.error());
             return;
         }
+        if (m_lockGroup && m_host)
+            ApplyLockRule(m_data->settings()->lockFlag(), m_lockGroup, m_host);
     }
-    if (m_lockGroup && m_host)
-        ApplyLockRule(settingsText(QStringLiteral("ub2")), m_lockGroup, m_host);
     if (m_host)
         m_host->showWelcomePanel();
 }

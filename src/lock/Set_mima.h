@@ -1,14 +1,12 @@
 #pragma once
 
 #include <QDialog>
-#include <memory>
 
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class LockHost;
 class PasswordEdit;
-class PasswordSettings;
 class TDataModule2;
 
 // The password settings dialog, "设置密码": switches the start-up password on, changes it or
@@ -25,7 +23,7 @@ public:
         m_host = host;
         m_lockGroup = lockGroup;
     }
-    void bindData(TDataModule2* data);
+    void bindData(TDataModule2* data) { m_data = data; }
 
     // Handlers.
     void FormShow();                  // each showing
@@ -55,12 +53,10 @@ private:
     void setChangeMode(bool change);
     // Sets or switches off the password as the check box says, then closes; stops at the first problem.
     void save();
-    QString settingsText(const QString& field) const;
 
     LockHost* m_host = nullptr;
     QWidget* m_lockGroup = nullptr;
     TDataModule2* m_data = nullptr;
-    std::unique_ptr<PasswordSettings> m_settings; // owns Query_set
     bool m_closing = false;
 
     QCheckBox* m_check = nullptr;

@@ -2,6 +2,8 @@
 
 #include "db/Dataset.h"
 
+#include <algorithm>
+
 DomainListModel::DomainListModel(QObject* parent) : DomainListModel(fieldNames(), defaultHeadings(), parent)
 {
 }
@@ -25,25 +27,6 @@ const QStringList& DomainListModel::fieldNames()
     static const QStringList names = {QStringLiteral("a1"), QStringLiteral("a9"), QStringLiteral("a2"),
                                       QStringLiteral("a3"), QStringLiteral("a6")};
     return names;
-}
-
-const QStringList& DomainListModel::exportFieldNames()
-{
-    static const QStringList names = {QStringLiteral("aid"), QStringLiteral("a1"), QStringLiteral("a2"),
-                                      QStringLiteral("a3"),  QStringLiteral("a4"), QStringLiteral("a5"),
-                                      QStringLiteral("a6"),  QStringLiteral("a7"), QStringLiteral("a8"),
-                                      QStringLiteral("a9")};
-    return names;
-}
-
-const QStringList& DomainListModel::exportHeadings()
-{
-    static const QStringList headings = {QStringLiteral("编号"),         QStringLiteral("域名"),
-                                         QStringLiteral("域名说明"),     QStringLiteral("注册商"),
-                                         QStringLiteral("域名管理地址"), QStringLiteral("注册日期"),
-                                         QStringLiteral("过期日期"),     QStringLiteral("备注"),
-                                         QStringLiteral("管理密码"),     QStringLiteral("对外报价")};
-    return headings;
 }
 
 QString DomainListModel::markedHeading(const QString& heading, bool ascending)
@@ -102,12 +85,11 @@ void DomainListModel::setHeading(int column, const QString& text)
     emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
-void DomainListModel::resetHeadings()
+void DomainListModel::resetHeadings(int columns)
 {
-    if (m_headings == m_defaultHeadings)
-        return;
-    m_headings = m_defaultHeadings;
-    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    const int count = columns < 0 ? int(m_headings.size()) : std::min(columns, int(m_headings.size()));
+    for (int column = 0; column < count; ++column)
+        setHeading(column, m_defaultHeadings[column]);
 }
 
 int DomainListModel::rowCount(const QModelIndex& parent) const

@@ -22,9 +22,6 @@ public:
 
     static const QStringList& defaultHeadings(); // "域名", "报价", "说明", "注册商", "到期"
     static const QStringList& fieldNames();      // a1, a9, a2, a3, a6
-    // The export header grid: aid, a1..a9 under "编号", "域名", ... "对外报价".
-    static const QStringList& exportFieldNames();
-    static const QStringList& exportHeadings();
 
     // The heading after a click sorted its column: the old heading without blanks at either end and
     // without an earlier mark ("∧" or "∨", taken off as the last character), then " ∧" (ascending)
@@ -34,7 +31,8 @@ public:
     QString fieldName(int column) const { return m_fields.value(column); }
     void setHeading(int column, const QString& text);
     QString heading(int column) const { return m_headings.value(column); }
-    void resetHeadings();
+    // The first `columns` headings (all by default) back to their default texts.
+    void resetHeadings(int columns = -1);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

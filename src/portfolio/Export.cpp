@@ -1,23 +1,23 @@
 #include "Export.h"
 
 #include "ExportCore.h"
-#include "db/Dataset.h"
+#include "db/DomainList.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
 #include <QFile>
 
-void exportDomainList(QWidget* parent, Dataset* query)
+void exportDomainList(QWidget* parent, DomainList* list)
 {
-    if (!query || query->recordCount() == 0) {
+    if (!list || list->isEmpty()) {
         MessageBox::information(parent, QStringLiteral("请先添加域名"));
         return;
     }
     // Checked before the old file is deleted, so that a refused export loses nothing.
-    if (query->recordCount() > exporter::kMaxDomains) {
+    if (list->count() > exporter::kMaxDomains) {
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"),
-                         exporter::tooManyRowsText(query->recordCount()), MessageBox::Ok);
+                         exporter::tooManyRowsText(list->count()), MessageBox::Ok);
         return;
     }
 
@@ -25,8 +25,8 @@ void exportDomainList(QWidget* parent, Dataset* query)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Each export replaces the previous one; the old file goes first, even when saving fails.
     QFile::remove(path);
-    const exporter::Result result = exporter::writeWorkbook(*query, path);
-    query->last();
+    const exporter::Result result = exporter::writeWorkbook(*list->rows(), path);
+    list->setCurrentRow(list->count() - 1);
     QApplication::restoreOverrideCursor();
 
     if (!result.ok()) {

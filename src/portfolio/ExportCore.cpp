@@ -1,16 +1,9 @@
 #include "ExportCore.h"
 
 #include "db/Dataset.h"
+#include "db/DomainRecord.h"
 
 namespace exporter {
-
-QStringList headings()
-{
-    return {QStringLiteral("编号"),     QStringLiteral("域名"),         QStringLiteral("域名说明"),
-            QStringLiteral("注册商"),   QStringLiteral("域名管理地址"), QStringLiteral("注册日期"),
-            QStringLiteral("过期日期"), QStringLiteral("备注"),         QStringLiteral("管理密码"),
-            QStringLiteral("对外报价")};
-}
 
 QString tooManyRowsText(int count)
 {
@@ -33,7 +26,7 @@ Result writeWorkbook(const Dataset& query, const QString& path)
     // The sheets a new workbook has, plus one more, empty, after them.
     sheet::XlsWriter workbook(2);
     const int fields = query.fieldCount();
-    const QStringList titles = headings();
+    const QStringList& titles = DomainRecord::titles();
     workbook.appendRow(0, titles.mid(0, fields));
     QStringList cells;
     cells.reserve(fields);

@@ -17,10 +17,7 @@ inline const QString kFileName = QStringLiteral("yuming.xls");
 // One worksheet of an .xls file holds 65,536 rows; the first is the heading row.
 inline constexpr int kMaxDomains = sheet::XlsWriter::MaxRows - 1;
 
-// The titles of the heading row, one per field aid, a1 .. a9.
-QStringList headings();
-
-struct Result
+struct [[nodiscard]] Result
 {
     enum class Status
     {

@@ -5,7 +5,6 @@
 #include "Lookups.h"
 #include "PanelWidgets.h"
 #include "db/DataModule.h"
-#include "db/Sql.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 
@@ -24,6 +23,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <limits>
 
 namespace {
@@ -173,7 +173,7 @@ QWidget* TFr_guanli::buildToolbar()
     });
     connect(exp, &QToolButton::clicked, this, [this] {
         if (!refuseEmptyList())
-            exportDomainList(this, query());
+            exportDomainList(this, list());
     });
     connect(refresh, &QToolButton::clicked, this, &TFr_guanli::resetToDefaultList);
     connect(print, &QToolButton::clicked, this, [this] { refuseEmptyList(); });
@@ -225,6 +225,8 @@ QWidget* TFr_guanli::buildListColumn()
     p.setColor(QPalette::Inactive, QPalette::HighlightedText,
                p.color(QPalette::Active, QPalette::HighlightedText));
     m_grid->setPalette(p);
+    // The wheel moves the current row instead of scrolling.
+    m_grid->viewport()->installEventFilter(this);
     box->addWidget(m_grid, 1);
     connect(header, &QHeaderView::sectionClicked, this, &TFr_guanli::sortByColumn);
     connect(
@@ -254,14 +256,6 @@ QWidget* TFr_guanli::buildListColumn()
     box->addWidget(strip);
     connect(m_search, &QLineEdit::textChanged, this, &TFr_guanli::searchFor);
     connect(clear, &QPushButton::clicked, this, &TFr_guanli::resetToDefaultList);
-
-    // Never shown: its column titles head the exported sheet.
-    m_exportGrid = new QTableView(column);
-    m_exportGrid->setObjectName(QStringLiteral("exportHeaderGrid"));
-    m_exportModel =
-        new DomainListModel(DomainListModel::exportFieldNames(), DomainListModel::exportHeadings(), this);
-    m_exportGrid->setModel(m_exportModel);
-    m_exportGrid->hide();
 
     column->resize(kListWidth, column->height());
     return column;
@@ -406,13 +400,15 @@ void TFr_guanli::showEvent(QShowEvent* event)
 
 void TFr_guanli::bindData(TDataModule2* data)
 {
-    if (Dataset* old = query())
+    if (DomainList* old = list()) {
         disconnect(old, nullptr, this, nullptr);
+        disconnect(old->rows(), nullptr, this, nullptr);
+    }
     m_data = data;
-    Dataset* ds = query();
-    // The models first, so that they have taken every change before the panel follows it.
+    DomainList* domains = list();
+    Dataset* ds = domains ? domains->rows() : nullptr;
+    // The model first, so that it has taken every change before the panel follows it.
     m_model->setDataset(ds);
-    m_exportModel->setDataset(ds);
     if (ds) {
         auto hold = [this] { m_syncing = true; };
         auto release = [this] { m_syncing = false; };
@@ -423,22 +419,23 @@ void TFr_guanli::bindData(TDataModule2* data)
         connect(ds, &Dataset::rowRemoved, this, release);
         connect(ds, &Dataset::rowAppended, this, release);
         connect(ds, &Dataset::currentRowChanged, this, &TFr_guanli::followCurrentRow);
-        connect(ds, &QObject::destroyed, this, [this] {
+        connect(domains, &DomainList::headingsReset, this, &TFr_guanli::resetHeadings);
+        connect(domains, &QObject::destroyed, this, [this] {
             m_data = nullptr;
             showCurrentRecord();
         });
     }
-    followCurrentRow(ds ? ds->currentRow() : -1);
+    followCurrentRow(domains ? domains->currentRow() : -1);
 }
 
-Dataset* TFr_guanli::query() const
+DomainList* TFr_guanli::list() const
 {
-    return m_data ? m_data->Query_a() : nullptr;
+    return m_data ? m_data->domains() : nullptr;
 }
 
-void TFr_guanli::resetHeadings()
+void TFr_guanli::resetHeadings(int columns)
 {
-    m_model->resetHeadings();
+    m_model->resetHeadings(columns);
 }
 
 void TFr_guanli::setHeading(int column, const QString& text)
@@ -453,40 +450,30 @@ QString TFr_guanli::heading(int column) const
 
 bool TFr_guanli::refuseEmptyList()
 {
-    if (query() && query()->recordCount() > 0)
+    if (list() && !list()->isEmpty())
         return false;
     MessageBox::information(this, QStringLiteral("请先添加域名"));
     return true;
 }
 
-QStringList TFr_guanli::currentRecordTexts() const
-{
-    return {m_aid->text(),      m_domain->text(),  m_description->text(), m_registrar->text(),
-            m_address->text(),  m_regDate->text(), m_expDate->text(),     m_notesText,
-            m_password->text(), m_price->text()};
-}
-
 void TFr_guanli::showCurrentRecord()
 {
-    const Dataset* ds = query();
-    auto field = [ds](const char* name) { return ds ? ds->fieldText(QLatin1String(name)) : QString(); };
-    m_aid->setText(field("aid"));
-    m_domain->setText(field("a1"));
-    m_description->setText(field("a2"));
-    m_registrar->setText(field("a3"));
-    m_address->setText(field("a4"));
-    m_regDate->setText(field("a5"));
-    m_expDate->setText(field("a6"));
-    const QString notes = field("a7");
-    if (notes != m_notesText) {
-        m_notesText = notes;
-        m_notes->setPlainText(notes);
-    }
-    m_password->setText(field("a8"));
-    m_price->setText(field("a9"));
+    const DomainRecord shown = list() ? list()->current() : DomainRecord();
+    m_aid->setText(shown.aid);
+    m_domain->setText(shown.domain);
+    m_description->setText(shown.description);
+    m_registrar->setText(shown.registrar);
+    m_address->setText(shown.address);
+    m_regDate->setText(shown.registered);
+    m_expDate->setText(shown.expires);
+    if (shown.notes != m_shown.notes)
+        m_notes->setPlainText(shown.notes);
+    m_password->setText(shown.password);
+    m_price->setText(shown.price);
+    m_shown = shown;
     // The visit link after the management address shows exactly when there is an address (blanks count).
     // Only a change of state touches the widget: showing or hiding lays the pane out again at once.
-    const bool hasAddress = !m_address->text().isEmpty();
+    const bool hasAddress = !shown.address.isEmpty();
     if (m_visitAddress->isHidden() == hasAddress)
         m_visitAddress->setVisible(hasAddress);
 }
@@ -507,51 +494,58 @@ void TFr_guanli::followCurrentRow(int row)
 
 void TFr_guanli::listCurrentChanged(int row)
 {
-    Dataset* ds = query();
-    if (m_syncing || !ds || row < 0 || row == ds->currentRow())
+    DomainList* domains = list();
+    if (m_syncing || !domains || row < 0 || row == domains->currentRow())
         return;
-    ds->setCurrentRow(row);
+    domains->setCurrentRow(row);
+}
+
+bool TFr_guanli::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_grid->viewport() && event->type() == QEvent::Wheel) {
+        // One row per wheel message, towards the user to the next row; the list never scrolls by itself.
+        const QPoint delta = static_cast<QWheelEvent*>(event)->angleDelta();
+        if (delta.y() == 0 && delta.x() != 0)
+            return false; // a sideways wheel is not ours
+        if (list() && delta.y() != 0)
+            list()->moveCurrent(delta.y() < 0 ? 1 : -1);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFr_guanli::searchFor(const QString& text)
 {
-    Dataset* ds = query();
-    if (!ds)
+    if (!list())
         return;
-    const QString error = ds->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}});
-    // A text too long for the engine's pattern matcher cannot be a fragment of a domain name:
-    // the list simply stays empty.
-    if (!error.isEmpty() && !error.contains(QLatin1String("pattern too complex")))
-        MessageBox::appError(this, error);
+    if (const Result result = list()->search(text); !result.ok())
+        MessageBox::appError(this, result.error());
 }
 
 void TFr_guanli::resetToDefaultList()
 {
-    resetHeadings();
-    if (Dataset* ds = query()) {
-        const QString error = ds->replaceStatement(sql::kDefaultList);
-        if (!error.isEmpty()) {
-            MessageBox::appError(this, error);
+    if (list()) {
+        if (const Result result = list()->showDefault(); !result.ok()) {
+            MessageBox::appError(this, result.error());
             return;
         }
+    } else {
+        resetHeadings();
     }
     m_search->clear(); // with text in it, this runs the search once more with an empty text
 }
 
 void TFr_guanli::sortByColumn(int column)
 {
-    Dataset* ds = query();
-    if (!ds || !ds->isOpen() || column < 0 || column >= m_model->columnCount())
+    DomainList* domains = list();
+    if (!domains || !domains->isOpen() || column < 0 || column >= m_model->columnCount())
         return;
-    const bool ascending = m_ascendingNext;
-    const QString error = ds->setSort(m_model->fieldName(column) +
-                                      (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
-    if (!error.isEmpty()) {
-        MessageBox::appError(this, error);
+    const bool ascending = domains->ascendingNext();
+    if (const Result result = domains->sortBy(m_model->fieldName(column)); !result.ok()) {
+        MessageBox::appError(this, result.error());
         return;
     }
     setHeading(column, DomainListModel::markedHeading(heading(column), ascending));
-    m_ascendingNext = !ascending;
 }
 
 void TFr_guanli::deleteCurrentDomain()
@@ -563,9 +557,8 @@ void TFr_guanli::deleteCurrentDomain()
                                                        MessageBox::Ok | MessageBox::Cancel);
     if (answer != MessageBox::Ok)
         return;
-    const QString error = query()->deleteCurrent();
-    if (!error.isEmpty())
-        MessageBox::appError(this, error);
+    if (const Result result = list()->deleteCurrent(); !result.ok())
+        MessageBox::appError(this, result.error());
 }
 
 void TFr_guanli::openAddress(const QString& address)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/DomainRecord.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -10,40 +12,36 @@ class QPushButton;
 class QSplitter;
 class QTableView;
 class QToolButton;
-class Dataset;
+class DomainList;
 class DomainListModel;
 class TDataModule2;
 
 // The portfolio panel (Fr_guanli1): toolbar, domain list with the search strip, and the detail
-// pane of the current domain. The list, the detail pane and every toolbar action work on the
-// shared domain query Query_a; its current row is the list's current row.
+// pane of the current domain. The list, the detail pane and every toolbar action work through the
+// domain list service; its current row is the list's current row.
 class TFr_guanli : public QWidget
 {
     Q_OBJECT
 public:
     explicit TFr_guanli(QWidget* parent = nullptr);
-    // Binds the list and the detail pane to the shared domain query.
+    // Binds the list and the detail pane to the domain list of the data module.
     void bindData(TDataModule2* data);
 
     QTableView* bsSkinDBGrid1() const { return m_grid; } // the domain list
-    QTableView* exportHeaderGrid() const
-    {
-        return m_exportGrid;
-    } // hidden; its titles head the exported sheet
     DomainListModel* listModel() const { return m_model; }
     QLineEdit* searchBox() const { return m_search; } // bsSkinEdit1
     QSplitter* splitter() const { return m_splitter; }
 
-    // The five headings back to "域名", "报价", "说明", "注册商", "到期".
-    void resetHeadings();
+    // The first `columns` headings back to "域名", "报价", "说明", "注册商", "到期".
+    void resetHeadings(int columns = 5);
     void setHeading(int column, const QString& text);
     QString heading(int column) const;
 
     // Empty-list notice: true (after showing "请先添加域名") when the list holds no rows.
     bool refuseEmptyList();
 
-    // The current record as the detail pane shows it: aid, a1 .. a9.
-    QStringList currentRecordTexts() const;
+    // The current record as the detail pane shows it.
+    DomainRecord currentRecord() const { return m_shown; }
 
     // --- actions (the toolbar, the search strip and the list headings call these) ---
     void deleteCurrentDomain(); // 删 除
@@ -59,13 +57,14 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* buildToolbar();
     QWidget* buildListColumn();
     QWidget* buildDetailPane();
     QToolButton* addToolButton(QWidget* bar, const char* name, const QString& icon, const QString& text);
-    Dataset* query() const;
+    DomainList* list() const;
     void showCurrentRecord();
     void followCurrentRow(int row);
     void listCurrentChanged(int row);
@@ -73,9 +72,7 @@ private:
 
     TDataModule2* m_data = nullptr;
     QTableView* m_grid = nullptr;
-    QTableView* m_exportGrid = nullptr;
     DomainListModel* m_model = nullptr;
-    DomainListModel* m_exportModel = nullptr;
     QLineEdit* m_search = nullptr;
     QSplitter* m_splitter = nullptr;
 
@@ -90,11 +87,9 @@ private:
     QLabel* m_regDate = nullptr;       // a5
     QLabel* m_expDate = nullptr;       // a6
     QPlainTextEdit* m_notes = nullptr; // a7
-    QString m_notesText;
+    DomainRecord m_shown;              // what the pane shows
     QToolButton* m_visitAddress = nullptr;
 
-    // One direction for the whole panel, alternated by every heading click and never reset.
-    bool m_ascendingNext = true;
     // True while the list is being moved to the query's row, or while the query changes its rows:
     // list moves made then are not passed back to the query.
     bool m_syncing = false;

@@ -128,7 +128,7 @@ void TestApp::showStepAppliesTheLockRule()
     TestDb db;
     QVERIFY(db.ok());
     QCOMPARE(db.exec(setup), QString());
-    QCOMPARE(db.module()->Query_jz_ub()->reopen(), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
     Tmian w;
     w.bindData(db.module());
     w.FormShow();
@@ -183,7 +183,7 @@ void TestApp::showPortfolioResetsListButKeepsSearchText()
     w.Fr_guanli1()->searchBox()->setText(QStringLiteral("com"));
     QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("com")}}), QString());
     QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString());
-    w.setListHeading(0, QStringLiteral("域名 ∧"));
+    w.Fr_guanli1()->setHeading(0, QStringLiteral("域名 ∧"));
     w.showPortfolio();
     QCOMPARE(q->sql(), sql::kDefaultList);
     QCOMPARE(q->recordCount(), 3);
@@ -230,7 +230,7 @@ void TestApp::padlockReturnsToWelcome()
 
     // With the lock on (as loaded), the padlock locks at once.
     QCOMPARE(db.exec(QStringLiteral("update jz_ub set ub2='1'")), QString());
-    QCOMPARE(db.module()->Query_jz_ub()->reopen(), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
     w.showPortfolio();
     padlock->click();
     QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_wel1")});
@@ -307,7 +307,7 @@ void TestApp::editButtonOpensTheCurrentRecord()
     db.queryA()->next(); // the middle row
     QStringList seen;
     QTimer::singleShot(0, edit, [&] {
-        seen = edit->fieldTexts();
+        seen = edit->record().values();
         seen.prepend(edit->bsSkinStdLabel8()->text());
         edit->reject();
     });

@@ -1,5 +1,6 @@
 #include "TestDb.h"
 
+#include "db/DomainWriter.h"
 #include "db/Schema.h"
 #include "db/Statement.h"
 
@@ -24,12 +25,7 @@ TestDb::~TestDb()
 qint64 TestDb::insert(const QStringList& values)
 {
     Statement st(m_module->Conn_service());
-    st.setSql(
-        QStringLiteral("insert into tt_a (a1,a2,a3,a4,a5,a6,a7,a8,a9) values (:a,:b,:c,:d,:e,:f,:g,:h,:i)"));
-    const QString names = QStringLiteral("abcdefghi");
-    for (int i = 0; i < 9; ++i)
-        st.setParam(QString(names[i]), values.value(i));
-    if (!st.exec().isEmpty())
+    if (!domainwriter::insert(st, DomainRecord::fromValues(values)).ok())
         return -1;
     return m_module->Conn_service()->lastInsertRowId();
 }

@@ -165,7 +165,7 @@ void TestDbLayer::opensWithBothQueries()
     QCOMPARE(db.queryA()->fieldCount(), 10);
     QCOMPARE(db.queryA()->fieldName(0), QStringLiteral("aid"));
     QCOMPARE(db.queryA()->fieldName(9), QStringLiteral("a9"));
-    QCOMPARE(db.module()->settingsText(QStringLiteral("ub2")), QStringLiteral("0"));
+    QCOMPARE(db.module()->settings()->lockFlag(), QStringLiteral("0"));
 }
 
 void TestDbLayer::newRowsComeFirstAndKeysGrow()
@@ -179,7 +179,7 @@ void TestDbLayer::newRowsComeFirstAndKeysGrow()
     QCOMPARE(db.exec(QStringLiteral("delete from tt_a where aid=%1").arg(second)), QString());
     const qint64 third = db.insert({QStringLiteral("three.com")});
     QVERIFY(third > second);
-    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(column(db.queryA(), QStringLiteral("a1")),
              (QStringList{QStringLiteral("three.com"), QStringLiteral("one.com")}));
     QCOMPARE(db.queryA()->currentRow(), 0);
@@ -208,7 +208,7 @@ void TestDbLayer::valuesStayTextEndToEnd()
     for (const QString& name : add.parameterNames())
         add.setParam(name, text);
     QCOMPARE(add.exec(), QString());
-    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(db.queryA()->recordCount(), 1);
     for (int f = 1; f <= 9; ++f)
         QCOMPARE(db.queryA()->value(0, f), text);
@@ -271,7 +271,7 @@ void TestDbLayer::reopenRepeatsStatementAndParameters()
     QCOMPARE(q->recordCount(), 1);
     db.insert({QStringLiteral("gamma.net")});
     db.insert({QStringLiteral("delta.com")});
-    QCOMPARE(q->reopen(), QString());
+    QCOMPARE(q->open(), QString());
     QCOMPARE(q->sql(), sql::kSearch);
     QCOMPARE(column(q, QStringLiteral("a1")),
              (QStringList{QStringLiteral("gamma.net"), QStringLiteral("beta.net")}));
@@ -283,7 +283,7 @@ void TestDbLayer::failedOpenLeavesTheDatasetClosed()
     QVERIFY(db.ok());
     db.insert({QStringLiteral("alpha.com")});
     Dataset* q = db.queryA();
-    QCOMPARE(q->reopen(), QString());
+    QCOMPARE(q->open(), QString());
     QCOMPARE(q->recordCount(), 1);
     QSignalSpy reset(q, &Dataset::rowsReset);
     const QString error = q->replaceStatement(QStringLiteral("select * from tt_a where"));
@@ -350,7 +350,7 @@ void TestDbLayer::sortIsNaturalAndStable()
     QVERIFY(db.ok());
     for (const QString& v : values)
         db.insert({QStringLiteral("d.com"), {}, {}, {}, {}, {}, {}, {}, v});
-    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->open(), QString());
     QSignalSpy reset(db.queryA(), &Dataset::rowsReset);
     QCOMPARE(db.queryA()->setSort(sortText), QString());
     QCOMPARE(reset.count(), 1);
@@ -364,11 +364,11 @@ void TestDbLayer::sortIsGoneAfterReopen()
     QVERIFY(db.ok());
     for (const char* name : {"b.com", "c.com", "a.com"})
         db.insert({QString::fromUtf8(name)});
-    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")), QString());
     QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{"a.com", "b.com", "c.com"}));
     // Equal keys keep their order (stable), here by aid descending.
-    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(db.queryA()->sort(), QString());
     QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{"a.com", "c.com", "b.com"}));
 }
@@ -380,7 +380,7 @@ void TestDbLayer::currentRowMoves()
     for (const char* name : {"a.com", "b.com", "c.com"})
         db.insert({QString::fromUtf8(name)});
     Dataset* q = db.queryA();
-    QCOMPARE(q->reopen(), QString());
+    QCOMPARE(q->open(), QString());
     QSignalSpy moved(q, &Dataset::currentRowChanged);
     QCOMPARE(q->currentRow(), 0);
     QVERIFY(!q->prior());
@@ -401,7 +401,7 @@ void TestDbLayer::deleteMovesToTheFollowingRow()
     for (const char* name : {"a.com", "b.com", "c.com", "d.com"})
         db.insert({QString::fromUtf8(name)});
     Dataset* q = db.queryA();
-    QCOMPARE(q->reopen(), QString());                          // d c b a
+    QCOMPARE(q->open(), QString());                            // d c b a
     QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString()); // a b c d
     q->setCurrentRow(1);
     QSignalSpy removed(q, &Dataset::rowRemoved);
@@ -430,7 +430,7 @@ void TestDbLayer::appendStoresAtOnceAndBecomesCurrent()
     QVERIFY(db.ok());
     const qint64 before = db.insert({QStringLiteral("old.com")});
     Dataset* q = db.queryA();
-    QCOMPARE(q->reopen(), QString());
+    QCOMPARE(q->open(), QString());
     const QStringList values{"new.com",    "说明", "reg", "http://x", "2024-01-01",
                              "2025-01-01", "n\nn", "pw",  "100"};
     QCOMPARE(q->append(values), QString());

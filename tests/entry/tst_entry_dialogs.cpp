@@ -154,7 +154,7 @@ std::unique_ptr<DomainDialog> TestEntryDialogs::open(const QString& kind, qint64
         edit->bindData(m_db->module());
         if (aid < 0)
             aid = m_db->insert({QStringLiteral("old.com")});
-        edit->loadRecord(m_db->row(aid));
+        edit->loadRecord(DomainRecord::fromRow(m_db->row(aid)));
         dialog = std::move(edit);
     }
     dialog->show();
@@ -193,7 +193,7 @@ void TestEntryDialogs::addShowsTheDefaultsOnEveryShowing()
 {
     auto dialog = open(QStringLiteral("add"));
     const QStringList defaults = {"", "", "", "", "2024-03-05", "2024-03-05", "", "", "0"};
-    QCOMPARE(dialog->fieldTexts(), defaults);
+    QCOMPARE(dialog->record().values(), defaults);
 
     // Type into every box, then leave once by 取  消 and once by the close button: nothing is stored
     // and the next showing starts afresh, with the day of that showing.
@@ -201,7 +201,7 @@ void TestEntryDialogs::addShowsTheDefaultsOnEveryShowing()
         for (const char* name : {"bsSkinEdit1", "bsSkinEdit2", "bsSkinEdit3", "bsSkinEdit4", "bsSkinEdit5",
                                  "bsSkinEdit6", "bsSkinDateEdit1", "bsSkinDateEdit2", "bsSkinRichEdit1"})
             typeText(box(dialog.get(), QLatin1String(name)), QStringLiteral("X9"));
-        QVERIFY(dialog->fieldTexts() != defaults);
+        QVERIFY(dialog->record().values() != defaults);
         if (round == 0)
             dialog->bsSkinButton2Click();
         else
@@ -212,7 +212,7 @@ void TestEntryDialogs::addShowsTheDefaultsOnEveryShowing()
         Platform::setTodayHook([] { return QDate(2025, 12, 31); });
         dialog->show();
         const QStringList later = {"", "", "", "", "2025-12-31", "2025-12-31", "", "", "0"};
-        QCOMPARE(dialog->fieldTexts(), later);
+        QCOMPARE(dialog->record().values(), later);
         Platform::setTodayHook([] { return kToday; });
     }
     QVERIFY(MessageBox::takeShown().isEmpty());
@@ -251,7 +251,7 @@ void TestEntryDialogs::emptyDomainIsRefusedAndInputKept()
     clearBox(dialog->bsSkinEdit1());
     typeText(dialog->bsSkinEdit2(), QStringLiteral("typed"));
     typeText(dialog->bsSkinRichEdit1(), QStringLiteral("line1\nline2"));
-    const QStringList before = dialog->fieldTexts();
+    const QStringList before = dialog->record().values();
     QSignalSpy reloads(m_db->queryA(), &Dataset::rowsReset);
 
     dialog->bsSkinButton1Click();
@@ -263,7 +263,7 @@ void TestEntryDialogs::emptyDomainIsRefusedAndInputKept()
     QCOMPARE(shown[0].icon, MessageBox::Information);
     QCOMPARE(shown[0].buttons, int(MessageBox::Ok));
     QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->fieldTexts(), before);
+    QCOMPARE(dialog->record().values(), before);
     QCOMPARE(m_db->countRows(), 1);
     QCOMPARE(m_db->row(aid).value(1), QStringLiteral("keep.com"));
     QCOMPARE(reloads.count(), 0);
@@ -508,7 +508,7 @@ void TestEntryDialogs::valuesLandInTheirColumnsExactly()
         }
         QCOMPARE(boxText(w), values[i]);
     }
-    QCOMPARE(dialog->fieldTexts(), values);
+    QCOMPARE(dialog->record().values(), values);
 
     dialog->bsSkinButton1Click();
     QVERIFY(MessageBox::takeShown().isEmpty());
@@ -529,11 +529,11 @@ void TestEntryDialogs::editWritesOnlyItsRowAndListStandsOnFirst()
     const qint64 second = m_db->insert({"two.com", "2"});
     const qint64 third = m_db->insert({"three.com", "3"});
     Dataset* list = m_db->queryA();
-    QVERIFY(list->reopen().isEmpty());
+    QVERIFY(list->open().isEmpty());
     list->setCurrentRow(1); // two.com, as the user selected it
     QStringList shown = list->rowValues(1);
     auto dialog = open(QStringLiteral("edit"), second);
-    QCOMPARE(dialog->fieldTexts(), shown.mid(1));
+    QCOMPARE(dialog->record().values(), shown.mid(1));
     clearBox(dialog->bsSkinEdit1());
     typeText(dialog->bsSkinEdit1(), QStringLiteral("二.com"));
     dialog->bsSkinButton1Click();
@@ -549,7 +549,7 @@ void TestEntryDialogs::editWritesOnlyItsRowAndListStandsOnFirst()
     typeText(again->bsSkinEdit2(), QStringLiteral("changed"));
     again->bsSkinButton2Click();
     QCOMPARE(m_db->row(second).value(2), QStringLiteral("2"));
-    static_cast<Tedit_yuming*>(again.get())->loadRecord(m_db->row(second));
+    static_cast<Tedit_yuming*>(again.get())->loadRecord(DomainRecord::fromRow(m_db->row(second)));
     QCOMPARE(again->bsSkinEdit2()->text(), QStringLiteral("2"));
 }
 
@@ -634,7 +634,7 @@ void TestEntryDialogs::rejectedStatementKeepsTheDialogOpen()
     clearBox(dialog->bsSkinEdit1());
     typeText(dialog->bsSkinEdit1(), QStringLiteral("changed.com"));
     typeText(dialog->bsSkinRichEdit1(), QStringLiteral("备注\n第二行"));
-    const QStringList typed = dialog->fieldTexts();
+    const QStringList typed = dialog->record().values();
     QSignalSpy reloads(m_db->queryA(), &Dataset::rowsReset);
 
     dialog->bsSkinButton1Click();
@@ -645,7 +645,7 @@ void TestEntryDialogs::rejectedStatementKeepsTheDialogOpen()
     QCOMPARE(shown[0].caption, QStringLiteral("岚枢"));
     QVERIFY2(shown[0].text.contains(QStringLiteral("域名已冻结")), qPrintable(shown[0].text));
     QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->fieldTexts(), typed);
+    QCOMPARE(dialog->record().values(), typed);
     QCOMPARE(m_db->countRows(), 1);
     QCOMPARE(m_db->row(aid), before);
     QCOMPARE(reloads.count(), 0);

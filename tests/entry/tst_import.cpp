@@ -346,7 +346,7 @@ void TestImport::dialogImportsAndReloadsList()
     QCOMPARE(query->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral(".com")}}),
              QString());
     QCOMPARE(query->recordCount(), 1);
-    query->setSort(QStringLiteral("a1 ASC"));
+    QCOMPARE(query->setSort(QStringLiteral("a1 ASC")), QString());
 
     Tdaoru dlg;
     dlg.bindData(db.module());
@@ -430,7 +430,7 @@ void TestImport::dialogStoreErrorKeepsDialogOpen()
     TestDb db;
     QVERIFY(db.ok());
     db.insert(row({QStringLiteral("old.cn")}));
-    QCOMPARE(db.queryA()->reopen(), QString());
+    QCOMPARE(db.queryA()->open(), QString());
     refuseDomain(db, QStringLiteral("long.com"));
 
     Tdaoru dlg;

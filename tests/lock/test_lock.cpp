@@ -20,7 +20,6 @@ class SpyHost : public LockHost
 public:
     void setNavigationEnabled(bool enabled) override { nav = enabled; }
     bool isNavigationEnabled() const override { return nav; }
-    void setListHeading(int, const QString&) override {}
     void showWelcomePanel() override { ++welcomeShown; }
     void showPortfolioPanel() override {}
     bool nav = true;
@@ -166,7 +165,7 @@ void TestLock::startState()
     QVERIFY(w.setSettings(QStringLiteral("5"), ub2, ub2));
     if (deleteRow) {
         QCOMPARE(w.db.exec(QStringLiteral("delete from jz_ub")), QString());
-        QCOMPARE(w.db.module()->Query_jz_ub()->reopen(), QString());
+        QCOMPARE(w.db.module()->Query_jz_ub()->open(), QString());
     }
     QVERIFY(w.start());
     QVERIFY(w.welcomeShown());
@@ -831,7 +830,7 @@ void TestLock::dialogNoSettingsRow()
 {
     LockWindow w;
     QCOMPARE(w.db.exec(QStringLiteral("delete from jz_ub")), QString());
-    QCOMPARE(w.db.module()->Query_jz_ub()->reopen(), QString());
+    QCOMPARE(w.db.module()->Query_jz_ub()->open(), QString());
     QVERIFY(w.start());
     w.mian->showPortfolio();
     w.mima->show();

@@ -118,7 +118,7 @@ void TestLockRestart::acrossRestarts()
         QVERIFY2(run.data, qPrintable(run.error));
         QVERIFY(run.unlocked());
         QVERIFY(!run.lockGroupShown());
-        QCOMPARE(run.data->settingsText(QStringLiteral("ub1")), QStringLiteral("0042")); // left in place
+        QCOMPARE(run.data->settings()->password(), QStringLiteral("0042")); // left in place
         run.mima->show();
         QVERIFY(run.mima->bsSkinButton1()->isVisible());
         QVERIFY(!run.mima->bsSkinPanel2()->isVisible());

@@ -1,4 +1,5 @@
 #include "TestDb.h"
+#include "db/DomainRecord.h"
 #include "db/Sql.h"
 #include "portfolio/DomainListModel.h"
 
@@ -34,7 +35,7 @@ void TestDomainListModel::followsEveryChangeOfTheQuery()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     Dataset* q = db.queryA();
     model.setDataset(q);
-    QCOMPARE(q->reopen(), QString());
+    QCOMPARE(q->open(), QString());
     QCOMPARE(model.rowCount(), 4);
     QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("c.cn"));
     QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("12"));
@@ -78,7 +79,7 @@ void TestDomainListModel::columnsAndHeadings()
     QCOMPARE(model.heading(1), QStringLiteral("报价"));
     QVERIFY(!model.headerData(5, Qt::Horizontal).isValid());
 
-    DomainListModel exported(DomainListModel::exportFieldNames(), DomainListModel::exportHeadings());
+    DomainListModel exported(DomainRecord::fieldNames(), DomainRecord::titles());
     QCOMPARE(exported.columnCount(), 10);
     QCOMPARE(exported.fieldName(0), QStringLiteral("aid"));
     QCOMPARE(exported.heading(9), QStringLiteral("对外报价"));

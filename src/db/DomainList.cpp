@@ -1,0 +1,84 @@
+#include "DomainList.h"
+
+#include "Dataset.h"
+#include "Sql.h"
+
+#include <algorithm>
+
+DomainList::DomainList(Dataset* query, QObject* parent) : QObject(parent), m_query(query) {}
+
+Result DomainList::showDefault(int headings)
+{
+    emit headingsReset(headings);
+    return Result::fromError(m_query->replaceStatement(sql::kDefaultList));
+}
+
+Result DomainList::search(const QString& text)
+{
+    const QString error = m_query->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}});
+    if (error.contains(QLatin1String("pattern too complex")))
+        return Result::success();
+    return Result::fromError(error);
+}
+
+Result DomainList::sortBy(const QString& field)
+{
+    const bool ascending = m_ascendingNext;
+    const Result result = Result::fromError(
+        m_query->setSort(field + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"))));
+    if (result.ok())
+        m_ascendingNext = !ascending;
+    return result;
+}
+
+Result DomainList::deleteCurrent()
+{
+    return Result::fromError(m_query->deleteCurrent());
+}
+
+Result DomainList::reopen()
+{
+    return Result::fromError(m_query->open());
+}
+
+bool DomainList::isOpen() const
+{
+    return m_query->isOpen();
+}
+
+int DomainList::count() const
+{
+    return m_query->recordCount();
+}
+
+int DomainList::currentRow() const
+{
+    return m_query->currentRow();
+}
+
+void DomainList::setCurrentRow(int row)
+{
+    m_query->setCurrentRow(row);
+}
+
+bool DomainList::moveCurrent(int delta)
+{
+    const int from = m_query->currentRow();
+    if (from < 0 || delta == 0)
+        return false;
+    const int to = std::clamp(from + delta, 0, count() - 1);
+    if (to == from)
+        return false;
+    m_query->setCurrentRow(to);
+    return true;
+}
+
+DomainRecord DomainList::current() const
+{
+    return record(m_query->currentRow());
+}
+
+DomainRecord DomainList::record(int row) const
+{
+    return DomainRecord::fromDataset(*m_query, row);
+}

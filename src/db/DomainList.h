@@ -1,0 +1,56 @@
+#pragma once
+
+#include "DomainRecord.h"
+#include "Result.h"
+
+#include <QObject>
+
+class Dataset;
+
+// The domain list: every action on the shared domain query Query_a (tt_a) goes through here, so that
+// the windows only show what it holds and report its errors. Knows nothing of widgets.
+class DomainList : public QObject
+{
+    Q_OBJECT
+public:
+    // The number of list headings; showDefault() resets this many by default.
+    static constexpr int kAllHeadings = 5;
+
+    explicit DomainList(Dataset* query, QObject* parent = nullptr);
+
+    // The rows as they are held now, for the views that draw or write them.
+    Dataset* rows() const { return m_query; }
+
+    // The default list: all domains, newest first. Resets the first `headings` list headings first
+    // (headingsReset); the unlock resets only the first two.
+    Result showDefault(int headings = kAllHeadings);
+    // The domains whose name contains text (any characters, taken as typed). A text too long for the
+    // engine's pattern matcher cannot be part of a domain name: the list is then simply empty.
+    Result search(const QString& text);
+    // Sorts the rows held by one field in the direction ascendingNext() gives, and then turns that
+    // direction round. One direction for the whole list, never reset by a reload.
+    Result sortBy(const QString& field);
+    bool ascendingNext() const { return m_ascendingNext; }
+    // Deletes the current domain from the file and the list.
+    Result deleteCurrent();
+    // Runs the statement held once more (a search in force stays; a sort is gone).
+    Result reopen();
+
+    bool isOpen() const;
+    int count() const;
+    bool isEmpty() const { return count() == 0; }
+    int currentRow() const;
+    void setCurrentRow(int row); // clamped to the rows held
+    // Moves the current row by delta rows, stopping at either end; false when it did not move.
+    bool moveCurrent(int delta);
+    DomainRecord current() const;
+    DomainRecord record(int row) const;
+
+signals:
+    // The first `columns` list headings go back to their default texts.
+    void headingsReset(int columns);
+
+private:
+    Dataset* m_query;
+    bool m_ascendingNext = true;
+};

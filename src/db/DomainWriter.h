@@ -1,0 +1,41 @@
+#pragma once
+
+#include "DomainRecord.h"
+#include "Result.h"
+
+class Connection;
+class Statement;
+
+// Writing domains of tt_a outside the shared list: one record through a statement object of the
+// calling dialog (Query_add, Query_edit), or many through a DomainBatch. Values travel as text,
+// unchanged; on an error nothing of that record is written.
+namespace domainwriter {
+
+// Inserts a1 .. a9 of the record; the new row takes its aid from the database.
+Result insert(Statement& query, const DomainRecord& record);
+
+// Updates a1 .. a9 of the row whose aid is record.aid.
+Result update(Statement& query, const DomainRecord& record);
+
+} // namespace domainwriter
+
+// Appends many records in transactions of the caller's choosing, with one prepared insert.
+class DomainBatch
+{
+public:
+    explicit DomainBatch(Connection* connection);
+    ~DomainBatch();
+    DomainBatch(const DomainBatch&) = delete;
+    DomainBatch& operator=(const DomainBatch&) = delete;
+
+    // Starts a transaction.
+    Result begin();
+    // Stores one record (a1 .. a9) inside the transaction.
+    Result append(const DomainRecord& record);
+    // Commits what was appended since begin(); on failure rolls the transaction back.
+    Result commit();
+
+private:
+    Connection* m_connection;
+    class Dataset* m_rows;
+};
