@@ -86,23 +86,23 @@ int backtrack()
     QTemporaryDir dir;
     const QString path = dir.filePath(Connection::kFileName);
     Connection c;
-    if (!c.create(path).isEmpty())
-        return 1;
-    c.execute(QStringLiteral("create table tt_a (aid integer primary key autoincrement, a1 text, a2 text, a3 "
-                             "text, a4 text, a5 text, a6 text, a7 text, a8 text, a9 text)"));
-    c.execute(
+    must(c.create(path));
+    must(c.execute(
+        QStringLiteral("create table tt_a (aid integer primary key autoincrement, a1 text, a2 text, a3 "
+                       "text, a4 text, a5 text, a6 text, a7 text, a8 text, a9 text)")));
+    must(c.execute(
         QStringLiteral("create table jz_ub (ubid integer primary key autoincrement, ub1 text, ub2 text, "
-                       "ub3 text, ub4 text, ub5 text)"));
-    c.execute(QStringLiteral("insert into jz_ub (ub1,ub2,ub3,ub4) values ('','0','8','0')"));
+                       "ub3 text, ub4 text, ub5 text)")));
+    must(c.execute(QStringLiteral("insert into jz_ub (ub1,ub2,ub3,ub4) values ('','0','8','0')")));
     const QString name = QString(253, QLatin1Char('a'));
     auto fill = [&](int count) {
-        c.execute(QStringLiteral("begin"));
-        c.execute(
+        must(c.execute(QStringLiteral("begin")));
+        must(c.execute(
             QStringLiteral("insert into tt_a (a1) with recursive n(i) as (select 1 union all select i+1 "
                            "from n where i < %1) select '%2' from n")
                 .arg(count)
-                .arg(name));
-        c.execute(QStringLiteral("commit"));
+                .arg(name)));
+        must(c.execute(QStringLiteral("commit")));
     };
     // The engine on 2,000 names, and the figure scaled to 100,000; then the program on all 100,000.
     fill(2000);

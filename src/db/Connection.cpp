@@ -98,11 +98,18 @@ QString Connection::changeStamp() const
 {
     if (!m_db)
         return {};
-    qint64 others = -1;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, "PRAGMA data_version", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        others = sqlite3_column_int64(stmt, 0);
-    sqlite3_finalize(stmt);
-    return QStringLiteral("%1/%2").arg(others).arg(sqlite3_total_changes(m_db));
+    // Commits of other connections, rows changed by this one, and any change of the tables themselves.
+    auto pragma = [this](const char* text) {
+        qint64 value = -1;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(m_db, text, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            value = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return value;
+    };
+    return QStringLiteral("%1/%2/%3")
+        .arg(pragma("PRAGMA data_version"))
+        .arg(sqlite3_total_changes(m_db))
+        .arg(pragma("PRAGMA schema_version"));
 }

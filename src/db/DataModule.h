@@ -5,8 +5,8 @@
 
 #include "Connection.h"
 #include "Dataset.h"
-#include "DomainSearch.h"
 #include "DomainList.h"
+#include "DomainSearch.h"
 #include "LockSettings.h"
 
 // The data module: the connection to the database file and the two shared queries,
