@@ -86,7 +86,9 @@ int main(int argc, char** argv)
                     shell, median(ours) / shell);
 
     // Start to main window on an empty portfolio.
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../dist/lanshu");
+    // The test build of the program, which reports when its main window is shown.
+    const QString program =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../testbin/lanshu_scripted");
     if (QFile::exists(program)) {
         QTemporaryDir empty, runtime;
         const QString made = schema::createShippedDatabase(empty.filePath(QStringLiteral("service.dll")));

@@ -7,7 +7,7 @@ PACKAGES=(
   libsqlcipher-dev libssl-dev sqlcipher
   libgsf-1-dev
   python3 python3-xlrd gnumeric
-  xvfb xauth fonts-wqy-microhei
+  xvfb xauth fonts-wqy-microhei poppler-utils
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -8,6 +8,7 @@
 #include "guide/About.h"
 #include "guide/Help.h"
 #include "guide/IniFile.h"
+#include "guide/Version.h"
 #include "lock/Fr_wel.h"
 #include "lock/Set_mima.h"
 #include "platform/Dialogs.h"
@@ -25,12 +26,13 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <QToolButton>
 
 Tmian::Tmian()
 {
     setObjectName(QStringLiteral("mian"));
-    setWindowTitle(QStringLiteral("岚枢 V1.0"));
+    setWindowTitle(QStringLiteral("岚枢 ") + product::kVersion);
     setWindowIcon(QIcon(QStringLiteral(":/pictures/app.svg")));
     resize(940, 614);
 
@@ -153,6 +155,15 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
     m_add = add;
     m_import = import;
     m_wel->attachPasswordDialog(m_setMima);
+    // The guide's animated picture: this window, framing the navigation bar, the toolbar, the domain
+    // list, the search strip and the detail pane in turn; a locked program keeps its domains hidden.
+    if (m_help)
+        m_help->setDemoWindow(this, m_guanli,
+                              {m_nav, m_guanli->findChild<QWidget*>(QStringLiteral("bsSkinToolBar1")),
+                               m_guanli->bsSkinDBGrid1(),
+                               m_guanli->findChild<QWidget*>(QStringLiteral("searchStrip")),
+                               m_guanli->findChild<QWidget*>(QStringLiteral("detailPane"))},
+                              [this] { return isNavigationEnabled(); });
 }
 
 void Tmian::FormShow()
@@ -160,8 +171,7 @@ void Tmian::FormShow()
     showWelcomePanel();
     // The news page of the welcome panel is requested by the web panels.
     m_wel->applyLockRule();
-    const QString run =
-        IniFile::readString(IniFile::settingsPath(), QStringLiteral("pro_set"), QStringLiteral("run"));
+    const QString run = IniFile::readRun();
     m_runHolder->setText(run);
     if (run == QLatin1String("1") && m_help)
         m_help->exec();

@@ -2,6 +2,8 @@
 
 #include "Mian.h"
 #include "Skin.h"
+#include "db/Backup.h"
+#include "db/Connection.h"
 #include "db/DataModule.h"
 #include "entry/Daoru.h"
 #include "entry/Edit_yuming.h"
@@ -13,16 +15,14 @@
 #include "platform/Platform.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
-#include <cstdio>
 #include <memory>
 
-int Startup::run(int& argc, char** argv)
+int Startup::run(int& argc, char** argv, const Options& options)
 {
-    QElapsedTimer clock;
-    clock.start();
+    // Before anything holds the user's data: no core dump, and files readable by the user alone.
+    Platform::protectUserData();
 
     // One running copy per user: a refused start shows nothing and ends quietly.
     Platform::SingleInstance lock(QStringLiteral("lanshu_tovex"));
@@ -33,16 +33,11 @@ int Startup::run(int& argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lanshu"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    // The name on the task bar and in the window titles.
+    QApplication::setApplicationDisplayName(QStringLiteral("岚枢"));
     Skin::apply(app);
-    const bool probe = QCoreApplication::arguments().contains(QStringLiteral("--startup-probe"));
-    // Scripted runs (tests of whole processes): message boxes are answered at once and reported on stderr.
-    if (qEnvironmentVariableIsSet("LANSHU_SCRIPTED_MESSAGES")) {
-        MessageBox::setTestMode(true);
-        MessageBox::setShownHook([](const MessageBox::Shown& box) {
-            std::fprintf(stderr, "message: %s | %s\n", box.caption.toUtf8().constData(),
-                         box.text.toUtf8().constData());
-        });
-    }
+    if (options.prepared)
+        options.prepared();
 
     // The data module is declared first so that it is destroyed last, after every window that shows it.
     std::unique_ptr<TDataModule2> data;
@@ -66,16 +61,20 @@ int Startup::run(int& argc, char** argv)
     mian->bindData(data.get());
     mian->setDialogs(help, about, setMima, edit, add, import);
 
+    // The first start of a day keeps a copy of the database; a failure is told once and changes nothing else.
+    const QString backupError = backup::makeDaily(data->Conn_service(), Connection::kFileName,
+                                                  QDateTime(Platform::today(), QTime::currentTime()));
+
+    if (options.windowsCreated)
+        options.windowsCreated(mian.get(), help);
     mian->FormShow();
     centreOnDesktop(mian.get());
     mian->show();
-    if (probe) {
-        QTimer::singleShot(0, &app, [&] {
-            std::printf("main window shown after %lld ms\n", static_cast<long long>(clock.elapsed()));
-            std::fflush(stdout);
-            app.quit();
-        });
-    }
+    if (!backupError.isEmpty() && backup::reportFailureOnce())
+        MessageBox::show(mian.get(), MessageBox::Warning, QStringLiteral("提示"), backupError,
+                         MessageBox::Ok);
+    if (options.shown)
+        QTimer::singleShot(0, &app, [&] { options.shown(app); });
     const int rc = app.exec();
     mian.reset();
     data.reset();

@@ -20,9 +20,41 @@ void Connection::close()
     }
 }
 
+namespace {
+
+// The engine's text, with a Chinese explanation before it where the cause lies outside the program: the
+// file cannot be written, or another program holds it.
+QString describe(sqlite3* db, const QString& path)
+{
+    const QString engine = QString::fromUtf8(sqlite3_errmsg(db));
+    switch (sqlite3_errcode(db) & 0xff) {
+    case SQLITE_READONLY:
+        return QStringLiteral("无法写入数据库文件“%1”：文件是只读的，或者没有写入它的权限。%2")
+            .arg(path, engine);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据库文件“%1”正被另一个程序使用，请关闭那个程序后再试。%2").arg(path, engine);
+    default:
+        return engine;
+    }
+}
+
+bool isBusy(sqlite3* db)
+{
+    const int code = sqlite3_errcode(db) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+} // namespace
+
 QString Connection::lastError() const
 {
-    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+    return m_db ? describe(m_db, m_path) : QString();
+}
+
+bool Connection::lastErrorIsBusy() const
+{
+    return m_db && isBusy(m_db);
 }
 
 qint64 Connection::lastInsertRowId() const
@@ -52,10 +84,16 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
     const QByteArray name = QFile::encodeName(path);
     int rc = sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
     auto fail = [&](const QString& what) {
-        const QString engine = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        QString text;
+        if (db && isBusy(db))
+            text = describe(db, path); // in use: not damaged, not a wrong password
+        else
+            text = QStringLiteral("%1“%2”：%3")
+                       .arg(what, path,
+                            db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory"));
         if (db)
             sqlite3_close_v2(db);
-        return QStringLiteral("%1“%2”：%3").arg(what, path, engine);
+        return text;
     };
     if (rc != SQLITE_OK)
         return fail(QStringLiteral("无法打开数据库文件"));
@@ -78,6 +116,7 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
         sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr);
     }
     m_db = db;
+    m_path = path;
     return {};
 }
 
@@ -87,9 +126,8 @@ QString Connection::execute(const QString& sqlText)
         return QStringLiteral("数据库未打开");
     char* err = nullptr;
     if (sqlite3_exec(m_db, sqlText.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
         sqlite3_free(err);
-        return text;
+        return lastError();
     }
     return {};
 }

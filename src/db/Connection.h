@@ -33,11 +33,16 @@ public:
     // this connection or a commit by another process.
     QString changeStamp() const;
 
+    // The engine's text of the last failure; a file that cannot be written or that another program
+    // holds gets a Chinese explanation before it.
     QString lastError() const;
+    // Whether the last failure came from another program's lock on the file.
+    bool lastErrorIsBusy() const;
     qint64 lastInsertRowId() const;
     sqlite3* handle() const { return m_db; }
 
 private:
     QString openWithFlags(const QString& path, const QByteArray& password, int flags);
     sqlite3* m_db = nullptr;
+    QString m_path; // the file as it was opened, for the messages
 };

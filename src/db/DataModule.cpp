@@ -42,7 +42,7 @@ std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString
             module->m_queryJzUb->setSql(sql::kSettingsLoad);
             e = module->m_queryJzUb->open();
         }
-        if (!e.isEmpty())
+        if (!e.isEmpty() && !module->m_connection.lastErrorIsBusy())
             e = QStringLiteral("数据库文件“%1”不是本程序的数据库：%2").arg(path, e);
     }
     if (!e.isEmpty()) {

@@ -621,6 +621,8 @@ QString Dataset::deleteCurrent()
     const QString error = del.exec();
     if (!error.isEmpty())
         return error;
+    if (del.changes() == 0)
+        return QStringLiteral("这条记录已经不在数据库中（可能已被另一个程序删除）。请刷新列表。");
     const int row = m_current;
     emit rowAboutToBeRemoved(row);
     if (m_deleted.empty())

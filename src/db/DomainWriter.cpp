@@ -1,11 +1,18 @@
 #include "DomainWriter.h"
 
 #include "Connection.h"
-#include "Dataset.h"
 #include "Sql.h"
 #include "Statement.h"
 
+#include <array>
+#include <sqlite3.h>
+
 namespace domainwriter {
+
+QString goneText()
+{
+    return QStringLiteral("这个域名已经不在数据库中（可能已被另一个程序删除），修改没有保存。");
+}
 
 namespace {
 // Binds a1 .. a9 to the parameters named in `letters`, in that order, and runs the statement.
@@ -28,42 +35,57 @@ Result update(Statement& query, const DomainRecord& record)
 {
     query.setSql(sql::kUpdateDomain);
     query.setParam(QLatin1String(sql::kUpdateDomainKey), record.aid);
-    return run(query, sql::kUpdateDomainParams, record);
+    const Result written = run(query, sql::kUpdateDomainParams, record);
+    if (written.ok() && query.changes() == 0)
+        return Result::failure(goneText());
+    return written;
 }
 
 } // namespace domainwriter
 
-DomainBatch::DomainBatch(Connection* connection) : m_connection(connection), m_rows(new Dataset(connection))
-{
-    m_rows->setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
-    m_rows->setSql(sql::kNoDomains);
-}
+DomainBatch::DomainBatch(Connection* connection) : m_connection(connection) {}
 
 DomainBatch::~DomainBatch()
 {
-    delete m_rows;
+    sqlite3_finalize(m_insert);
 }
 
 Result DomainBatch::begin()
 {
-    const Result opened = Result::fromError(m_rows->open());
-    if (!opened.ok())
-        return opened;
-    const Result begun = Result::fromError(m_connection->execute(sql::kBegin));
-    if (!begun.ok())
-        m_rows->close();
-    return begun;
+    return Result::fromError(m_connection->execute(sql::kBegin));
 }
 
 Result DomainBatch::append(const DomainRecord& record)
 {
-    // The appended copy is dropped at commit(); the file keeps the row.
-    return Result::fromError(m_rows->append(record.values()));
+    if (!m_connection || !m_connection->isOpen())
+        return Result::failure(QStringLiteral("数据库未打开"));
+    if (!m_insert) {
+        const QByteArray text = sql::kInsertDomain.toUtf8();
+        if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), int(text.size()), &m_insert,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(m_insert);
+            m_insert = nullptr;
+            return Result::failure(m_connection->lastError());
+        }
+    }
+    // Each value to its column by the parameter's name.
+    const QStringList values = record.values();
+    std::array<QByteArray, DomainRecord::kValueCount> utf8;
+    for (int i = 0; i < DomainRecord::kValueCount; ++i) {
+        const char name[] = {':', sql::kInsertDomainParams[i], '\0'};
+        utf8[size_t(i)] = values[i].toUtf8();
+        sqlite3_bind_text(m_insert, sqlite3_bind_parameter_index(m_insert, name), utf8[size_t(i)].constData(),
+                          int(utf8[size_t(i)].size()), SQLITE_STATIC);
+    }
+    const int rc = sqlite3_step(m_insert);
+    const Result stored = rc == SQLITE_DONE ? Result::success() : Result::failure(m_connection->lastError());
+    sqlite3_reset(m_insert);
+    sqlite3_clear_bindings(m_insert);
+    return stored;
 }
 
 Result DomainBatch::commit()
 {
-    m_rows->close();
     const Result committed = Result::fromError(m_connection->execute(sql::kCommit));
     if (!committed.ok()) {
         // Nothing of this batch may stay half-written: undo it (the engine may already have).

@@ -14,12 +14,15 @@ namespace domainwriter {
 // Inserts a1 .. a9 of the record; the new row takes its aid from the database.
 Result insert(Statement& query, const DomainRecord& record);
 
-// Updates a1 .. a9 of the row whose aid is record.aid.
+// Updates a1 .. a9 of the row whose aid is record.aid. A row that is no longer there (another program
+// deleted it) is a failure with goneText().
 Result update(Statement& query, const DomainRecord& record);
+QString goneText();
 
 } // namespace domainwriter
 
-// Appends many records in transactions of the caller's choosing, with one prepared insert.
+// Appends many records in transactions of the caller's choosing. Each value goes to its column by name,
+// so a table whose columns differ refuses the record instead of storing values in the wrong fields.
 class DomainBatch
 {
 public:
@@ -37,5 +40,5 @@ public:
 
 private:
     Connection* m_connection;
-    class Dataset* m_rows;
+    struct sqlite3_stmt* m_insert = nullptr; // the insert of every record, prepared once
 };

@@ -59,5 +59,11 @@ Result LockSettings::saveLockOff()
 Result LockSettings::runAndReload()
 {
     const Result written = Result::fromError(m_querySet.exec());
-    return written.ok() ? reopen() : written;
+    if (!written.ok())
+        return written;
+    // Without its row the setting would be lost at the next start, though the update itself succeeds.
+    if (m_querySet.changes() == 0)
+        return Result::failure(
+            QStringLiteral("密码设置没有保存：数据库中缺少设置记录（jz_ub 中 ub3 为 8 的行）。"));
+    return reopen();
 }

@@ -25,8 +25,6 @@ inline constexpr char kUpdateDomainKey[] = "h";
 inline const QString kSetPassword = QStringLiteral("update jz_ub set ub1=:a,ub2=:b,ub4=:d where ub3=:c ");
 inline const QString kPasswordOff = QStringLiteral("update jz_ub set ub2=:b,ub4=:d where ub3=:c ");
 
-// An empty result of tt_a, whose only use is appending rows (the import).
-inline const QString kNoDomains = QStringLiteral("select * from tt_a where 0");
 inline const QString kBegin = QStringLiteral("begin");
 inline const QString kCommit = QStringLiteral("commit");
 inline const QString kRollback = QStringLiteral("rollback");

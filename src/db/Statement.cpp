@@ -63,6 +63,7 @@ sqlite3_stmt* Statement::prepare(Connection* connection, const QString& text,
 
 QString Statement::exec()
 {
+    m_changes = 0;
     QString error;
     sqlite3_stmt* stmt = prepare(m_connection, m_sql, m_params, &error);
     if (!stmt)
@@ -72,6 +73,8 @@ QString Statement::exec()
     }
     if (rc != SQLITE_DONE)
         error = m_connection->lastError();
+    else
+        m_changes = sqlite3_changes(m_connection->handle());
     sqlite3_finalize(stmt);
     return error;
 }

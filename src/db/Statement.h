@@ -24,6 +24,8 @@ public:
 
     // Runs the statement (no rows are returned). Empty on success, else the engine's message.
     [[nodiscard]] QString exec();
+    // The rows that the last successful exec() inserted, changed or deleted.
+    int changes() const { return m_changes; }
 
     // Prepares text on the connection and binds params by name; shared with the datasets.
     // Returns the statement or nullptr with *error set. Every parameter of the text needs a value.
@@ -34,4 +36,5 @@ private:
     Connection* m_connection;
     QString m_sql;
     QHash<QString, QString> m_params;
+    int m_changes = 0;
 };

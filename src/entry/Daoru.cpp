@@ -1,11 +1,16 @@
 #include "Daoru.h"
 
 #include "Importer.h"
+#include "WorkbookLoader.h"
+#include "db/Backup.h"
+#include "db/Connection.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -174,22 +179,58 @@ void Tdaoru::bsSkinButton1Click()
     setBusy(true);
     importer::Result result;
     {
-        WaitCursor wait;
-        // Shown only when the import takes long; the window keeps drawing between batches.
-        std::unique_ptr<QProgressDialog> progress;
-        result = importer::importWorkbook(m_data->Conn_service(), path, [&](int stored, int total) {
-            if (!progress) {
-                progress = std::make_unique<QProgressDialog>(QStringLiteral("正在导入域名……"), QString(), 0,
-                                                             total, this);
-                progress->setWindowTitle(windowTitle());
-                progress->setWindowModality(Qt::WindowModal);
-                progress->setCancelButton(nullptr);
-                progress->setMinimumDuration(800);
-                progress->setAutoClose(false);
-            }
-            progress->setValue(stored);
-            QCoreApplication::processEvents();
-        });
+        // The workbook is read on a worker thread: the window keeps drawing, and 取消 stops a long read.
+        QProgressDialog progress(QStringLiteral("正在读取工作簿……"), QStringLiteral("取消"), 0, 1000, this);
+        progress.setObjectName(QStringLiteral("readProgress"));
+        progress.setWindowTitle(windowTitle());
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        progress.setValue(0);
+        WorkbookLoader loader;
+        QEventLoop wait;
+        connect(&loader, &WorkbookLoader::progressChanged, &progress, &QProgressDialog::setValue);
+        connect(&loader, &WorkbookLoader::finished, &wait, &QEventLoop::quit);
+        connect(&progress, &QProgressDialog::canceled, &loader, &WorkbookLoader::cancel);
+        loader.start(path, importer::kColumns);
+        if (loader.isRunning())
+            wait.exec();
+        if (progress.wasCanceled())
+            loader.cancel();
+        sheet::ReadResult read = loader.takeResult();
+        progress.close();
+        if (read.cancelled) {
+            setBusy(false);
+            return; // the user stopped it: nothing was stored, the dialog stays as it was
+        }
+        if (!read.ok) {
+            result.status = importer::Result::Status::ReadFailed;
+            result.error = read.error;
+        } else {
+            // A copy of the database before the rows go in; a failed copy is told once and stops nothing.
+            const QString backupError = backup::make(m_data->Conn_service(), Connection::kFileName,
+                                                     QDateTime(Platform::today(), QTime::currentTime()));
+            if (!backupError.isEmpty() && backup::reportFailureOnce())
+                MessageBox::show(this, MessageBox::Warning, QStringLiteral("提示"), backupError,
+                                 MessageBox::Ok);
+            WaitCursor waitCursor;
+            // Shown only when storing takes long; the window keeps drawing between batches.
+            std::unique_ptr<QProgressDialog> storing;
+            result = importer::storeSheet(m_data->Conn_service(), read.sheet, [&](int stored, int total) {
+                if (!storing) {
+                    storing = std::make_unique<QProgressDialog>(QStringLiteral("正在导入域名……"), QString(),
+                                                                0, total, this);
+                    storing->setWindowTitle(windowTitle());
+                    storing->setWindowModality(Qt::WindowModal);
+                    storing->setCancelButton(nullptr);
+                    storing->setMinimumDuration(800);
+                    storing->setAutoClose(false);
+                }
+                storing->setValue(stored);
+                QCoreApplication::processEvents();
+            });
+        }
     }
     setBusy(false);
 

@@ -71,6 +71,8 @@ DomainDialog::DomainDialog(const QString& objectName, const QString& windowCapti
     m_registered = box("bsSkinDateEdit1", limits.date, this);
     m_expires = box("bsSkinDateEdit2", limits.date, this);
     m_domain->setKeyPress([this](QChar& key) { bsSkinEdit1KeyPress(key); });
+    // A NUL, Esc, Tab or line break in a domain would make it impossible to find.
+    m_domain->setDropControls(true);
     m_registered->setKeyPress([this](QChar& key) { bsSkinDateEdit1KeyPress(key); });
     m_expires->setKeyPress([this](QChar& key) { bsSkinDateEdit2KeyPress(key); });
 

@@ -7,14 +7,10 @@
 #include <QMimeData>
 #include <QTextBoundaryFinder>
 #include <QValidator>
+#include <algorithm>
 #include <limits>
 
 namespace {
-bool isControl(QChar c)
-{
-    return c.category() == QChar::Other_Control;
-}
-
 // A key with Ctrl or Meta (and without Alt, which AltGr adds) is a shortcut, not a typed character.
 bool isShortcut(const QKeyEvent* event)
 {
@@ -58,7 +54,12 @@ public:
     State validate(QString& input, int& pos) const override
     {
         const int limit = m_edit->m_limit;
-        if (limit <= 0 || !m_edit->isModified() || inputrules::characterCount(input) <= limit)
+        if (!m_edit->isModified())
+            return Acceptable;
+        const bool overLimit = limit > 0 && inputrules::characterCount(input) > limit;
+        const bool controls =
+            m_edit->m_dropControls && std::any_of(input.cbegin(), input.cend(), inputrules::isControl);
+        if (!overLimit && !controls)
             return Acceptable;
         // What the change inserted: the text between the part it kept at the front and the part it kept
         // behind the caret, with both seams on character boundaries.
@@ -82,9 +83,10 @@ public:
         const QString head = input.left(prefix);
         const QString inserted = input.mid(prefix, tailStart - prefix);
         const QString tail = input.mid(tailStart);
-        const QString kept = inputrules::fittingPart(head, inserted, tail, limit);
-        if (kept.size() == inserted.size())
-            return Acceptable; // nothing new beyond the limit (text was removed)
+        const QString clean = m_edit->m_dropControls ? inputrules::withoutControls(inserted) : inserted;
+        const QString kept = inputrules::fittingPart(head, clean, tail, limit);
+        if (kept == inserted)
+            return Acceptable; // nothing new beyond the limit (text was removed), nothing to leave out
         input = head + kept + tail;
         pos = int(head.size() + kept.size());
         return Acceptable;
@@ -179,7 +181,7 @@ void NotesEdit::keyPressEvent(QKeyEvent* event)
         return;
     }
     const QString typed = event->text();
-    if (!typed.isEmpty() && !isControl(typed.front()) && !isShortcut(event) && !isReadOnly() &&
+    if (!typed.isEmpty() && !inputrules::isControl(typed.front()) && !isShortcut(event) && !isReadOnly() &&
         typedChanged(event, fitting(typed), [this](const QString& kept) { insertPlainText(kept); }))
         return;
     QPlainTextEdit::keyPressEvent(event);

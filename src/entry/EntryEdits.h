@@ -10,8 +10,8 @@ using KeyPressHandler = std::function<void(QChar& key)>;
 
 // A one-line box of the domain dialogs. Typed characters (keys and input-method commits) go through the
 // box's key handler; pasted or dropped text does not. With a limit, typing and pasting stop at that many
-// characters as the user sees them (a paste is cut at the limit); text set by the program is neither
-// filtered nor limited.
+// characters as the user sees them (a paste is cut at the limit), and control characters can be left out;
+// text set by the program is neither filtered nor limited.
 class EntryLineEdit : public QLineEdit
 {
     Q_OBJECT
@@ -21,6 +21,9 @@ public:
     void setLimit(int characters); // 0: no limit
     int limit() const { return m_limit; }
     void setKeyPress(KeyPressHandler handler) { m_keyPress = std::move(handler); }
+    // Control characters that the user types, pastes or drops are left out (text set by the program
+    // keeps them).
+    void setDropControls(bool drop) { m_dropControls = drop; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -32,6 +35,7 @@ private:
     QString typedThrough(const QString& typed) const;
 
     int m_limit = 0;
+    bool m_dropControls = false;
     KeyPressHandler m_keyPress;
     QString m_before; // the text after the last finished change
 };

@@ -1,5 +1,6 @@
 #include "Importer.h"
 
+#include "InputRules.h"
 #include "db/DomainWriter.h"
 #include "sheet/Cell.h"
 #include "sheet/XlsReader.h"
@@ -23,6 +24,9 @@ DomainRecord rowRecord(const sheet::Sheet& sheet, int row, const QLocale& locale
     texts.reserve(kColumns);
     for (int column = 0; column < kColumns; ++column)
         texts.append(sheet::cellToText(sheet.cell(row, column), locale));
+    // A control character inside a domain would make it impossible to find; the other fields (the notes
+    // with their line breaks) keep theirs.
+    texts[0] = inputrules::withoutControls(texts[0]);
     return DomainRecord::fromValues(texts);
 }
 
@@ -73,7 +77,9 @@ Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progr
 Result importWorkbook(Connection* connection, const QString& path, const Progress& progress,
                       const QLocale& locale)
 {
-    sheet::ReadResult read = sheet::readFirstSheet(path);
+    sheet::ReadOptions options;
+    options.columns = kColumns;
+    sheet::ReadResult read = sheet::readFirstSheet(path, options);
     if (!read.ok) {
         Result result;
         result.status = Result::Status::ReadFailed;

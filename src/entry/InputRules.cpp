@@ -10,6 +10,18 @@ bool domainKeyPasses(QChar key)
     return key != QLatin1Char(' ');
 }
 
+bool isControl(QChar c)
+{
+    return c.category() == QChar::Other_Control || c.unicode() == 0x2028 || c.unicode() == 0x2029;
+}
+
+QString withoutControls(const QString& text)
+{
+    QString clean = text;
+    clean.removeIf(isControl);
+    return clean;
+}
+
 bool dateKeyPasses(QChar key)
 {
     const char16_t c = key.unicode();

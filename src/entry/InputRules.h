@@ -8,6 +8,10 @@ namespace inputrules {
 
 // Domain filter: a typed blank is swallowed; every other character, control keys included, passes.
 bool domainKeyPasses(QChar key);
+// The text without control characters (NUL, ESC, Tab, line breaks and the like, the line and paragraph
+// separators too): what a domain name may hold.
+QString withoutControls(const QString& text);
+bool isControl(QChar c);
 // Date filter: a typed blank, ".", "/" or a lower-case letter a to z is swallowed; everything else passes.
 bool dateKeyPasses(QChar key);
 

@@ -3,108 +3,203 @@
 #include "platform/Platform.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QList>
 #include <QSaveFile>
-#include <QStringList>
 
 namespace {
-QStringList readLines(const QString& path, bool* exists)
+QString g_folderForTests;
+
+const QString kSection = QStringLiteral("pro_set"); // the program's one section
+const QString kRunKey = QStringLiteral("run");      // open the guide at start: "1"
+
+// One line of the file: its text and the line ending that followed it ("" on a last line without one).
+struct Line
 {
-    QFile file(path);
-    *exists = file.open(QIODevice::ReadOnly);
-    if (!*exists)
-        return {};
-    const QByteArray bytes = file.readAll();
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    return text.split(QLatin1Char('\n'));
+    QByteArray text;
+    QByteArray ending;
+};
+
+QList<Line> splitLines(const QByteArray& bytes)
+{
+    QList<Line> lines;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype nl = bytes.indexOf('\n', start);
+        if (nl < 0) {
+            lines.append({bytes.mid(start), {}});
+            break;
+        }
+        qsizetype end = nl;
+        if (end > start && bytes.at(end - 1) == '\r')
+            --end;
+        lines.append({bytes.mid(start, end - start), bytes.mid(end, nl + 1 - end)});
+        start = nl + 1;
+    }
+    return lines;
 }
 
-QString sectionName(const QString& line)
+bool sameName(const QByteArray& a, const QString& b)
 {
-    const QString t = line.trimmed();
-    if (t.startsWith(QLatin1Char('[')) && t.contains(QLatin1Char(']')))
-        return t.mid(1, t.indexOf(QLatin1Char(']')) - 1).trimmed();
-    return {};
+    return QString::fromUtf8(a).compare(b, Qt::CaseInsensitive) == 0;
 }
 
-bool isSection(const QString& line)
+// A section header "[name]": true, with the name; the first line of a file may carry a byte-order mark.
+bool sectionHeader(QByteArray text, QByteArray* name)
 {
-    return line.trimmed().startsWith(QLatin1Char('['));
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    text = text.trimmed();
+    if (!text.startsWith('['))
+        return false;
+    const qsizetype close = text.indexOf(']');
+    *name = text.mid(1, close < 0 ? -1 : close - 1).trimmed();
+    return true;
+}
+
+// The position of "=" in a key line, or -1.
+qsizetype keyLine(const QByteArray& text, const QString& key)
+{
+    const qsizetype eq = text.indexOf('=');
+    if (eq < 0 || !sameName(text.left(eq).trimmed(), key))
+        return -1;
+    return eq;
+}
+
+// Where the key stands in the file: its line, or where its section is and where a new key would go.
+struct Place
+{
+    qsizetype section = -1;   // the section header's line
+    qsizetype key = -1;       // the key's line
+    qsizetype sectionEnd = 0; // one past the section's last non-blank line
+};
+
+Place locate(const QList<Line>& lines, const QString& section, const QString& key)
+{
+    Place place;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray name;
+        if (sectionHeader(lines[i].text, &name)) {
+            if (place.section >= 0)
+                break; // the first section of that name is the one read and written
+            if (sameName(name, section)) {
+                place.section = i;
+                place.sectionEnd = i + 1;
+            }
+            continue;
+        }
+        if (place.section < 0)
+            continue;
+        if (!lines[i].text.trimmed().isEmpty())
+            place.sectionEnd = i + 1;
+        if (place.key < 0 && keyLine(lines[i].text, key) >= 0)
+            place.key = i;
+    }
+    return place;
+}
+
+QByteArray unquoted(QByteArray value)
+{
+    value = value.trimmed();
+    if (value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\''))
+        value = value.mid(1, value.size() - 2);
+    return value;
+}
+
+QString writeError(const QString& path)
+{
+    return QStringLiteral("Unable to write to %1").arg(path);
 }
 } // namespace
 
 QString IniFile::settingsPath()
 {
-    return Platform::programFolder() + QStringLiteral("iset.ini");
+    const QString folder = g_folderForTests.isEmpty() ? Platform::programFolder() : g_folderForTests;
+    return folder + QStringLiteral("iset.ini");
+}
+
+void IniFile::setFolderForTests(const QString& folder)
+{
+    g_folderForTests = folder;
 }
 
 QString IniFile::readString(const QString& path, const QString& section, const QString& key,
                             const QString& defaultValue)
 {
-    bool exists = false;
-    const QStringList lines = readLines(path, &exists);
-    bool inSection = false;
-    for (const QString& line : lines) {
-        if (isSection(line)) {
-            inSection = sectionName(line).compare(section, Qt::CaseInsensitive) == 0;
-            continue;
-        }
-        const int eq = line.indexOf(QLatin1Char('='));
-        if (!inSection || eq < 0)
-            continue;
-        if (line.left(eq).trimmed().compare(key, Qt::CaseInsensitive) != 0)
-            continue;
-        QString value = line.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && ((value.front() == QLatin1Char('"') && value.back() == QLatin1Char('"')) ||
-                                  (value.front() == QLatin1Char('\'') && value.back() == QLatin1Char('\''))))
-            value = value.mid(1, value.size() - 2);
-        return value;
-    }
-    return defaultValue;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return defaultValue;
+    const QList<Line> lines = splitLines(file.readAll());
+    const Place place = locate(lines, section, key);
+    if (place.key < 0)
+        return defaultValue;
+    const QByteArray& text = lines[place.key].text;
+    return QString::fromUtf8(unquoted(text.mid(text.indexOf('=') + 1)));
 }
 
 QString IniFile::writeString(const QString& path, const QString& section, const QString& key,
                              const QString& value)
 {
-    bool exists = false;
-    QStringList lines = readLines(path, &exists);
-    if (!lines.isEmpty() && lines.last().trimmed().isEmpty())
-        lines.removeLast();
-    for (QString& line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+    QByteArray bytes;
+    const QFileInfo info(path);
+    if (info.exists()) {
+        QFile file(path);
+        if (!info.isFile() || !info.isWritable() || !file.open(QIODevice::ReadOnly))
+            return writeError(path);
+        bytes = file.readAll();
     }
-    int sectionAt = -1, keyAt = -1, insertAt = -1;
-    for (int i = 0; i < lines.size(); ++i) {
-        if (isSection(lines[i])) {
-            if (sectionAt >= 0 && insertAt < 0)
-                insertAt = i;
-            if (sectionAt < 0 && sectionName(lines[i]).compare(section, Qt::CaseInsensitive) == 0)
-                sectionAt = i;
-            continue;
-        }
-        const int eq = lines[i].indexOf(QLatin1Char('='));
-        if (sectionAt >= 0 && insertAt < 0 && eq >= 0 &&
-            lines[i].left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0 && keyAt < 0)
-            keyAt = i;
-    }
-    const QString entry = key + QLatin1Char('=') + value;
-    if (keyAt >= 0) {
-        lines[keyAt] = entry;
-    } else if (sectionAt >= 0) {
-        int at = insertAt < 0 ? int(lines.size()) : insertAt;
-        while (at > sectionAt + 1 && lines[at - 1].trimmed().isEmpty())
-            --at;
-        lines.insert(at, entry);
+    // A value is one line: line breaks in it would make new lines of the file.
+    QByteArray newValue = value.toUtf8();
+    newValue.replace('\r', ' ').replace('\n', ' ');
+
+    QList<Line> lines = splitLines(bytes);
+#ifdef Q_OS_WIN
+    QByteArray eol = "\r\n";
+#else
+    QByteArray eol = "\n";
+#endif
+    if (!lines.isEmpty() && !lines.first().ending.isEmpty())
+        eol = lines.first().ending; // new lines follow the file's own style
+    const Place place = locate(lines, section, key);
+    if (place.key >= 0) {
+        Line& line = lines[place.key];
+        line.text = line.text.left(line.text.indexOf('=') + 1) + newValue;
     } else {
-        lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
+        QList<Line> added;
+        if (place.section < 0)
+            added.append({'[' + section.toUtf8() + ']', eol});
+        added.append({key.toUtf8() + '=' + newValue, eol});
+        const qsizetype at = place.section < 0 ? lines.size() : place.sectionEnd;
+        if (at > 0 && lines[at - 1].ending.isEmpty())
+            lines[at - 1].ending = eol;
+        for (qsizetype i = 0; i < added.size(); ++i)
+            lines.insert(at + i, added[i]);
     }
+
+    QByteArray out;
+    out.reserve(bytes.size() + newValue.size() + section.size() + key.size() + 8);
+    for (const Line& line : lines)
+        out += line.text + line.ending;
+    // Written whole under another name and then put in place, so the old file stays intact on
+    // any failure; where the folder takes no new file but the file itself may be changed, in place.
+    // Unbuffered, so that a refused write is seen here and never committed as an empty file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Unable to write to %1").arg(path);
-    file.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
-    if (!file.commit())
-        return QStringLiteral("Unable to write to %1").arg(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return writeError(path);
+    if (!info.exists())
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner); // readable by the user alone
+    if (file.write(out) != out.size() || !file.commit())
+        return writeError(path);
     return {};
+}
+
+QString IniFile::readRun()
+{
+    return readString(settingsPath(), kSection, kRunKey);
+}
+
+QString IniFile::writeRun(const QString& value)
+{
+    return writeString(settingsPath(), kSection, kRunKey, value);
 }

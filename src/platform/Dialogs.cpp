@@ -12,6 +12,8 @@ bool g_testMode = false;
 QQueue<MessageBox::Button> g_answers;
 QList<MessageBox::Shown> g_shown;
 QQueue<QString> g_fileAnswers;
+QQueue<QString> g_saveAnswers;
+QString g_lastProposed;
 int g_fileOpened = 0;
 std::function<void(const MessageBox::Shown&)> g_shownHook;
 QString g_lastTitle;
@@ -72,6 +74,7 @@ void MessageBox::setTestMode(bool on)
     g_testMode = on;
     g_answers.clear();
     g_fileAnswers.clear();
+    g_saveAnswers.clear();
     g_shown.clear();
 }
 
@@ -111,9 +114,32 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& title, const
                                         QFileDialog::HideNameFilterDetails);
 }
 
+QString FileDialog::getSaveFileName(QWidget* parent, const QString& title, const QString& proposed,
+                                    const QString& filter)
+{
+    ++g_fileOpened;
+    g_lastTitle = title;
+    g_lastFilter = filter;
+    g_lastProposed = proposed;
+    if (!g_saveAnswers.isEmpty())
+        return g_saveAnswers.dequeue();
+    if (g_testMode)
+        return {};
+    return QFileDialog::getSaveFileName(parent, title, proposed, filter, nullptr,
+                                        QFileDialog::HideNameFilterDetails);
+}
+
 void FileDialog::setNextOpenFileName(const QString& path)
 {
     g_fileAnswers.enqueue(path);
+}
+void FileDialog::setNextSaveFileName(const QString& path)
+{
+    g_saveAnswers.enqueue(path);
+}
+QString FileDialog::lastProposed()
+{
+    return g_lastProposed;
 }
 int FileDialog::openedCount()
 {

@@ -64,17 +64,23 @@ public:
     static void setShownHook(std::function<void(const Shown&)> hook);
 };
 
-// The open-file dialog, behind the same kind of seam.
+// The open-file and save-file dialogs, behind the same kind of seam.
 class FileDialog
 {
 public:
     // Returns the chosen file's full path, or an empty text when the user cancelled.
     static QString getOpenFileName(QWidget* parent, const QString& title, const QString& dir,
                                    const QString& filter);
+    // Asks for a file to write, proposing a full path; the user confirms replacing an existing file.
+    // Returns the chosen file's full path, or an empty text when the user cancelled.
+    static QString getSaveFileName(QWidget* parent, const QString& title, const QString& proposed,
+                                   const QString& filter);
 
     // --- test seam --- (in MessageBox test mode a dialog without a queued answer is cancelled)
     static void setNextOpenFileName(const QString& path);
-    static int openedCount();
+    static void setNextSaveFileName(const QString& path);
+    static int openedCount(); // open and save dialogs together
     static QString lastTitle();
     static QString lastFilter();
+    static QString lastProposed(); // the path the last save dialog proposed
 };

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QNetworkInterface>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -15,7 +16,11 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 #endif
 
 namespace {
@@ -25,16 +30,41 @@ std::function<bool()> g_networkHook;
 std::function<QDate()> g_todayHook;
 
 #ifndef Q_OS_WIN
-// One lock file per user, in a folder that does not depend on where the program starts.
-QString lockFilePath(const QString& name)
+// A folder that the user owns and that no one else can write: a lock there cannot be taken or replaced by
+// another user. With tighten, a folder of the user's own that is open to others is closed first.
+bool isPrivateFolder(const QByteArray& path, bool tighten)
 {
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QFileInfo(dir).isDir())
-        dir = QDir::tempPath();
-    return dir + QStringLiteral("/%1-%2.lock").arg(name).arg(getuid());
+    struct stat st
+    {
+    };
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    if ((st.st_mode & 022) == 0)
+        return true;
+    return tighten && ::chmod(path.constData(), 0700) == 0;
 }
 #endif
 } // namespace
+
+QString Platform::SingleInstance::lockPath(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return name;
+#else
+    const QString file = QStringLiteral("/%1-%2.lock").arg(name).arg(::getuid());
+    // The session's own runtime folder when it is private as it should be, else one of our own in the
+    // temporary folder, named with the user id.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) &&
+        isPrivateFolder(QFile::encodeName(runtime), false))
+        return runtime + file;
+    const QString own = QDir::tempPath() + QStringLiteral("/lanshu-%1").arg(::getuid());
+    const QByteArray ownPath = QFile::encodeName(own);
+    if (::mkdir(ownPath.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    return isPrivateFolder(ownPath, true) ? own + file : QString();
+#endif
+}
 
 Platform::SingleInstance::SingleInstance(const QString& name)
 {
@@ -45,8 +75,11 @@ Platform::SingleInstance::SingleInstance(const QString& name)
         m_alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
     }
 #else
-    const QByteArray path = QFile::encodeName(lockFilePath(name));
-    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString lock = lockPath(name);
+    if (lock.isEmpty())
+        return; // no private folder: the program runs without the lock
+    const QByteArray path = QFile::encodeName(lock);
+    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0)
         return;
     m_held = true;
@@ -66,6 +99,17 @@ Platform::SingleInstance::~SingleInstance()
 #endif
 }
 
+void Platform::protectUserData()
+{
+#ifndef Q_OS_WIN
+#ifdef Q_OS_LINUX
+    // No core dump, and no other process of the user may read the memory (domains, passwords).
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
+    ::umask(077);
+#endif
+}
+
 QString Platform::programFolder()
 {
     QString dir = QCoreApplication::applicationDirPath();
@@ -74,11 +118,39 @@ QString Platform::programFolder()
     return dir;
 }
 
-void Platform::openInBrowser(const QString& address)
+QString Platform::browserAddress(const QString& address, QString* error)
 {
+    const QString text = address.trimmed();
+    QString refused;
+    QString result;
+    // A scheme is letters, digits, "+", "-" and "." before a colon; "example.com:8080" has a port there.
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):(?!\\d+(/|$))"));
+    const QRegularExpressionMatch match = scheme.match(text);
+    if (text.isEmpty()) {
+        refused = QStringLiteral("没有可以打开的网址。");
+    } else if (!match.hasMatch()) {
+        result = QStringLiteral("http://") + text;
+    } else if (const QString name = match.captured(1).toLower();
+               name == QLatin1String("http") || name == QLatin1String("https")) {
+        result = text;
+    } else {
+        refused =
+            QStringLiteral("无法打开网址“%1”：只能打开以 http:// 或 https:// 开头的网页地址。").arg(text);
+    }
+    if (error)
+        *error = refused;
+    return result;
+}
+
+QString Platform::openInBrowser(const QString& requested)
+{
+    QString error;
+    const QString address = browserAddress(requested, &error);
+    if (address.isEmpty())
+        return error;
     if (g_browserHook) {
         g_browserHook(address);
-        return;
+        return {};
     }
 #ifdef Q_OS_WIN
     ShellExecuteW(nullptr, L"open", reinterpret_cast<LPCWSTR>(address.utf16()), nullptr, nullptr, SW_SHOW);
@@ -86,13 +158,14 @@ void Platform::openInBrowser(const QString& address)
     // The user's choice first, then the system's default web browser.
     const QString chosen = qEnvironmentVariable("BROWSER").section(QLatin1Char(':'), 0, 0).trimmed();
     if (!chosen.isEmpty() && QProcess::startDetached(chosen, {address}))
-        return;
+        return {};
     for (const char* candidate : {"x-www-browser", "sensible-browser", "xdg-open"}) {
         const QString program = QStandardPaths::findExecutable(QString::fromLatin1(candidate));
         if (!program.isEmpty() && QProcess::startDetached(program, {address}))
-            return;
+            return {};
     }
 #endif
+    return {};
 }
 
 void Platform::openWithDefaultApplication(const QString& path)

@@ -25,6 +25,9 @@ public:
         bool alreadyRunning() const { return m_alreadyRunning; }
         // False when the lock could not be created at all; the program then runs unlocked.
         bool held() const { return m_held; }
+        // Where the lock lives: a file named with the user id in a folder that only the user can write
+        // (empty when there is no such folder). On Windows the name of the system-wide mutex.
+        static QString lockPath(const QString& name);
 
     private:
         bool m_alreadyRunning = false;
@@ -36,12 +39,22 @@ public:
 #endif
     };
 
+    // Keeps the user's data private at the start of the process: the process cannot be dumped or read by
+    // other processes of the user, and every file it creates is readable and writable by the user alone.
+    static void protectUserData();
+
     // The folder that holds the program file, with a trailing separator.
     static QString programFolder();
 
-    // Hands an address, unchanged, to the user's web browser as one argument.
-    // No result is examined.
-    static void openInBrowser(const QString& address);
+    // The address as it goes to the browser: blanks around it removed and "http://" put before one that
+    // names no scheme ("example.com" opens the site). Only http and https are opened: anything else
+    // (file:, javascript:, ...) gives an empty text and a Chinese reason in error. The result always starts
+    // with its scheme, so it can never be taken for a command-line option.
+    static QString browserAddress(const QString& address, QString* error = nullptr);
+
+    // Hands an address, as browserAddress() makes it, to the user's web browser as one argument. Returns
+    // the reason when the address is refused; whether the browser then starts is not examined.
+    static QString openInBrowser(const QString& address);
 
     // Opens a file with the application the system associates with it.
     static void openWithDefaultApplication(const QString& path);

@@ -30,7 +30,9 @@ void exportDomainList(QWidget* parent, DomainList* list)
     QApplication::restoreOverrideCursor();
 
     if (!result.ok()) {
-        MessageBox::show(parent, MessageBox::NoIcon, QStringLiteral("提示"), QStringLiteral("保存失敗"),
+        // The box as it always was, with what failed below it.
+        MessageBox::show(parent, MessageBox::NoIcon, QStringLiteral("提示"),
+                         QStringLiteral("保存失敗") + QLatin1Char('\n') + result.error,
                          MessageBox::Ok | MessageBox::Cancel);
         return;
     }

@@ -13,6 +13,16 @@ QString tooManyRowsText(int count)
         .arg(kMaxDomains);
 }
 
+QString tooLongText(const QString& domain, const QString& field, int length)
+{
+    constexpr int Shown = 60; // a domain longer than this is shortened in the message
+    const QString name = domain.size() > Shown ? domain.left(Shown) + QStringLiteral("…") : domain;
+    return QStringLiteral("域名“%1”的“%2”有 %3 个字符，超过了 Excel 单元格最多 %4 个字符的限制。")
+        .arg(name, field)
+        .arg(length)
+        .arg(sheet::XlsWriter::MaxTextLength);
+}
+
 Result writeWorkbook(const Dataset& query, const QString& path)
 {
     Result result;
@@ -35,6 +45,14 @@ Result writeWorkbook(const Dataset& query, const QString& path)
         for (int field = 0; field < fields; ++field) {
             const std::string_view v = query.rawValue(row, field);
             cells.append(QString::fromUtf8(v.data(), qsizetype(v.size())));
+        }
+        // A cell holds at most so many characters: the domain and the field that do not fit are named.
+        for (int field = 0; field < fields; ++field) {
+            if (cells[field].size() > sheet::XlsWriter::MaxTextLength) {
+                result.status = Result::Status::SaveFailed;
+                result.error = tooLongText(cells.value(1), titles.value(field), int(cells[field].size()));
+                return result;
+            }
         }
         workbook.appendRow(0, cells);
     }

@@ -32,6 +32,8 @@ struct [[nodiscard]] Result
 
 // The message for a list longer than kMaxDomains.
 QString tooManyRowsText(int count);
+// The message for a field too long for a cell: the domain and the field's heading.
+QString tooLongText(const QString& domain, const QString& field, int length);
 
 // Writes the rows of query (its display order, after any search and sort) to path.
 // Reads only; the caller moves the current row.

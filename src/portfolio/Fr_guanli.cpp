@@ -4,9 +4,11 @@
 #include "Export.h"
 #include "Lookups.h"
 #include "PanelWidgets.h"
+#include "Print.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
+#include "report/ReportProject.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -23,6 +25,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <limits>
 
@@ -78,7 +81,7 @@ QFrame* divider(const char* name, QWidget* parent)
 }
 } // namespace
 
-TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent)
+TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent), m_rvProject1(std::make_unique<ReportProject>())
 {
     setObjectName(QStringLiteral("Fr_guanli1"));
     auto* layout = new QVBoxLayout(this);
@@ -176,7 +179,7 @@ QWidget* TFr_guanli::buildToolbar()
             exportDomainList(this, list());
     });
     connect(refresh, &QToolButton::clicked, this, &TFr_guanli::resetToDefaultList);
-    connect(print, &QToolButton::clicked, this, [this] { refuseEmptyList(); });
+    connect(print, &QToolButton::clicked, this, &TFr_guanli::printList);
     connect(help, &QToolButton::clicked, this, &TFr_guanli::helpRequested);
     return bar;
 }
@@ -225,8 +228,10 @@ QWidget* TFr_guanli::buildListColumn()
     p.setColor(QPalette::Inactive, QPalette::HighlightedText,
                p.color(QPalette::Active, QPalette::HighlightedText));
     m_grid->setPalette(p);
-    // The wheel moves the current row instead of scrolling.
+    // The wheel moves the current row instead of scrolling, over the rows and over the scroll bars alike.
     m_grid->viewport()->installEventFilter(this);
+    m_grid->verticalScrollBar()->installEventFilter(this);
+    m_grid->horizontalScrollBar()->installEventFilter(this);
     box->addWidget(m_grid, 1);
     connect(header, &QHeaderView::sectionClicked, this, &TFr_guanli::sortByColumn);
     connect(
@@ -386,6 +391,13 @@ QWidget* TFr_guanli::buildDetailPane()
     return outer;
 }
 
+TFr_guanli::~TFr_guanli() = default;
+
+void TFr_guanli::printList()
+{
+    printDomainList(this, list(), *m_rvProject1);
+}
+
 void TFr_guanli::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -502,7 +514,9 @@ void TFr_guanli::listCurrentChanged(int row)
 
 bool TFr_guanli::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_grid->viewport() && event->type() == QEvent::Wheel) {
+    const bool overList = watched == m_grid->viewport() || watched == m_grid->verticalScrollBar() ||
+                          watched == m_grid->horizontalScrollBar();
+    if (overList && event->type() == QEvent::Wheel) {
         // One row per wheel message, towards the user to the next row; the list never scrolls by itself.
         const QPoint delta = static_cast<QWheelEvent*>(event)->angleDelta();
         if (delta.y() == 0 && delta.x() != 0)
@@ -563,5 +577,7 @@ void TFr_guanli::deleteCurrentDomain()
 
 void TFr_guanli::openAddress(const QString& address)
 {
-    Platform::openInBrowser(address);
+    const QString refused = Platform::openInBrowser(address);
+    if (!refused.isEmpty())
+        MessageBox::show(this, MessageBox::Warning, QStringLiteral("提示"), refused, MessageBox::Ok);
 }

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -14,6 +15,7 @@ class QTableView;
 class QToolButton;
 class DomainList;
 class DomainListModel;
+class ReportProject;
 class TDataModule2;
 
 // The portfolio panel (Fr_guanli1): toolbar, domain list with the search strip, and the detail
@@ -24,6 +26,7 @@ class TFr_guanli : public QWidget
     Q_OBJECT
 public:
     explicit TFr_guanli(QWidget* parent = nullptr);
+    ~TFr_guanli() override;
     // Binds the list and the detail pane to the domain list of the data module.
     void bindData(TDataModule2* data);
 
@@ -48,6 +51,10 @@ public:
     void resetToDefaultList();  // 刷 新 and 清除
     void searchFor(const QString& text);
     void sortByColumn(int column); // a heading click
+    void printList();              // 打 印
+
+    // The report project yuming.rav, open from the first print to the end of the run.
+    const ReportProject& RvProject1() const { return *m_rvProject1; }
 
 signals:
     void addRequested();    // 添 加
@@ -94,4 +101,5 @@ private:
     // list moves made then are not passed back to the query.
     bool m_syncing = false;
     bool m_shownOnce = false;
+    std::unique_ptr<ReportProject> m_rvProject1;
 };

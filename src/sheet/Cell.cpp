@@ -163,14 +163,16 @@ QString cellToText(const Cell& cell, const QLocale& locale)
     case Cell::Type::Date: {
         if (!cell.dateTime.isValid())
             return stripBlanks(numberText(cell.number, locale));
+        // Dates are written in the one form the add dialog asks for, whatever the user's locale, so that
+        // the century and the seconds are never lost.
         const QDate date = cell.dateTime.date();
         const QTime time = cell.dateTime.time();
         // A day before 1900-01-01 only arises from a bare time of day (day 0 of the 1900 date system).
         if (date < QDate(1900, 1, 1))
-            return stripBlanks(locale.toString(time, QLocale::ShortFormat));
+            return time.toString(QStringLiteral("HH:mm:ss"));
         if (time == QTime(0, 0))
-            return stripBlanks(locale.toString(date, QLocale::ShortFormat));
-        return stripBlanks(locale.toString(cell.dateTime, QLocale::ShortFormat));
+            return date.toString(QStringLiteral("yyyy-MM-dd"));
+        return cell.dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     }
     }
     return QString();

@@ -60,9 +60,9 @@ private:
 };
 
 // The cell's value as display text: a number in general form (at most 15 significant digits, the locale's
-// decimal separator), a text unchanged, a boolean as "TRUE"/"FALSE", a date as the locale writes a short
-// date (with the short time unless it is midnight; a bare time of day alone), an error as its "#..." code;
-// leading and trailing blanks and control characters removed.
+// decimal separator), a text unchanged, a boolean as "TRUE"/"FALSE", a date as yyyy-MM-dd (with
+// " HH:mm:ss" unless it is midnight; a bare time of day as HH:mm:ss) in every locale, an error as its
+// "#..." code; leading and trailing blanks and control characters removed.
 QString cellToText(const Cell& cell, const QLocale& locale = QLocale());
 
 // Removes leading and trailing blanks (also U+00A0 and U+3000) and control characters.

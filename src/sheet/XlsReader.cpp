@@ -18,9 +18,6 @@ using namespace biff;
 
 namespace {
 
-// Larger files are refused before they are read: no real .xls comes near this.
-constexpr qint64 MaxFileSize = 512LL * 1024 * 1024;
-
 QString notXlsText()
 {
     return QStringLiteral("无法读取该文件：它不是有效的 Excel 97-2003 工作簿(.xls)");
@@ -47,6 +44,9 @@ QString oldFormatText()
 struct Failure
 {
     QString text;
+};
+struct Cancelled
+{
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -118,30 +118,54 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------------
-// Record payloads, with the payloads of following CONTINUE records joined on and their starts remembered:
-// a string's characters that cross such a start go on after a new option-flags byte.
+// Record payloads with the CONTINUE records right after them, as a view over the stream (nothing is copied):
+// the 4-byte headers of the CONTINUE records stay in between. A string's characters that cross such a
+// header go on after a new option-flags byte.
+
+constexpr qsizetype ContinueHeader = 4;
 
 struct Payload
 {
-    QByteArray bytes;
-    std::vector<qsizetype> starts; // where each joined CONTINUE payload starts within bytes
+    const uchar* base = nullptr;
+    qsizetype size = 0;             // up to the end of the last CONTINUE payload
+    std::vector<qsizetype> headers; // where each CONTINUE header starts, relative to base
 
-    const uchar* data() const { return reinterpret_cast<const uchar*>(bytes.constData()); }
-    qsizetype size() const { return bytes.size(); }
-    // The first record start at or after pos, or the end.
+    const uchar* data() const { return base; }
+    // The first CONTINUE header at or after pos, or the end.
     qsizetype segmentEnd(qsizetype pos) const
     {
-        const auto it = std::lower_bound(starts.begin(), starts.end(), pos);
-        return it == starts.end() ? size() : *it;
+        const auto it = std::lower_bound(headers.begin(), headers.end(), pos);
+        return it == headers.end() ? size : *it;
+    }
+    bool isHeader(qsizetype pos) const { return pos < size && segmentEnd(pos) == pos; }
+    // Moves pos on by n payload bytes, hopping over headers; false when the payload ends first.
+    bool advance(qsizetype& pos, qsizetype n) const
+    {
+        while (n > 0) {
+            const qsizetype end = segmentEnd(pos);
+            if (pos == end) {
+                if (pos >= size)
+                    return false;
+                pos += ContinueHeader;
+                continue;
+            }
+            const qsizetype step = std::min(n, end - pos);
+            pos += step;
+            n -= step;
+        }
+        return pos <= size;
     }
 };
 
 // Reads one BIFF8 unicode string (XLUnicodeString or XLUnicodeRichExtendedString) at pos and moves pos past
-// it, rich-text runs and phonetic data included. Returns false when the payload ends inside the string.
-bool readUnicodeString(const Payload& payload, qsizetype& pos, bool lengthIs16, QString& out)
+// it, rich-text runs and phonetic data included; with out == nullptr only moves past it. Returns false
+// when the payload ends inside the string.
+bool readUnicodeString(const Payload& payload, qsizetype& pos, bool lengthIs16, QString* out)
 {
     const uchar* data = payload.data();
-    const qsizetype size = payload.size();
+    const qsizetype size = payload.size;
+    if (payload.isHeader(pos))
+        pos += ContinueHeader; // a string that starts a CONTINUE record has no flags byte of its own there
     const int lengthBytes = lengthIs16 ? 2 : 1;
     if (size - pos < lengthBytes + 1)
         return false;
@@ -163,13 +187,16 @@ bool readUnicodeString(const Payload& payload, qsizetype& pos, bool lengthIs16, 
         extra = u32(data + pos);
         pos += 4;
     }
-    out.clear();
-    out.reserve(remaining);
+    if (out) {
+        out->clear();
+        out->reserve(remaining);
+    }
     while (remaining > 0) {
         qsizetype end = payload.segmentEnd(pos);
         if (pos == end) {
-            if (pos >= size)
+            if (size - pos <= ContinueHeader)
                 return false;
+            pos += ContinueHeader;
             wide = data[pos++] & 0x01; // a new record: new flags for the characters that follow
             end = payload.segmentEnd(pos);
         }
@@ -179,23 +206,19 @@ bool readUnicodeString(const Payload& payload, qsizetype& pos, bool lengthIs16, 
             continue;
         }
         const uchar* p = data + pos;
-        if (wide) {
-            const qsizetype at = out.size();
-            out.resize(at + fit);
-            QChar* dst = out.data() + at;
+        if (out && wide) {
+            const qsizetype at = out->size();
+            out->resize(at + fit);
+            QChar* dst = out->data() + at;
             for (qsizetype i = 0; i < fit; ++i)
                 dst[i] = QChar(u16(p + 2 * i));
-        } else {
-            out.append(QLatin1StringView(reinterpret_cast<const char*>(p), fit));
+        } else if (out) {
+            out->append(QLatin1StringView(reinterpret_cast<const char*>(p), fit));
         }
         pos += fit * (wide ? 2 : 1);
         remaining -= fit;
     }
-    const qsizetype skip = qsizetype(runs) * 4 + qsizetype(extra);
-    if (skip > size - pos)
-        return false;
-    pos += skip;
-    return true;
+    return payload.advance(pos, qsizetype(runs) * 4 + qsizetype(extra));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -211,9 +234,13 @@ struct RecordView
 class Workbook
 {
 public:
-    explicit Workbook(const QByteArray& stream, int versionHint)
+    // The progress reports go on from progressBase (the bytes worked through before) to progressTotal.
+    Workbook(const QByteArray& stream, int versionHint, const ReadOptions& options, qint64 progressBase,
+             qint64 progressTotal)
         : m_data(reinterpret_cast<const uchar*>(stream.constData())), m_size(stream.size()),
-          m_biff8(versionHint != 5)
+          m_biff8(versionHint != 5), m_options(options), m_progressBase(progressBase),
+          m_progressTotal(progressTotal),
+          m_keepColumns(options.columns > 0 ? std::min(options.columns, MaxColumns) : MaxColumns)
     {
     }
 
@@ -265,6 +292,11 @@ private:
             throw Failure{damagedText()};
         r.data = m_data + m_pos + 4;
         m_pos += 4 + r.size;
+        if (m_options.progress && m_pos - m_reportedAt >= ReportEvery) {
+            m_reportedAt = m_pos;
+            if (!m_options.progress(m_progressBase + m_pos, m_progressTotal))
+                throw Cancelled{};
+        }
         return true;
     }
 
@@ -272,13 +304,14 @@ private:
     Payload withContinues(const RecordView& first)
     {
         Payload payload;
-        payload.bytes.append(reinterpret_cast<const char*>(first.data), first.size);
+        payload.base = first.data;
+        const qsizetype start = first.offset + 4;
         while (m_size - m_pos >= 4 && u16(m_data + m_pos) == Continue) {
+            payload.headers.push_back(m_pos - start);
             RecordView more;
             next(more);
-            payload.starts.push_back(payload.bytes.size());
-            payload.bytes.append(reinterpret_cast<const char*>(more.data), more.size);
         }
+        payload.size = m_pos - start;
         return payload;
     }
 
@@ -301,8 +334,9 @@ private:
         if (!m_biff8)
             return readByteString(r.data, r.size, pos, 2, out);
         Payload payload;
-        payload.bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(r.data), r.size);
-        return readUnicodeString(payload, pos, true, out);
+        payload.base = r.data;
+        payload.size = r.size;
+        return readUnicodeString(payload, pos, true, &out);
     }
 
     // Reads the workbook globals; returns the stream position of the first worksheet, or -1.
@@ -360,21 +394,40 @@ private:
         throw Failure{damagedText()}; // no end of the globals
     }
 
+    // Only where each shared string starts is noted; a string is decoded when a kept cell first needs it.
     void readSst(const Payload& payload)
     {
-        if (payload.size() < 8)
+        if (payload.size < 8)
             return;
+        m_sst = payload;
         // The count may lie: never reserve more than the bytes can hold (3 bytes for the smallest string),
-        // and read the strings that are there.
+        // and note the strings that are there.
         const quint32 count = u32(payload.data() + 4);
-        m_strings.reserve(std::min<qsizetype>(count, (payload.size() - 8) / 3));
+        m_stringStarts.reserve(std::min<qsizetype>(count, (payload.size - 8) / 3));
         qsizetype pos = 8;
-        QString text;
-        while (pos < payload.size()) {
-            if (!readUnicodeString(payload, pos, true, text))
+        while (pos < payload.size) {
+            const qsizetype start = pos;
+            if (!readUnicodeString(payload, pos, true, nullptr))
                 break; // the rest of the table is missing; its cells read as empty
-            m_strings.push_back(text);
+            m_stringStarts.push_back(quint32(start));
         }
+    }
+
+    // The shared string at index, decoded once; false for an index the table does not have.
+    bool sharedString(quint32 index, QString& out)
+    {
+        if (index >= m_stringStarts.size())
+            return false;
+        const auto it = m_decoded.constFind(index);
+        if (it != m_decoded.cend()) {
+            out = *it;
+            return true;
+        }
+        qsizetype pos = m_stringStarts[index];
+        if (!readUnicodeString(m_sst, pos, true, &out))
+            return false;
+        m_decoded.insert(index, out);
+        return true;
     }
 
     static bool isBuiltInDateFormat(int id)
@@ -469,9 +522,10 @@ private:
         return cell;
     }
 
-    static void put(Sheet& sheet, int row, int column, Cell cell)
+    bool kept(int column) const { return column < m_keepColumns; }
+    void put(Sheet& sheet, int row, int column, Cell cell) const
     {
-        if (column < MaxColumns)
+        if (kept(column))
             sheet.setCell(row, column, std::move(cell));
     }
 
@@ -484,11 +538,15 @@ private:
             const quint16 size = u16(m_data + pos + 2);
             if (id == Eof || size > m_size - pos - 4)
                 break;
-            if (id == MulRk)
-                cells += size / 6;
-            else if (id == Number || id == Rk || id == LabelSst || id == Label || id == RString ||
-                     id == BoolErr || id == Formula)
-                ++cells;
+            if (size >= 6) {
+                const int column = u16(m_data + pos + 6);
+                if (id == MulRk)
+                    cells += std::clamp<qsizetype>(m_keepColumns - column, 0, size / 6);
+                else if ((id == Number || id == Rk || id == LabelSst || id == Label || id == RString ||
+                          id == BoolErr || id == Formula) &&
+                         kept(column))
+                    ++cells;
+            }
             pos += 4 + size;
         }
         return cells;
@@ -520,7 +578,7 @@ private:
                     if (m_biff8) {
                         const Payload payload = withContinues(r);
                         qsizetype pos = 0;
-                        ok = readUnicodeString(payload, pos, true, text);
+                        ok = readUnicodeString(payload, pos, true, &text);
                     } else {
                         ok = readByteString(r.data, r.size, 0, 2, text);
                     }
@@ -549,7 +607,7 @@ private:
             case MulRk: {
                 pendingRow = -1;
                 const qsizetype count = (r.size - 6) / 6;
-                for (qsizetype i = 0; i < count && column + i < MaxColumns; ++i) {
+                for (qsizetype i = 0; i < count && kept(int(column + i)); ++i) {
                     const uchar* p = r.data + 4 + 6 * i;
                     put(sheet, row, int(column + i), numberCell(rkValue(u32(p + 2)), u16(p)));
                 }
@@ -559,16 +617,16 @@ private:
             case RString: {
                 pendingRow = -1;
                 QString text;
-                if (readCellString(r, 6, text))
+                if (kept(column) && readCellString(r, 6, text))
                     put(sheet, row, column, textCell(text));
                 break;
             }
             case LabelSst:
                 pendingRow = -1;
-                if (r.size >= 10) {
-                    const quint32 index = u32(r.data + 6);
-                    if (index < m_strings.size())
-                        put(sheet, row, column, textCell(m_strings[index]));
+                if (r.size >= 10 && kept(column)) {
+                    QString text;
+                    if (sharedString(u32(r.data + 6), text))
+                        put(sheet, row, column, textCell(text));
                 }
                 break;
             case BoolErr:
@@ -632,8 +690,16 @@ private:
     bool m_biff8;
     bool m_1904 = false;
     CodePageDecoder m_decoder;
-    std::vector<QString> m_strings;
+    Payload m_sst;                       // the shared-string table, a view over the stream
+    std::vector<quint32> m_stringStarts; // where each shared string starts in m_sst
+    QHash<quint32, QString> m_decoded;   // shared strings that kept cells use
     std::vector<bool> m_xfIsDate;
+    const ReadOptions& m_options;
+    qint64 m_progressBase;
+    qint64 m_progressTotal;
+    int m_keepColumns;
+    qsizetype m_reportedAt = 0;
+    static constexpr qsizetype ReportEvery = 1 << 20;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -643,15 +709,45 @@ bool startsWith(const QByteArray& bytes, const char* magic, qsizetype size)
     return bytes.size() >= size && std::memcmp(bytes.constData(), magic, size_t(size)) == 0;
 }
 
+// Where the workbook's bytes come from: the first bytes to tell the format by, and the compound-file
+// library's input over the whole file or memory.
+struct Source
+{
+    QByteArray head;                              // the first bytes of the file (all of them in memory)
+    std::function<GsfInput*(GError**)> openInput; // the whole file for the compound-file library
+    std::function<QByteArray()> readAll;          // the whole file, read within the size limit
+    qint64 size = 0;
+};
+
+// Reads up to the limit in chunks, reporting progress; a file that turns out larger is refused.
+void readChunks(const std::function<gssize(guint8*, gsize)>& readSome, QByteArray& into, qint64 size,
+                const ReadOptions& options, qint64 total)
+{
+    constexpr qint64 Chunk = 4 * 1024 * 1024;
+    into.resize(qsizetype(size));
+    qint64 done = 0;
+    while (done < size) {
+        const gssize got =
+            readSome(reinterpret_cast<guint8*>(into.data()) + done, gsize(std::min(Chunk, size - done)));
+        if (got <= 0)
+            throw Failure{damagedText()};
+        done += got;
+        if (options.progress && !options.progress(done, total))
+            throw Cancelled{};
+    }
+}
+
 // The workbook stream out of the compound file; versionHint becomes 5 for an Excel 5.0/95 "Book" stream.
-QByteArray workbookStream(const QByteArray& bytes, int& versionHint)
+QByteArray workbookStream(const Source& source, const ReadOptions& options, int& versionHint)
 {
     gsf::ensureInitialised();
-    gsf::Ptr<GsfInput> input(
-        gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE));
+    GError* error = nullptr;
+    gsf::Ptr<GsfInput> input(source.openInput(&error));
+    if (error)
+        g_error_free(error);
     if (!input)
         throw Failure{notXlsText()};
-    GError* error = nullptr;
+    error = nullptr;
     gsf::Ptr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &error));
     if (error)
         g_error_free(error);
@@ -663,7 +759,8 @@ QByteArray workbookStream(const QByteArray& bytes, int& versionHint)
     bool encryptedPackage = false;
     const int children = gsf_infile_num_children(ole.get());
     for (int i = 0; i < children; ++i) {
-        const QString name = QString::fromUtf8(gsf_infile_name_by_index(ole.get(), i));
+        const char* raw = gsf_infile_name_by_index(ole.get(), i);
+        const QString name = raw ? QString::fromUtf8(raw) : QString();
         if (name.compare(QLatin1String("Workbook"), Qt::CaseInsensitive) == 0)
             workbook = i;
         else if (name.compare(QLatin1String("Book"), Qt::CaseInsensitive) == 0)
@@ -677,61 +774,77 @@ QByteArray workbookStream(const QByteArray& bytes, int& versionHint)
     gsf::Ptr<GsfInput> stream(gsf_infile_child_by_index(ole.get(), workbook >= 0 ? workbook : book));
     if (!stream)
         throw Failure{damagedText()};
+    // A stream can never be larger than the file that holds it; a directory entry that says so is damage.
     const gsf_off_t size = gsf_input_size(stream.get());
-    if (size <= 0 || size > bytes.size())
+    if (size <= 0 || size > source.size || size > options.maxFileSize)
         throw Failure{damagedText()};
-    QByteArray data(qsizetype(size), Qt::Uninitialized);
-    if (!gsf_input_read(stream.get(), size_t(size), reinterpret_cast<guint8*>(data.data())))
-        throw Failure{damagedText()};
+    QByteArray data;
+    GsfInput* from = stream.get();
+    readChunks(
+        [from](guint8* into, gsize count) -> gssize {
+            return gsf_input_read(from, count, into) ? gssize(count) : -1;
+        },
+        data, size, options, 2 * qint64(size));
     return data;
 }
 
-// Takes the bytes by value, so that the caller's copy can go once the workbook stream is out.
-ReadResult parse(QByteArray bytes)
+ReadResult parse(const Source& source, const ReadOptions& options)
 {
     ReadResult result;
     try {
-        if (bytes.isEmpty())
+        const QByteArray& head = source.head;
+        if (head.isEmpty())
             throw Failure{
                 QStringLiteral("无法读取该文件：文件是空的，它不是有效的 Excel 97-2003 工作簿(.xls)")};
         int versionHint = 8;
         QByteArray stream;
-        if (startsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
-            stream = workbookStream(bytes, versionHint);
-            bytes = QByteArray();
-        } else if (startsWith(bytes, "PK\x03\x04", 4)) {
+        if (startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
+            stream = workbookStream(source, options, versionHint);
+        } else if (startsWith(head, "PK\x03\x04", 4)) {
             throw Failure{xlsxText()};
-        } else if (startsWith(bytes, "\x09\x08", 2)) {
-            stream = bytes; // a bare workbook stream without the compound file around it
-        } else if (bytes.size() >= 4 && bytes[0] == 0x09 &&
-                   (bytes[1] == 0x00 || bytes[1] == 0x02 || bytes[1] == 0x04)) {
+        } else if (startsWith(head, "\x09\x08", 2)) {
+            stream = source.readAll(); // a bare workbook stream without the compound file around it
+        } else if (head.size() >= 4 && head[0] == 0x09 &&
+                   (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04)) {
             throw Failure{oldFormatText()}; // BOF of the Excel 2.x to 4.0 formats
         } else {
             throw Failure{notXlsText()};
         }
-        result.sheet = Workbook(stream, versionHint).readFirstSheet();
+        const qint64 total = 2 * qint64(stream.size());
+        result.sheet = Workbook(stream, versionHint, options, stream.size(), total).readFirstSheet();
         result.sheet.rowCount(); // puts the cells in order now, so that reading them changes nothing
+        if (options.progress && !options.progress(total, total))
+            throw Cancelled{};
         result.ok = true;
     } catch (const Failure& failure) {
+        result.sheet = Sheet();
         result.error = failure.text;
+    } catch (const Cancelled&) {
+        result.sheet = Sheet();
+        result.cancelled = true;
+        result.error = QStringLiteral("已取消读取");
     } catch (const std::bad_alloc&) {
+        result.sheet = Sheet();
         result.error = QStringLiteral("无法读取该文件：内存不足");
+    } catch (...) {
+        result.sheet = Sheet();
+        result.error = damagedText();
     }
     return result;
 }
 
-} // namespace
-
-ReadResult readFirstSheetFromMemory(const QByteArray& bytes)
+QString tooLargeText(qint64 size, qint64 limit)
 {
-    return parse(bytes);
+    const auto mb = [](qint64 bytes) { return QString::number(double(bytes) / (1024 * 1024), 'f', 1); };
+    return QStringLiteral("无法读取该文件：文件有 %1 MB，超过了可以读取的上限 %2 MB")
+        .arg(mb(size), mb(limit));
 }
 
-ReadResult readFirstSheet(const QString& path)
+ReadResult readFile(const QString& path, const ReadOptions& options)
 {
     ReadResult result;
     const QString shown = QDir::toNativeSeparators(path);
-    const QFileInfo info(path);
+    const QFileInfo info(path); // follows links: a link to a device is a device
     if (path.isEmpty() || !info.exists()) {
         result.error = QStringLiteral("文件不存在：") + shown;
         return result;
@@ -740,22 +853,87 @@ ReadResult readFirstSheet(const QString& path)
         result.error = QStringLiteral("无法读取：%1 是一个文件夹，不是 Excel 工作簿").arg(shown);
         return result;
     }
+    // Devices, pipes and sockets never end or never start: refused before they are opened.
+    if (!info.isFile()) {
+        result.error =
+            QStringLiteral("无法读取：%1 不是普通文件（可能是设备、管道或套接字），不是 Excel 工作簿")
+                .arg(shown);
+        return result;
+    }
+    if (info.size() > options.maxFileSize) {
+        result.error = tooLargeText(info.size(), options.maxFileSize);
+        return result;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         result.error = QStringLiteral("无法打开文件：%1（%2）").arg(shown, file.errorString());
         return result;
     }
-    if (file.size() > MaxFileSize) {
-        result.error = QStringLiteral("无法读取该文件：文件过大，它不是有效的 Excel 97-2003 工作簿(.xls)");
+    // Checked again on what was opened: the name may have been pointed elsewhere since.
+    if (file.isSequential() || file.size() > options.maxFileSize) {
+        result.error = file.isSequential()
+                           ? QStringLiteral("无法读取：%1 不是普通文件，不是 Excel 工作簿").arg(shown)
+                           : tooLargeText(file.size(), options.maxFileSize);
         return result;
     }
-    QByteArray bytes = file.readAll();
+    Source source;
+    source.size = file.size();
+    source.head = file.read(8);
     if (file.error() != QFileDevice::NoError) {
         result.error = QStringLiteral("无法读取文件：%1（%2）").arg(shown, file.errorString());
         return result;
     }
-    file.close();
-    return parse(std::move(bytes));
+    const QByteArray name = QFile::encodeName(path);
+    source.openInput = [name](GError** error) -> GsfInput* {
+        return gsf_input_stdio_new(name.constData(), error);
+    };
+    source.readAll = [&file, &source, &options]() {
+        if (!file.seek(0))
+            throw Failure{damagedText()};
+        QByteArray bytes;
+        readChunks(
+            [&file](guint8* into, gsize count) -> gssize {
+                return gssize(file.read(reinterpret_cast<char*>(into), qint64(count)));
+            },
+            bytes, source.size, options, 2 * source.size);
+        return bytes;
+    };
+    return parse(source, options);
+}
+
+} // namespace
+
+ReadResult readFirstSheetFromMemory(const QByteArray& bytes, const ReadOptions& options)
+try {
+    Source source;
+    source.head = bytes.left(8);
+    source.size = bytes.size();
+    source.openInput = [&bytes](GError**) -> GsfInput* {
+        return gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE);
+    };
+    source.readAll = [&bytes]() { return bytes; };
+    if (bytes.size() > options.maxFileSize) {
+        ReadResult result;
+        result.error = tooLargeText(bytes.size(), options.maxFileSize);
+        return result;
+    }
+    return parse(source, options);
+} catch (...) {
+    ReadResult result;
+    result.error = QStringLiteral("无法读取该文件：内存不足");
+    return result;
+}
+
+ReadResult readFirstSheet(const QString& path, const ReadOptions& options)
+{
+    // The promise not to throw holds on every path, the checks before the read included.
+    try {
+        return readFile(path, options);
+    } catch (...) {
+        ReadResult result;
+        result.error = QStringLiteral("无法读取该文件：内存不足");
+        return result;
+    }
 }
 
 } // namespace sheet

@@ -593,6 +593,8 @@ QString XlsWriter::save(const QString& path) const
     const QString shown = QDir::toNativeSeparators(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("无法保存文件：%1（%2）").arg(shown, file.errorString());
+    // The workbook holds every management password: readable by the user alone.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();

@@ -1,6 +1,7 @@
 #include "TestDb.h"
 #include "app/Mian.h"
 #include "app/NavigationBar.h"
+#include "db/Backup.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
 #include "entry/Edit_yuming.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -26,9 +28,14 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-const QString kProgram = QStringLiteral(LANSHU_BUILD_DIR "/dist/lanshu");
+// The test build of the program (message boxes answered and reported, a report once the window is shown);
+// the shipped program has none of that.
+const QString kProgram = QStringLiteral(LANSHU_SCRIPTED_PROGRAM);
+const QString kShipped = QStringLiteral(LANSHU_BUILD_DIR "/dist/lanshu");
 
 QStringList visiblePanels(Tmian& w)
 {
@@ -48,6 +55,16 @@ void wheel(QWidget* target, int deltaY)
                   Qt::NoScrollPhase, false);
     QApplication::sendEvent(target, &e);
 }
+#ifndef Q_OS_WIN
+// The permission bits of a file or folder.
+int modeOf(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+#endif
 } // namespace
 
 class TestApp : public QObject
@@ -69,9 +86,21 @@ private slots:
     void secondProcessIsRefused();
     void missingDatabaseEndsStartup();
     void startsAndShowsMainWindow();
+    void shippedProgramHasNoTestHooks();
+    void firstStartOfADayKeepsABackup();
+    void failedBackupIsToldOnceAndStopsNothing();
+    void lockLivesInAPrivateFolder();
 
 private:
     QProcessEnvironment childEnvironment(const QString& runtimeDir) const;
+    struct Run
+    {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+    // Starts the program in folder with --startup-probe and waits for its end.
+    Run probe(const QString& runtimeDir, const QString& folder) const;
 };
 
 void TestApp::errorTextRule_data()
@@ -263,6 +292,14 @@ void TestApp::wheelMovesExactlyOneRow()
     for (int i = 0; i < 10; ++i)
         wheel(viewport, -120);
     QCOMPARE(q->currentRow(), 4);
+    // Over the scroll bars the wheel moves the current row just the same, one row at a time.
+    QTableView* grid = w.Fr_guanli1()->bsSkinDBGrid1();
+    wheel(grid->verticalScrollBar(), 120);
+    QCOMPARE(q->currentRow(), 3);
+    wheel(grid->verticalScrollBar(), 120);
+    QCOMPARE(q->currentRow(), 2);
+    wheel(grid->horizontalScrollBar(), -120);
+    QCOMPARE(q->currentRow(), 3);
 }
 
 void TestApp::webLinkOpensHomePage()
@@ -326,6 +363,20 @@ QProcessEnvironment TestApp::childEnvironment(const QString& runtimeDir) const
     return env;
 }
 
+TestApp::Run TestApp::probe(const QString& runtimeDir, const QString& folder) const
+{
+    QProcess p;
+    p.setProcessEnvironment(childEnvironment(runtimeDir));
+    p.setWorkingDirectory(folder);
+    p.start(kProgram, {QStringLiteral("--startup-probe")});
+    Run run;
+    if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
+        run.exitCode = p.exitCode();
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
 void TestApp::secondProcessIsRefused()
 {
     QVERIFY(QFile::exists(kProgram));
@@ -382,14 +433,119 @@ void TestApp::startsAndShowsMainWindow()
 {
     QTemporaryDir runtime, folder;
     QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
-    QProcess p;
-    p.setProcessEnvironment(childEnvironment(runtime.path()));
-    p.setWorkingDirectory(folder.path());
-    p.start(kProgram, {QStringLiteral("--startup-probe")});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    QVERIFY(p.readAllStandardOutput().contains("main window shown"));
-    QVERIFY(!p.readAllStandardError().contains("message:"));
+    const Run p = probe(runtime.path(), folder.path());
+    QCOMPARE(p.exitCode, 0);
+    const QString& out = p.out;
+    QVERIFY2(out.contains(QStringLiteral("main window shown")), qPrintable(out));
+    QVERIFY(!p.err.contains(QStringLiteral("message:")));
+    // The name on the task bar and in the titles; no core dump with the user's data; private files.
+    QVERIFY2(out.contains(QStringLiteral("display name: 岚枢\n")), qPrintable(out));
+#ifdef Q_OS_LINUX
+    QVERIFY2(out.contains(QStringLiteral("dumpable: 0\n")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("umask: 077\n")), qPrintable(out));
+#endif
+}
+
+// The switches that only tests use are not in the program that ships.
+void TestApp::shippedProgramHasNoTestHooks()
+{
+    const auto bytesOf = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray shipped = bytesOf(kShipped);
+    const QByteArray scripted = bytesOf(kProgram);
+    QVERIFY(!shipped.isEmpty() && !scripted.isEmpty());
+    for (const QByteArray hook :
+         {QByteArrayLiteral("LANSHU_SCRIPTED_MESSAGES"), QByteArrayLiteral("--startup-probe")}) {
+        QVERIFY2(scripted.contains(hook), hook.constData()); // the search would see it
+        QVERIFY2(!shipped.contains(hook), hook.constData());
+    }
+}
+
+void TestApp::firstStartOfADayKeepsABackup()
+{
+    QTemporaryDir runtime, folder;
+    const QString db = folder.filePath(QStringLiteral("service.dll"));
+    QCOMPARE(schema::createShippedDatabase(db), QString());
+    for (int start = 0; start < 2; ++start) {
+        const Run p = probe(runtime.path(), folder.path());
+        QCOMPARE(p.exitCode, 0);
+        QVERIFY(!p.err.contains(QStringLiteral("message:")));
+        // One copy, made at the first start of the day; the second start of the day adds none.
+        const QStringList copies = backup::copies(db);
+        QCOMPARE(copies.size(), 1);
+        const QString copy = backup::folderFor(db) + QLatin1Char('/') + copies.first();
+        QVERIFY(copies.first().startsWith(
+            QStringLiteral("service-%1_").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")))));
+        QCOMPARE(QFileInfo(copy).size(), QFileInfo(db).size());
+#ifndef Q_OS_WIN
+        QCOMPARE(modeOf(copy), 0600);
+#endif
+    }
+}
+
+void TestApp::failedBackupIsToldOnceAndStopsNothing()
+{
+    QTemporaryDir runtime, folder;
+    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
+    // A file where the folder of the copies should be: no copy can be made.
+    QFile blocker(folder.filePath(QStringLiteral("backups")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const Run p = probe(runtime.path(), folder.path());
+    QCOMPARE(p.exitCode, 0);
+    QVERIFY(p.out.contains(QStringLiteral("main window shown")));
+    const QString& err = p.err;
+    QCOMPARE(err.count(QStringLiteral("message:")), 1);
+    QVERIFY2(err.contains(QStringLiteral("message: 提示 | 无法备份数据库文件")), qPrintable(err));
+}
+
+// The single-instance lock is a file named with the user id in a folder only the user can write.
+void TestApp::lockLivesInAPrivateFolder()
+{
+#ifdef Q_OS_WIN
+    QSKIP("a system-wide mutex on Windows");
+#else
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    QTemporaryDir tmp, runtime;
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    const QString name = QStringLiteral("lanshu_tovex");
+    const QString file = QStringLiteral("/lanshu_tovex-%1.lock").arg(::getuid());
+
+    // A private runtime folder holds it.
+    QVERIFY(QFile::setPermissions(runtime.path(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    QCOMPARE(Platform::SingleInstance::lockPath(name), runtime.path() + file);
+
+    // A runtime folder that others can write is not used: our own folder in the temporary folder is.
+    QVERIFY(QFile::setPermissions(runtime.path(), QFileDevice::Permissions(0x7777)));
+    const QString own = tmp.path() + QStringLiteral("/lanshu-%1").arg(::getuid());
+    QCOMPARE(Platform::SingleInstance::lockPath(name), own + file);
+    QCOMPARE(modeOf(own), 0700);
+    {
+        Platform::SingleInstance lock(name);
+        QVERIFY(lock.held());
+        QVERIFY(!lock.alreadyRunning());
+        QVERIFY(Platform::SingleInstance(name).alreadyRunning());
+    }
+
+    // Our folder replaced by a link elsewhere (another user's doing): no lock rather than theirs.
+    qunsetenv("XDG_RUNTIME_DIR");
+    QVERIFY(QDir(own).removeRecursively());
+    QVERIFY(QFile::link(runtime.path(), own));
+    QCOMPARE(Platform::SingleInstance::lockPath(name), QString());
+    QVERIFY(!Platform::SingleInstance(name).held());
+
+    qputenv("XDG_RUNTIME_DIR", oldRuntime);
+    qputenv("TMPDIR", oldTmp);
+    if (oldRuntime.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    if (oldTmp.isEmpty())
+        qunsetenv("TMPDIR");
+#endif
 }
 
 QTEST_MAIN(TestApp)

@@ -1,4 +1,5 @@
 #include "TestDb.h"
+#include "db/Backup.h"
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
@@ -37,6 +38,11 @@ private slots:
     void badFilesAreRefusedAndLeftAlone_data();
     void badFilesAreRefusedAndLeftAlone();
     void missingFileIsNotCreated();
+    void fileInUseIsReportedAsInUse();
+    void backupsKeepTheNewestTen();
+    void backupOncePerDay();
+    void failedBackupLeavesNothing();
+    void readOnlyFileSaysItCannotBeWritten();
     void opensWithBothQueries();
     void newRowsComeFirstAndKeysGrow();
     void valuesStayTextEndToEnd_data();
@@ -152,6 +158,110 @@ void TestDbLayer::missingFileIsNotCreated()
     QVERIFY(error.contains(QStringLiteral("service.dll")));
     QVERIFY(error.contains(QStringLiteral("unable to open database file")));
     QVERIFY(!QFile::exists(path));
+}
+
+void TestDbLayer::backupsKeepTheNewestTen()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString path = QStringLiteral("service.dll");
+    const QDateTime start(QDate(2024, 1, 5), QTime(23, 59, 50));
+    // Twelve copies, two of them within one second: the oldest two go.
+    for (int i = 0; i < 12; ++i) {
+        QCOMPARE(backup::make(db.module()->Conn_service(), path, start.addSecs(i == 11 ? 10 : i)), QString());
+    }
+    const QStringList copies = backup::copies(path);
+    QCOMPARE(copies.size(), backup::kKept);
+    QCOMPARE(copies.first(), QStringLiteral("service-2024-01-05_235952.dll"));
+    QCOMPARE(copies[copies.size() - 2], QStringLiteral("service-2024-01-06_000000.dll"));
+    QCOMPARE(copies.last(), QStringLiteral("service-2024-01-06_000000-2.dll"));
+    // A copy is the file as it was, and opens as a database with the domains in it.
+    db.insert({QStringLiteral("after.com")});
+    const QString newest = backup::folderFor(path) + QLatin1Char('/') + copies.last();
+    QCOMPARE(fileHash(newest).isEmpty(), false);
+    QString error;
+    {
+        auto copy = TDataModule2::create(&error, newest);
+        QVERIFY2(copy, qPrintable(error));
+        QCOMPARE(copy->Query_a()->recordCount(), 0);
+    }
+    // Files of the user's own in the folder stay.
+    QFile mine(backup::folderFor(path) + QStringLiteral("/notes.txt"));
+    QVERIFY(mine.open(QIODevice::WriteOnly));
+    mine.close();
+    QCOMPARE(backup::make(nullptr, path, start.addDays(1)), QString());
+    QVERIFY(mine.exists());
+    QCOMPARE(backup::copies(path).size(), backup::kKept);
+}
+
+void TestDbLayer::backupOncePerDay()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString path = QStringLiteral("service.dll");
+    const QDateTime morning(QDate(2024, 3, 1), QTime(8, 0));
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning), QString());
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning.addSecs(3600)), QString());
+    QCOMPARE(backup::copies(path).size(), 1);
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning.addDays(1)), QString());
+    QCOMPARE(backup::copies(path).size(), 2);
+    // The connection is left as it was: writes go through at once.
+    QVERIFY(db.insert({QStringLiteral("x.com")}) > 0);
+}
+
+void TestDbLayer::failedBackupLeavesNothing()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    QFile blocker(backup::folderFor(QStringLiteral("service.dll")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString error = backup::make(db.module()->Conn_service(), QStringLiteral("service.dll"),
+                                       QDateTime(QDate(2024, 1, 1), QTime(9, 0)));
+    QVERIFY2(error.startsWith(QStringLiteral("无法备份数据库文件")), qPrintable(error));
+    QVERIFY(QFileInfo(blocker.fileName()).isFile());
+    // The first failure of a run is told, later ones are not.
+    QVERIFY(backup::reportFailureOnce());
+    QVERIFY(!backup::reportFailureOnce());
+    QVERIFY(db.insert({QStringLiteral("x.com")}) > 0);
+}
+
+// Another program holds the file in the middle of a write: neither damage nor a wrong password.
+void TestDbLayer::fileInUseIsReportedAsInUse()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("service.dll"));
+    QCOMPARE(schema::createShippedDatabase(path), QString());
+    Connection other;
+    QCOMPARE(other.open(path), QString());
+    QCOMPARE(other.execute(QStringLiteral("begin exclusive")), QString());
+    QString error;
+    QVERIFY(!TDataModule2::create(&error, path));
+    QVERIFY2(error.contains(QStringLiteral("正被另一个程序使用")), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("database is locked")), qPrintable(error));
+    QVERIFY2(!error.contains(QStringLiteral("损坏")) && !error.contains(QStringLiteral("密码")),
+             qPrintable(error));
+    QCOMPARE(other.execute(QStringLiteral("commit")), QString());
+    QVERIFY2(TDataModule2::create(&error, path), qPrintable(error));
+}
+
+// A file that cannot be written opens; the first save says so in Chinese with the engine's text.
+void TestDbLayer::readOnlyFileSaysItCannotBeWritten()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    // The engine refuses every write as it does for a write-protected file (permissions do not stop root).
+    QCOMPARE(db.exec(QStringLiteral("PRAGMA query_only=1")), QString());
+    Statement st(db.module()->Conn_service());
+    st.setSql(sql::kInsertDomain);
+    for (const QString& name : st.parameterNames())
+        st.setParam(name, QStringLiteral("x.com"));
+    const QString error = st.exec();
+    QVERIFY2(error.startsWith(QStringLiteral("无法写入数据库文件")), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("只读")), qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("attempt to write a readonly database")), qPrintable(error));
+    QVERIFY(error.contains(QStringLiteral("service.dll")));
+    QCOMPARE(db.countRows(), 0);
 }
 
 void TestDbLayer::opensWithBothQueries()

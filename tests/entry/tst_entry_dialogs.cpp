@@ -97,6 +97,8 @@ private slots:
     void emptyDomainIsRefusedAndInputKept_data();
     void emptyDomainIsRefusedAndInputKept();
     void pastedBlanksAreADomain();
+    void controlCharactersNeverReachTheDomain_data();
+    void controlCharactersNeverReachTheDomain();
     void keyFiltersActOnTypedCharactersOnly_data();
     void keyFiltersActOnTypedCharactersOnly();
     void inputMethodCommitsAreTyped();
@@ -112,6 +114,7 @@ private slots:
     void searchStaysInForceAcrossASave();
     void rejectedStatementKeepsTheDialogOpen_data();
     void rejectedStatementKeepsTheDialogOpen();
+    void editOfADeletedDomainKeepsTheDialogOpen();
     void focusOrderAndDefaultButton_data();
     void focusOrderAndDefaultButton();
 
@@ -280,6 +283,47 @@ void TestEntryDialogs::pastedBlanksAreADomain()
     QVERIFY(MessageBox::takeShown().isEmpty());
     QVERIFY(!dialog->isVisible());
     QCOMPARE(m_db->queryA()->fieldText(QStringLiteral("a1")), QStringLiteral("   "));
+}
+
+void TestEntryDialogs::controlCharactersNeverReachTheDomain_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("text"); // put between "x" and ".com"
+    QTest::addColumn<QString>("expected");
+    const QString dirty = QStringLiteral("ab") + QChar(0) + QStringLiteral("c\x1b\td\r\ne\u2028f\x7f\x85");
+    QTest::newRow("paste") << "paste" << dirty << "xabcdef.com";
+    QTest::newRow("input method") << "ime" << dirty << "xabcdef.com";
+    QTest::newRow("paste of controls only") << "paste" << QStringLiteral("\t\n") << "x.com";
+    QTest::newRow("clean paste kept") << "paste" << QStringLiteral("例子") << "x例子.com";
+}
+
+// A NUL, Esc, Tab or line break in a domain makes it impossible to find: they never get in, however the
+// text comes; the notes keep their line breaks.
+void TestEntryDialogs::controlCharactersNeverReachTheDomain()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    auto dialog = open(QStringLiteral("add"));
+    QLineEdit* domain = dialog->bsSkinEdit1();
+    typeText(domain, QStringLiteral("x.com"));
+    domain->setCursorPosition(1);
+    if (how == QLatin1String("paste")) {
+        paste(domain, text);
+    } else {
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QApplication::sendEvent(domain, &commit);
+    }
+    QCOMPARE(domain->text(), expected);
+    // Backspace still deletes.
+    QTest::keyClick(domain, Qt::Key_Backspace);
+    QCOMPARE(domain->text().size(), expected.size() - 1);
+    typeText(dialog->bsSkinRichEdit1(), QStringLiteral("第一行\n第二行"));
+    dialog->bsSkinButton1Click();
+    QVERIFY(MessageBox::takeShown().isEmpty());
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(m_db->queryA()->fieldText(QStringLiteral("a7")), QStringLiteral("第一行\n第二行"));
 }
 
 void TestEntryDialogs::keyFiltersActOnTypedCharactersOnly_data()
@@ -657,6 +701,30 @@ void TestEntryDialogs::rejectedStatementKeepsTheDialogOpen()
     QVERIFY(MessageBox::takeShown().isEmpty());
     QVERIFY(!dialog->isVisible());
     QCOMPARE(m_db->queryA()->fieldText(QStringLiteral("a1")), QStringLiteral("changed.com"));
+}
+
+// Another program deleted the domain while it was being edited: the update changes no row, which is an
+// error, not a save.
+void TestEntryDialogs::editOfADeletedDomainKeepsTheDialogOpen()
+{
+    const qint64 aid = m_db->insert({QStringLiteral("gone.com"), QStringLiteral("old")});
+    m_db->insert({QStringLiteral("other.com")});
+    auto dialog = open(QStringLiteral("edit"), aid);
+    QVERIFY(m_db->exec(QStringLiteral("delete from tt_a where aid=%1").arg(aid)).isEmpty());
+    clearBox(dialog->bsSkinEdit1());
+    typeText(dialog->bsSkinEdit1(), QStringLiteral("changed.com"));
+    const QStringList typed = dialog->record().values();
+
+    dialog->bsSkinButton1Click();
+
+    const auto shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, MessageBox::Critical);
+    QVERIFY2(shown[0].text.contains(QStringLiteral("已经不在数据库中")), qPrintable(shown[0].text));
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->record().values(), typed);
+    QCOMPARE(m_db->countRows(), 1);
+    QVERIFY(m_db->row(aid).isEmpty());
 }
 
 void TestEntryDialogs::focusOrderAndDefaultButton_data()

@@ -1,15 +1,21 @@
 #include "TestDb.h"
+#include "db/Backup.h"
 #include "db/Sql.h"
 #include "db/Statement.h"
 #include "entry/Daoru.h"
 #include "entry/Importer.h"
+#include "entry/WorkbookLoader.h"
 #include "platform/Dialogs.h"
 #include "sheet/Cell.h"
 #include "sheet/XlsReader.h"
+#include "sheet/XlsWriter.h"
 
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <fnmatch.h>
 
@@ -69,6 +75,28 @@ void refuseDomain(TestDb& db, const QString& a1)
              QString());
 }
 
+// A workbook of count rows "big<n>.com" with nine filled columns and a few more, written at run time.
+QString writeBigWorkbook(const QTemporaryDir& dir, int count)
+{
+    sheet::XlsWriter writer(1);
+    for (int r = 0; r < count; ++r) {
+        QStringList cells{QStringLiteral("big%1.com").arg(r)};
+        for (int c = 1; c < 14; ++c)
+            cells << QStringLiteral("r%1c%2-说明文字").arg(r).arg(c);
+        writer.appendRow(0, cells);
+    }
+    const QString path = dir.filePath(QStringLiteral("big.xls"));
+    return writer.save(path).isEmpty() ? path : QString();
+}
+
+// The dialog shown over a file that holds one domain, old.cn.
+void showOverOneDomain(Tdaoru& dlg, TestDb& db)
+{
+    db.insert(row({QStringLiteral("old.cn")}));
+    dlg.bindData(db.module());
+    dlg.show();
+}
+
 } // namespace
 
 class TestImport : public QObject
@@ -86,6 +114,9 @@ private slots:
     void refusedRowKeepsRowsBefore_data();
     void refusedRowKeepsRowsBefore();
     void progressBetweenBatches();
+    void valuesGoToTheirColumnsByName();
+    void controlCharactersLeaveTheDomain();
+    void tableLackingAColumnStoresNothing();
     void fileFilterShowsXlsInAnyCase_data();
     void fileFilterShowsXlsInAnyCase();
 
@@ -95,6 +126,10 @@ private slots:
     void dialogCancelledChoiceKeepsEarlierFile();
     void dialogStoreErrorKeepsDialogOpen();
     void dialogCancelButtonCloses();
+    void loaderReadsOffTheWindowThread();
+    void loaderCancelled();
+    void dialogCancelDuringReadStoresNothing();
+    void dialogRefusesDevice();
 };
 
 void TestImport::init()
@@ -133,13 +168,13 @@ void TestImport::workbooksFromSpreadsheetPrograms()
         rows[0],
         QStringList({QStringLiteral("例子.中国"), QStringLiteral("中文说明，含“引号”"),
                      QStringLiteral("注册商 \"Quote\" 公司"), QStringLiteral("http://example.com/m?a=1&b=2"),
-                     QStringLiteral("2012/10/10"), QStringLiteral("2013/1/2 08:30"),
+                     QStringLiteral("2012-10-10"), QStringLiteral("2013-01-02 08:30:00"),
                      QStringLiteral("备注\n第二行"), QStringLiteral("pa'ss\"word"), QStringLiteral("100")}));
     QCOMPARE(rows[1], row({QStringLiteral("abc.com"),
                            QStringLiteral("-3"),
                            QStringLiteral("-0.25"),
                            QStringLiteral("1234567"),
-                           QStringLiteral("2024/2/29"),
+                           QStringLiteral("2024-02-29"),
                            {},
                            {},
                            {},
@@ -256,6 +291,65 @@ void TestImport::progressBetweenBatches()
     QCOMPARE(calls, expected);
 }
 
+// Inside a domain a control character would make it impossible to find; the notes keep their line breaks.
+void TestImport::controlCharactersLeaveTheDomain()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    sheet::Sheet s;
+    sheet::Cell domain;
+    domain.type = sheet::Cell::Type::Text;
+    domain.text = QStringLiteral("\tab") + QChar(0) + QStringLiteral("c\x1b\nd.com\r\n");
+    s.setCell(0, 0, domain);
+    sheet::Cell notes;
+    notes.type = sheet::Cell::Type::Text;
+    notes.text = QStringLiteral("第一行\n第二行\r\n第三行");
+    s.setCell(0, 6, notes);
+    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), s);
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    const QList<QStringList> rows = storedRows(db);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][0], QStringLiteral("abcd.com"));
+    QCOMPARE(rows[0][6], QStringLiteral("第一行\n第二行\r\n第三行"));
+}
+
+// A table whose columns stand in another order still gets each value in its own column.
+void TestImport::valuesGoToTheirColumnsByName()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    QCOMPARE(
+        db.exec(QStringLiteral("drop table tt_a; create table tt_a (aid integer primary key autoincrement, "
+                               "a9 text, a8 text, a7 text, a6 text, a5 text, a4 text, a3 text, a2 text, "
+                               "a1 text)")),
+        QString());
+    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(3));
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    Dataset d(db.module()->Conn_service());
+    d.setSql(QStringLiteral("select * from tt_a order by aid"));
+    QCOMPARE(d.open(), QString());
+    QCOMPARE(d.recordCount(), 3);
+    QCOMPARE(d.value(2, QStringLiteral("a1")), QStringLiteral("d3.com"));
+    QCOMPARE(d.value(2, QStringLiteral("a9")), QStringLiteral("3"));
+    QCOMPARE(d.value(2, QStringLiteral("a2")), QString());
+}
+
+// A table without one of the columns: an error, and no row stored with its values shifted.
+void TestImport::tableLackingAColumnStoresNothing()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    QCOMPARE(
+        db.exec(QStringLiteral("drop table tt_a; create table tt_a (aid integer primary key autoincrement, "
+                               "a1 text, a2 text, a4 text, a5 text, a6 text, a7 text, a8 text, a9 text)")),
+        QString());
+    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(3));
+    QCOMPARE(result.status, importer::Result::Status::StoreFailed);
+    QVERIFY2(result.error.contains(QStringLiteral("a3")), qPrintable(result.error));
+    QCOMPARE(result.rowsStored, 0);
+    QCOMPARE(db.countRows(), 0);
+}
+
 void TestImport::fileFilterShowsXlsInAnyCase_data()
 {
     QTest::addColumn<QString>("name");
@@ -367,6 +461,8 @@ void TestImport::dialogImportsAndReloadsList()
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
 
     QCOMPARE(db.countRows(), 6);
+    // A copy of the file as it was before the import.
+    QCOMPARE(backup::copies(QStringLiteral("service.dll")).size(), 1);
     // Reopened with the search: kept.com and the imported abc.com and long.com, newest first,
     // the heading-click sort gone, the first row current.
     QCOMPARE(query->sql(), sql::kSearch);
@@ -465,6 +561,111 @@ void TestImport::dialogCancelButtonCloses()
     QVERIFY(dlg.isVisible());
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QVERIFY(!dlg.isVisible());
+}
+
+// While the workbook is read the window thread keeps running its event loop.
+void TestImport::loaderReadsOffTheWindowThread()
+{
+    QTemporaryDir dir;
+    const QString path = writeBigWorkbook(dir, 30000);
+    QVERIFY(!path.isEmpty());
+    WorkbookLoader loader;
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(0);
+    QList<int> progress;
+    bool done = false;
+    connect(&loader, &WorkbookLoader::progressChanged, [&](int permille) { progress.append(permille); });
+    connect(&loader, &WorkbookLoader::finished, [&] { done = true; });
+    loader.start(path, importer::kColumns);
+    QVERIFY(loader.isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+    QVERIFY2(ticks > 0, "the event loop stood still during the read");
+    QVERIFY(!progress.isEmpty());
+    QVERIFY(std::is_sorted(progress.cbegin(), progress.cend()));
+    QCOMPARE(progress.last(), 1000);
+    const sheet::ReadResult result = loader.takeResult();
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.rowCount(), 30000);
+    QCOMPARE(result.sheet.columnCount(), importer::kColumns); // the columns after I take no memory
+}
+
+void TestImport::loaderCancelled()
+{
+    QTemporaryDir dir;
+    const QString path = writeBigWorkbook(dir, 30000);
+    QVERIFY(!path.isEmpty());
+    WorkbookLoader loader;
+    bool done = false;
+    connect(&loader, &WorkbookLoader::finished, [&] { done = true; });
+    // Cancelled at the first report.
+    connect(&loader, &WorkbookLoader::progressChanged, &loader, &WorkbookLoader::cancel);
+    loader.start(path, importer::kColumns);
+    QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+    const sheet::ReadResult result = loader.takeResult();
+    QVERIFY(result.cancelled);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.sheet.cellCount(), qsizetype(0));
+    // Ending the loader during a read stops and waits for it.
+    {
+        WorkbookLoader running;
+        running.start(path);
+    }
+}
+
+void TestImport::dialogCancelDuringReadStoresNothing()
+{
+    QTemporaryDir dir;
+    const QString path = writeBigWorkbook(dir, 30000);
+    QVERIFY(!path.isEmpty());
+    TestDb db;
+    QVERIFY(db.ok());
+    Tdaoru dlg;
+    showOverOneDomain(dlg, db);
+    FileDialog::setNextOpenFileName(path);
+    // 取消 on the progress window as soon as the read runs.
+    bool pressed = false;
+    QTimer::singleShot(0, &dlg, [&] {
+        auto* progress = dlg.findChild<QProgressDialog*>(QStringLiteral("readProgress"));
+        if (progress) {
+            QCOMPARE(progress->labelText(), QStringLiteral("正在读取工作簿……"));
+            auto* button = progress->findChild<QPushButton*>();
+            QVERIFY(button);
+            QCOMPARE(button->text(), QStringLiteral("取消"));
+            button->click();
+            pressed = true;
+        }
+    });
+    dlg.bsSkinButton1Click();
+    QVERIFY(pressed);
+    QVERIFY(MessageBox::takeShown().isEmpty());
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(db.countRows(), 1);
+    QVERIFY(dlg.findChild<QPushButton*>(QStringLiteral("bsSkinButton1"))->isEnabled());
+}
+
+void TestImport::dialogRefusesDevice()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no devices by path");
+#else
+    TestDb db;
+    QVERIFY(db.ok());
+    Tdaoru dlg;
+    showOverOneDomain(dlg, db);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("zero.xls"));
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), link));
+    FileDialog::setNextOpenFileName(link);
+    dlg.bsSkinButton1Click();
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].caption, QStringLiteral("岚枢"));
+    QVERIFY2(shown[0].text.contains(QStringLiteral("不是普通文件")), qPrintable(shown[0].text));
+    QCOMPARE(db.countRows(), 1);
+    QVERIFY(dlg.isVisible());
+#endif
 }
 
 QTEST_MAIN(TestImport)

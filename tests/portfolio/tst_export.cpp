@@ -89,6 +89,8 @@ private slots:
     void emptyListTouchesNothing();
     void secondExportReplacesFirst();
     void saveFailure();
+    void cellTooLongNamesDomainAndField_data();
+    void cellTooLongNamesDomainAndField();
     void sheetLimit_data();
     void sheetLimit();
 
@@ -229,10 +231,43 @@ void TestExport::saveFailure()
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].icon, MessageBox::NoIcon);
     QCOMPARE(shown[0].caption, QStringLiteral("提示"));
-    QCOMPARE(shown[0].text, QStringLiteral("保存失敗"));
+    QVERIFY2(shown[0].text.startsWith(QStringLiteral("保存失敗\n")), qPrintable(shown[0].text));
+    QVERIFY2(shown[0].text.contains(QDir::toNativeSeparators(exportPath())), qPrintable(shown[0].text));
     QCOMPARE(shown[0].buttons, int(MessageBox::Ok | MessageBox::Cancel));
     QVERIFY(m_opened.isEmpty());
     QCOMPARE(db.queryA()->currentRow(), 1);
+}
+
+void TestExport::cellTooLongNamesDomainAndField_data()
+{
+    QTest::addColumn<QStringList>("record");
+    QTest::addColumn<QString>("expected");
+    const QString huge(32768, QChar(u'注'));
+    QTest::newRow("notes") << QStringList{QStringLiteral("long.com"), {}, {}, {}, {}, {}, huge}
+                           << QStringLiteral("域名“long.com”的“备注”有 32768 个字符");
+    QTest::newRow("domain itself")
+        << QStringList{QString(32768, QLatin1Char('d'))}
+        << QStringLiteral("域名“%1…”的“域名”有 32768 个字符").arg(QString(60, QLatin1Char('d')));
+}
+
+// One cell over what a cell holds: the box still says "保存失敗", and below it which domain and field.
+void TestExport::cellTooLongNamesDomainAndField()
+{
+    QFETCH(QStringList, record);
+    QFETCH(QString, expected);
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("fine.com")});
+    db.insert(record);
+    QCOMPARE(db.queryA()->open(), QString());
+    exportDomainList(nullptr, db.module()->domains());
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].caption, QStringLiteral("提示"));
+    QVERIFY2(shown[0].text.startsWith(QStringLiteral("保存失敗\n")), qPrintable(shown[0].text));
+    QVERIFY2(shown[0].text.contains(expected), qPrintable(shown[0].text.left(300)));
+    QVERIFY(!QFile::exists(exportPath()));
+    QVERIFY(m_opened.isEmpty());
 }
 
 void TestExport::sheetLimit_data()

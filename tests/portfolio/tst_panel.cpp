@@ -126,11 +126,14 @@ private slots:
     void deleteAsksFirst_data();
     void deleteAsksFirst();
     void deleteTheLastRowAndTheOnlyRow();
+    void deleteOfADomainAlreadyGone();
     void deleteDuringSearchKeepsTheSearch();
 
     void keyboardShortcuts();
     void linksHandTheirAddressToTheBrowser_data();
     void linksHandTheirAddressToTheBrowser();
+    void otherSchemesRefused_data();
+    void otherSchemesRefused();
 
 private:
     QStringList m_opened;
@@ -361,7 +364,8 @@ void TestPortfolioPanel::toolbarActionsWithRows()
     QSignalSpy edit(&p.panel, &TFr_guanli::editRequested);
     QSignalSpy import(&p.panel, &TFr_guanli::importRequested);
     QSignalSpy help(&p.panel, &TFr_guanli::helpRequested);
-    for (const char* name : {"btnAdd", "btnEdit", "btnImport", "btnHelp", "btnPrint"})
+    // "打 印" with rows runs the report project: see tst_print.
+    for (const char* name : {"btnAdd", "btnEdit", "btnImport", "btnHelp"})
         p.find(name)->click();
     QCOMPARE(add.size(), 1);
     QCOMPARE(edit.size(), 1);
@@ -703,6 +707,21 @@ void TestPortfolioPanel::deleteTheLastRowAndTheOnlyRow()
     QCOMPARE(shown[0].text, kNotice);
 }
 
+// Another program deleted the domain first: the delete changes no row, which is told, not done.
+void TestPortfolioPanel::deleteOfADomainAlreadyGone()
+{
+    Panel p(names({QStringLiteral("a.com"), QStringLiteral("b.com")}));
+    QCOMPARE(p.shown("lblDomain"), QStringLiteral("b.com"));
+    QCOMPARE(p.db.exec(QStringLiteral("delete from tt_a where aid=%1").arg(p.aids[1])), QString());
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    p.find("btnDelete")->click();
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 2); // the question, then the error
+    QCOMPARE(shown[1].icon, MessageBox::Critical);
+    QVERIFY2(shown[1].text.contains(QStringLiteral("已经不在数据库中")), qPrintable(shown[1].text));
+    QCOMPARE(p.db.countRows(), 1);
+}
+
 void TestPortfolioPanel::deleteDuringSearchKeepsTheSearch()
 {
     Panel p(names({QStringLiteral("ab1.com"), QStringLiteral("zz.com"), QStringLiteral("ab2.com"),
@@ -749,9 +768,10 @@ void TestPortfolioPanel::linksHandTheirAddressToTheBrowser_data()
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("address");
     const QStringList plain = {QStringLiteral("example.com"), {}, {}, QStringLiteral(" reg.example/login ")};
-    QTest::newRow("visit domain") << plain << "linkVisitDomain" << QStringLiteral("example.com");
-    QTest::newRow("visit address, unchanged")
-        << plain << "linkVisitAddress" << QStringLiteral(" reg.example/login ");
+    // A bare name opens the web site: "http://" goes before an address that names no scheme.
+    QTest::newRow("visit domain") << plain << "linkVisitDomain" << QStringLiteral("http://example.com");
+    QTest::newRow("visit address, no scheme")
+        << plain << "linkVisitAddress" << QStringLiteral("http://reg.example/login");
     QTest::newRow("whois") << plain << "linkWhois"
                            << QStringLiteral("http://%1/www.example.com").arg(lookups::kWhoisHost);
     QTest::newRow("seo") << plain << "linkSeo"
@@ -766,10 +786,25 @@ void TestPortfolioPanel::linksHandTheirAddressToTheBrowser_data()
     const QStringList chinese = {QStringLiteral("中文 网.中国")};
     QTest::newRow("chinese, not encoded")
         << chinese << "linkIcp" << QStringLiteral("http://%1/search/中文 网.中国").arg(lookups::kIcpHost);
-    QTest::newRow("chinese visit") << chinese << "linkVisitDomain" << QStringLiteral("中文 网.中国");
+    QTest::newRow("chinese visit") << chinese << "linkVisitDomain" << QStringLiteral("http://中文 网.中国");
     QTest::newRow("empty list, whois")
         << QStringList() << "linkWhois" << QStringLiteral("http://%1/www.").arg(lookups::kWhoisHost);
-    QTest::newRow("empty list, visit") << QStringList() << "linkVisitDomain" << QString();
+    // Nothing that looks like an option ever reaches the browser's command line.
+    QTest::newRow("domain like an option")
+        << QStringList{QStringLiteral("-x.com")} << "linkVisitDomain" << QStringLiteral("http://-x.com");
+    QTest::newRow("address like an option")
+        << QStringList{QStringLiteral("a.com"), {}, {}, QStringLiteral("--gpu-launcher=/bin/sh")}
+        << "linkVisitAddress" << QStringLiteral("http://--gpu-launcher=/bin/sh");
+    QTest::newRow("https kept") << QStringList{QStringLiteral("a.com"),
+                                               {},
+                                               {},
+                                               QStringLiteral("HTTPS://Reg.example/x")}
+                                << "linkVisitAddress" << QStringLiteral("HTTPS://Reg.example/x");
+    QTest::newRow("host and port") << QStringList{QStringLiteral("a.com"),
+                                                  {},
+                                                  {},
+                                                  QStringLiteral("reg.example:8080/m")}
+                                   << "linkVisitAddress" << QStringLiteral("http://reg.example:8080/m");
 }
 
 void TestPortfolioPanel::linksHandTheirAddressToTheBrowser()
@@ -783,6 +818,42 @@ void TestPortfolioPanel::linksHandTheirAddressToTheBrowser()
     QCOMPARE(m_opened, QStringList{address});
     QCOMPARE(p.query()->currentRow(), before);
     QVERIFY(MessageBox::shown().isEmpty());
+}
+
+void TestPortfolioPanel::otherSchemesRefused_data()
+{
+    QTest::addColumn<QList<QStringList>>("records");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("expected");
+    const QString onlyWeb = QStringLiteral("只能打开以 http:// 或 https:// 开头");
+    const auto address = [](const QString& a) {
+        return QList<QStringList>{{QStringLiteral("a.com"), {}, {}, a}};
+    };
+    QTest::newRow("file") << address(QStringLiteral("file:///etc/shadow")) << "linkVisitAddress" << onlyWeb;
+    QTest::newRow("file, upper case")
+        << address(QStringLiteral(" FILE:/etc/passwd")) << "linkVisitAddress" << onlyWeb;
+    QTest::newRow("javascript") << address(QStringLiteral("javascript:alert(1)")) << "linkVisitAddress"
+                                << onlyWeb;
+    QTest::newRow("ftp") << address(QStringLiteral("ftp://files.example/")) << "linkVisitAddress" << onlyWeb;
+    QTest::newRow("domain with a scheme")
+        << QList<QStringList>{{QStringLiteral("file:/etc/shadow")}} << "linkVisitDomain" << onlyWeb;
+    QTest::newRow("empty list, visit")
+        << QList<QStringList>{} << "linkVisitDomain" << QStringLiteral("没有可以打开的网址");
+}
+
+// Only web pages are opened: any other kind of address is refused with a message, and nothing starts.
+void TestPortfolioPanel::otherSchemesRefused()
+{
+    QFETCH(QList<QStringList>, records);
+    QFETCH(QString, link);
+    QFETCH(QString, expected);
+    Panel p(records);
+    QTest::mouseClick(p.find(link.toLatin1().constData()), Qt::LeftButton);
+    QVERIFY(m_opened.isEmpty());
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].caption, QStringLiteral("提示"));
+    QVERIFY2(shown[0].text.contains(expected), qPrintable(shown[0].text));
 }
 
 QTEST_MAIN(TestPortfolioPanel)

@@ -2,8 +2,11 @@
 #include "sheet/XlsReader.h"
 #include "sheet/XlsWriter.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +14,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 using sheet::Cell;
 
@@ -74,6 +81,20 @@ QString findTool(const QString& name, const QStringList& paths = {})
     return QStandardPaths::findExecutable(name, paths);
 }
 
+// A workbook of rows × columns distinct texts, written at run time (a few MB for the larger cases).
+QString writeWorkbook(const QTemporaryDir& dir, int rows, int columns)
+{
+    sheet::XlsWriter writer(1);
+    for (int r = 0; r < rows; ++r) {
+        QStringList cells;
+        for (int c = 0; c < columns; ++c)
+            cells << QStringLiteral("r%1c%2-域名-%3").arg(r).arg(c).arg(QString(12, QChar(u'a' + c % 26)));
+        writer.appendRow(0, cells);
+    }
+    const QString path = dir.filePath(QStringLiteral("generated.xls"));
+    return writer.save(path).isEmpty() ? path : QString();
+}
+
 } // namespace
 
 class TestSheet : public QObject
@@ -97,6 +118,12 @@ private Q_SLOTS:
     void damaged();
     void everyDamagedFixtureFails();
     void missingFile();
+    void notARegularFileRefused_data();
+    void notARegularFileRefused();
+    void overTheLimitRefusedBeforeReading();
+    void onlyKeptColumnsTakeMemory();
+    void progressReachesTheEnd();
+    void cancelStopsTheRead();
 
     void roundTrip();
     void roundTripFullSheet();
@@ -106,6 +133,7 @@ private Q_SLOTS:
     void otherLimitsRefused_data();
     void otherLimitsRefused();
     void failedSaveKeepsOldFile();
+    void savedFileIsPrivate();
 };
 
 void TestSheet::cellToText_data()
@@ -131,16 +159,23 @@ void TestSheet::cellToText_data()
     QTest::newRow("only blanks") << textCell(QStringLiteral(" \u3000 \t")) << zh << "";
     QTest::newRow("true") << makeCell(Cell::Type::Boolean, 1) << zh << "TRUE";
     QTest::newRow("false") << makeCell(Cell::Type::Boolean, 0) << zh << "FALSE";
-    QTest::newRow("date at midnight")
-        << makeCell(Cell::Type::Date, 0, {}, QDateTime(QDate(2024, 1, 5), QTime(0, 0))) << zh << "2024/1/5";
-    QTest::newRow("date and time") << makeCell(Cell::Type::Date, 0, {},
-                                               QDateTime(QDate(2024, 1, 5), QTime(14, 30)))
-                                   << zh << "2024/1/5 14:30";
-    QTest::newRow("date other locale")
-        << makeCell(Cell::Type::Date, 0, {}, QDateTime(QDate(2024, 1, 5), QTime(0, 0)))
-        << QStringLiteral("de_DE") << "05.01.24";
-    QTest::newRow("time of day only")
-        << makeCell(Cell::Type::Date, 0, {}, QDateTime(QDate(1899, 12, 31), QTime(9, 5))) << zh << "09:05";
+    // Dates keep their century and seconds in every locale: the form the add dialog asks for.
+    const QDateTime midnight(QDate(2024, 1, 5), QTime(0, 0));
+    const QDateTime afternoon(QDate(2012, 10, 10), QTime(14, 30, 5));
+    for (const char* name : {"zh_CN", "de_DE", "en_US", "C"}) {
+        const QString loc = QString::fromLatin1(name);
+        const QByteArray tag = QByteArray(name) + ": ";
+        QTest::newRow(tag + "date at midnight")
+            << makeCell(Cell::Type::Date, 0, {}, midnight) << loc << "2024-01-05";
+        QTest::newRow(tag + "date and time")
+            << makeCell(Cell::Type::Date, 0, {}, afternoon) << loc << "2012-10-10 14:30:05";
+        QTest::newRow(tag + "time of day only")
+            << makeCell(Cell::Type::Date, 0, {}, QDateTime(QDate(1899, 12, 31), QTime(9, 5))) << loc
+            << "09:05:00";
+    }
+    QTest::newRow("before 1950") << makeCell(Cell::Type::Date, 0, {},
+                                             QDateTime(QDate(1905, 3, 1), QTime(0, 0)))
+                                 << QStringLiteral("de_DE") << "1905-03-01";
     QTest::newRow("empty") << Cell() << zh << "";
     QTest::newRow("error") << makeCell(Cell::Type::Error, 0x07) << zh << "#DIV/0!";
 }
@@ -190,8 +225,8 @@ void TestSheet::fixtures_data()
         QTest::newRow(p + "integer") << file << 0 << 1 << number << "100";
         QTest::newRow(p + "decimal") << file << 0 << 2 << number << "12.5";
         QTest::newRow(p + "negative") << file << 0 << 3 << number << "-3";
-        QTest::newRow(p + "date") << file << 0 << 4 << date << "2024/1/5";
-        QTest::newRow(p + "date and time") << file << 0 << 5 << date << "2024/1/5 14:30";
+        QTest::newRow(p + "date") << file << 0 << 4 << date << "2024-01-05";
+        QTest::newRow(p + "date and time") << file << 0 << 5 << date << "2024-01-05 14:30:00";
         QTest::newRow(p + "quotes") << file << 0 << 6 << text << "他说\"你好\"";
         QTest::newRow(p + "wide blanks") << file << 0 << 7 << text << "全角空格";
         QTest::newRow(p + "formula 0.1+0.2") << file << 0 << 8 << number << "0.3";
@@ -199,7 +234,7 @@ void TestSheet::fixtures_data()
         QTest::newRow(p + "long decimal") << file << 1 << 1 << number << "1234567.891";
         QTest::newRow(p + "negative decimal") << file << 1 << 2 << number << "-0.25";
         QTest::newRow(p + "long text") << file << 1 << 3 << text << fixtureLongText();
-        QTest::newRow(p + "CJK date format") << file << 1 << 4 << date << "2023/12/31";
+        QTest::newRow(p + "CJK date format") << file << 1 << 4 << date << "2023-12-31";
         QTest::newRow(p + "[Red] is no date") << file << 1 << 5 << number << "42.5";
         QTest::newRow(p + "boolean") << file << 1 << 7 << boolean << "TRUE";
         QTest::newRow(p + "after empty A") << file << 2 << 1 << text << "空A之后";
@@ -234,7 +269,7 @@ void TestSheet::fixtureDecimalComma()
     const QLocale german(QStringLiteral("de_DE"));
     QCOMPARE(sheet::cellToText(result.sheet.cell(0, 2), german), QStringLiteral("12,5"));
     QCOMPARE(sheet::cellToText(result.sheet.cell(1, 1), german), QStringLiteral("1234567,891"));
-    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 4), german), QStringLiteral("05.01.24"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 4), german), QStringLiteral("2024-01-05"));
 }
 
 void TestSheet::fixtureSecondSheetIsNotRead()
@@ -260,8 +295,8 @@ void TestSheet::fixture1904()
     QVERIFY2(result.ok, qPrintable(result.error));
     const QLocale zh(QStringLiteral("zh_CN"));
     QCOMPARE(result.sheet.cell(0, 0).dateTime, QDateTime(QDate(2024, 1, 5), QTime(0, 0)));
-    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 0), zh), QStringLiteral("2024/1/5"));
-    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 1), zh), QStringLiteral("2024/1/5 14:30"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 0), zh), QStringLiteral("2024-01-05"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 1), zh), QStringLiteral("2024-01-05 14:30:00"));
     QCOMPARE(sheet::cellToText(result.sheet.cell(0, 2), zh), QStringLiteral("100"));
 }
 
@@ -272,8 +307,8 @@ void TestSheet::fixtureOldFormatCodePage()
     const QLocale zh(QStringLiteral("zh_CN"));
     QCOMPARE(result.sheet.cell(0, 0).text, QStringLiteral("中文域名.com"));
     QCOMPARE(sheet::cellToText(result.sheet.cell(0, 1), zh), QStringLiteral("12.5"));
-    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 2), zh), QStringLiteral("2024/1/5"));
-    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 3), zh), QStringLiteral("2023/12/31"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 2), zh), QStringLiteral("2024-01-05"));
+    QCOMPARE(sheet::cellToText(result.sheet.cell(0, 3), zh), QStringLiteral("2023-12-31"));
 }
 
 void TestSheet::sharedStringCountLies()
@@ -340,6 +375,132 @@ void TestSheet::missingFile()
     QVERIFY(!result.ok);
     QVERIFY2(result.error.startsWith(QStringLiteral("文件不存在")), qPrintable(result.error));
     QVERIFY(result.error.contains(QDir::toNativeSeparators(path)));
+}
+
+void TestSheet::notARegularFileRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("folder") << "folder"
+                            << "是一个文件夹";
+#ifndef Q_OS_WIN
+    QTest::newRow("pipe") << "fifo"
+                          << "不是普通文件";
+    QTest::newRow("device") << "/dev/zero"
+                            << "不是普通文件";
+    QTest::newRow("link to a device") << "link"
+                                      << "不是普通文件";
+#endif
+}
+
+// A pipe never starts, a device never ends: both are refused at once, before anything is read.
+void TestSheet::notARegularFileRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("book.xls"));
+    if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
+#ifndef Q_OS_WIN
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+#endif
+    } else {
+        path = kind;
+    }
+    const sheet::ReadResult result = sheet::readFirstSheet(path);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(expected), qPrintable(result.error));
+    QVERIFY(result.error.contains(QDir::toNativeSeparators(path)));
+}
+
+void TestSheet::overTheLimitRefusedBeforeReading()
+{
+    const QString path = dataPath(QStringLiteral("sheet_libreoffice.xls"));
+    sheet::ReadOptions options;
+    options.maxFileSize = QFileInfo(path).size() - 1;
+    bool read = false;
+    options.progress = [&](qint64, qint64) { return read = true; };
+    const sheet::ReadResult result = sheet::readFirstSheet(path, options);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(QStringLiteral("超过了可以读取的上限")), qPrintable(result.error));
+    QVERIFY(!read);
+    // A sparse file of 600 MB is refused by the default limit just as fast.
+    QTemporaryDir dir;
+    QFile big(dir.filePath(QStringLiteral("big.xls")));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QVERIFY(big.resize(600LL * 1024 * 1024));
+    big.close();
+    const sheet::ReadResult huge = sheet::readFirstSheet(big.fileName());
+    QVERIFY(!huge.ok);
+    QVERIFY2(huge.error.contains(QStringLiteral("600.0 MB")), qPrintable(huge.error));
+    // In memory the same limit holds.
+    options.progress = {};
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!sheet::readFirstSheetFromMemory(file.readAll(), options).ok);
+}
+
+// Columns the caller does not keep are never stored, and shared texts are decoded only for kept cells.
+void TestSheet::onlyKeptColumnsTakeMemory()
+{
+    QTemporaryDir dir;
+    const QString path = writeWorkbook(dir, 300, 40);
+    QVERIFY(!path.isEmpty());
+    sheet::ReadOptions options;
+    options.columns = 9;
+    const sheet::ReadResult result = sheet::readFirstSheet(path, options);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.columnCount(), 9);
+    QCOMPARE(result.sheet.rowCount(), 300);
+    QCOMPARE(result.sheet.cellCount(), qsizetype(300 * 9));
+    QCOMPARE(result.sheet.cell(299, 8).text, QStringLiteral("r299c8-域名-") + QString(12, QChar(u'i')));
+    QVERIFY(result.sheet.cell(0, 9).isEmpty());
+    const sheet::ReadResult all = sheet::readFirstSheet(path);
+    QVERIFY(all.ok);
+    QCOMPARE(all.sheet.cellCount(), qsizetype(300 * 40));
+    QCOMPARE(all.sheet.cell(7, 39).text, QStringLiteral("r7c39-域名-") + QString(12, QChar(u'n')));
+}
+
+void TestSheet::progressReachesTheEnd()
+{
+    QTemporaryDir dir;
+    const QString path = writeWorkbook(dir, 20000, 9); // about 6 MB
+    QVERIFY(!path.isEmpty());
+    QList<qint64> seen;
+    qint64 whole = 0;
+    sheet::ReadOptions options;
+    options.progress = [&](qint64 done, qint64 total) {
+        seen.append(done);
+        whole = total;
+        return true;
+    };
+    const sheet::ReadResult result = sheet::readFirstSheet(path, options);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.rowCount(), 20000);
+    QVERIFY2(seen.size() >= 4, qPrintable(QString::number(seen.size())));
+    QVERIFY(std::is_sorted(seen.cbegin(), seen.cend()));
+    QCOMPARE(seen.last(), whole);
+}
+
+void TestSheet::cancelStopsTheRead()
+{
+    QTemporaryDir dir;
+    const QString path = writeWorkbook(dir, 20000, 9);
+    QVERIFY(!path.isEmpty());
+    for (const int stopAt : {1, 3}) {
+        int calls = 0;
+        sheet::ReadOptions options;
+        options.progress = [&](qint64, qint64) { return ++calls < stopAt; };
+        const sheet::ReadResult result = sheet::readFirstSheet(path, options);
+        QVERIFY(!result.ok);
+        QVERIFY(result.cancelled);
+        QCOMPARE(calls, stopAt);
+        QCOMPARE(result.sheet.cellCount(), qsizetype(0));
+    }
 }
 
 void TestSheet::roundTrip()
@@ -544,6 +705,27 @@ void TestSheet::failedSaveKeepsOldFile()
     const QString error = second.save(nowhere);
     QVERIFY2(error.startsWith(QStringLiteral("无法保存文件：")), qPrintable(error));
     QVERIFY(!QFile::exists(nowhere));
+}
+
+// The export holds every management password: readable by the user alone, whatever the umask.
+void TestSheet::savedFileIsPrivate()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no permission bits");
+#else
+    const mode_t old = ::umask(022);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("yuming.xls"));
+    sheet::XlsWriter writer;
+    writer.appendRow(0, {QStringLiteral("a.com"), QStringLiteral("secret")});
+    QCOMPARE(writer.save(path), QString());
+    struct stat st
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+    ::umask(old);
+    QCOMPARE(int(st.st_mode & 0777), 0600);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSheet)

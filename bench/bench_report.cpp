@@ -1,0 +1,117 @@
+// bench_report [count ...]: the shipped default report over generated domains (10,000 and 100,000
+// by default): layout, PDF written to disk, and the time until the preview has painted its first
+// page, with the peak memory of the process.
+#include "DomainGenerator.h"
+#include "db/Connection.h"
+#include "db/DataModule.h"
+#include "portfolio/RvData.h"
+#include "report/ReportLayout.h"
+#include "report/ReportOutput.h"
+#include "report/ReportPreview.h"
+#include "report/ReportProject.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+double msSince(const QElapsedTimer& clock)
+{
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// Processor time of the process in milliseconds: on a machine shared with other work, the wall
+// clock says more about the neighbours than about the report.
+double cpuMs()
+{
+    return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
+}
+
+// Peak resident memory of the process in MiB (Linux).
+double peakMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QList<int> counts;
+    for (int i = 1; i < argc; ++i)
+        counts << std::max(1, atoi(argv[i]));
+    if (counts.isEmpty())
+        counts = {10000, 100000};
+
+    ReportProject project;
+    QString error = project.open(QStringLiteral(LANSHU_SOURCE_DIR "/resources/shipped/yuming.rav"));
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    for (int count : counts) {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(Connection::kFileName);
+        error = benchgen::generateDomains(file, count);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "generate: %s\n", qPrintable(error));
+            return 1;
+        }
+        QDir::setCurrent(dir.path());
+        auto data = TDataModule2::create(&error);
+        if (!data) {
+            std::fprintf(stderr, "open: %s\n", qPrintable(error));
+            return 1;
+        }
+        const RvData rows(data->Query_a());
+        std::printf("%d domains\n", count);
+
+        // Preview: layout, then the window up with its first page painted.
+        QElapsedTimer clock;
+        clock.start();
+        {
+            ReportLayout layout(*project.defaultReport(), rows, QDate(2026, 1, 1));
+            layout.prepare();
+            const double laidOut = msSince(clock);
+            ReportPreview preview(layout, {});
+            preview.show();
+            while (preview.view()->paintedPages() == 0)
+                QCoreApplication::processEvents();
+            std::printf("  preview, first page painted: %8.0f ms (layout %.0f ms, %d pages)\n",
+                        msSince(clock), laidOut, layout.pageCount());
+            clock.restart();
+            preview.view()->showPage(layout.pageCount() / 2);
+            preview.view()->viewport()->repaint();
+            std::printf("  preview, jump to a middle page: %5.1f ms\n", msSince(clock));
+        }
+
+        // PDF: layout and every page written, file on disk.
+        clock.restart();
+        const double cpuStart = cpuMs();
+        ReportLayout layout(*project.defaultReport(), rows, QDate(2026, 1, 1));
+        layout.prepare();
+        const QString pdf = dir.filePath(QStringLiteral("yuming.pdf"));
+        error = writeReportPdf(layout, pdf);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "pdf: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("  to PDF: %8.0f ms, processor %.0f ms (%d pages, %.1f MiB)\n", msSince(clock),
+                    cpuMs() - cpuStart, layout.pageCount(), double(QFileInfo(pdf).size()) / (1024 * 1024));
+        std::printf("  peak memory so far: %.0f MiB\n", peakMiB());
+    }
+    return 0;
+}

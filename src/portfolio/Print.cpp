@@ -1,0 +1,47 @@
+#include "Print.h"
+
+#include "RvData.h"
+#include "db/DomainList.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "report/ReportPreview.h"
+#include "report/ReportProject.h"
+
+#include <QDir>
+
+namespace {
+const QString kProjectFile = QStringLiteral("yuming.rav");
+}
+
+void printDomainList(QWidget* parent, DomainList* list, ReportProject& project)
+{
+    if (!list || list->isEmpty()) {
+        MessageBox::information(parent, QStringLiteral("请先添加域名"));
+        return;
+    }
+    // Opened on the first run only; a project that failed to open stays closed, so the next
+    // press tries again.
+    if (!project.isOpen()) {
+        const QString error = project.open(QDir::current().absoluteFilePath(kProjectFile));
+        if (!error.isEmpty()) {
+            MessageBox::appError(parent, error);
+            return;
+        }
+    }
+
+    ReportHost host;
+    host.saveFileName = [](QWidget* owner, const QString& title, const QString& proposed,
+                           const QString& filter) {
+        return FileDialog::getSaveFileName(owner, title, proposed, filter);
+    };
+    host.showError = [](QWidget* owner, const QString& text) { MessageBox::appError(owner, text); };
+    host.proposedPdfPath = Platform::programFolder() + QStringLiteral("yuming.pdf");
+
+    const RvData data(list->rows());
+    const QString error = ReportPreview::run(parent, *project.defaultReport(), data, Platform::today(), host);
+    if (!error.isEmpty()) {
+        // The report does not fit the data: the file must be mended, so it is read again next time.
+        MessageBox::appError(parent, project.faultText(error));
+        project.close();
+    }
+}

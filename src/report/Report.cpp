@@ -1,1 +1,0 @@
-// Report engine: lays out and prints reports over the domain list.

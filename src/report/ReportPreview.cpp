@@ -1,0 +1,441 @@
+#include "ReportPreview.h"
+
+#include "ReportData.h"
+#include "ReportOutput.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cmath>
+
+namespace {
+constexpr int kGap = 16; // pixels around and between the pages
+std::function<void(ReportPreview*)> g_shownHook;
+
+const double kZoomSteps[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0};
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+ReportProgressWindow::ReportProgressWindow(QWidget* parent, const QString& label)
+    : m_dialog(new QProgressDialog(label, QStringLiteral("取消"), 0, 100, parent))
+{
+    m_dialog->setWindowTitle(QStringLiteral("请稍候"));
+    m_dialog->setWindowModality(Qt::WindowModal);
+    m_dialog->setMinimumDuration(400);
+    m_dialog->setAutoReset(false);
+    m_dialog->setAutoClose(false);
+    m_dialog->setValue(0);
+}
+
+ReportProgressWindow::~ReportProgressWindow()
+{
+    delete m_dialog;
+}
+
+ReportProgress ReportProgressWindow::callback()
+{
+    return [dialog = m_dialog](int done, int total) {
+        if (dialog->maximum() != total)
+            dialog->setMaximum(std::max(total, 1));
+        dialog->setValue(done); // takes the events in, the "取消" click among them
+        return !dialog->wasCanceled();
+    };
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ReportPageView::ReportPageView(const ReportLayout& layout, QWidget* parent)
+    : QAbstractScrollArea(parent), m_layout(layout)
+{
+    setObjectName(QStringLiteral("pageView"));
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    verticalScrollBar()->setSingleStep(40);
+}
+
+QSizeF ReportPageView::pagePixels() const
+{
+    const double perUnit = m_zoom * logicalDpiX() / ReportLayout::kUnitsPerInch;
+    return m_layout.paperSize() * perUnit;
+}
+
+double ReportPageView::pageStride() const
+{
+    return pagePixels().height() + kGap;
+}
+
+void ReportPageView::setZoom(double zoom)
+{
+    zoom = std::clamp(zoom, 0.1, 4.0);
+    const double page = verticalScrollBar()->value() / std::max(pageStride(), 1.0);
+    m_zoom = zoom;
+    updateScrollBars();
+    verticalScrollBar()->setValue(int(std::lround(page * pageStride())));
+    viewport()->update();
+    emit zoomChanged(m_zoom);
+}
+
+void ReportPageView::setFit(Fit fit)
+{
+    m_fit = fit;
+    applyFit();
+}
+
+void ReportPageView::applyFit()
+{
+    const QSizeF real = m_layout.paperSize() * (logicalDpiX() / ReportLayout::kUnitsPerInch);
+    const QSize room = viewport()->size() - QSize(2 * kGap, 2 * kGap);
+    if (m_fit == FitWidth && real.width() > 0)
+        setZoom(room.width() / real.width());
+    else if (m_fit == FitPage && real.width() > 0)
+        setZoom(std::min(room.width() / real.width(), room.height() / real.height()));
+}
+
+void ReportPageView::updateScrollBars()
+{
+    const QSizeF page = pagePixels();
+    const double height = m_layout.pageCount() * pageStride() + kGap;
+    verticalScrollBar()->setRange(0, std::max(0, int(height) - viewport()->height()));
+    verticalScrollBar()->setPageStep(viewport()->height());
+    horizontalScrollBar()->setRange(0, std::max(0, int(page.width()) + 2 * kGap - viewport()->width()));
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    updateCurrentPage();
+}
+
+void ReportPageView::showPage(int page)
+{
+    page = std::clamp(page, 0, std::max(0, m_layout.pageCount() - 1));
+    verticalScrollBar()->setValue(int(std::lround(page * pageStride())));
+    updateCurrentPage();
+}
+
+void ReportPageView::updateCurrentPage()
+{
+    // The page that fills the upper part of the window is the current one.
+    const double at = verticalScrollBar()->value() + std::min(viewport()->height(), int(pageStride())) / 3.0;
+    const int page = std::clamp(int(at / pageStride()), 0, std::max(0, m_layout.pageCount() - 1));
+    if (page != m_current) {
+        m_current = page;
+        emit currentPageChanged(page);
+    }
+}
+
+void ReportPageView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    // The desk the pages lie on (painted here: a style sheet may not leave the palette alone).
+    painter.fillRect(viewport()->rect(), QColor(0x6e, 0x74, 0x7c));
+    const QSizeF page = pagePixels();
+    const double stride = pageStride();
+    const double scale = m_zoom * logicalDpiX() / ReportLayout::kUnitsPerInch;
+    const double x =
+        std::max<double>(kGap, (viewport()->width() - page.width()) / 2) - horizontalScrollBar()->value();
+    const int top = verticalScrollBar()->value();
+    m_painted = 0;
+    for (int p = std::max(0, int((top - kGap) / stride)); p < m_layout.pageCount(); ++p) {
+        const double y = kGap + p * stride - top;
+        if (y > viewport()->height())
+            break;
+        const QRectF sheet(x, y, page.width(), page.height());
+        painter.fillRect(sheet.translated(3, 3), QColor(0, 0, 0, 70));
+        painter.save();
+        painter.translate(sheet.topLeft());
+        painter.scale(scale, scale);
+        painter.setClipRect(QRectF(QPointF(0, 0), m_layout.paperSize()));
+        m_layout.paintPage(painter, p);
+        painter.restore();
+        ++m_painted;
+    }
+}
+
+void ReportPageView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    if (m_fit != FitNone)
+        applyFit();
+    else
+        updateScrollBars();
+}
+
+void ReportPageView::scrollContentsBy(int, int)
+{
+    updateCurrentPage();
+    viewport()->update();
+}
+
+void ReportPageView::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Home:
+        showPage(0);
+        return;
+    case Qt::Key_End:
+        showPage(m_layout.pageCount() - 1);
+        return;
+    case Qt::Key_PageDown:
+        if (event->modifiers() & Qt::ControlModifier) {
+            showPage(m_current + 1);
+            return;
+        }
+        break;
+    case Qt::Key_PageUp:
+        if (event->modifiers() & Qt::ControlModifier) {
+            showPage(m_current - 1);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void ReportPageView::wheelEvent(QWheelEvent* event)
+{
+    if (event->modifiers() & Qt::ControlModifier) {
+        m_fit = FitNone;
+        setZoom(m_zoom * (event->angleDelta().y() > 0 ? 1.15 : 1 / 1.15));
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+QPushButton* toolButton(QWidget* parent, QHBoxLayout* row, const char* name, const QString& text,
+                        const QString& tip = {})
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    if (!tip.isEmpty())
+        button->setToolTip(tip);
+    row->addWidget(button);
+    return button;
+}
+} // namespace
+
+ReportPreview::ReportPreview(const ReportLayout& layout, const ReportHost& host, QWidget* parent)
+    : QDialog(parent), m_layout(layout), m_host(host)
+{
+    setObjectName(QStringLiteral("ReportPreview"));
+    setWindowTitle(QStringLiteral("打印预览"));
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
+    setSizeGripEnabled(true);
+
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(6, 6, 6, 6);
+    auto* bar = new QHBoxLayout;
+    box->addLayout(bar);
+    QPushButton* print =
+        toolButton(this, bar, "printButton", QStringLiteral("打印…"), QStringLiteral("打印 (Ctrl+P)"));
+    QPushButton* pdf = toolButton(this, bar, "exportPdfButton", QStringLiteral("导出PDF…"),
+                                  QStringLiteral("导出PDF (Ctrl+S)"));
+    bar->addSpacing(16);
+    m_first = toolButton(this, bar, "firstPageButton", QStringLiteral("首页"), QStringLiteral("首页 (Home)"));
+    m_prior = toolButton(this, bar, "priorPageButton", QStringLiteral("上一页"),
+                         QStringLiteral("上一页 (Ctrl+PgUp)"));
+    m_page = new QSpinBox(this);
+    m_page->setObjectName(QStringLiteral("pageBox"));
+    m_page->setRange(1, std::max(1, layout.pageCount()));
+    m_page->setAccelerated(true);
+    m_page->setKeyboardTracking(false);
+    bar->addWidget(m_page);
+    m_pages = new QLabel(QStringLiteral("/ %1 页").arg(layout.pageCount()), this);
+    m_pages->setObjectName(QStringLiteral("pageCountLabel"));
+    bar->addWidget(m_pages);
+    m_next = toolButton(this, bar, "nextPageButton", QStringLiteral("下一页"),
+                        QStringLiteral("下一页 (Ctrl+PgDn)"));
+    m_last = toolButton(this, bar, "lastPageButton", QStringLiteral("末页"), QStringLiteral("末页 (End)"));
+    bar->addSpacing(16);
+    m_zoom = new QComboBox(this);
+    m_zoom->setObjectName(QStringLiteral("zoomBox"));
+    m_zoom->addItem(QStringLiteral("适合宽度"), -1);
+    m_zoom->addItem(QStringLiteral("整页"), -2);
+    for (double z : kZoomSteps)
+        m_zoom->addItem(QStringLiteral("%1%").arg(int(std::lround(z * 100))), z);
+    m_zoom->setToolTip(QStringLiteral("缩放 (Ctrl++ / Ctrl+-)"));
+    bar->addWidget(m_zoom);
+    bar->addStretch(1);
+    QPushButton* close = toolButton(this, bar, "closeButton", QStringLiteral("关闭"));
+
+    m_view = new ReportPageView(layout, this);
+    box->addWidget(m_view, 1);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("statusLabel"));
+    m_status->setText(QStringLiteral("共 %1 行，%2 页").arg(layout.rowCount()).arg(layout.pageCount()));
+    box->addWidget(m_status);
+
+    connect(print, &QPushButton::clicked, this, &ReportPreview::printReport);
+    connect(pdf, &QPushButton::clicked, this, &ReportPreview::exportPdf);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_first, &QPushButton::clicked, this, [this] { m_view->showPage(0); });
+    connect(m_prior, &QPushButton::clicked, this, [this] { m_view->showPage(m_view->currentPage() - 1); });
+    connect(m_next, &QPushButton::clicked, this, [this] { m_view->showPage(m_view->currentPage() + 1); });
+    connect(m_last, &QPushButton::clicked, this, [this] { m_view->showPage(m_layout.pageCount() - 1); });
+    connect(m_page, &QSpinBox::valueChanged, this, [this](int page) {
+        if (page - 1 != m_view->currentPage())
+            m_view->showPage(page - 1);
+    });
+    connect(m_view, &ReportPageView::currentPageChanged, this, &ReportPreview::pageChanged);
+    connect(m_zoom, &QComboBox::activated, this, [this](int index) {
+        const double z = m_zoom->itemData(index).toDouble();
+        if (z == -1)
+            m_view->setFit(ReportPageView::FitWidth);
+        else if (z == -2)
+            m_view->setFit(ReportPageView::FitPage);
+        else {
+            m_view->setFit(ReportPageView::FitNone);
+            m_view->setZoom(z);
+        }
+        m_view->setFocus();
+    });
+    auto stepZoom = [this](int direction) {
+        double z = m_view->zoom();
+        double next = direction > 0 ? kZoomSteps[std::size(kZoomSteps) - 1] : kZoomSteps[0];
+        for (double step : kZoomSteps)
+            if (direction > 0 ? (step > z + 1e-3 && step < next) : (step < z - 1e-3 && step > next))
+                next = step;
+        m_view->setFit(ReportPageView::FitNone);
+        m_view->setZoom(next);
+        m_zoom->setCurrentIndex(m_zoom->findData(next));
+    };
+    auto shortcut = [this](const QKeySequence& keys, auto slot) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence::Print, [this] { printReport(); });
+    shortcut(QKeySequence::Save, [this] { exportPdf(); });
+    shortcut(QKeySequence::ZoomIn, [stepZoom] { stepZoom(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [stepZoom] { stepZoom(1); });
+    shortcut(QKeySequence::ZoomOut, [stepZoom] { stepZoom(-1); });
+
+    // A large window on the screen it opens on; the pages fill its width.
+    QRect room(0, 0, 1100, 800);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        room = screen->availableGeometry();
+    resize(std::min(room.width() * 9 / 10, 1280), std::min(room.height() * 9 / 10, 960));
+    pageChanged(0);
+    m_view->setFocus();
+}
+
+void ReportPreview::pageChanged(int page)
+{
+    {
+        const QSignalBlocker block(m_page);
+        m_page->setValue(page + 1);
+    }
+    const bool atStart = page <= 0;
+    const bool atEnd = page >= m_layout.pageCount() - 1;
+    m_first->setEnabled(!atStart);
+    m_prior->setEnabled(!atStart);
+    m_next->setEnabled(!atEnd);
+    m_last->setEnabled(!atEnd);
+}
+
+void ReportPreview::showError(const QString& text)
+{
+    if (m_host.showError)
+        m_host.showError(this, text);
+    else
+        QMessageBox::critical(this, windowTitle(), text);
+}
+
+void ReportPreview::printReport()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(m_layout.pageLayout());
+    printer.setFullPage(true);
+    printer.setDocName(m_layout.report().name);
+    printer.setFromTo(1, m_layout.pageCount());
+    bool chosen = false;
+    if (m_host.choosePrinter) {
+        chosen = m_host.choosePrinter(this, printer);
+    } else {
+        QPrintDialog dialog(&printer, this);
+        dialog.setWindowTitle(QStringLiteral("打印"));
+        dialog.setMinMax(1, m_layout.pageCount());
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+        chosen = dialog.exec() == QDialog::Accepted;
+    }
+    if (!chosen)
+        return;
+    bool cancelled = false;
+    ReportProgressWindow progress(this, QStringLiteral("正在打印…"));
+    const QString error = ::printReport(m_layout, printer, progress.callback(), &cancelled);
+    if (!error.isEmpty())
+        showError(error);
+    else
+        m_status->setText(cancelled ? QStringLiteral("打印已取消") : QStringLiteral("已送往打印机"));
+}
+
+void ReportPreview::exportPdf()
+{
+    const QString title = QStringLiteral("导出PDF");
+    const QString filter = QStringLiteral("PDF 文件 (*.pdf)");
+    QString path = m_host.saveFileName
+                       ? m_host.saveFileName(this, title, m_host.proposedPdfPath, filter)
+                       : QFileDialog::getSaveFileName(this, title, m_host.proposedPdfPath, filter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+    bool cancelled = false;
+    QString error;
+    {
+        ReportProgressWindow progress(this, QStringLiteral("正在导出PDF…"));
+        error = writeReportPdf(m_layout, path, progress.callback(), &cancelled);
+    }
+    if (!error.isEmpty())
+        showError(error);
+    else
+        m_status->setText(cancelled ? QStringLiteral("导出已取消")
+                                    : QStringLiteral("已导出到 %1").arg(QDir::toNativeSeparators(path)));
+}
+
+void ReportPreview::setShownHook(std::function<void(ReportPreview*)> hook)
+{
+    g_shownHook = std::move(hook);
+}
+
+QString ReportPreview::run(QWidget* parent, const ReportDefinition& report, const ReportDataSource& data,
+                           const QDate& printDate, const ReportHost& host)
+{
+    if (report.dataName != data.name())
+        return QStringLiteral("报表 “%1” 需要数据连接 “%2”，程序提供的是 “%3”")
+            .arg(report.name, report.dataName, data.name());
+    ReportLayout layout(report, data, printDate);
+    bool cancelled = false;
+    QString error;
+    {
+        ReportProgressWindow progress(parent, QStringLiteral("正在排版…"));
+        error = layout.prepare(progress.callback(), &cancelled);
+    }
+    if (!error.isEmpty() || cancelled)
+        return error;
+
+    ReportPreview preview(layout, host, parent);
+    if (g_shownHook)
+        QTimer::singleShot(0, &preview, [&preview] { g_shownHook(&preview); });
+    preview.exec();
+    return {};
+}
