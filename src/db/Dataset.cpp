@@ -488,30 +488,62 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
     const size_t n = m_order.size();
     struct Item
     {
-        uint64_t prefix; // the key's first eight bytes, big-endian, zero-padded
-        uint32_t key;    // the key in keys
+        uint64_t prefix;  // the key's first eight bytes, big-endian, zero-padded
+        uint64_t prefix2; // the next eight
+        uint32_t key;     // the key in keys
         uint32_t length;
         uint32_t position;
     };
+    // The rows are read in the order they are stored, which is far quicker than in display order over a
+    // large arena; each knows its present position.
+    std::vector<uint32_t> positionOf(m_rowStart.size(), UINT32_MAX);
+    for (size_t i = 0; i < n; ++i)
+        positionOf[m_order[i]] = uint32_t(i);
     std::string keys;
     std::vector<Item> fast;
     fast.reserve(n);
-    std::vector<uint32_t> slow; // positions, ascending
-    for (size_t i = 0; i < n; ++i) {
+    std::vector<uint32_t> textAt(n, UINT32_MAX); // per position, its other text (below), if any
+    std::vector<std::string_view> texts;
+    std::unordered_map<std::string_view, uint32_t> seen;
+    for (size_t stored = 0; stored < positionOf.size(); ++stored) {
+        const uint32_t i = positionOf[stored];
+        if (i == UINT32_MAX)
+            continue;
+        const std::string_view v = raw(uint32_t(stored), field);
         const size_t at = keys.size();
-        if (!order.asciiKey(raw(m_order[i], field), keys) || keys.size() > UINT32_MAX) {
+        if (!order.asciiKey(v, keys) || keys.size() > UINT32_MAX) {
             keys.resize(at);
-            slow.push_back(uint32_t(i));
+            const auto [it, added] = seen.try_emplace(v, uint32_t(texts.size()));
+            if (added)
+                texts.push_back(v);
+            textAt[i] = it->second;
             continue;
         }
-        uint64_t prefix = 0;
+        uint64_t prefix = 0, prefix2 = 0;
         for (size_t b = 0; b < 8; ++b)
             prefix = (prefix << 8) | (at + b < keys.size() ? static_cast<unsigned char>(keys[at + b]) : 0u);
-        fast.push_back({prefix, uint32_t(at), uint32_t(keys.size() - at), uint32_t(i)});
+        for (size_t b = 8; b < 16; ++b)
+            prefix2 = (prefix2 << 8) | (at + b < keys.size() ? static_cast<unsigned char>(keys[at + b]) : 0u);
+        fast.push_back({prefix, prefix2, uint32_t(at), uint32_t(keys.size() - at), i});
     }
+    std::vector<uint32_t>().swap(positionOf);
+    std::vector<uint32_t> slow; // positions, ascending
+    std::vector<uint32_t> textOf;
+    for (size_t i = 0; i < n; ++i) {
+        if (textAt[i] != UINT32_MAX) {
+            slow.push_back(uint32_t(i));
+            textOf.push_back(textAt[i]);
+        }
+    }
+    std::vector<uint32_t>().swap(textAt);
     std::sort(fast.begin(), fast.end(), [&](const Item& a, const Item& b) {
         if (a.prefix != b.prefix)
             return descending ? a.prefix > b.prefix : a.prefix < b.prefix;
+        if (a.prefix2 != b.prefix2)
+            return descending ? a.prefix2 > b.prefix2 : a.prefix2 < b.prefix2;
+        // Keys hold no zero byte: equal first sixteen bytes of keys that short are equal keys.
+        if (a.length <= 16 && b.length <= 16)
+            return a.position < b.position;
         const int c = std::string_view(keys.data() + a.key, a.length)
                           .compare(std::string_view(keys.data() + b.key, b.length));
         if (c != 0)
@@ -527,17 +559,6 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
     }
 
     // The other texts: distinct ones, ranked by their collation keys.
-    std::vector<uint32_t> textOf(slow.size());
-    std::vector<std::string_view> texts;
-    {
-        std::unordered_map<std::string_view, uint32_t> seen;
-        for (size_t i = 0; i < slow.size(); ++i) {
-            const auto [it, added] = seen.try_emplace(raw(m_order[slow[i]], field), uint32_t(texts.size()));
-            if (added)
-                texts.push_back(it->first);
-            textOf[i] = it->second;
-        }
-    }
     auto qtext = [](std::string_view v) { return QString::fromUtf8(v.data(), qsizetype(v.size())); };
     std::vector<QCollatorSortKey> sortKeys;
     sortKeys.reserve(texts.size());
@@ -571,6 +592,7 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
     }
 
     // Each group in its place among the ASCII texts; texts the collator finds equal merge by position.
+    std::unordered_map<char32_t, int> hanPlaces;
     size_t f = 0;
     for (uint32_t r = 0; r < rankCount; ++r) {
         const uint32_t* group = grouped.data() + groupStart[r];
@@ -578,8 +600,19 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
         if (groupSize == 0)
             continue;
         const QString text = qtext(raw(m_order[group[0]], field));
+        // A text that starts with a Han character is placed by that character alone (a cached look-up);
+        // any other by the collator.
+        const char32_t lead = text.isEmpty() ? 0 : text.toUcs4().value(0);
+        auto found = hanPlaces.find(lead);
+        if (found == hanPlaces.end())
+            found = hanPlaces.emplace(lead, lead ? order.hanPlace(lead) : -1).first;
+        const int place = found->second;
         auto compareTo = [&](const Item& item) {
-            const int c = order.compare(qtext(raw(m_order[item.position], field)), text);
+            int c;
+            if (place >= 0)
+                c = int(item.prefix >> 56) <= place ? -1 : 1;
+            else
+                c = order.compare(qtext(raw(m_order[item.position], field)), text);
             return descending ? -c : c;
         };
         const auto lower = std::partition_point(fast.begin() + std::ptrdiff_t(f), fast.end(),

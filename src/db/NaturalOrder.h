@@ -19,6 +19,10 @@ public:
     // ignored), each run of digits as a mark, its length without leading zeros, and those digits.
     // False, with nothing appended, for any other text.
     bool asciiKey(std::string_view utf8, std::string& out) const;
+    // For a text that starts with the Han character c: its place among asciiKey()'s keys, which it
+    // decides alone, since no ASCII character sorts equal to it. Keys whose first byte is at most the
+    // value returned sort before such a text, the others after. -1 for any other character.
+    int hanPlace(char32_t c) const;
 
 private:
     QCollator m_collator;
