@@ -1,11 +1,15 @@
 #include "DomainGenerator.h"
 
 #include "db/Connection.h"
+#include "db/DataModule.h"
 #include "db/Dataset.h"
 #include "db/Schema.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 QString generateDomainFile(const QString& path, int count)
 {
@@ -166,6 +170,23 @@ QString generateDomains(const QString& path, int count, quint32 seed)
     const QString end =
         connection.execute(error.isEmpty() ? QStringLiteral("commit") : QStringLiteral("rollback"));
     return error.isEmpty() ? end : error;
+}
+
+std::unique_ptr<TDataModule2> openGeneratedPortfolio(const QString& folder, int count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QString error = generateDomains(QDir(folder).filePath(Connection::kFileName), count);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "generate: %s\n", qPrintable(error));
+        return nullptr;
+    }
+    std::printf("generated %d domains in %lld ms\n", count, static_cast<long long>(clock.elapsed()));
+    QDir::setCurrent(folder);
+    auto data = TDataModule2::create(&error);
+    if (!data)
+        std::fprintf(stderr, "open: %s\n", qPrintable(error));
+    return data;
 }
 
 } // namespace benchgen

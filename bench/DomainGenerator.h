@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <memory>
+
+class TDataModule2;
 
 // Fills tt_a of a new encrypted database file with `count` realistic domains (names of mixed
 // length and endings, Chinese descriptions, registrars, dates, prices, some notes).
@@ -33,5 +36,10 @@ private:
 // Creates the database file at path (the shipped tables, encrypted with the program's password) when it
 // does not exist, then appends count records of DomainMaker in one transaction. Empty on success.
 QString generateDomains(const QString& path, int count, quint32 seed = 20240601u);
+
+// For the benchmarks: generates count domains into the database file in folder, makes folder the
+// current directory and opens the data module there (as the program does). Prints how long the
+// generation took; on failure prints why and returns nullptr.
+std::unique_ptr<TDataModule2> openGeneratedPortfolio(const QString& folder, int count);
 
 } // namespace benchgen

@@ -5,5 +5,4 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$here/scripts/setup.sh"
 bash "$here/scripts/build.sh"
 cd "$here/build/dist"
-if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
 exec ./lanshu "$@"

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building, running and testing need.
 set -euo pipefail
 PACKAGES=(
-  cmake g++ make pkg-config git
+  cmake g++ make pkg-config git ccache clang-format
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libqt6svg6 libgl-dev
   libsqlcipher-dev libssl-dev sqlcipher
   libgsf-1-dev

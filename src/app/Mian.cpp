@@ -12,12 +12,17 @@
 #include "lock/Fr_wel.h"
 #include "lock/Set_mima.h"
 #include "platform/Dialogs.h"
+#include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 #include "platform/Site.h"
 #include "portfolio/Fr_guanli.h"
+#include "portfolio/PortfolioStatus.h"
 #include "web/Fr_gongju.h"
 #include "web/Fr_jiaoyi.h"
+#include "web/WebBrowser.h"
+#include "web/WebPages.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -96,6 +101,7 @@ Tmian::Tmian()
     m_webLink->setCursor(Qt::PointingHandCursor);
     m_webLink->setToolTip(site::kHomePage);
     m_webLink->installEventFilter(this);
+    status->addWidget(m_guanli->statusStrip(), 1); // shown with the portfolio panel
     status->addPermanentWidget(m_webLink);
     setStatusBar(status);
 
@@ -169,12 +175,58 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
 void Tmian::FormShow()
 {
     showWelcomePanel();
-    // The news page of the welcome panel is requested by the web panels.
+    m_wel->WebBrowser1()->requestPage(webpages::news());
     m_wel->applyLockRule();
     const QString run = IniFile::readRun();
     m_runHolder->setText(run);
     if (run == QLatin1String("1") && m_help)
         m_help->exec();
+}
+
+QWidget* Tmian::shownPanel() const
+{
+    for (QWidget* p : {static_cast<QWidget*>(m_wel), static_cast<QWidget*>(m_guanli),
+                       static_cast<QWidget*>(m_jiaoyi), static_cast<QWidget*>(m_gongju)}) {
+        if (!p->isHidden())
+            return p;
+    }
+    return nullptr;
+}
+
+bool Tmian::restoreLayout()
+{
+    const WindowLayout layout = LayoutSettings::load();
+    m_guanli->restoreLayout(layout.splitter, layout.columnWidths);
+    const bool placed = !layout.geometry.isEmpty() && restoreGeometry(layout.geometry);
+    // The panel last shown comes back only when the program is not locked: the lock group hidden
+    // and the navigation enabled. It is reached as its navigation item reaches it.
+    if (m_nav->isEnabled() && m_wel->lockGroup()->isHidden()) {
+        if (layout.panel == m_guanli->objectName())
+            showPortfolio();
+        else if (layout.panel == m_jiaoyi->objectName())
+            showTrading();
+        else if (layout.panel == m_gongju->objectName())
+            showTools();
+    }
+    return placed;
+}
+
+void Tmian::saveLayout() const
+{
+    WindowLayout layout;
+    layout.geometry = saveGeometry();
+    layout.splitter = m_guanli->splitterState();
+    layout.columnWidths = m_guanli->columnWidths();
+    if (const QWidget* panel = shownPanel())
+        layout.panel = panel->objectName();
+    // Losing the layout costs the user nothing but a resize; it is not worth a message at exit.
+    (void)LayoutSettings::save(layout);
+}
+
+void Tmian::closeEvent(QCloseEvent* event)
+{
+    saveLayout();
+    QMainWindow::closeEvent(event);
 }
 
 void Tmian::showOnly(QWidget* panel)

@@ -36,6 +36,13 @@ public:
     // The show step, run once before the window first becomes visible.
     void FormShow();
 
+    // The layout the user left at the last close (size and place, the portfolio's splitter and
+    // columns, the panel shown), from the per-user settings; run after the show step, before the
+    // window is shown. False when there was no remembered size and place.
+    bool restoreLayout();
+    // Writes the layout to the per-user settings (done when the window closes).
+    void saveLayout() const;
+
     // --- LockHost ---
     void setNavigationEnabled(bool enabled) override;
     bool isNavigationEnabled() const override;
@@ -57,10 +64,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showOnly(QWidget* panel);
     void openEditDialog();
+    QWidget* shownPanel() const;
 
     TDataModule2* m_data = nullptr;
     NavigationBar* m_nav = nullptr;

@@ -29,6 +29,7 @@ int Startup::run(int& argc, char** argv, const Options& options)
     if (lock.alreadyRunning())
         return 0;
 
+    Platform::prepareEmbeddedBrowser();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lanshu"));
@@ -68,7 +69,8 @@ int Startup::run(int& argc, char** argv, const Options& options)
     if (options.windowsCreated)
         options.windowsCreated(mian.get(), help);
     mian->FormShow();
-    centreOnDesktop(mian.get());
+    if (!mian->restoreLayout())
+        centreOnDesktop(mian.get());
     mian->show();
     if (!backupError.isEmpty() && backup::reportFailureOnce())
         MessageBox::show(mian.get(), MessageBox::Warning, QStringLiteral("提示"), backupError,

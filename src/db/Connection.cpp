@@ -1,8 +1,30 @@
 #include "Connection.h"
 
+#include "Expiry.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+
+namespace {
+// expiry_date(text): the expiry date read the way the list reads it, as "yyyy-mm-dd" so that it sorts
+// by date; null when the text is not a readable date.
+void expiryDateFunction(sqlite3_context* context, int, sqlite3_value** args)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+    if (!text) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const QString date = expiry::normalised(std::string_view(text, size_t(sqlite3_value_bytes(args[0]))));
+    if (date.isEmpty()) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const QByteArray utf8 = date.toLatin1();
+    sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+} // namespace
 
 const QString Connection::kFileName = QStringLiteral("service.dll");
 const QByteArray Connection::kPassword = QByteArrayLiteral("h7$w2n5ke!9p");
@@ -115,6 +137,8 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
             "PRAGMA cache_size=-" + QByteArray::number((fileBytes + fileBytes / 8) / 1024 + 256);
         sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr);
     }
+    sqlite3_create_function_v2(db, "expiry_date", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               expiryDateFunction, nullptr, nullptr, nullptr);
     m_db = db;
     m_path = path;
     return {};

@@ -57,6 +57,7 @@ int Dataset::fieldIndex(const QString& name) const
 
 void Dataset::clearRows()
 {
+    ++m_generation;
     m_open = false;
     m_fields.clear();
     std::string().swap(m_arena);
@@ -403,6 +404,13 @@ std::string_view Dataset::rawValue(int row, int field) const
     if (row < 0 || row >= recordCount() || field < 0 || field >= fieldCount())
         return {};
     return raw(m_order[size_t(row)], field);
+}
+
+std::string_view Dataset::rawStoredValue(int stored, int field) const
+{
+    if (stored < 0 || stored >= storedRowCount() || field < 0 || field >= fieldCount())
+        return {};
+    return raw(uint32_t(stored), field);
 }
 
 QString Dataset::value(int row, int field) const

@@ -89,10 +89,14 @@ public:
     bool isNull(int row, int field) const;
 
     // --- the rows as fetched, whatever the display order (for indexes over them) ---
-    // Rows stored by the last fetch (including rows since deleted and appended).
-    int storedCount() const { return int(m_rowStart.size()); }
     std::string_view storedValue(uint32_t stored, int field, bool* isNull = nullptr) const;
-    // Changes with every fetch.
+    // Stored rows: the rows as fetched and appended, whatever the display order. Each display row is
+    // one stored row; a stored row keeps its number and its values until the rows are replaced
+    // (open, close), which changes generation(). Lets a reader keep something per row between sorts,
+    // deletions and appends.
+    int storedRow(int row) const { return row >= 0 && row < recordCount() ? int(m_order[size_t(row)]) : -1; }
+    int storedRowCount() const { return int(m_rowStart.size()); }
+    std::string_view rawStoredValue(int stored, int field) const;
     quint64 generation() const { return m_generation; }
     // The text of a field in the current row; empty when there is no current row.
     QString fieldText(const QString& field) const { return value(m_current, fieldIndex(field)); }

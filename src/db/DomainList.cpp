@@ -1,6 +1,7 @@
 #include "DomainList.h"
 
 #include "Dataset.h"
+#include "Expiry.h"
 #include "Sql.h"
 
 #include <algorithm>
@@ -19,6 +20,28 @@ Result DomainList::search(const QString& text)
     if (error.contains(QLatin1String("pattern too complex")))
         return Result::success();
     return Result::fromError(error);
+}
+
+Result DomainList::showExpired(const QDate& today)
+{
+    return showByExpiry(sql::kExpiredList, today);
+}
+
+Result DomainList::showExpiring(const QDate& today)
+{
+    return showByExpiry(sql::kExpiringList, today);
+}
+
+Result DomainList::showByExpiry(const QString& statement, const QDate& today)
+{
+    // The search the list holds, if any, stays: the rows listed are among those counted.
+    const QString search = m_query->params().value(QStringLiteral("q"));
+    const QString format = QStringLiteral("yyyy-MM-dd");
+    emit headingsReset(kAllHeadings); // the rows come by expiry date, whatever a heading click marked
+    return Result::fromError(m_query->replaceStatement(
+        statement, {{QStringLiteral("q"), search},
+                    {QStringLiteral("today"), today.toString(format)},
+                    {QStringLiteral("soon"), today.addDays(expiry::kSoonDays).toString(format)}}));
 }
 
 Result DomainList::sortBy(const QString& field)

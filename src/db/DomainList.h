@@ -3,6 +3,7 @@
 #include "DomainRecord.h"
 #include "Result.h"
 
+#include <QDate>
 #include <QObject>
 
 class Dataset;
@@ -27,6 +28,10 @@ public:
     // The domains whose name contains text (any characters, taken as typed). A text too long for the
     // engine's pattern matcher cannot be part of a domain name: the list is then simply empty.
     Result search(const QString& text);
+    // The domains of the list now (all, or those of the search it holds) whose expiry date has passed /
+    // falls within the next 30 days, counted from today; the soonest first. Resets every heading.
+    Result showExpired(const QDate& today);
+    Result showExpiring(const QDate& today);
     // Sorts the rows held by one field in the direction ascendingNext() gives, and then turns that
     // direction round. One direction for the whole list, never reset by a reload.
     Result sortBy(const QString& field);
@@ -51,6 +56,7 @@ signals:
     void headingsReset(int columns);
 
 private:
+    Result showByExpiry(const QString& statement, const QDate& today);
     Dataset* m_query;
     bool m_ascendingNext = true;
 };

@@ -9,13 +9,13 @@ QString DomainSearch::baseStatement(const QString& text) const
 
 void DomainSearch::index(const Dataset& rows)
 {
-    if (m_indexed && m_generation == rows.generation() && m_names.size() == size_t(rows.storedCount()))
+    if (m_indexed && m_generation == rows.generation() && m_names.size() == size_t(rows.storedRowCount()))
         return;
     m_names.clear();
     m_haveLast = false;
     std::vector<uint32_t>().swap(m_lastRows);
     const int field = rows.fieldIndex(QStringLiteral("a1"));
-    const auto count = uint32_t(rows.storedCount());
+    const auto count = uint32_t(rows.storedRowCount());
     size_t bytes = 0;
     for (uint32_t r = 0; r < count; ++r)
         bytes += rows.storedValue(r, field).size();

@@ -10,6 +10,15 @@ inline const QString kDefaultList = QStringLiteral("select * from tt_a order by 
 // "%" and "_" keep their wildcard meaning inside LIKE.
 inline const QString kSearch =
     QStringLiteral("select * from tt_a where a1 like '%' || :q || '%' order by aid desc");
+// The domains of a list (all, or those of a search: :q as in kSearch) whose expiry date has passed
+// (before :today), or falls from :today to :soon; soonest first. Dates are "yyyy-mm-dd";
+// expiry_date() is the connection's reading of a6.
+inline const QString kExpiredList =
+    QStringLiteral("select * from tt_a where a1 like '%' || :q || '%' and expiry_date(a6) < :today "
+                   "order by expiry_date(a6), aid desc");
+inline const QString kExpiringList =
+    QStringLiteral("select * from tt_a where a1 like '%' || :q || '%' and expiry_date(a6) between :today "
+                   "and :soon order by expiry_date(a6), aid desc");
 inline const QString kSettingsLoad = QStringLiteral("select * from jz_ub order by ubid desc");
 inline const QString kSettingsAll = QStringLiteral("select * from jz_ub");
 // a .. i are a1 .. a9.

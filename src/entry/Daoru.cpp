@@ -45,13 +45,6 @@ QLabel* makeStepLabel(QWidget* parent, const QString& name, const QString& text)
     return label;
 }
 
-// Restores the cursor however the import ends.
-struct WaitCursor
-{
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
 } // namespace
 
 Tdaoru::Tdaoru(QWidget* parent) : QDialog(parent)

@@ -6,6 +6,7 @@
 #include "Set_mima.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
+#include "web/WebBrowser.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -71,6 +72,10 @@ TFr_wel::TFr_wel(QWidget* parent) : QWidget(parent)
     m_newsBox->setObjectName(QStringLiteral("bsSkinGroupBox2"));
     m_newsBox->setMinimumWidth(200);
     bottomRow->addWidget(m_newsBox, 1);
+    auto* newsLayout = new QVBoxLayout(m_newsBox);
+    newsLayout->setContentsMargins(2, 2, 2, 2);
+    m_news = new WebBrowser(m_newsBox);
+    newsLayout->addWidget(m_news);
     QLabel* chart =
         picture(QStringLiteral("wel_chart"), {485, 319}, QStringLiteral("bsSkinLinkImage1"), bottom);
     bottomRow->addWidget(chart, 0, Qt::AlignBottom);

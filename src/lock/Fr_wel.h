@@ -9,6 +9,7 @@ class LockHost;
 class PasswordEdit;
 class TDataModule2;
 class Tset_mima;
+class WebBrowser;
 
 // The welcome panel: pictures, the news box and the lock group, in which the start-up password
 // is typed to unlock the program.
@@ -26,6 +27,7 @@ public:
 
     QGroupBox* lockGroup() const { return m_lockGroup; } // bsSkinGroupBox1, "软件已锁定"
     QGroupBox* newsBox() const { return m_newsBox; }     // bsSkinGroupBox2, "资讯"
+    WebBrowser* WebBrowser1() const { return m_news; }   // the news page, filling the news box
     PasswordEdit* Pass_edit() const { return m_passEdit; }
     QPushButton* unlockButton() const { return m_unlock; } // bsSkinButton1, "  解  锁"
 
@@ -42,6 +44,7 @@ private:
     TDataModule2* m_data = nullptr;
     QGroupBox* m_lockGroup = nullptr;
     QGroupBox* m_newsBox = nullptr;
+    WebBrowser* m_news = nullptr;       // WebBrowser1
     PasswordEdit* m_passEdit = nullptr; // Pass_edit
     QPushButton* m_unlock = nullptr;    // bsSkinButton1, "  解  锁"
 };

@@ -154,6 +154,16 @@ QString FileDialog::lastFilter()
     return g_lastFilter;
 }
 
+WaitCursor::WaitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+WaitCursor::~WaitCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
+
 void centreOnDesktop(QWidget* window)
 {
     if (const QScreen* screen = window->screen()) {

@@ -9,6 +9,16 @@ class QWidget;
 // Places a window in the middle of the desktop of the screen it is on.
 void centreOnDesktop(QWidget* window);
 
+// The wait cursor for as long as it lives, restored however the work ends.
+class WaitCursor
+{
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 // Every message box of the program goes through here, so that tests can answer
 // them without a modal window (setTestMode, setNextAnswer) and read what was shown.
 class MessageBox

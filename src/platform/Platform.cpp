@@ -3,8 +3,9 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QNetworkInterface>
+#include <QNetworkInformation>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -12,6 +13,7 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+#include <wininet.h>
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -181,18 +183,73 @@ bool Platform::isNetworkConnected()
 {
     if (g_networkHook)
         return g_networkHook();
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& iface : interfaces) {
-        const auto flags = iface.flags();
-        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) ||
-            (flags & QNetworkInterface::IsLoopBack))
-            continue;
-        for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
-            if (!entry.ip().isLoopback() && !entry.ip().isLinkLocal())
-                return true;
+#ifdef Q_OS_WIN
+    DWORD flags = 0;
+    return InternetGetConnectedState(&flags, 0) != FALSE;
+#else
+    // The system's own answer first, where a backend for it is installed and running.
+    if (QCoreApplication::instance() &&
+        QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
+        switch (QNetworkInformation::instance()->reachability()) {
+        case QNetworkInformation::Reachability::Online:
+            return true;
+        case QNetworkInformation::Reachability::Disconnected:
+        case QNetworkInformation::Reachability::Local:
+        case QNetworkInformation::Reachability::Site:
+            return false;
+        case QNetworkInformation::Reachability::Unknown:
+            break;
         }
     }
+    // Else: a way out of this machine exists when the routing table has a default route.
+    auto read = [](const char* path) {
+        QFile file(QString::fromLatin1(path));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    return hasDefaultRoute(read("/proc/net/route"), read("/proc/net/ipv6_route"));
+#endif
+}
+
+bool Platform::hasDefaultRoute(const QByteArray& ipv4Table, const QByteArray& ipv6Table)
+{
+    constexpr uint kRouteUp = 0x0001;     // RTF_UP
+    constexpr uint kRouteReject = 0x0200; // RTF_REJECT: "unreachable" routes
+    auto usable = [](const QByteArray& flagsHex) {
+        bool ok = false;
+        const uint flags = flagsHex.toUInt(&ok, 16);
+        return ok && (flags & kRouteUp) && !(flags & kRouteReject);
+    };
+    // IPv4: Iface Destination Gateway Flags RefCnt Use Metric Mask ..., after a heading line.
+    const QList<QByteArray> v4 = ipv4Table.split('\n');
+    for (qsizetype i = 1; i < v4.size(); ++i) {
+        const QList<QByteArray> f = v4[i].simplified().split(' ');
+        if (f.size() >= 8 && f[1] == "00000000" && f[7] == "00000000" && usable(f[3]))
+            return true;
+    }
+    // IPv6: destination, its prefix length, source, its prefix length, next hop, metric, refcnt, use,
+    // flags, device; no heading line.
+    const QByteArray anyAddress(32, '0');
+    for (const QByteArray& line : ipv6Table.split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() >= 10 && f[0] == anyAddress && f[1] == "00" && f[9] != "lo" && usable(f[8]))
+            return true;
+    }
     return false;
+}
+
+void Platform::prepareEmbeddedBrowser()
+{
+#ifndef Q_OS_WIN
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
+    // The browser's own pages (a page that cannot be reached) speak the program's language, unless the
+    // user chose one.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--lang=")) {
+        flags = (flags.trimmed() + " --lang=zh-CN").trimmed();
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    }
 }
 
 QDate Platform::today()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <functional>
@@ -59,8 +60,18 @@ public:
     // Opens a file with the application the system associates with it.
     static void openWithDefaultApplication(const QString& path);
 
-    // Whether the system has a network connection configured.
+    // Whether the system reports a usable route to the internet: the system's own network
+    // information where it is available, else (on Linux) a default route in the routing table.
     static bool isNetworkConnected();
+
+    // Whether routing tables in the text form of /proc/net/route and /proc/net/ipv6_route hold a
+    // default route that is up and not a reject route.
+    static bool hasDefaultRoute(const QByteArray& ipv4Table, const QByteArray& ipv6Table);
+
+    // Arranges what the embedded web browser needs before the application object exists: run by
+    // the administrator, its sandbox cannot start, so it is switched off for this process; its own
+    // pages are in Chinese.
+    static void prepareEmbeddedBrowser();
 
     // The local clock's current date.
     static QDate today();

@@ -1,6 +1,8 @@
 #include "DomainListModel.h"
 
+#include "ExpiryStyle.h"
 #include "db/Dataset.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 
@@ -75,6 +77,8 @@ void DomainListModel::refreshFieldMap()
     m_fieldIndex.clear();
     for (const QString& name : m_fields)
         m_fieldIndex.append(m_dataset ? m_dataset->fieldIndex(name) : -1);
+    m_expiryField = m_dataset ? m_dataset->fieldIndex(QStringLiteral("a6")) : -1;
+    m_expiryColumn = int(m_fields.indexOf(QStringLiteral("a6")));
 }
 
 void DomainListModel::setHeading(int column, const QString& text)
@@ -104,9 +108,38 @@ int DomainListModel::columnCount(const QModelIndex& parent) const
 
 QVariant DomainListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || !m_dataset || role != Qt::DisplayRole)
+    if (!index.isValid() || !m_dataset)
         return {};
-    return m_dataset->value(index.row(), m_fieldIndex.value(index.column(), -1));
+    if (role == Qt::DisplayRole)
+        return m_dataset->value(index.row(), m_fieldIndex.value(index.column(), -1));
+    if (role == Qt::ForegroundRole || role == Qt::ToolTipRole || role == ExpiryStatusRole)
+        return expiryData(index, role);
+    return {};
+}
+
+QVariant DomainListModel::expiryData(const QModelIndex& index, int role) const
+{
+    if (m_expiryField < 0)
+        return {};
+    const expiry::Day day = expiry::parse(m_dataset->rawValue(index.row(), m_expiryField));
+    const expiry::Day today = expiry::dayOf(Platform::today());
+    const expiry::Status status = expiry::classify(day, today);
+    switch (role) {
+    case ExpiryStatusRole:
+        return int(status);
+    case Qt::ToolTipRole:
+        // On the expiry date itself: how many days are left.
+        if (index.column() == m_expiryColumn)
+            return expiry::remainingText(day, today);
+        return {};
+    default: {
+        // Expired and within 30 days colour the whole row; within 90 days only the date.
+        if (status == expiry::Status::Within90 && index.column() != m_expiryColumn)
+            return {};
+        const QColor colour = expirystyle::colour(status);
+        return colour.isValid() ? QVariant(colour) : QVariant();
+    }
+    }
 }
 
 QVariant DomainListModel::headerData(int section, Qt::Orientation orientation, int role) const

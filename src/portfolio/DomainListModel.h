@@ -14,6 +14,9 @@ class DomainListModel : public QAbstractTableModel
 public:
     // The domain list: five columns a1, a9, a2, a3, a6 under the default headings.
     explicit DomainListModel(QObject* parent = nullptr);
+
+    // The expiry status (an expiry::Status as int) of a row, read from its a6.
+    static constexpr int ExpiryStatusRole = Qt::UserRole + 1;
     // Any columns: field names of the dataset and their default headings, in column order.
     DomainListModel(const QStringList& fields, const QStringList& headings, QObject* parent = nullptr);
 
@@ -41,7 +44,10 @@ public:
 
 private:
     void refreshFieldMap();
+    QVariant expiryData(const QModelIndex& index, int role) const;
     Dataset* m_dataset = nullptr;
+    int m_expiryField = -1;  // a6 in the dataset
+    int m_expiryColumn = -1; // the column showing a6, if any
     QStringList m_fields;
     QStringList m_defaultHeadings;
     QStringList m_headings;

@@ -5,15 +5,10 @@
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 
-#include <QApplication>
 #include <QFile>
 
 void exportDomainList(QWidget* parent, DomainList* list)
 {
-    if (!list || list->isEmpty()) {
-        MessageBox::information(parent, QStringLiteral("请先添加域名"));
-        return;
-    }
     // Checked before the old file is deleted, so that a refused export loses nothing.
     if (list->count() > exporter::kMaxDomains) {
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"),
@@ -22,12 +17,14 @@ void exportDomainList(QWidget* parent, DomainList* list)
     }
 
     const QString path = Platform::programFolder() + exporter::kFileName;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Each export replaces the previous one; the old file goes first, even when saving fails.
-    QFile::remove(path);
-    const exporter::Result result = exporter::writeWorkbook(*list->rows(), path);
-    list->setCurrentRow(list->count() - 1);
-    QApplication::restoreOverrideCursor();
+    exporter::Result result;
+    {
+        WaitCursor wait;
+        // Each export replaces the previous one; the old file goes first, even when saving fails.
+        QFile::remove(path);
+        result = exporter::writeWorkbook(*list->rows(), path);
+        list->setCurrentRow(list->count() - 1);
+    }
 
     if (!result.ok()) {
         // The box as it always was, with what failed below it.

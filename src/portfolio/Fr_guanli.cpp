@@ -1,9 +1,11 @@
 #include "Fr_guanli.h"
 
 #include "DomainListModel.h"
+#include "ExpiryStyle.h"
 #include "Export.h"
 #include "Lookups.h"
 #include "PanelWidgets.h"
+#include "PortfolioStatus.h"
 #include "Print.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
@@ -20,12 +22,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QScrollBar>
 #include <QWheelEvent>
 #include <limits>
 
@@ -34,6 +36,13 @@ const QColor kValueColour(0, 0, 128);     // values: navy
 const QColor kNotesGround(245, 249, 254); // the notes box
 const int kListWidth = 490;               // the left column at the design size
 const int kColumnWidths[] = {113, 60, 130, 106, 65};
+const int kExpiryColumn = 4; // 到期, the last column
+
+// A text with its key, for a tool tip: "添加域名 (Ctrl+N)".
+QString withKey(const QString& text, const QKeySequence& key)
+{
+    return QStringLiteral("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText));
+}
 
 QString picture(const char* name)
 {
@@ -111,7 +120,8 @@ TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent), m_rvProject1(std::mak
     m_splitter->setChildrenCollapsible(false);
     m_splitter->addWidget(buildListColumn());
     m_splitter->addWidget(buildDetailPane());
-    m_splitter->setStretchFactor(0, 0);
+    // A widened window is shared between the list and the detail pane.
+    m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 1);
     layout->addWidget(m_splitter, 1);
 
@@ -125,6 +135,30 @@ TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent), m_rvProject1(std::mak
     find->setContext(Qt::WidgetWithChildrenShortcut);
     auto* del = new QShortcut(QKeySequence::Delete, m_grid, m_grid, [this] { deleteCurrentDomain(); });
     del->setContext(Qt::WidgetShortcut);
+    // Ctrl+N adds, wherever the focus is in the window, while the panel is shown.
+    auto* add = new QShortcut(QKeySequence::New, this, this, [this] { emit addRequested(); });
+    add->setContext(Qt::WindowShortcut);
+    // Enter on a row edits it, as a double-click does.
+    for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        auto* edit = new QShortcut(QKeySequence(key), m_grid, m_grid, [this] { requestEdit(); });
+        edit->setContext(Qt::WidgetShortcut);
+    }
+    connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            requestEdit();
+    });
+    // Esc in the search box does what "清除" does.
+    auto* clear = findChild<QPushButton*>(QStringLiteral("btnClear"));
+    auto* escape =
+        new QShortcut(QKeySequence(Qt::Key_Escape), m_search, m_search, [clear] { clear->click(); });
+    escape->setContext(Qt::WidgetShortcut);
+    clear->setToolTip(withKey(QStringLiteral("清除速查，显示全部域名"), QKeySequence(Qt::Key_Escape)));
+    m_search->setToolTip(withKey(QStringLiteral("速查"), QKeySequence::Find));
+
+    m_status = new PortfolioStatus;
+    m_status->hide();
+    connect(m_status, &PortfolioStatus::expiredClicked, this, &TFr_guanli::listExpired);
+    connect(m_status, &PortfolioStatus::expiringClicked, this, &TFr_guanli::listExpiring);
 }
 
 QToolButton* TFr_guanli::addToolButton(QWidget* bar, const char* name, const QString& icon,
@@ -164,11 +198,12 @@ QWidget* TFr_guanli::buildToolbar()
     QToolButton* help = addToolButton(bar, "btnHelp", QStringLiteral("help"), QStringLiteral("帮 助"));
     row->addStretch(1);
 
+    add->setToolTip(withKey(QStringLiteral("添加域名"), QKeySequence::New));
+    edit->setToolTip(withKey(QStringLiteral("编辑当前域名，也可双击该行"), QKeySequence(Qt::Key_Return)));
+    del->setToolTip(withKey(QStringLiteral("删除当前域名"), QKeySequence::Delete));
+    refresh->setToolTip(withKey(QStringLiteral("显示全部域名"), QKeySequence::Refresh));
     connect(add, &QToolButton::clicked, this, &TFr_guanli::addRequested);
-    connect(edit, &QToolButton::clicked, this, [this] {
-        if (!refuseEmptyList())
-            emit editRequested();
-    });
+    connect(edit, &QToolButton::clicked, this, &TFr_guanli::requestEdit);
     connect(del, &QToolButton::clicked, this, &TFr_guanli::deleteCurrentDomain);
     connect(import, &QToolButton::clicked, this, [this] {
         if (!refuseEmptyList())
@@ -218,10 +253,11 @@ QWidget* TFr_guanli::buildListColumn()
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
     header->setSortIndicatorShown(false);
-    header->setStretchLastSection(false);
+    // The last column takes the spare width; each column starts at its design width, the date
+    // column at least as wide as a full date.
+    header->setStretchLastSection(true);
     header->setMinimumSectionSize(24);
-    for (int c = 0; c < 5; ++c)
-        m_grid->setColumnWidth(c, kColumnWidths[c]);
+    fitColumns();
     // The selected row stays highlighted when the list loses focus.
     QPalette p = m_grid->palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
@@ -262,7 +298,7 @@ QWidget* TFr_guanli::buildListColumn()
     connect(m_search, &QLineEdit::textChanged, this, &TFr_guanli::searchFor);
     connect(clear, &QPushButton::clicked, this, &TFr_guanli::resetToDefaultList);
 
-    column->resize(kListWidth, column->height());
+    column->resize(std::max(kListWidth, fittingListWidth()), column->height());
     return column;
 }
 
@@ -332,7 +368,12 @@ QWidget* TFr_guanli::buildDetailPane()
     m_regDate = value("lblRegDate", pane);
     addLine(QStringLiteral("注册日期:"), trailing(m_regDate, {}));
     m_expDate = value("lblExpDate", pane);
-    addLine(QStringLiteral("到期日期:"), trailing(m_expDate, {}));
+    m_expiryNote = new QLabel(pane);
+    m_expiryNote->setObjectName(QStringLiteral("lblExpiryNote"));
+    m_expiryNote->setTextFormat(Qt::PlainText);
+    m_expiryNote->setFont(paneFont(14));
+    m_expiryNote->setContentsMargins(8, 0, 0, 0);
+    addLine(QStringLiteral("到期日期:"), trailing(m_expDate, {m_expiryNote}));
 
     // The three look-ups.
     auto* whois = new PictureLink(picture("whois_link"), {88, 22}, QStringLiteral("查询WHOIS"), pane);
@@ -391,7 +432,34 @@ QWidget* TFr_guanli::buildDetailPane()
     return outer;
 }
 
-TFr_guanli::~TFr_guanli() = default;
+void TFr_guanli::showExpiryNote(const QString& date)
+{
+    const expiry::Day day = expiry::parse(date);
+    const expiry::Status status = expiry::classify(day, expiry::dayOf(Platform::today()));
+    const QString note = expiry::remainingText(day, expiry::dayOf(Platform::today()));
+    QColor colour = expirystyle::colour(status);
+    if (!colour.isValid())
+        colour = kValueColour;
+    if (m_expiryNote->text() != note)
+        m_expiryNote->setText(note);
+    if (m_expiryNote->palette().color(QPalette::WindowText) != colour) {
+        QPalette p = m_expiryNote->palette();
+        p.setColor(QPalette::WindowText, colour);
+        m_expiryNote->setPalette(p);
+    }
+}
+
+PortfolioStatus* TFr_guanli::statusStrip() const
+{
+    return m_status.data();
+}
+
+TFr_guanli::~TFr_guanli()
+{
+    // The status strip is the panel's until the main window places it in its status bar.
+    if (m_status && !m_status->parent())
+        delete m_status.data();
+}
 
 void TFr_guanli::printList()
 {
@@ -401,13 +469,93 @@ void TFr_guanli::printList()
 void TFr_guanli::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!event->spontaneous() && m_status)
+        m_status->setVisible(m_status->parent() != nullptr);
     if (m_shownOnce)
         return;
     m_shownOnce = true;
-    // The list column starts at its design width; the detail pane takes the rest.
+    if (m_splitterRestored)
+        return;
+    // The list column starts wide enough for its columns; the detail pane takes the rest. A wider
+    // window is shared between the two (the list's last column takes its part).
     layout()->activate();
-    const int rest = m_splitter->width() - m_splitter->handleWidth() - kListWidth;
-    m_splitter->setSizes({kListWidth, std::max(rest, 1)});
+    const int list = std::max(kListWidth, fittingListWidth());
+    const int rest = m_splitter->width() - m_splitter->handleWidth() - list;
+    m_splitter->setSizes({list, std::max(rest, 1)});
+    layout()->activate();
+    keepDateWhole();
+}
+
+void TFr_guanli::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous() && m_status)
+        m_status->hide();
+}
+
+int TFr_guanli::fullDateWidth() const
+{
+    // The text of a cell is inset by the focus frame margin and one pixel on each side.
+    const int margin = 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_grid) + 1);
+    return std::max(kColumnWidths[kExpiryColumn],
+                    m_grid->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + margin + 2);
+}
+
+void TFr_guanli::fitColumns()
+{
+    for (int c = 0; c < 5; ++c)
+        m_grid->setColumnWidth(c, c == kExpiryColumn ? fullDateWidth() : kColumnWidths[c]);
+}
+
+void TFr_guanli::keepDateWhole()
+{
+    // The last column takes what the others leave; when that is less than a full date, the
+    // description column (the widest, and the one a cut-off hurts least) gives way.
+    const int description = 2;
+    int others = 0;
+    for (int c = 0; c < kExpiryColumn; ++c)
+        others += m_grid->columnWidth(c);
+    const int missing = fullDateWidth() - (m_grid->viewport()->width() - others);
+    if (missing > 0)
+        m_grid->setColumnWidth(description, std::max(60, m_grid->columnWidth(description) - missing));
+}
+
+int TFr_guanli::fittingListWidth() const
+{
+    int width = fullDateWidth();
+    for (int c = 0; c < kExpiryColumn; ++c)
+        width += kColumnWidths[c];
+    const int scrollBar = m_grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_grid);
+    return width + scrollBar + 2 * m_grid->frameWidth();
+}
+
+QByteArray TFr_guanli::splitterState() const
+{
+    return m_splitter->saveState();
+}
+
+QList<int> TFr_guanli::columnWidths() const
+{
+    QList<int> widths;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        widths.append(m_grid->columnWidth(c));
+    return widths;
+}
+
+void TFr_guanli::restoreLayout(const QByteArray& splitterState, const QList<int>& widths)
+{
+    if (!splitterState.isEmpty() && m_splitter->restoreState(splitterState))
+        m_splitterRestored = true;
+    // Widths from another screen or a damaged file: only sensible ones, and the date stays whole.
+    if (widths.size() != m_model->columnCount())
+        return;
+    const int minimum = m_grid->horizontalHeader()->minimumSectionSize();
+    for (int c = 0; c < widths.size(); ++c) {
+        if (widths[c] < minimum || widths[c] > 4000)
+            return;
+    }
+    for (int c = 0; c < widths.size(); ++c)
+        m_grid->setColumnWidth(c, c == kExpiryColumn ? std::max(widths[c], fullDateWidth()) : widths[c]);
 }
 
 void TFr_guanli::bindData(TDataModule2* data)
@@ -432,12 +580,18 @@ void TFr_guanli::bindData(TDataModule2* data)
         connect(ds, &Dataset::rowAppended, this, release);
         connect(ds, &Dataset::currentRowChanged, this, &TFr_guanli::followCurrentRow);
         connect(domains, &DomainList::headingsReset, this, &TFr_guanli::resetHeadings);
+        // The counts of the status bar follow every change of the rows held.
+        connect(ds, &Dataset::rowsReset, this, &TFr_guanli::updateTotals);
+        connect(ds, &Dataset::rowRemoved, this, &TFr_guanli::updateTotals);
+        connect(ds, &Dataset::rowAppended, this, &TFr_guanli::updateTotals);
         connect(domains, &QObject::destroyed, this, [this] {
             m_data = nullptr;
             showCurrentRecord();
+            updateTotals();
         });
     }
     followCurrentRow(domains ? domains->currentRow() : -1);
+    updateTotals();
 }
 
 DomainList* TFr_guanli::list() const
@@ -478,6 +632,7 @@ void TFr_guanli::showCurrentRecord()
     m_address->setText(shown.address);
     m_regDate->setText(shown.registered);
     m_expDate->setText(shown.expires);
+    showExpiryNote(shown.expires);
     if (shown.notes != m_shown.notes)
         m_notes->setPlainText(shown.notes);
     m_password->setText(shown.password);
@@ -560,6 +715,36 @@ void TFr_guanli::sortByColumn(int column)
         return;
     }
     setHeading(column, DomainListModel::markedHeading(heading(column), ascending));
+}
+
+void TFr_guanli::requestEdit()
+{
+    if (!refuseEmptyList())
+        emit editRequested();
+}
+
+void TFr_guanli::updateTotals()
+{
+    if (!m_status)
+        return;
+    const Dataset* rows = list() ? list()->rows() : nullptr;
+    m_status->setTotals(rows ? m_counter.count(*rows, expiry::dayOf(Platform::today())) : ListTotals());
+}
+
+void TFr_guanli::listExpired()
+{
+    if (list()) {
+        if (const Result result = list()->showExpired(Platform::today()); !result.ok())
+            MessageBox::appError(this, result.error());
+    }
+}
+
+void TFr_guanli::listExpiring()
+{
+    if (list()) {
+        if (const Result result = list()->showExpiring(Platform::today()); !result.ok())
+            MessageBox::appError(this, result.error());
+    }
 }
 
 void TFr_guanli::deleteCurrentDomain()

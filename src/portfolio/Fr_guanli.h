@@ -1,12 +1,15 @@
 #pragma once
 
 #include "db/DomainRecord.h"
+#include "db/ListTotals.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
 
 class QLabel;
+class PortfolioStatus;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -34,6 +37,15 @@ public:
     DomainListModel* listModel() const { return m_model; }
     QLineEdit* searchBox() const { return m_search; } // bsSkinEdit1
     QSplitter* splitter() const { return m_splitter; }
+    // The portfolio's counts for the status bar; the main window places it, the panel fills it and
+    // shows it while the panel itself is shown.
+    PortfolioStatus* statusStrip() const;
+
+    // The list's layout as the user left it: the splitter's state and the column widths.
+    QByteArray splitterState() const;
+    QList<int> columnWidths() const;
+    // Puts a remembered layout back; an empty or unfitting part is left at its starting value.
+    void restoreLayout(const QByteArray& splitterState, const QList<int>& columnWidths);
 
     // The first `columns` headings back to "域名", "报价", "说明", "注册商", "到期".
     void resetHeadings(int columns = 5);
@@ -51,7 +63,12 @@ public:
     void resetToDefaultList();  // 刷 新 and 清除
     void searchFor(const QString& text);
     void sortByColumn(int column); // a heading click
-    void printList();              // 打 印
+    // The links of the status bar: the domains of the list that have expired / expire within 30 days,
+    // soonest first (within a search, those the search finds).
+    void listExpired();
+    void listExpiring();
+    void requestEdit(); // 编 辑, double-click or Enter on a row
+    void printList();   // 打 印
 
     // The report project yuming.rav, open from the first print to the end of the run.
     const ReportProject& RvProject1() const { return *m_rvProject1; }
@@ -65,6 +82,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QWidget* buildToolbar();
@@ -76,12 +94,20 @@ private:
     void followCurrentRow(int row);
     void listCurrentChanged(int row);
     void openAddress(const QString& address);
+    void updateTotals();
+    void showExpiryNote(const QString& date);
+    void fitColumns();
+    int fullDateWidth() const;
+    void keepDateWhole();
+    int fittingListWidth() const; // the list column that shows every column at its starting width
 
     TDataModule2* m_data = nullptr;
     QTableView* m_grid = nullptr;
     DomainListModel* m_model = nullptr;
     QLineEdit* m_search = nullptr;
     QSplitter* m_splitter = nullptr;
+    QPointer<PortfolioStatus> m_status; // lives in the main window's status bar once placed there
+    ListCounter m_counter;              // the status bar's figures, kept per row between list changes
 
     // Detail pane values.
     QLabel* m_aid = nullptr;           // 域名编号 (hidden)
@@ -93,6 +119,7 @@ private:
     QLabel* m_password = nullptr;      // a8
     QLabel* m_regDate = nullptr;       // a5
     QLabel* m_expDate = nullptr;       // a6
+    QLabel* m_expiryNote = nullptr;    // beside a6: 剩余 N 天, 今天到期, 已过期 N 天
     QPlainTextEdit* m_notes = nullptr; // a7
     DomainRecord m_shown;              // what the pane shows
     QToolButton* m_visitAddress = nullptr;
@@ -101,5 +128,6 @@ private:
     // list moves made then are not passed back to the query.
     bool m_syncing = false;
     bool m_shownOnce = false;
+    bool m_splitterRestored = false;
     std::unique_ptr<ReportProject> m_rvProject1;
 };

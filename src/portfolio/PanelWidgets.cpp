@@ -1,14 +1,14 @@
 #include "PanelWidgets.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
 #include <QSvgRenderer>
-#include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QToolTip>
 
 SvgPicture::SvgPicture(const QString& resource, QSize size, Fit fit, QWidget* parent)

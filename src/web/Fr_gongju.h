@@ -1,19 +1,15 @@
 #pragma once
 
-#include <QWidget>
+#include "WebPanel.h"
 
-class QLabel;
-
-// A panel that shows a page of the maker's web site (/appin/gongju.htm).
-class TFr_gongju : public QWidget
+// The tools panel Fr_gongju1 ("岚枢工具"): the maker's page of tools and addresses.
+class TFr_gongju : public WebPanel
 {
     Q_OBJECT
 public:
-    explicit TFr_gongju(QWidget* parent = nullptr);
-    // Called by the main window after it has made the panel visible: requests the page on the first showing only.
-    void firstShow();
-    QLabel* Label1() const { return m_label1; } // page-requested flag, "0" until requested
-
-private:
-    QLabel* m_label1 = nullptr;
+    explicit TFr_gongju(QWidget* parent = nullptr)
+        : WebPanel(QStringLiteral("Fr_gongju1"), QStringLiteral("panel_title_gongju"),
+                   QStringLiteral("岚枢网址"), webpages::tools(), parent)
+    {
+    }
 };

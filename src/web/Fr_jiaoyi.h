@@ -1,19 +1,15 @@
 #pragma once
 
-#include <QWidget>
+#include "WebPanel.h"
 
-class QLabel;
-
-// A panel that shows a page of the maker's web site (/appin/jiaoyi.htm).
-class TFr_jiaoyi : public QWidget
+// The trading panel Fr_jiaoyi1 ("域名买卖"): the maker's domain trading page.
+class TFr_jiaoyi : public WebPanel
 {
     Q_OBJECT
 public:
-    explicit TFr_jiaoyi(QWidget* parent = nullptr);
-    // Called by the main window after it has made the panel visible: requests the page on the first showing only.
-    void firstShow();
-    QLabel* Label1() const { return m_label1; } // page-requested flag, "0" until requested
-
-private:
-    QLabel* m_label1 = nullptr;
+    explicit TFr_jiaoyi(QWidget* parent = nullptr)
+        : WebPanel(QStringLiteral("Fr_jiaoyi1"), QStringLiteral("panel_title_jiaoyi"),
+                   QStringLiteral("域名买卖"), webpages::trading(), parent)
+    {
+    }
 };

@@ -7,9 +7,11 @@
 #include "entry/Edit_yuming.h"
 #include "lock/Fr_wel.h"
 #include "platform/Dialogs.h"
+#include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 #include "platform/Site.h"
 #include "portfolio/Fr_guanli.h"
+#include "portfolio/PortfolioStatus.h"
 #include "web/Fr_gongju.h"
 #include "web/Fr_jiaoyi.h"
 
@@ -19,6 +21,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -30,6 +34,8 @@
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 // The test build of the program (message boxes answered and reported, a report once the window is shown);
@@ -71,6 +77,7 @@ class TestApp : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init() { MessageBox::setTestMode(true); }
     void errorTextRule_data();
     void errorTextRule();
@@ -83,6 +90,9 @@ private slots:
     void wheelMovesExactlyOneRow();
     void webLinkOpensHomePage();
     void editButtonOpensTheCurrentRecord();
+    void statusBarCountsShowWithThePortfolioOnly();
+    void layoutComesBackAtTheNextStart();
+    void lockedStartKeepsTheWelcomePanel();
     void secondProcessIsRefused();
     void missingDatabaseEndsStartup();
     void startsAndShowsMainWindow();
@@ -101,7 +111,14 @@ private:
     };
     // Starts the program in folder with --startup-probe and waits for its end.
     Run probe(const QString& runtimeDir, const QString& folder) const;
+    QTemporaryDir m_config; // the per-user settings of every window made here
 };
+
+void TestApp::initTestCase()
+{
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
+    QVERIFY(LayoutSettings::filePath().startsWith(m_config.path()));
+}
 
 void TestApp::errorTextRule_data()
 {
@@ -221,7 +238,7 @@ void TestApp::showPortfolioResetsListButKeepsSearchText()
     QStringList headings;
     for (int c = 0; c < 5; ++c)
         headings << grid->model()->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(headings, (QStringList{"域名", "报价", "说明", "注册商", "到期"}));
+    QCOMPARE(headings, (QStringList{u"域名"_s, u"报价"_s, u"说明"_s, u"注册商"_s, u"到期"_s}));
     QCOMPARE(w.Fr_guanli1()->searchBox()->text(), QStringLiteral("com"));
 }
 
@@ -354,10 +371,126 @@ void TestApp::editButtonOpensTheCurrentRecord()
     QCOMPARE(seen, db.row(aid));
 }
 
+void TestApp::statusBarCountsShowWithThePortfolioOnly()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    Platform::setTodayHook([] { return QDate(2026, 3, 1); });
+    db.insert({QStringLiteral("gone.com"),
+               {},
+               {},
+               {},
+               {},
+               QStringLiteral("2026-02-01"),
+               {},
+               {},
+               QStringLiteral("500")});
+    db.insert({QStringLiteral("fine.com"),
+               {},
+               {},
+               {},
+               {},
+               QStringLiteral("2027-02-01"),
+               {},
+               {},
+               QStringLiteral("1500")});
+    db.insert({QStringLiteral("gone.cn"), {}, {}, {}, {}, QStringLiteral("2025/12/1"), {}, {}, {}});
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* counts = w.statusBar()->findChild<PortfolioStatus*>();
+    QVERIFY(counts);
+    // On the welcome panel (and so behind the lock) the portfolio's figures are not shown.
+    QVERIFY(!counts->isVisible());
+    w.showPortfolio();
+    QVERIFY(counts->isVisible());
+    QCOMPARE(counts->totals().count, 3);
+    QCOMPARE(counts->totals().expired, 2);
+    QCOMPARE(counts->totals().priceCents, qint64(200000));
+
+    // A click on "已过期 2 个" lists the two, the oldest date first.
+    auto* expired = counts->findChild<QLabel*>(QStringLiteral("lnkExpired"));
+    QTest::mouseClick(expired, Qt::LeftButton, {},
+                      QPoint(expired->contentsRect().left() + 4, expired->height() / 2));
+    QTRY_COMPARE(db.queryA()->recordCount(), 2);
+    QCOMPARE(db.queryA()->value(0, QStringLiteral("a1")), QStringLiteral("gone.cn"));
+    QCOMPARE(db.queryA()->value(1, QStringLiteral("a1")), QStringLiteral("gone.com"));
+
+    w.bsSkinSpeedButton3Click();
+    QVERIFY(!counts->isVisible());
+    Platform::setTodayHook({});
+}
+
+void TestApp::layoutComesBackAtTheNextStart()
+{
+    QFile::remove(LayoutSettings::filePath());
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("a.com"), {}, {}, {}, {}, QStringLiteral("2026-01-05")});
+    QRect geometry;
+    QList<int> splitter, widths;
+    {
+        Tmian w;
+        w.bindData(db.module());
+        w.FormShow();
+        QVERIFY(!w.restoreLayout()); // nothing remembered yet
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.showPortfolio();
+        w.setGeometry(60, 70, 1100, 720);
+        QTRY_COMPARE(w.geometry(), QRect(60, 70, 1100, 720));
+        TFr_guanli* panel = w.Fr_guanli1();
+        panel->splitter()->setSizes({640, 400});
+        QTableView* grid = panel->bsSkinDBGrid1();
+        grid->setColumnWidth(0, 170);
+        grid->setColumnWidth(2, 90);
+        geometry = w.geometry();
+        splitter = panel->splitter()->sizes();
+        widths = panel->columnWidths();
+        QVERIFY(w.close());
+    }
+    QVERIFY(QFile::exists(LayoutSettings::filePath()));
+
+    Tmian again;
+    again.bindData(db.module());
+    again.FormShow();
+    QVERIFY(again.restoreLayout());
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    QTRY_COMPARE(again.geometry(), geometry);
+    QCOMPARE(visiblePanels(again), QStringList{QStringLiteral("Fr_guanli1")});
+    QTRY_COMPARE(again.Fr_guanli1()->splitter()->sizes(), splitter);
+    QCOMPARE(again.Fr_guanli1()->columnWidths().mid(0, 4), widths.mid(0, 4));
+    QVERIFY(again.Fr_guanli1()->bsSkinDBGrid1()->columnWidth(4) >= 65);
+    QCOMPARE(db.queryA()->recordCount(), 1); // reached as "域名管理" reaches it
+}
+
+void TestApp::lockedStartKeepsTheWelcomePanel()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    WindowLayout remembered;
+    remembered.panel = QStringLiteral("Fr_guanli1");
+    remembered.columnWidths = {1, 2, 3}; // damaged: ignored
+    QCOMPARE(LayoutSettings::save(remembered), QString());
+    QCOMPARE(db.exec(QStringLiteral("update jz_ub set ub2='1'")), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    QVERIFY(!w.restoreLayout());
+    QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_wel1")});
+    QVERIFY(!w.Fr_wel1()->lockGroup()->isHidden());
+    QCOMPARE(w.Fr_guanli1()->bsSkinDBGrid1()->columnWidth(0), 113);
+}
+
 QProcessEnvironment TestApp::childEnvironment(const QString& runtimeDir) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), runtimeDir + QStringLiteral("/config"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("LANSHU_SCRIPTED_MESSAGES"), QStringLiteral("1"));
     return env;
@@ -456,7 +589,7 @@ void TestApp::shippedProgramHasNoTestHooks()
     const QByteArray shipped = bytesOf(kShipped);
     const QByteArray scripted = bytesOf(kProgram);
     QVERIFY(!shipped.isEmpty() && !scripted.isEmpty());
-    for (const QByteArray hook :
+    for (const QByteArray& hook :
          {QByteArrayLiteral("LANSHU_SCRIPTED_MESSAGES"), QByteArrayLiteral("--startup-probe")}) {
         QVERIFY2(scripted.contains(hook), hook.constData()); // the search would see it
         QVERIFY2(!shipped.contains(hook), hook.constData());

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 QByteArray fileHash(const QString& path)
 {
@@ -332,15 +334,16 @@ void TestDbLayer::namedParametersLandInTheirColumns()
     const qint64 aid = db.insert({QStringLiteral("old.com")});
     Statement edit(db.module()->Conn_service());
     edit.setSql(sql::kUpdateDomain);
-    QCOMPARE(edit.parameterNames(), (QStringList{"a", "b", "c", "d", "e", "f", "g", "i", "j", "h"}));
+    QCOMPARE(edit.parameterNames(),
+             (QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s, u"f"_s, u"g"_s, u"i"_s, u"j"_s, u"h"_s}));
     const QString letters = QStringLiteral("abcdefgij");
     for (int i = 0; i < letters.size(); ++i)
         edit.setParam(QString(letters[i]), QStringLiteral("v_") + letters[i]);
     edit.setParam(QStringLiteral("h"), QString::number(aid));
     QCOMPARE(edit.exec(), QString());
     // a..g go to a1..a7, i to a8, j to a9; only the row with that aid changes.
-    QCOMPARE(db.row(aid), (QStringList{QString::number(aid), "v_a", "v_b", "v_c", "v_d", "v_e", "v_f", "v_g",
-                                       "v_i", "v_j"}));
+    QCOMPARE(db.row(aid), (QStringList{QString::number(aid), u"v_a"_s, u"v_b"_s, u"v_c"_s, u"v_d"_s, u"v_e"_s,
+                                       u"v_f"_s, u"v_g"_s, u"v_i"_s, u"v_j"_s}));
     QCOMPARE(db.row(other).value(1), QStringLiteral("other.com"));
 }
 
@@ -411,12 +414,13 @@ void TestDbLayer::searchIsBoundAndKeepsWildcards_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("substring, any case") << "EXAMPLE" << QStringList{"my-example.cn", "example.com"};
-    QTest::newRow("empty lists all") << "" << QStringList{"it's.net", "a_b.com",       "axb.com",
-                                                          "100%.org", "my-example.cn", "example.com"};
-    QTest::newRow("quote is searched for") << "'" << QStringList{"it's.net"};
-    QTest::newRow("underscore is a wildcard") << "a_b" << QStringList{"a_b.com", "axb.com"};
-    QTest::newRow("percent is a wildcard") << "0%o" << QStringList{"100%.org"};
+    QTest::newRow("substring, any case") << "EXAMPLE" << QStringList{u"my-example.cn"_s, u"example.com"_s};
+    QTest::newRow("empty lists all") << ""
+                                     << QStringList{u"it's.net"_s, u"a_b.com"_s,       u"axb.com"_s,
+                                                    u"100%.org"_s, u"my-example.cn"_s, u"example.com"_s};
+    QTest::newRow("quote is searched for") << "'" << QStringList{u"it's.net"_s};
+    QTest::newRow("underscore is a wildcard") << "a_b" << QStringList{u"a_b.com"_s, u"axb.com"_s};
+    QTest::newRow("percent is a wildcard") << "0%o" << QStringList{u"100%.org"_s};
     QTest::newRow("statement text is not injected") << "' or 1=1 --" << QStringList{};
     QTest::newRow("backslash") << "\\" << QStringList{};
     QTest::newRow("very long") << QString(10000, QLatin1Char('e')) << QStringList{};
@@ -439,16 +443,16 @@ void TestDbLayer::sortIsNaturalAndStable_data()
     QTest::addColumn<QStringList>("values");
     QTest::addColumn<QString>("sortText");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("numbers by value")
-        << QStringList{"100", "20", "3", ""} << "a9 ASC" << QStringList{"", "3", "20", "100"};
+    QTest::newRow("numbers by value") << QStringList{u"100"_s, u"20"_s, u"3"_s, u""_s} << "a9 ASC"
+                                      << QStringList{u""_s, u"3"_s, u"20"_s, u"100"_s};
     QTest::newRow("numbers descending")
-        << QStringList{"100", "20", "3"} << "a9 DESC" << QStringList{"100", "20", "3"};
-    QTest::newRow("names with digits") << QStringList{"a10.com", "a9.com", "A1.com"} << "a9 ASC"
-                                       << QStringList{"A1.com", "a9.com", "a10.com"};
-    QTest::newRow("dates") << QStringList{"2024-10-01", "2024-9-30", "2023-12-31"} << "a9 ASC"
-                           << QStringList{"2023-12-31", "2024-9-30", "2024-10-01"};
-    QTest::newRow("chinese") << QStringList{"中国", "阿里", "北京"} << "a9 ASC"
-                             << QStringList{"阿里", "北京", "中国"};
+        << QStringList{u"100"_s, u"20"_s, u"3"_s} << "a9 DESC" << QStringList{u"100"_s, u"20"_s, u"3"_s};
+    QTest::newRow("names with digits") << QStringList{u"a10.com"_s, u"a9.com"_s, u"A1.com"_s} << "a9 ASC"
+                                       << QStringList{u"A1.com"_s, u"a9.com"_s, u"a10.com"_s};
+    QTest::newRow("dates") << QStringList{u"2024-10-01"_s, u"2024-9-30"_s, u"2023-12-31"_s} << "a9 ASC"
+                           << QStringList{u"2023-12-31"_s, u"2024-9-30"_s, u"2024-10-01"_s};
+    QTest::newRow("chinese") << QStringList{u"中国"_s, u"阿里"_s, u"北京"_s} << "a9 ASC"
+                             << QStringList{u"阿里"_s, u"北京"_s, u"中国"_s};
 }
 
 void TestDbLayer::sortIsNaturalAndStable()
@@ -476,11 +480,11 @@ void TestDbLayer::sortIsGoneAfterReopen()
         db.insert({QString::fromUtf8(name)});
     QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")), QString());
-    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{"a.com", "b.com", "c.com"}));
+    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{u"a.com"_s, u"b.com"_s, u"c.com"_s}));
     // Equal keys keep their order (stable), here by aid descending.
     QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(db.queryA()->sort(), QString());
-    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{"a.com", "c.com", "b.com"}));
+    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{u"a.com"_s, u"c.com"_s, u"b.com"_s}));
 }
 
 void TestDbLayer::currentRowMoves()
@@ -519,7 +523,7 @@ void TestDbLayer::deleteMovesToTheFollowingRow()
     QCOMPARE(removed.count(), 1);
     QCOMPARE(removed.first().first().toInt(), 1);
     // The sort stays, the following row is current, the row is gone from the file.
-    QCOMPARE(column(q, QStringLiteral("a1")), (QStringList{"a.com", "c.com", "d.com"}));
+    QCOMPARE(column(q, QStringLiteral("a1")), (QStringList{u"a.com"_s, u"c.com"_s, u"d.com"_s}));
     QCOMPARE(q->fieldText(QStringLiteral("a1")), QStringLiteral("c.com"));
     QCOMPARE(db.countRows(), 3);
     q->last();
@@ -541,8 +545,8 @@ void TestDbLayer::appendStoresAtOnceAndBecomesCurrent()
     const qint64 before = db.insert({QStringLiteral("old.com")});
     Dataset* q = db.queryA();
     QCOMPARE(q->open(), QString());
-    const QStringList values{"new.com",    "说明", "reg", "http://x", "2024-01-01",
-                             "2025-01-01", "n\nn", "pw",  "100"};
+    const QStringList values{u"new.com"_s,    u"说明"_s, u"reg"_s, u"http://x"_s, u"2024-01-01"_s,
+                             u"2025-01-01"_s, u"n\nn"_s, u"pw"_s,  u"100"_s};
     QCOMPARE(q->append(values), QString());
     QCOMPARE(q->recordCount(), 2);
     QCOMPARE(q->currentRow(), 1);

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 // The services the windows go through: the domain record and its columns, the domain list over
 // Query_a, the settings row over Query_jz_ub, and the result type they report with.
 class TestServices : public QObject
@@ -105,9 +107,10 @@ void TestServices::updateAddressesTheRecordsAid()
     QVERIFY(db.ok());
     const qint64 other = db.insert({QStringLiteral("other.com"), QStringLiteral("别的")});
     const qint64 aid = db.insert({QStringLiteral("old.com")});
-    DomainRecord edited = DomainRecord::fromValues(
-        {"new.com", "说明", "商", "http://m", "2012-10-10", "2013-10-10", "备注\n二行", "pw", "100"},
-        QString::number(aid));
+    DomainRecord edited =
+        DomainRecord::fromValues({u"new.com"_s, u"说明"_s, u"商"_s, u"http://m"_s, u"2012-10-10"_s,
+                                  u"2013-10-10"_s, u"备注\n二行"_s, u"pw"_s, u"100"_s},
+                                 QString::number(aid));
     Statement edit(db.module()->Conn_service());
     QVERIFY(domainwriter::update(edit, edited).ok());
     QCOMPARE(DomainRecord::fromRow(db.row(aid)), edited);
@@ -138,13 +141,13 @@ void TestServices::defaultListResetsHeadingsAndDropsTheSearch()
     QVERIFY(l.ok);
     QVERIFY(l.list()->search(QStringLiteral("com")).ok());
     QVERIFY(l.list()->sortBy(QStringLiteral("a1")).ok());
-    QCOMPARE(l.names(), (QStringList{"a.com", "c.com"}));
+    QCOMPARE(l.names(), (QStringList{u"a.com"_s, u"c.com"_s}));
 
     QSignalSpy reset(l.list(), &DomainList::headingsReset);
     QVERIFY(l.list()->showDefault(headings).ok());
     QCOMPARE(reset.size(), 1);
     QCOMPARE(reset[0][0].toInt(), headings);
-    QCOMPARE(l.names(), (QStringList{"c.com", "b.net", "a.com"}));
+    QCOMPARE(l.names(), (QStringList{u"c.com"_s, u"b.net"_s, u"a.com"_s}));
     QCOMPARE(l.list()->currentRow(), 0);
     QCOMPARE(l.list()->rows()->sql(), sql::kDefaultList);
 }
@@ -172,7 +175,7 @@ void TestServices::searchTooLongForTheEngineIsAnEmptyList()
     QVERIFY(l.list()->search(QString(60000, QLatin1Char('a'))).ok());
     QCOMPARE(l.list()->count(), 0);
     QVERIFY(l.list()->search(QStringLiteral("a.")).ok());
-    QCOMPARE(l.names(), QStringList{"a.com"});
+    QCOMPARE(l.names(), QStringList{u"a.com"_s});
 }
 
 void TestServices::sortAlternatesOnlyWhenItSorts()
@@ -181,7 +184,7 @@ void TestServices::sortAlternatesOnlyWhenItSorts()
     QVERIFY(l.ok);
     QVERIFY(l.list()->ascendingNext());
     QVERIFY(l.list()->sortBy(QStringLiteral("a1")).ok());
-    QCOMPARE(l.names(), (QStringList{"a.com", "b.com", "c.com"}));
+    QCOMPARE(l.names(), (QStringList{u"a.com"_s, u"b.com"_s, u"c.com"_s}));
     QVERIFY(!l.list()->ascendingNext());
     // A field the list does not have: nothing sorted, the direction stays.
     QVERIFY(!l.list()->sortBy(QStringLiteral("nope")).ok());
@@ -189,7 +192,7 @@ void TestServices::sortAlternatesOnlyWhenItSorts()
     // A reload does not reset the direction.
     QVERIFY(l.list()->showDefault().ok());
     QVERIFY(l.list()->sortBy(QStringLiteral("a1")).ok());
-    QCOMPARE(l.names(), (QStringList{"c.com", "b.com", "a.com"}));
+    QCOMPARE(l.names(), (QStringList{u"c.com"_s, u"b.com"_s, u"a.com"_s}));
     QVERIFY(l.list()->ascendingNext());
 }
 
@@ -202,7 +205,7 @@ void TestServices::reopenKeepsTheSearchAndDropsTheSort()
     l.db.insert({QStringLiteral("c.com")});
     l.db.insert({QStringLiteral("y.net")});
     QVERIFY(l.list()->reopen().ok());
-    QCOMPARE(l.names(), (QStringList{"c.com", "b.com", "a.com"}));
+    QCOMPARE(l.names(), (QStringList{u"c.com"_s, u"b.com"_s, u"a.com"_s}));
     QCOMPARE(l.list()->currentRow(), 0);
 }
 

@@ -17,6 +17,8 @@
 #include <QtTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QDate kToday(2024, 3, 5);
 
@@ -195,7 +197,8 @@ void TestEntryDialogs::windowsAreFixedModalAndNamed()
 void TestEntryDialogs::addShowsTheDefaultsOnEveryShowing()
 {
     auto dialog = open(QStringLiteral("add"));
-    const QStringList defaults = {"", "", "", "", "2024-03-05", "2024-03-05", "", "", "0"};
+    const QStringList defaults = {u""_s,           u""_s, u""_s, u""_s, u"2024-03-05"_s,
+                                  u"2024-03-05"_s, u""_s, u""_s, u"0"_s};
     QCOMPARE(dialog->record().values(), defaults);
 
     // Type into every box, then leave once by 取  消 and once by the close button: nothing is stored
@@ -214,7 +217,8 @@ void TestEntryDialogs::addShowsTheDefaultsOnEveryShowing()
 
         Platform::setTodayHook([] { return QDate(2025, 12, 31); });
         dialog->show();
-        const QStringList later = {"", "", "", "", "2025-12-31", "2025-12-31", "", "", "0"};
+        const QStringList later = {u""_s,           u""_s, u""_s, u""_s, u"2025-12-31"_s,
+                                   u"2025-12-31"_s, u""_s, u""_s, u"0"_s};
         QCOMPARE(dialog->record().values(), later);
         Platform::setTodayHook([] { return kToday; });
     }
@@ -236,8 +240,8 @@ void TestEntryDialogs::addWithOnlyTheDomainStoresTheDefaults()
     QCOMPARE(list->fieldText(QStringLiteral("a1")), QStringLiteral("new.com"));
     const qint64 aid = list->fieldText(QStringLiteral("aid")).toLongLong();
     QVERIFY(aid > older);
-    const QStringList expected = {QString::number(aid), "new.com",    "", "", "",
-                                  "2024-03-05",         "2024-03-05", "", "", "0"};
+    const QStringList expected = {QString::number(aid), u"new.com"_s,    u""_s, u""_s, u""_s,
+                                  u"2024-03-05"_s,      u"2024-03-05"_s, u""_s, u""_s, u"0"_s};
     QCOMPARE(m_db->row(aid), expected);
 }
 
@@ -333,7 +337,7 @@ void TestEntryDialogs::keyFiltersActOnTypedCharactersOnly_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("expected");
 
-    for (const QString kind : {QStringLiteral("add"), QStringLiteral("edit")}) {
+    for (const QString& kind : {QStringLiteral("add"), QStringLiteral("edit")}) {
         auto row = [&](const char* name, const char* box, const QString& typed, const QString& expected) {
             QTest::addRow("%s %s", qPrintable(kind), name)
                 << kind << QString::fromLatin1(box) << typed << expected;
@@ -508,18 +512,19 @@ void TestEntryDialogs::valuesLandInTheirColumnsExactly_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QStringList>("values"); // a1..a9
 
-    const QStringList plain = {"d1.com", "说明2", "注册商3", "http://m4.example/", "2001-05-05", "2006-06-06",
-                               "备注7",  "pw8",   "999"};
-    const QStringList hostile = {"x'); delete from tt_a; --",
-                                 "引号 \" ' ` \\ %_ :a :h",
-                                 "😀🇨🇳👨‍👩‍👧 é",
-                                 "' or '1'='1",
-                                 "  leading and trailing  ",
-                                 "2012-10-10'",
-                                 "第一行\n第二行\r\n第三行\n\n  缩进\t制表 & <b>不是粗体</b>\u00a0",
-                                 "\"; drop table jz_ub; --",
-                                 "1e3 ¥ 元"};
-    for (const QString kind : {QStringLiteral("add"), QStringLiteral("edit")}) {
+    const QStringList plain = {u"d1.com"_s,     u"说明2"_s,      u"注册商3"_s, u"http://m4.example/"_s,
+                               u"2001-05-05"_s, u"2006-06-06"_s, u"备注7"_s,   u"pw8"_s,
+                               u"999"_s};
+    const QStringList hostile = {u"x'); delete from tt_a; --"_s,
+                                 u"引号 \" ' ` \\ %_ :a :h"_s,
+                                 u"😀🇨🇳👨‍👩‍👧 é"_s,
+                                 u"' or '1'='1"_s,
+                                 u"  leading and trailing  "_s,
+                                 u"2012-10-10'"_s,
+                                 u"第一行\n第二行\r\n第三行\n\n  缩进\t制表 & <b>不是粗体</b>\u00a0"_s,
+                                 u"\"; drop table jz_ub; --"_s,
+                                 u"1e3 ¥ 元"_s};
+    for (const QString& kind : {QStringLiteral("add"), QStringLiteral("edit")}) {
         QTest::addRow("%s plain", qPrintable(kind)) << kind << plain;
         QTest::addRow("%s hostile", qPrintable(kind)) << kind << hostile;
     }
@@ -529,15 +534,16 @@ void TestEntryDialogs::valuesLandInTheirColumnsExactly()
 {
     QFETCH(QString, kind);
     QFETCH(QStringList, values);
-    const qint64 bystander = m_db->insert({"other.com", "b", "c", "d", "e", "f", "g", "h", "i"});
+    const qint64 bystander =
+        m_db->insert({u"other.com"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s, u"f"_s, u"g"_s, u"h"_s, u"i"_s});
     const QStringList bystanderRow = m_db->row(bystander);
     const qint64 target = m_db->insert({QStringLiteral("target.com")});
     auto dialog = open(kind, target);
 
     // The boxes in the order a1..a9; the notes are typed, with Enter for each line break.
-    const QStringList names = {"bsSkinEdit1",     "bsSkinEdit2",     "bsSkinEdit6",
-                               "bsSkinEdit4",     "bsSkinDateEdit1", "bsSkinDateEdit2",
-                               "bsSkinRichEdit1", "bsSkinEdit5",     "bsSkinEdit3"};
+    const QStringList names = {u"bsSkinEdit1"_s,     u"bsSkinEdit2"_s,     u"bsSkinEdit6"_s,
+                               u"bsSkinEdit4"_s,     u"bsSkinDateEdit1"_s, u"bsSkinDateEdit2"_s,
+                               u"bsSkinRichEdit1"_s, u"bsSkinEdit5"_s,     u"bsSkinEdit3"_s};
     for (int i = 0; i < 9; ++i) {
         QWidget* w = box(dialog.get(), names[i]);
         clearBox(w);
@@ -569,9 +575,9 @@ void TestEntryDialogs::valuesLandInTheirColumnsExactly()
 
 void TestEntryDialogs::editWritesOnlyItsRowAndListStandsOnFirst()
 {
-    const qint64 first = m_db->insert({"one.com", "1"});
-    const qint64 second = m_db->insert({"two.com", "2"});
-    const qint64 third = m_db->insert({"three.com", "3"});
+    const qint64 first = m_db->insert({u"one.com"_s, u"1"_s});
+    const qint64 second = m_db->insert({u"two.com"_s, u"2"_s});
+    const qint64 third = m_db->insert({u"three.com"_s, u"3"_s});
     Dataset* list = m_db->queryA();
     QVERIFY(list->open().isEmpty());
     list->setCurrentRow(1); // two.com, as the user selected it
@@ -601,8 +607,15 @@ void TestEntryDialogs::editUnchangedRewritesTheSameTexts()
 {
     // Texts the dialogs could not produce by typing (a CR LF, a lone CR, separators, no-break spaces
     // in the notes) come back unchanged when the user saves without touching them.
-    const QStringList values = {
-        "a.com", "b", "c", "d", "e", "f", "第一行\r\n第二行\r孤立\u2028分隔\u2029段\u00a0空格\n", "h", "i"};
+    const QStringList values = {u"a.com"_s,
+                                u"b"_s,
+                                u"c"_s,
+                                u"d"_s,
+                                u"e"_s,
+                                u"f"_s,
+                                u"第一行\r\n第二行\r孤立\u2028分隔\u2029段\u00a0空格\n"_s,
+                                u"h"_s,
+                                u"i"_s};
     const qint64 aid = m_db->insert(values);
     auto dialog = open(QStringLiteral("edit"), aid);
     dialog->bsSkinButton1Click();
@@ -635,8 +648,8 @@ void TestEntryDialogs::searchStaysInForceAcrossASave()
     for (int r = 0; r < list->recordCount(); ++r)
         domains << list->value(r, QStringLiteral("a1"));
     const QStringList expected = kind == QLatin1String("add")
-                                     ? QStringList{"alpha-new.com", "alphabet.org", "alpha.com"}
-                                     : QStringList{"alphabet.org", "alpha-new.com"};
+                                     ? QStringList{u"alpha-new.com"_s, u"alphabet.org"_s, u"alpha.com"_s}
+                                     : QStringList{u"alphabet.org"_s, u"alpha-new.com"_s};
     QCOMPARE(domains, expected);
     QCOMPARE(list->currentRow(), 0);
     QCOMPARE(list->sort(), QString());
@@ -741,9 +754,10 @@ void TestEntryDialogs::focusOrderAndDefaultButton()
     QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->bsSkinEdit1()));
 
-    const QStringList expected = {"bsSkinEdit3",     "bsSkinEdit2",     "bsSkinEdit6",   "bsSkinEdit4",
-                                  "bsSkinEdit5",     "bsSkinRichEdit1", "bsSkinButton1", "bsSkinButton2",
-                                  "bsSkinDateEdit1", "bsSkinDateEdit2", "bsSkinEdit1"};
+    const QStringList expected = {u"bsSkinEdit3"_s,     u"bsSkinEdit2"_s,   u"bsSkinEdit6"_s,
+                                  u"bsSkinEdit4"_s,     u"bsSkinEdit5"_s,   u"bsSkinRichEdit1"_s,
+                                  u"bsSkinButton1"_s,   u"bsSkinButton2"_s, u"bsSkinDateEdit1"_s,
+                                  u"bsSkinDateEdit2"_s, u"bsSkinEdit1"_s};
     QStringList order;
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

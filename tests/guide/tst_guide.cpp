@@ -439,6 +439,7 @@ void TestGuide::programStartsWithGuideFirst()
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime.filePath(QStringLiteral("config"))); // its layout
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("LANSHU_SCRIPTED_MESSAGES"), QStringLiteral("1"));
     p.setProcessEnvironment(env);

@@ -185,9 +185,13 @@ void TestPortfolioPanel::layoutAndNames()
     QCOMPARE(p.headings(),
              (QStringList{QStringLiteral("域名"), QStringLiteral("报价"), QStringLiteral("说明"),
                           QStringLiteral("注册商"), QStringLiteral("到期")}));
+    // The design widths, except that the date column is at least as wide as a full date and the
+    // description gives way to it when the list is too narrow for both (see tst_overview).
     const QList<int> widths = {113, 60, 130, 106, 65};
-    for (int c = 0; c < 5; ++c)
+    for (int c : {0, 1, 3})
         QCOMPARE(grid->columnWidth(c), widths[c]);
+    QVERIFY(grid->columnWidth(2) <= widths[2] && grid->columnWidth(2) >= 100);
+    QVERIFY(grid->columnWidth(4) >= widths[4]);
     QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
     QCOMPARE(grid->selectionBehavior(), QAbstractItemView::SelectRows);
     QVERIFY(!grid->verticalHeader()->isVisible());
@@ -198,7 +202,7 @@ void TestPortfolioPanel::layoutAndNames()
     const QPalette pal = grid->palette();
     QCOMPARE(pal.color(QPalette::Inactive, QPalette::Highlight),
              pal.color(QPalette::Active, QPalette::Highlight));
-    QCOMPARE(p.panel.splitter()->sizes().value(0), 490);
+    QVERIFY(p.panel.splitter()->sizes().value(0) >= 490); // wide enough for the columns
     QCOMPARE(p.panel.splitter()->handleWidth(), 10);
 
     QCOMPARE(p.panel.searchBox()->objectName(), QStringLiteral("bsSkinEdit1"));

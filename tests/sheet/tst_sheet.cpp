@@ -218,7 +218,7 @@ void TestSheet::fixtures_data()
     const int number = int(Cell::Type::Number);
     const int date = int(Cell::Type::Date);
     const int boolean = int(Cell::Type::Boolean);
-    for (const QString file :
+    for (const QString& file :
          {QStringLiteral("sheet_libreoffice.xls"), QStringLiteral("sheet_gnumeric.xls")}) {
         const QByteArray p = file.toUtf8() + ": ";
         QTest::newRow(p + "chinese text with blanks") << file << 0 << 0 << text << "例子.中国";
@@ -274,7 +274,7 @@ void TestSheet::fixtureDecimalComma()
 
 void TestSheet::fixtureSecondSheetIsNotRead()
 {
-    for (const QString file :
+    for (const QString& file :
          {QStringLiteral("sheet_libreoffice.xls"), QStringLiteral("sheet_gnumeric.xls")}) {
         const sheet::ReadResult result = sheet::readFirstSheet(dataPath(file));
         QVERIFY2(result.ok, qPrintable(result.error));

@@ -129,4 +129,4 @@ void TestLockRestart::acrossRestarts()
 }
 
 QTEST_MAIN(TestLockRestart)
-#include "test_lock_restart.moc"
+#include "tst_lock_restart.moc"

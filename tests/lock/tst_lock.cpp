@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QToolButton>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // Records what the lock asks of the main window.
 class SpyHost : public LockHost
@@ -673,11 +675,12 @@ void TestLock::dialogOk_data()
     QTest::newRow("first: set") << "0123" << false << true << ""
                                 << "4567"
                                 << "4567"
-                                << "密码已经设置" << true << QStringList{"4567", "1", "1"};
-    QTest::newRow("first: set with leading zero") << "" << false << true << ""
-                                                  << "007"
-                                                  << "007"
-                                                  << "密码已经设置" << true << QStringList{"007", "1", "1"};
+                                << "密码已经设置" << true << QStringList{u"4567"_s, u"1"_s, u"1"_s};
+    QTest::newRow("first: set with leading zero")
+        << "" << false << true << ""
+        << "007"
+        << "007"
+        << "密码已经设置" << true << QStringList{u"007"_s, u"1"_s, u"1"_s};
     QTest::newRow("first: empty new") << "0123" << false << true << ""
                                       << ""
                                       << "9"
@@ -701,7 +704,7 @@ void TestLock::dialogOk_data()
     QTest::newRow("change: set") << "0123" << true << true << "0123"
                                  << "88"
                                  << "88"
-                                 << "密码已经设置" << true << QStringList{"88", "1", "1"};
+                                 << "密码已经设置" << true << QStringList{u"88"_s, u"1"_s, u"1"_s};
     QTest::newRow("change: same again") << "0123" << true << true << "0123"
                                         << "0123"
                                         << "0123"
@@ -1011,4 +1014,4 @@ void TestLock::dialogEnterPressesShownOk()
 }
 
 QTEST_MAIN(TestLock)
-#include "test_lock.moc"
+#include "tst_lock.moc"

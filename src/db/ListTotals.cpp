@@ -1,0 +1,137 @@
+#include "ListTotals.h"
+
+#include "Dataset.h"
+
+#include <limits>
+
+namespace {
+// No domain is priced at a quadrillion; longer digit runs are not taken as prices.
+constexpr int kMaxIntegerDigits = 15;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+} // namespace
+
+qint64 ListTotals::priceCentsOf(std::string_view s)
+{
+    size_t at = 0, end = s.size();
+    while (at < end && isBlank(s[at]))
+        ++at;
+    while (end > at && isBlank(s[end - 1]))
+        --end;
+    qint64 units = 0;
+    int digits = 0;
+    int group = -1; // digits since the last ",", or -1 before the first one
+    for (; at < end; ++at) {
+        const char c = s[at];
+        if (c >= '0' && c <= '9') {
+            if (++digits > kMaxIntegerDigits)
+                return -1;
+            units = units * 10 + (c - '0');
+            if (group >= 0 && ++group > 3)
+                return -1;
+        } else if (c == ',') {
+            if (digits == 0 || (group >= 0 && group != 3) || (group < 0 && digits > 3))
+                return -1;
+            group = 0;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || (group >= 0 && group != 3))
+        return -1;
+    int cents = 0;
+    if (at < end && s[at] == '.') {
+        ++at;
+        int decimals = 0;
+        int roundUp = 0;
+        for (; at < end && s[at] >= '0' && s[at] <= '9'; ++at, ++decimals) {
+            if (decimals < 2)
+                cents = cents * 10 + (s[at] - '0');
+            else if (decimals == 2)
+                roundUp = s[at] >= '5';
+        }
+        if (decimals == 0)
+            return -1;
+        if (decimals == 1)
+            cents *= 10;
+        cents += roundUp;
+    }
+    if (at != end)
+        return -1;
+    return units * 100 + cents;
+}
+
+ListTotals ListTotals::of(const Dataset& dataset, expiry::Day today)
+{
+    return ListCounter().count(dataset, today);
+}
+
+ListTotals ListCounter::count(const Dataset& dataset, expiry::Day today)
+{
+    ListTotals totals;
+    if (!dataset.isOpen())
+        return totals;
+    if (m_dataset != &dataset || m_generation != dataset.generation()) {
+        m_dataset = &dataset;
+        m_generation = dataset.generation();
+        m_day.clear();
+        m_cents.clear();
+    }
+    // Read the rows stored since the last count (all of them after a reload, the new ones after appends).
+    const int expiryField = dataset.fieldIndex(QStringLiteral("a6"));
+    const int priceField = dataset.fieldIndex(QStringLiteral("a9"));
+    const auto stored = size_t(dataset.storedRowCount());
+    m_day.reserve(stored);
+    m_cents.reserve(stored);
+    for (size_t s = m_day.size(); s < stored; ++s) {
+        m_day.push_back(expiry::parse(dataset.rawStoredValue(int(s), expiryField)));
+        m_cents.push_back(ListTotals::priceCentsOf(dataset.rawStoredValue(int(s), priceField)));
+    }
+
+    totals.count = dataset.recordCount();
+    // The figures do not depend on the order, so the kept numbers are read in stored order, straight
+    // through memory, whatever a sort did to the display. When the list holds fewer rows than are
+    // stored (after a deletion), a bit per stored row marks those it holds.
+    std::vector<quint64> held;
+    if (size_t(totals.count) != stored) {
+        held.assign((stored + 63) / 64, 0);
+        for (int row = 0; row < totals.count; ++row) {
+            const auto s = size_t(dataset.storedRow(row));
+            held[s / 64] |= quint64(1) << (s % 64);
+        }
+    }
+    const expiry::Day soon = today + expiry::kSoonDays;
+    for (size_t s = 0; s < stored; ++s) {
+        if (!held.empty() && !(held[s / 64] >> (s % 64) & 1))
+            continue;
+        const expiry::Day day = m_day[s];
+        if (day != expiry::kUnreadable) {
+            totals.expired += day < today;
+            totals.within30 += day >= today && day <= soon;
+        }
+        const qint64 cents = m_cents[s];
+        if (cents < 0)
+            continue;
+        ++totals.priced;
+        if (totals.priceCents > std::numeric_limits<qint64>::max() - cents)
+            totals.priceOverflow = true;
+        else
+            totals.priceCents += cents;
+    }
+    return totals;
+}
+
+QString ListTotals::groupedAmount(qint64 cents)
+{
+    const bool negative = cents < 0;
+    const quint64 magnitude = negative ? quint64(0) - quint64(cents) : quint64(cents);
+    QString digits = QString::number(magnitude / 100);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    if (const quint64 rest = magnitude % 100)
+        digits += QStringLiteral(".%1").arg(rest, 2, 10, QLatin1Char('0'));
+    return negative ? QLatin1Char('-') + digits : digits;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "db/ListTotals.h"
+
+#include <QWidget>
+
+class QLabel;
+
+// The portfolio's part of the status bar: "域名 N 个", "已过期 X 个", "30天内到期 Y 个" and
+// "报价合计 Z 元" for the rows the list holds. The two expiry counts are links while they are
+// above zero (by mouse, or Tab and Enter).
+class PortfolioStatus : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PortfolioStatus(QWidget* parent = nullptr);
+
+    void setTotals(const ListTotals& totals);
+    const ListTotals& totals() const { return m_totals; }
+
+    // The texts as shown, without link markup.
+    static QString countText(int count) { return QStringLiteral("域名 %1 个").arg(count); }
+    static QString expiredText(int count) { return QStringLiteral("已过期 %1 个").arg(count); }
+    static QString expiringText(int count) { return QStringLiteral("30天内到期 %1 个").arg(count); }
+    static QString priceText(const ListTotals& totals);
+
+signals:
+    void expiredClicked();  // 已过期 X 个
+    void expiringClicked(); // 30天内到期 Y 个
+
+private:
+    QLabel* m_count;    // lblDomainCount
+    QLabel* m_expired;  // lnkExpired
+    QLabel* m_expiring; // lnkExpiring
+    QLabel* m_price;    // lblPriceSum
+    ListTotals m_totals;
+};

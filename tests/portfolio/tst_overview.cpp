@@ -1,0 +1,373 @@
+// The investor's view of the portfolio panel: expiry colours and days left, the counts and the sum
+// for the status bar with their two links, a list that fits, and the keyboard.
+#include "TestDb.h"
+#include "db/Sql.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "portfolio/DomainListModel.h"
+#include "portfolio/ExpiryStyle.h"
+#include "portfolio/Fr_guanli.h"
+#include "portfolio/PortfolioStatus.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTableView>
+#include <QTextDocumentFragment>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+const QDate kToday(2026, 3, 1);
+
+QString inDays(int days, const char* format = "yyyy-MM-dd")
+{
+    return kToday.addDays(days).toString(QString::fromUtf8(format));
+}
+
+// A database with domains given as (name, expiry date, price), oldest first, and the panel over it.
+struct View
+{
+    struct Domain
+    {
+        QString name, expires, price;
+    };
+    explicit View(const QList<Domain>& domains)
+    {
+        for (const Domain& d : domains)
+            db.insert({d.name, {}, {}, {}, {}, d.expires, {}, {}, d.price});
+        QVERIFY(db.queryA()->open().isEmpty());
+        panel.resize(852, 593);
+        panel.bindData(db.module());
+        panel.show();
+    }
+    QStringList listed() const
+    {
+        QStringList names;
+        for (int r = 0; r < db.queryA()->recordCount(); ++r)
+            names << db.queryA()->value(r, QStringLiteral("a1"));
+        return names;
+    }
+    QString status(const char* name) const
+    {
+        const auto* label = panel.statusStrip()->findChild<QLabel*>(QLatin1String(name));
+        return label ? QTextDocumentFragment::fromHtml(label->text()).toPlainText() : QStringLiteral("?");
+    }
+    QStringList statusTexts() const
+    {
+        return {status("lblDomainCount"), status("lnkExpired"), status("lnkExpiring"), status("lblPriceSum")};
+    }
+    bool isLink(const char* name) const
+    {
+        const auto* label = panel.statusStrip()->findChild<QLabel*>(QLatin1String(name));
+        return label->textFormat() == Qt::RichText && label->text().contains(QLatin1String("<a "));
+    }
+    TestDb db;
+    TFr_guanli panel;
+};
+
+// A portfolio with each kind of domain; newest last.
+const QList<View::Domain> kMixed = {
+    {QStringLiteral("gone-long.com"), inDays(-400), QStringLiteral("1,000")},
+    {QStringLiteral("healthy.com"), inDays(200, "yyyy/M/d"), QStringLiteral("12000")},
+    {QStringLiteral("gone.cn"), inDays(-3, "yyyy年M月d日"), QStringLiteral("面议")},
+    {QStringLiteral("today.com"), inDays(0) + QStringLiteral(" 18:00"), QStringLiteral("88.5")},
+    {QStringLiteral("soon.cn"), inDays(12, "yyyyMMdd"), QStringLiteral("500")},
+    {QStringLiteral("near.com"), inDays(60, "yyyy.M.d"), QString()},
+    {QStringLiteral("nodate.cn"), QStringLiteral("不详"), QStringLiteral("1200")},
+};
+} // namespace
+
+class TestInvestorView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init() { MessageBox::clearShown(); }
+
+    void listColoursByExpiry_data();
+    void listColoursByExpiry();
+    void detailPaneShowsDaysLeft_data();
+    void detailPaneShowsDaysLeft();
+    void statusFollowsEveryListChange();
+    void linksListSoonestFirstAndClearBringsAllBack_data();
+    void linksListSoonestFirstAndClearBringsAllBack();
+    void linksWithinASearch();
+    void keyboardAndMouse();
+    void columnsFitAndShareAWiderPanel();
+};
+
+void TestInvestorView::initTestCase()
+{
+    MessageBox::setTestMode(true);
+    Platform::setTodayHook([] { return kToday; });
+}
+
+void TestInvestorView::cleanupTestCase()
+{
+    Platform::setTodayHook({});
+}
+
+void TestInvestorView::listColoursByExpiry_data()
+{
+    QTest::addColumn<QString>("expires");
+    QTest::addColumn<QColor>("row");  // colour of the domain name; invalid: drawn as usual
+    QTest::addColumn<QColor>("date"); // colour of the date
+    QTest::addColumn<QString>("tip"); // the date's tool tip
+
+    const QColor plain;
+    QTest::newRow("a year ago") << inDays(-365) << expirystyle::kExpired << expirystyle::kExpired
+                                << "已过期 365 天";
+    QTest::newRow("yesterday") << inDays(-1, "yyyy/M/d") << expirystyle::kExpired << expirystyle::kExpired
+                               << "已过期 1 天";
+    QTest::newRow("today") << inDays(0, "yyyy年M月d日") << expirystyle::kSoon << expirystyle::kSoon
+                           << "今天到期";
+    QTest::newRow("30 days") << inDays(30, "yyyyMMdd") << expirystyle::kSoon << expirystyle::kSoon
+                             << "剩余 30 天";
+    QTest::newRow("31 days") << inDays(31, "yyyy.M.d") << plain << expirystyle::kNear << "剩余 31 天";
+    QTest::newRow("90 days") << inDays(90) + QStringLiteral(" 08:00") << plain << expirystyle::kNear
+                             << "剩余 90 天";
+    QTest::newRow("91 days") << inDays(91) << plain << plain << "剩余 91 天";
+    QTest::newRow("unreadable") << "明年三月" << plain << plain << "";
+    QTest::newRow("empty") << "" << plain << plain << "";
+}
+
+void TestInvestorView::listColoursByExpiry()
+{
+    QFETCH(QString, expires);
+    QFETCH(QColor, row);
+    QFETCH(QColor, date);
+    QFETCH(QString, tip);
+    View v({{QStringLiteral("x.com"), expires, QStringLiteral("1")}});
+    const QAbstractItemModel* model = v.panel.bsSkinDBGrid1()->model();
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(model->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), row);
+    QCOMPARE(model->index(0, 3).data(Qt::ForegroundRole).value<QColor>(), row);
+    QCOMPARE(model->index(0, 4).data(Qt::ForegroundRole).value<QColor>(), date);
+    QCOMPARE(model->index(0, 4).data(Qt::ToolTipRole).toString(), tip);
+    QCOMPARE(model->index(0, 4).data().toString(), expires); // the text itself is shown as stored
+}
+
+void TestInvestorView::detailPaneShowsDaysLeft_data()
+{
+    QTest::addColumn<QString>("expires");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("expired") << inDays(-10, "yyyy/M/d") << "已过期 10 天" << expirystyle::kExpired;
+    QTest::newRow("today") << inDays(0) << "今天到期" << expirystyle::kSoon;
+    QTest::newRow("in 45 days") << inDays(45, "yyyy年M月d日") << "剩余 45 天" << expirystyle::kNear;
+    QTest::newRow("in 400 days") << inDays(400) << "剩余 400 天" << QColor(0, 0, 128);
+    QTest::newRow("unreadable") << "2026-02-30"
+                                << "" << QColor(0, 0, 128);
+}
+
+void TestInvestorView::detailPaneShowsDaysLeft()
+{
+    QFETCH(QString, expires);
+    QFETCH(QString, note);
+    QFETCH(QColor, colour);
+    // The record between two others, so that the pane has to follow the move to it.
+    View v({{QStringLiteral("a.com"), inDays(-1), {}},
+            {QStringLiteral("b.com"), expires, {}},
+            {QStringLiteral("c.com"), inDays(5), {}}});
+    auto* label = v.panel.findChild<QLabel*>(QStringLiteral("lblExpiryNote"));
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("剩余 5 天"));
+    v.db.queryA()->next();
+    QCOMPARE(v.panel.findChild<QLabel*>(QStringLiteral("lblExpDate"))->text(), expires);
+    QCOMPARE(label->text(), note);
+    if (!note.isEmpty())
+        QCOMPARE(label->palette().color(QPalette::WindowText), colour);
+    // The record handed to the edit dialog keeps the date alone.
+    QCOMPARE(v.panel.currentRecord().expires, expires);
+}
+
+void TestInvestorView::statusFollowsEveryListChange()
+{
+    View v(kMixed);
+    // 7 domains; expired: gone-long, gone; within 30 days: today, soon; the sum of 1,000 + 12000 + 88.5
+    // + 500 + 1200 (面议 and the empty price are not numbers).
+    const QStringList all = {QStringLiteral("域名 7 个"), QStringLiteral("已过期 2 个"),
+                             QStringLiteral("30天内到期 2 个"), QStringLiteral("报价合计 14,788.50 元")};
+    QCOMPARE(v.statusTexts(), all);
+    QVERIFY(v.isLink("lnkExpired"));
+    QVERIFY(v.isLink("lnkExpiring"));
+
+    // Typing narrows the counts to what the search finds.
+    QTest::keyClicks(v.panel.searchBox(), QStringLiteral(".cn"));
+    QCOMPARE(v.statusTexts(),
+             (QStringList{QStringLiteral("域名 3 个"), QStringLiteral("已过期 1 个"),
+                          QStringLiteral("30天内到期 1 个"), QStringLiteral("报价合计 1,700 元")}));
+    QTest::keyClicks(v.panel.searchBox(), QStringLiteral("x"));
+    QCOMPARE(v.statusTexts(),
+             (QStringList{QStringLiteral("域名 0 个"), QStringLiteral("已过期 0 个"),
+                          QStringLiteral("30天内到期 0 个"), QStringLiteral("报价合计 0 元")}));
+    QVERIFY(!v.isLink("lnkExpired")); // nothing to list
+    QVERIFY(!v.isLink("lnkExpiring"));
+
+    // A sort changes no count; deleting a row takes it out.
+    v.panel.resetToDefaultList();
+    QCOMPARE(v.statusTexts(), all);
+    v.panel.sortByColumn(1);
+    QCOMPARE(v.statusTexts(), all);
+    while (v.db.queryA()->fieldText(QStringLiteral("a1")) != QLatin1String("soon.cn"))
+        QVERIFY(v.db.queryA()->next());
+    MessageBox::setNextAnswer(MessageBox::Ok);
+    v.panel.deleteCurrentDomain();
+    MessageBox::clearShown();
+    QCOMPARE(v.statusTexts(),
+             (QStringList{QStringLiteral("域名 6 个"), QStringLiteral("已过期 2 个"),
+                          QStringLiteral("30天内到期 1 个"), QStringLiteral("报价合计 14,288.50 元")}));
+
+    // A row written elsewhere shows after the list is read again, as the dialogs do after saving.
+    v.db.insert(
+        {QStringLiteral("added.com"), {}, {}, {}, {}, inDays(-2), {}, {}, QStringLiteral("1,000,000")});
+    QVERIFY(v.db.queryA()->open().isEmpty());
+    QCOMPARE(v.statusTexts(),
+             (QStringList{QStringLiteral("域名 7 个"), QStringLiteral("已过期 3 个"),
+                          QStringLiteral("30天内到期 1 个"), QStringLiteral("报价合计 1,014,288.50 元")}));
+
+    // A list that failed to open counts nothing.
+    QCOMPARE(v.db.exec(QStringLiteral("drop table tt_a")), QString());
+    v.panel.resetToDefaultList();
+    QCOMPARE(MessageBox::takeShown().size(), 1);
+    QCOMPARE(v.status("lblDomainCount"), QStringLiteral("域名 0 个"));
+}
+
+void TestInvestorView::linksListSoonestFirstAndClearBringsAllBack_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("back"); // what brings the whole list back
+    const QStringList expired = {QStringLiteral("gone-long.com"), QStringLiteral("gone.cn")};
+    const QStringList expiring = {QStringLiteral("today.com"), QStringLiteral("soon.cn")};
+    QTest::newRow("expired, 清除") << "lnkExpired" << expired << "btnClear";
+    QTest::newRow("expiring, 刷 新") << "lnkExpiring" << expiring << "btnRefresh";
+}
+
+void TestInvestorView::linksListSoonestFirstAndClearBringsAllBack()
+{
+    QFETCH(QString, link);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, back);
+    View v(kMixed);
+    const QStringList everything = v.listed();
+    v.panel.sortByColumn(0); // a mark on a heading goes: the rows now come by date
+    auto* label = v.panel.statusStrip()->findChild<QLabel*>(link);
+    QVERIFY(label);
+    emit label->linkActivated(QStringLiteral("list"));
+    QCOMPARE(v.listed(), listed);
+    QCOMPARE(v.panel.heading(0), QStringLiteral("域名"));
+    QCOMPARE(v.db.queryA()->currentRow(), 0);
+    QCOMPARE(v.status("lblDomainCount"), QStringLiteral("域名 %1 个").arg(listed.size()));
+    // The list holds its statement: reading it again (as after an edit) gives the same rows.
+    QVERIFY(v.db.queryA()->open().isEmpty());
+    QCOMPARE(v.listed(), listed);
+    QVERIFY(MessageBox::shown().isEmpty());
+
+    v.panel.findChild<QAbstractButton*>(back)->click();
+    QCOMPARE(v.listed(), everything);
+    QCOMPARE(v.status("lblDomainCount"), QStringLiteral("域名 7 个"));
+}
+
+void TestInvestorView::linksWithinASearch()
+{
+    View v(kMixed);
+    v.panel.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&v.panel));
+    QTest::keyClicks(v.panel.searchBox(), QStringLiteral(".com"));
+    QCOMPARE(v.status("lnkExpired"), QStringLiteral("已过期 1 个"));
+    emit v.panel.statusStrip()->findChild<QLabel*>(QStringLiteral("lnkExpired"))->linkActivated({});
+    QCOMPARE(v.listed(), QStringList{QStringLiteral("gone-long.com")});
+    QCOMPARE(v.panel.searchBox()->text(), QStringLiteral(".com"));
+    // Typing again searches as usual.
+    QTest::keyClick(v.panel.searchBox(), Qt::Key_Backspace);
+    QCOMPARE(v.listed().size(), 4); // .co matches the four .com names
+    // Esc clears the box and brings the whole list back.
+    v.panel.searchBox()->setFocus();
+    QTest::keyClick(v.panel.searchBox(), Qt::Key_Escape);
+    QCOMPARE(v.panel.searchBox()->text(), QString());
+    QCOMPARE(v.listed().size(), 7);
+}
+
+void TestInvestorView::keyboardAndMouse()
+{
+    View v({{QStringLiteral("a.com"), {}, {}}, {QStringLiteral("b.com"), {}, {}}});
+    v.panel.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&v.panel));
+    QSignalSpy edits(&v.panel, &TFr_guanli::editRequested);
+    QSignalSpy adds(&v.panel, &TFr_guanli::addRequested);
+    QTableView* grid = v.panel.bsSkinDBGrid1();
+    grid->setFocus();
+
+    // Double-click on a row makes it current and opens the edit dialog; so does Enter.
+    const QRect second = grid->visualRect(grid->model()->index(1, 2));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(edits.size(), 1);
+    QCOMPARE(v.db.queryA()->fieldText(QStringLiteral("a1")), QStringLiteral("a.com"));
+    QTest::keyClick(grid, Qt::Key_Return);
+    QTest::keyClick(grid, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(edits.size(), 3);
+
+    // Ctrl+N adds, from the list and from the search box.
+    QTest::keyClick(grid, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(v.panel.searchBox(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(adds.size(), 2);
+
+    // Enter on a list that a search emptied gives the empty-list notice, as "编 辑" does.
+    v.panel.searchBox()->setText(QStringLiteral("zzz"));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Return);
+    QCOMPARE(edits.size(), 3);
+    QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("请先添加域名"));
+
+    // The buttons tell their keys.
+    const QList<std::pair<const char*, QKeySequence>> keys = {{"btnAdd", QKeySequence::New},
+                                                              {"btnDelete", QKeySequence::Delete},
+                                                              {"btnRefresh", QKeySequence::Refresh},
+                                                              {"btnEdit", QKeySequence(Qt::Key_Return)},
+                                                              {"btnClear", QKeySequence(Qt::Key_Escape)}};
+    for (const auto& [name, key] : keys) {
+        auto* button = v.panel.findChild<QAbstractButton*>(QLatin1String(name));
+        QVERIFY2(button, name);
+        QVERIFY2(button->toolTip().contains(key.toString(QKeySequence::NativeText)), name);
+    }
+}
+
+void TestInvestorView::columnsFitAndShareAWiderPanel()
+{
+    View v({{QStringLiteral("a.com"), QStringLiteral("2026-12-28"), {}}});
+    QTableView* grid = v.panel.bsSkinDBGrid1();
+    QVERIFY(QTest::qWaitForWindowExposed(&v.panel));
+    // The starting widths, but the whole date shows, and the last column reaches the edge.
+    const QList<int> starting = {113, 60, 130, 106};
+    for (int c = 0; c < 4; ++c) {
+        if (c != 2) // the description may give way to the date
+            QCOMPARE(grid->columnWidth(c), starting[c]);
+    }
+    QVERIFY(grid->columnWidth(2) >= 100);
+    const int margins = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+    QVERIFY(grid->columnWidth(4) >= 65);
+    QVERIFY(grid->columnWidth(4) >=
+            grid->fontMetrics().horizontalAdvance(QStringLiteral("2026-12-28")) + margins);
+    QCOMPARE(grid->horizontalHeader()->sectionViewportPosition(4) + grid->columnWidth(4),
+             grid->viewport()->width());
+    QVERIFY(v.panel.splitter()->sizes().value(0) >= 490);
+
+    // Widened, both sides grow; the last column takes the list's share.
+    const QList<int> before = v.panel.splitter()->sizes();
+    const int dateBefore = grid->columnWidth(4);
+    v.panel.resize(1500, 800);
+    QTRY_VERIFY(v.panel.splitter()->sizes().value(0) > before[0] + 100);
+    QVERIFY(v.panel.splitter()->sizes().value(1) > before[1] + 100);
+    QTRY_VERIFY(grid->columnWidth(4) > dateBefore + 100);
+    QCOMPARE(grid->columnWidth(0), 113);
+}
+
+QTEST_MAIN(TestInvestorView)
+#include "tst_overview.moc"
