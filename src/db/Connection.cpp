@@ -126,10 +126,17 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
     rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return fail(QStringLiteral("数据库文件已损坏、不是本程序的数据库或密码不符，无法打开"));
-    // Every search reads the whole domain table. A page cache large enough for the whole file keeps its
-    // pages decrypted between keystrokes (the engine's default holds about 2 MB); 64 MB is reached at
-    // some 400,000 domains.
-    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
+    // The page cache holds the whole file when it fits in 64 MB, so that reading the list again finds
+    // its pages decrypted. A larger file would pass through a cache smaller than itself, where a full
+    // read never finds a page again: the engine's small default then spares the memory. (Searches do
+    // not read the file; they filter the names held.)
+    const qint64 fileBytes = QFileInfo(path).size();
+    constexpr qint64 kCacheLimit = 64 * 1024 * 1024;
+    if (fileBytes > 0 && fileBytes <= kCacheLimit) {
+        const QByteArray pragma =
+            "PRAGMA cache_size=-" + QByteArray::number((fileBytes + fileBytes / 8) / 1024 + 256);
+        sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr);
+    }
     sqlite3_create_function_v2(db, "expiry_date", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                expiryDateFunction, nullptr, nullptr, nullptr);
     m_db = db;
@@ -147,4 +154,24 @@ QString Connection::execute(const QString& sqlText)
         return lastError();
     }
     return {};
+}
+
+QString Connection::changeStamp() const
+{
+    if (!m_db)
+        return {};
+    // Commits of other connections, rows changed by this one, and any change of the tables themselves.
+    auto pragma = [this](const char* text) {
+        qint64 value = -1;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(m_db, text, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            value = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return value;
+    };
+    return QStringLiteral("%1/%2/%3")
+        .arg(pragma("PRAGMA data_version"))
+        .arg(sqlite3_total_changes(m_db))
+        .arg(pragma("PRAGMA schema_version"));
 }

@@ -29,6 +29,10 @@ public:
     // Runs statements without parameters or results (schema set-up in the tools and tests).
     [[nodiscard]] QString execute(const QString& sqlText);
 
+    // Changes whenever the file's contents may have changed since it was last taken: a write through
+    // this connection or a commit by another process.
+    QString changeStamp() const;
+
     // The engine's text of the last failure; a file that cannot be written or that another program
     // holds gets a Chinese explanation before it.
     QString lastError() const;

@@ -2,6 +2,8 @@
 
 #include "Sql.h"
 
+#include <QFileInfo>
+
 TDataModule2::TDataModule2()
     : m_queryA(new Dataset(&m_connection, this)), m_queryJzUb(new Dataset(&m_connection, this)),
       m_domains(new DomainList(m_queryA, this)),
@@ -10,6 +12,7 @@ TDataModule2::TDataModule2()
     m_queryA->setObjectName(QStringLiteral("Query_a"));
     m_queryJzUb->setObjectName(QStringLiteral("Query_jz_ub"));
     m_queryA->setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
+    m_queryA->setRowFilter(&m_search);
     m_queryJzUb->setTable(QStringLiteral("jz_ub"), QStringLiteral("ubid"));
 }
 
@@ -31,8 +34,10 @@ std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString
     module->setObjectName(QStringLiteral("DataModule2"));
     QString e = module->m_connection.open(path);
     if (e.isEmpty()) {
+        module->m_queryA->setSizeHint(QFileInfo(path).size());
         module->m_queryA->setSql(sql::kDefaultList);
-        e = module->m_queryA->open();
+        // The first rows at once, the rest from the event loop: the main window does not wait for them.
+        e = module->m_queryA->openInSteps();
         if (e.isEmpty()) {
             module->m_queryJzUb->setSql(sql::kSettingsLoad);
             e = module->m_queryJzUb->open();

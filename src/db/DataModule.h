@@ -6,6 +6,7 @@
 #include "Connection.h"
 #include "Dataset.h"
 #include "DomainList.h"
+#include "DomainSearch.h"
 #include "LockSettings.h"
 
 // The data module: the connection to the database file and the two shared queries,
@@ -30,6 +31,7 @@ public:
 private:
     TDataModule2();
     Connection m_connection;
+    DomainSearch m_search; // Query_a's search, answered from the names it holds
     Dataset* m_queryA;
     Dataset* m_queryJzUb;
     DomainList* m_domains;

@@ -5,6 +5,8 @@
 #include "Sql.h"
 #include "Statement.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
@@ -14,7 +16,7 @@ Dataset::Dataset(Connection* connection, QObject* parent) : QObject(parent), m_c
 
 Dataset::~Dataset()
 {
-    finalizeAppend();
+    clearRows();
 }
 
 void Dataset::finalizeAppend()
@@ -59,8 +61,15 @@ void Dataset::clearRows()
     m_open = false;
     m_fields.clear();
     std::string().swap(m_arena);
-    std::vector<uint32_t>().swap(m_offsets);
+    std::vector<uint32_t>().swap(m_rowStart);
     std::vector<uint32_t>().swap(m_order);
+    std::vector<bool>().swap(m_deleted);
+    m_fetched.clear();
+    m_appended = false;
+    if (m_fillStmt) {
+        sqlite3_finalize(m_fillStmt);
+        m_fillStmt = nullptr;
+    }
     m_sort.clear();
     m_current = -1;
     finalizeAppend();
@@ -78,18 +87,64 @@ void Dataset::close()
     emit currentRowChanged(-1);
 }
 
+QString Dataset::fetchAndFilter()
+{
+    // A statement answered in memory reads the rows of its base statement, then narrows them.
+    const QString base = m_filter ? m_filter->baseStatement(m_sql) : QString();
+    const bool narrowed = !base.isEmpty();
+    QString error;
+    if (sqlite3_stmt* stmt = Statement::prepare(m_connection, narrowed ? base : m_sql,
+                                                narrowed ? QHash<QString, QString>() : m_params, &error)) {
+        error = fetch(stmt);
+        sqlite3_finalize(stmt);
+    }
+    if (!error.isEmpty())
+        return error;
+    m_fetched = narrowed ? base : m_sql;
+    m_fetchedWithParams = !narrowed && !m_params.isEmpty();
+    m_fetchedStamp = m_connection->changeStamp();
+    ++m_generation;
+    if (m_filter)
+        m_filter->fetched(*this, m_fetched);
+    if (narrowed) {
+        std::vector<uint32_t> kept;
+        error = m_filter->select(*this, m_params, kept);
+        if (error.isEmpty())
+            applyFilter(kept);
+    }
+    return error;
+}
+
+void Dataset::applyFilter(std::vector<uint32_t>& kept)
+{
+    if (!m_deleted.empty())
+        std::erase_if(kept, [this](uint32_t r) { return m_deleted[r]; });
+    m_order.swap(kept);
+    std::vector<uint32_t>().swap(kept);
+}
+
+void Dataset::clearForFetch()
+{
+    // The next rows take about the room the last ones took (or the file's size at the first fetch),
+    // reserved at once: no regrowing, no copy. The old rows are gone before the new are read.
+    const size_t lastBytes = m_arena.size(), lastRows = m_rowStart.size();
+    clearRows();
+    if (lastRows > 0) {
+        m_arena.reserve(lastBytes + lastBytes / 16 + 4096);
+        m_rowStart.reserve(lastRows + lastRows / 16 + 64);
+    } else if (m_sizeHint > 0) {
+        m_arena.reserve(size_t(std::min<qint64>(m_sizeHint, qint64(UINT32_MAX))));
+    }
+}
+
 QString Dataset::open()
 {
     // One reset for the views per open, whether or not rows were held before.
     const bool wasOpen = m_open;
     if (wasOpen)
         emit rowsAboutToReset();
-    clearRows();
-    QString error;
-    if (sqlite3_stmt* stmt = Statement::prepare(m_connection, m_sql, m_params, &error)) {
-        error = fetch(stmt);
-        sqlite3_finalize(stmt);
-    }
+    clearForFetch();
+    const QString error = fetchAndFilter();
     if (!error.isEmpty()) {
         clearRows();
         if (wasOpen) {
@@ -112,47 +167,236 @@ QString Dataset::fetch(sqlite3_stmt* stmt)
     const int columns = sqlite3_column_count(stmt);
     for (int i = 0; i < columns; ++i)
         m_fields.append(QString::fromUtf8(sqlite3_column_name(stmt, i)));
+    bool done = false;
+    const QString error = readRows(stmt, -1, 0, &done);
+    if (!error.isEmpty())
+        return error;
+    m_order.resize(m_rowStart.size());
+    std::iota(m_order.begin(), m_order.end(), 0u);
+    return {};
+}
+
+// Reads up to maxRows rows (all when negative), or as many as budgetNs allows when it is positive.
+QString Dataset::readRows(sqlite3_stmt* stmt, int maxRows, qint64 budgetNs, bool* done)
+{
+    const int columns = int(m_fields.size());
     std::vector<std::string_view> values(static_cast<size_t>(columns));
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    QElapsedTimer clock;
+    clock.start();
+    int rc = SQLITE_ROW;
+    for (int read = 0; maxRows < 0 || read < maxRows; ++read) {
+        if (budgetNs > 0 && (read & 255) == 255 && clock.nsecsElapsed() > budgetNs)
+            break;
+        rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW)
+            break;
         for (int i = 0; i < columns; ++i) {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
             values[size_t(i)] =
                 text ? std::string_view(text, size_t(sqlite3_column_bytes(stmt, i))) : std::string_view();
         }
-        storeRow(values);
+        const QString error = storeRow(values);
+        if (!error.isEmpty())
+            return error;
     }
-    if (rc != SQLITE_DONE)
+    *done = rc != SQLITE_ROW;
+    if (*done && rc != SQLITE_DONE)
         return m_connection->lastError();
-    m_arena.shrink_to_fit();
-    m_offsets.shrink_to_fit();
-    m_order.shrink_to_fit();
     return {};
 }
 
-void Dataset::storeRow(const std::vector<std::string_view>& values)
+QString Dataset::openInSteps(int firstRows)
 {
-    const auto stored = uint32_t(m_offsets.size() / (m_fields.size() + 1));
+    if (m_filter && !m_filter->baseStatement(m_sql).isEmpty())
+        return open();
+    const bool wasOpen = m_open;
+    if (wasOpen)
+        emit rowsAboutToReset();
+    clearForFetch();
+    QString error;
+    m_fillStmt = Statement::prepare(m_connection, m_sql, m_params, &error);
+    if (m_fillStmt) {
+        const int columns = sqlite3_column_count(m_fillStmt);
+        for (int i = 0; i < columns; ++i)
+            m_fields.append(QString::fromUtf8(sqlite3_column_name(m_fillStmt, i)));
+        error = fillStep(firstRows, 0, false);
+    }
+    if (!error.isEmpty()) {
+        clearRows();
+        if (wasOpen) {
+            emit rowsReset();
+            emit currentRowChanged(-1);
+        }
+        return error;
+    }
+    if (!wasOpen)
+        emit rowsAboutToReset();
+    m_open = true;
+    m_current = m_order.empty() ? -1 : 0;
+    emit rowsReset();
+    emit currentRowChanged(m_current);
+    if (m_fillStmt)
+        QTimer::singleShot(0, this, &Dataset::fillLater);
+    return {};
+}
+
+QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
+{
+    bool done = false;
+    const size_t first = m_order.size();
+    QString error = readRows(m_fillStmt, maxRows, budgetNs, &done);
+    const size_t last = m_rowStart.size();
+    if (error.isEmpty() && last > first) {
+        if (announce)
+            emit rowsAboutToBeAdded(int(first), int(last) - 1);
+        m_order.resize(last);
+        std::iota(m_order.begin() + std::ptrdiff_t(first), m_order.end(), uint32_t(first));
+        if (announce)
+            emit rowsAdded(int(first), int(last) - 1);
+    }
+    if (done || !error.isEmpty()) {
+        sqlite3_finalize(m_fillStmt);
+        m_fillStmt = nullptr;
+    }
+    if (done && error.isEmpty()) {
+        m_fetched = m_sql;
+        m_fetchedWithParams = !m_params.isEmpty();
+        m_fetchedStamp = m_connection->changeStamp();
+        ++m_generation;
+        if (m_filter)
+            m_filter->fetched(*this, m_fetched);
+    }
+    return error;
+}
+
+void Dataset::fillLater()
+{
+    if (!m_fillStmt)
+        return;
+    // Short steps keep the window answering while the rest comes in.
+    const QString error = fillStep(-1, 12 * 1000 * 1000, true);
+    if (!error.isEmpty()) {
+        close();
+        emit fillFailed(error);
+        return;
+    }
+    if (m_current < 0 && !m_order.empty())
+        setCurrentRow(0);
+    if (m_fillStmt)
+        QTimer::singleShot(0, this, &Dataset::fillLater);
+}
+
+QString Dataset::finishFill()
+{
+    if (!m_fillStmt)
+        return {};
+    const QString error = fillStep(-1, 0, true);
+    if (!error.isEmpty()) {
+        close();
+        return error;
+    }
+    if (m_current < 0 && !m_order.empty())
+        setCurrentRow(0);
+    return {};
+}
+
+namespace {
+void putLength(std::string& out, size_t n)
+{
+    while (n >= 0x80) {
+        out.push_back(char(0x80 | (n & 0x7F)));
+        n >>= 7;
+    }
+    out.push_back(char(n));
+}
+
+size_t getLength(const char*& p)
+{
+    size_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto b = static_cast<unsigned char>(*p++);
+        n |= size_t(b & 0x7F) << shift;
+        if (b < 0x80)
+            return n;
+    }
+}
+} // namespace
+
+QString Dataset::storeRow(const std::vector<std::string_view>& values)
+{
+    size_t bytes = 0;
+    for (const std::string_view& v : values)
+        bytes += v.size() + 5;
+    // Offsets are 32 bits: rows beyond 4 GB of text cannot be held.
+    if (m_arena.size() + bytes > UINT32_MAX)
+        return QStringLiteral("数据量超过 4 GB，无法载入");
+    m_rowStart.push_back(uint32_t(m_arena.size()));
     for (const std::string_view& v : values) {
-        m_offsets.push_back(uint32_t(m_arena.size()));
+        putLength(m_arena, v.data() ? v.size() + 1 : 0);
         m_arena.append(v);
     }
-    m_offsets.push_back(uint32_t(m_arena.size()));
-    m_order.push_back(stored);
+    return {};
+}
+
+std::string_view Dataset::storedValue(uint32_t stored, int field, bool* isNull) const
+{
+    const char* p = m_arena.data() + m_rowStart[stored];
+    for (int f = 0; f < field; ++f) {
+        const size_t n = getLength(p);
+        p += n ? n - 1 : 0;
+    }
+    const size_t n = getLength(p);
+    if (isNull)
+        *isNull = n == 0;
+    return std::string_view(p, n ? n - 1 : 0);
+}
+
+bool Dataset::isNull(int row, int field) const
+{
+    if (row < 0 || row >= recordCount() || field < 0 || field >= fieldCount())
+        return true;
+    bool null = false;
+    storedValue(m_order[size_t(row)], field, &null);
+    return null;
 }
 
 QString Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
 {
-    // open() closes first; the views see a single reset.
+    // The rows of an open in steps are read to the end first.
+    const QString fillError = finishFill();
+    if (!fillError.isEmpty())
+        return fillError;
     m_sql = text;
     m_params = params;
-    return open();
-}
-
-std::string_view Dataset::raw(uint32_t stored, int field) const
-{
-    const size_t base = size_t(stored) * size_t(m_fields.size() + 1) + size_t(field);
-    return std::string_view(m_arena.data() + m_offsets[base], m_offsets[base + 1] - m_offsets[base]);
+    // With a filter, statements are answered from the rows held while the file has not changed since
+    // they were read (by anyone): the statement they were read with gives them all again, and one that
+    // narrows them (a search over the default list) is answered in memory.
+    if (!m_filter || !m_open || m_appended || m_fetchedStamp != m_connection->changeStamp())
+        return open(); // open() closes first; the views see a single reset.
+    const QString base = m_filter->baseStatement(text);
+    std::vector<uint32_t> kept;
+    QString error;
+    if (!base.isEmpty() && base == m_fetched && !m_fetchedWithParams) {
+        error = m_filter->select(*this, params, kept);
+    } else if (base.isEmpty() && text == m_fetched && params.isEmpty() && !m_fetchedWithParams) {
+        kept.resize(m_rowStart.size());
+        std::iota(kept.begin(), kept.end(), 0u);
+    } else {
+        return open();
+    }
+    emit rowsAboutToReset();
+    if (!error.isEmpty()) {
+        clearRows();
+        emit rowsReset();
+        emit currentRowChanged(-1);
+        return error;
+    }
+    applyFilter(kept);
+    m_sort.clear();
+    m_current = m_order.empty() ? -1 : 0;
+    emit rowsReset();
+    emit currentRowChanged(m_current);
+    return {};
 }
 
 std::string_view Dataset::rawValue(int row, int field) const
@@ -219,50 +463,15 @@ QString Dataset::setSort(const QString& sortText)
     if (field < 0)
         return QStringLiteral("没有字段“%1”").arg(name);
     const bool descending = direction == QLatin1String("DESC");
+    const QString fillError = finishFill();
+    if (!fillError.isEmpty())
+        return fillError;
 
-    // Sort keys are dear, and a column holds many equal texts (prices, registrars, dates): one key per
-    // distinct text, read in storage order, ranked once; then the display order is sorted on the ranks.
-    // Equal keys share a rank, and ties keep their present order, so the sort is stable.
-    const size_t stored = m_offsets.size() / size_t(m_fields.size() + 1);
-    std::vector<uint32_t> textOf(stored);
-    std::vector<std::string_view> texts;
-    {
-        std::unordered_map<std::string_view, uint32_t> seen;
-        seen.reserve(stored);
-        for (size_t r = 0; r < stored; ++r) {
-            const auto [it, added] = seen.try_emplace(raw(uint32_t(r), field), uint32_t(texts.size()));
-            if (added)
-                texts.push_back(it->first);
-            textOf[r] = it->second;
-        }
-    }
-    const NaturalOrder order;
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(texts.size());
-    for (const std::string_view v : texts)
-        keys.push_back(order.key(QString::fromUtf8(v.data(), qsizetype(v.size()))));
-    std::vector<uint32_t> byKey(texts.size());
-    std::iota(byKey.begin(), byKey.end(), 0u);
-    std::sort(byKey.begin(), byKey.end(),
-              [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
-    std::vector<uint32_t> rank(texts.size());
-    uint32_t next = 0;
-    for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0)
-            ++next;
-        rank[byKey[i]] = next;
-    }
-    // (rank, present position) in one number: an ordinary sort of these is the stable sort on the ranks.
-    std::vector<uint64_t> positions(m_order.size());
-    for (size_t i = 0; i < m_order.size(); ++i) {
-        const uint32_t r = rank[textOf[m_order[i]]];
-        positions[i] = (uint64_t(descending ? next - r : r) << 32) | uint64_t(i);
-    }
-    std::sort(positions.begin(), positions.end());
+    const std::vector<uint32_t> positions = naturalOrder(field, descending);
     emit rowsAboutToReset();
     std::vector<uint32_t> sorted(m_order.size());
     for (size_t i = 0; i < positions.size(); ++i)
-        sorted[i] = m_order[uint32_t(positions[i])];
+        sorted[i] = m_order[positions[i]];
     m_order.swap(sorted);
     m_sort = QStringLiteral("%1 %2").arg(m_fields[field],
                                          descending ? QStringLiteral("DESC") : QStringLiteral("ASC"));
@@ -274,14 +483,179 @@ QString Dataset::setSort(const QString& sortText)
     return {};
 }
 
+// The present positions in the order a stable natural sort on the field gives.
+//
+// Texts of printable ASCII (names, prices, dates) get a byte key from NaturalOrder whose plain byte order
+// is the natural order; they are sorted on it, its first eight bytes packed into a number. Other texts
+// (Chinese) repeat a lot in a column: one collation key per distinct text, ranked once. Each rank of them
+// is then placed among the ASCII texts by a binary search with the collator. Ties keep their present
+// order, in either direction.
+std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
+{
+    const NaturalOrder order;
+    const size_t n = m_order.size();
+    struct Item
+    {
+        uint64_t prefix;  // the key's first eight bytes, big-endian, zero-padded
+        uint64_t prefix2; // the next eight
+        uint32_t key;     // the key in keys
+        uint32_t length;
+        uint32_t position;
+    };
+    // The rows are read in the order they are stored, which is far quicker than in display order over a
+    // large arena; each knows its present position.
+    std::vector<uint32_t> positionOf(m_rowStart.size(), UINT32_MAX);
+    for (size_t i = 0; i < n; ++i)
+        positionOf[m_order[i]] = uint32_t(i);
+    std::string keys;
+    std::vector<Item> fast;
+    fast.reserve(n);
+    std::vector<uint32_t> textAt(n, UINT32_MAX); // per position, its other text (below), if any
+    std::vector<std::string_view> texts;
+    std::unordered_map<std::string_view, uint32_t> seen;
+    for (size_t stored = 0; stored < positionOf.size(); ++stored) {
+        const uint32_t i = positionOf[stored];
+        if (i == UINT32_MAX)
+            continue;
+        const std::string_view v = raw(uint32_t(stored), field);
+        const size_t at = keys.size();
+        if (!order.asciiKey(v, keys) || keys.size() > UINT32_MAX) {
+            keys.resize(at);
+            const auto [it, added] = seen.try_emplace(v, uint32_t(texts.size()));
+            if (added)
+                texts.push_back(v);
+            textAt[i] = it->second;
+            continue;
+        }
+        uint64_t prefix = 0, prefix2 = 0;
+        for (size_t b = 0; b < 8; ++b)
+            prefix = (prefix << 8) | (at + b < keys.size() ? static_cast<unsigned char>(keys[at + b]) : 0u);
+        for (size_t b = 8; b < 16; ++b)
+            prefix2 = (prefix2 << 8) | (at + b < keys.size() ? static_cast<unsigned char>(keys[at + b]) : 0u);
+        fast.push_back({prefix, prefix2, uint32_t(at), uint32_t(keys.size() - at), i});
+    }
+    std::vector<uint32_t>().swap(positionOf);
+    std::vector<uint32_t> slow; // positions, ascending
+    std::vector<uint32_t> textOf;
+    for (size_t i = 0; i < n; ++i) {
+        if (textAt[i] != UINT32_MAX) {
+            slow.push_back(uint32_t(i));
+            textOf.push_back(textAt[i]);
+        }
+    }
+    std::vector<uint32_t>().swap(textAt);
+    std::sort(fast.begin(), fast.end(), [&](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix)
+            return descending ? a.prefix > b.prefix : a.prefix < b.prefix;
+        if (a.prefix2 != b.prefix2)
+            return descending ? a.prefix2 > b.prefix2 : a.prefix2 < b.prefix2;
+        // Keys hold no zero byte: equal first sixteen bytes of keys that short are equal keys.
+        if (a.length <= 16 && b.length <= 16)
+            return a.position < b.position;
+        const int c = std::string_view(keys.data() + a.key, a.length)
+                          .compare(std::string_view(keys.data() + b.key, b.length));
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+        return a.position < b.position;
+    });
+    std::vector<uint32_t> result;
+    result.reserve(n);
+    if (slow.empty()) {
+        for (const Item& item : fast)
+            result.push_back(item.position);
+        return result;
+    }
+
+    // The other texts: distinct ones, ranked by their collation keys.
+    auto qtext = [](std::string_view v) { return QString::fromUtf8(v.data(), qsizetype(v.size())); };
+    std::vector<QCollatorSortKey> sortKeys;
+    sortKeys.reserve(texts.size());
+    for (const std::string_view v : texts)
+        sortKeys.push_back(order.key(qtext(v)));
+    std::vector<uint32_t> byKey(texts.size());
+    std::iota(byKey.begin(), byKey.end(), 0u);
+    std::sort(byKey.begin(), byKey.end(),
+              [&](uint32_t a, uint32_t b) { return sortKeys[a].compare(sortKeys[b]) < 0; });
+    std::vector<uint32_t> rank(texts.size());
+    uint32_t rankCount = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i == 0 || sortKeys[byKey[i - 1]].compare(sortKeys[byKey[i]]) != 0)
+            ++rankCount;
+        rank[byKey[i]] = rankCount - 1;
+    }
+    if (descending)
+        for (uint32_t& r : rank)
+            r = rankCount - 1 - r;
+    // The positions grouped by rank, ascending within each (a counting sort keeps their order).
+    std::vector<uint32_t> groupStart(rankCount + 1, 0);
+    for (size_t i = 0; i < slow.size(); ++i)
+        ++groupStart[rank[textOf[i]] + 1];
+    for (size_t r = 1; r <= rankCount; ++r)
+        groupStart[r] += groupStart[r - 1];
+    std::vector<uint32_t> grouped(slow.size());
+    {
+        std::vector<uint32_t> fill(groupStart.begin(), groupStart.end() - 1);
+        for (size_t i = 0; i < slow.size(); ++i)
+            grouped[fill[rank[textOf[i]]]++] = slow[i];
+    }
+
+    // Each group in its place among the ASCII texts; texts the collator finds equal merge by position.
+    std::unordered_map<char32_t, int> hanPlaces;
+    size_t f = 0;
+    for (uint32_t r = 0; r < rankCount; ++r) {
+        const uint32_t* group = grouped.data() + groupStart[r];
+        const size_t groupSize = groupStart[r + 1] - groupStart[r];
+        if (groupSize == 0)
+            continue;
+        const QString text = qtext(raw(m_order[group[0]], field));
+        // A text that starts with a Han character is placed by that character alone (a cached look-up);
+        // any other by the collator.
+        const char32_t lead = text.isEmpty() ? 0 : text.toUcs4().value(0);
+        auto found = hanPlaces.find(lead);
+        if (found == hanPlaces.end())
+            found = hanPlaces.emplace(lead, lead ? order.hanPlace(lead) : -1).first;
+        const int place = found->second;
+        auto compareTo = [&](const Item& item) {
+            int c;
+            if (place >= 0)
+                c = int(item.prefix >> 56) <= place ? -1 : 1;
+            else
+                c = order.compare(qtext(raw(m_order[item.position], field)), text);
+            return descending ? -c : c;
+        };
+        const auto lower = std::partition_point(fast.begin() + std::ptrdiff_t(f), fast.end(),
+                                                [&](const Item& item) { return compareTo(item) < 0; });
+        const auto upper =
+            std::partition_point(lower, fast.end(), [&](const Item& item) { return compareTo(item) <= 0; });
+        for (auto it = fast.begin() + std::ptrdiff_t(f); it != lower; ++it)
+            result.push_back(it->position);
+        auto it = lower;
+        size_t g = 0;
+        while (it != upper || g < groupSize) {
+            if (g == groupSize || (it != upper && it->position < group[g]))
+                result.push_back((it++)->position);
+            else
+                result.push_back(group[g++]);
+        }
+        f = size_t(upper - fast.begin());
+    }
+    for (auto it = fast.begin() + std::ptrdiff_t(f); it != fast.end(); ++it)
+        result.push_back(it->position);
+    return result;
+}
+
 QString Dataset::deleteCurrent()
 {
+    const QString fillError = finishFill();
+    if (!fillError.isEmpty())
+        return fillError;
     if (!m_open || m_current < 0)
         return QStringLiteral("没有可删除的记录");
     const int keyField = fieldIndex(m_keyField);
     if (m_table.isEmpty() || keyField < 0)
         return QStringLiteral("该数据集不能删除记录");
     const QString key = value(m_current, keyField);
+    const bool inStep = !m_fetched.isEmpty() && m_fetchedStamp == m_connection->changeStamp();
     Statement del(m_connection);
     del.setSql(sql::kDeleteRowTemplate.arg(m_table, m_keyField));
     del.setParam(QStringLiteral("key"), key);
@@ -292,6 +666,11 @@ QString Dataset::deleteCurrent()
         return QStringLiteral("这条记录已经不在数据库中（可能已被另一个程序删除）。请刷新列表。");
     const int row = m_current;
     emit rowAboutToBeRemoved(row);
+    if (m_deleted.empty())
+        m_deleted.assign(m_rowStart.size(), false);
+    m_deleted[m_order[size_t(row)]] = true;
+    if (inStep) // the rows held matched the file, and this delete is made in them too
+        m_fetchedStamp = m_connection->changeStamp();
     m_order.erase(m_order.begin() + row);
     emit rowRemoved(row);
     m_current = -1;
@@ -303,6 +682,9 @@ QString Dataset::deleteCurrent()
 
 QString Dataset::append(const QStringList& values)
 {
+    const QString fillError = finishFill();
+    if (!fillError.isEmpty())
+        return fillError;
     if (!m_open)
         return QStringLiteral("数据集未打开");
     const int keyField = fieldIndex(m_keyField);
@@ -343,8 +725,14 @@ QString Dataset::append(const QStringList& values)
     row.emplace_back(key);
     for (int f = 0; f < count; ++f)
         row.emplace_back(utf8[size_t(f)].constData(), size_t(utf8[size_t(f)].size()));
+    const QString stored = storeRow(row);
+    if (!stored.isEmpty())
+        return stored;
     emit rowAboutToBeAppended(recordCount());
-    storeRow(row);
+    m_order.push_back(uint32_t(m_rowStart.size() - 1));
+    if (!m_deleted.empty())
+        m_deleted.push_back(false);
+    m_appended = true;
     const int newRow = recordCount() - 1;
     emit rowAppended(newRow);
     setCurrentRow(newRow);

@@ -4,19 +4,39 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Connection;
+class Dataset;
 struct sqlite3_stmt;
+
+// Answers some statements from the rows a dataset already holds, instead of the engine: the rows of a
+// base statement, narrowed in memory (Query_a's search narrows the default list). The dataset still
+// holds the statement and its parameters, so a reopen gives the same rows.
+class RowFilter
+{
+public:
+    virtual ~RowFilter() = default;
+    // The statement whose rows `text` narrows, or empty when the engine must run `text`.
+    virtual QString baseStatement(const QString& text) const = 0;
+    // The stored rows (ascending) that the statement keeps with these parameters. Empty on success,
+    // else the error the engine would give for it.
+    virtual QString select(const Dataset& rows, const QHash<QString, QString>& params,
+                           std::vector<uint32_t>& kept) = 0;
+    // The dataset has just read the rows of `statement` from the file (to prepare for narrowing them).
+    virtual void fetched(const Dataset& rows, const QString& statement) = 0;
+};
 
 // A fully fetched, scrollable result of one select statement (Query_a, Query_jz_ub):
 // exact record count, a current row, in-place sorting by one field, deletion of the
 // current row and appending of rows. Every value is handled as text.
 //
-// Rows are held compactly: all texts in one UTF-8 arena, a table of offsets per row,
-// and the display order as a list of row numbers, so 100,000 domains stay small and a
-// sort only permutes that list.
+// Rows are held compactly: all texts of a row one after the other in one UTF-8 arena, each after
+// its length, one offset per row, and the display order as a list of row numbers, so a million
+// domains stay small and a sort only permutes that list.
 class Dataset : public QObject
 {
     Q_OBJECT
@@ -26,6 +46,10 @@ public:
 
     // The table that deletes and appends go to, and its key field.
     void setTable(const QString& table, const QString& keyField);
+    // Statements answered from the rows held (not owned; null for none).
+    void setRowFilter(RowFilter* filter) { m_filter = filter; }
+    // The bytes a first fetch may need (the file's size), so that the rows are stored without regrowing.
+    void setSizeHint(qint64 bytes) { m_sizeHint = bytes; }
 
     // --- statement ---
     QString sql() const { return m_sql; }
@@ -37,8 +61,17 @@ public:
     // Runs the statement held (closing first: reopening is opening again). Empty on success, else the
     // engine's message; the dataset then stays closed.
     [[nodiscard]] QString open();
+    // As open(), but reads only the first rows at once and the rest in short steps from the event loop
+    // (rowsAboutToBeAdded, rowsAdded), so that a large table holds nothing up. Whatever changes the rows
+    // or their order first reads the rest.
+    [[nodiscard]] QString openInSteps(int firstRows = 2000);
+    bool isFilling() const { return m_fillStmt != nullptr; }
+    // Reads the rest of an open in steps at once. Empty on success, else the engine's message.
+    [[nodiscard]] QString finishFill();
     void close();
-    // Close, replace the statement (and parameters), open.
+    // Close, replace the statement (and parameters), open. With a row filter, the rows held answer it
+    // while the file is unchanged since they were read: the same statement once more, or one that
+    // narrows them.
     [[nodiscard]] QString replaceStatement(const QString& text, const QHash<QString, QString>& params = {});
     bool isOpen() const { return m_open; }
 
@@ -53,15 +86,16 @@ public:
     QStringList rowValues(int row) const;
     // Raw UTF-8 of a value, without conversion (for bulk writers).
     std::string_view rawValue(int row, int field) const;
+    bool isNull(int row, int field) const;
+
+    // --- the rows as fetched, whatever the display order (for indexes over them) ---
+    std::string_view storedValue(uint32_t stored, int field, bool* isNull = nullptr) const;
     // Stored rows: the rows as fetched and appended, whatever the display order. Each display row is
     // one stored row; a stored row keeps its number and its values until the rows are replaced
     // (open, close), which changes generation(). Lets a reader keep something per row between sorts,
     // deletions and appends.
     int storedRow(int row) const { return row >= 0 && row < recordCount() ? int(m_order[size_t(row)]) : -1; }
-    int storedRowCount() const
-    {
-        return m_fields.isEmpty() ? 0 : int(m_offsets.size() / size_t(m_fields.size() + 1));
-    }
+    int storedRowCount() const { return int(m_rowStart.size()); }
     std::string_view rawStoredValue(int stored, int field) const;
     quint64 generation() const { return m_generation; }
     // The text of a field in the current row; empty when there is no current row.
@@ -98,13 +132,25 @@ signals:
     void rowRemoved(int row);
     void rowAppended(int row);
     void currentRowChanged(int row);
+    // Rows read by a later step of openInSteps(), at the end.
+    void rowsAboutToBeAdded(int first, int last);
+    void rowsAdded(int first, int last);
+    // A later step of openInSteps() failed; the dataset is closed.
+    void fillFailed(const QString& error);
 
 private:
     QString fetch(sqlite3_stmt* stmt);
+    QString readRows(sqlite3_stmt* stmt, int maxRows, qint64 budgetNs, bool* done);
+    QString fillStep(int maxRows, qint64 budgetNs, bool announce);
+    void fillLater();
+    void clearForFetch();
+    QString fetchAndFilter();
     void clearRows(); // drops the rows held, without telling the views
-    void storeRow(const std::vector<std::string_view>& values);
-    std::string_view raw(uint32_t stored, int field) const;
+    QString storeRow(const std::vector<std::string_view>& values); // a null data() is NULL
+    std::string_view raw(uint32_t stored, int field) const { return storedValue(stored, field); }
     void finalizeAppend();
+    void applyFilter(std::vector<uint32_t>& kept);
+    std::vector<uint32_t> naturalOrder(int field, bool descending) const;
 
     Connection* m_connection;
     QString m_table;
@@ -113,11 +159,20 @@ private:
     QHash<QString, QString> m_params;
     bool m_open = false;
     QStringList m_fields;
+    // Per stored row, each field as its length + 1 (0 for NULL) in 7-bit groups, then its bytes.
     std::string m_arena;
-    std::vector<uint32_t> m_offsets; // (fields + 1) per stored row
-    std::vector<uint32_t> m_order;   // stored row numbers in display order
+    std::vector<uint32_t> m_rowStart; // per stored row, where it starts in m_arena
+    std::vector<uint32_t> m_order;    // stored row numbers in display order
+    std::vector<bool> m_deleted;      // stored rows deleted through the cursor (sized at the first)
+    quint64 m_generation = 0;
+    qint64 m_sizeHint = 0;
+    RowFilter* m_filter = nullptr;
+    QString m_fetched;      // the statement whose rows are stored
+    QString m_fetchedStamp; // the connection's change stamp when they were read
+    bool m_fetchedWithParams = false;
+    sqlite3_stmt* m_fillStmt = nullptr; // an open in steps still reading
+    bool m_appended = false; // rows appended since the fetch: the stored order is no longer the statement's
     int m_current = -1;
     QString m_sort;
     sqlite3_stmt* m_appendStmt = nullptr;
-    quint64 m_generation = 0;
 };

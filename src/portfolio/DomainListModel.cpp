@@ -59,6 +59,9 @@ void DomainListModel::setDataset(Dataset* dataset)
         connect(m_dataset, &Dataset::rowAboutToBeAppended, this,
                 [this](int row) { beginInsertRows({}, row, row); });
         connect(m_dataset, &Dataset::rowAppended, this, [this] { endInsertRows(); });
+        connect(m_dataset, &Dataset::rowsAboutToBeAdded, this,
+                [this](int first, int last) { beginInsertRows({}, first, last); });
+        connect(m_dataset, &Dataset::rowsAdded, this, [this] { endInsertRows(); });
         connect(m_dataset, &QObject::destroyed, this, [this] {
             beginResetModel();
             m_dataset = nullptr;

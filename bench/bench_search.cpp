@@ -1,0 +1,331 @@
+// bench_search <folder with service.dll> [...]: the domain list at scale, each figure beside a fair
+// reference. Make the files with gen_domains (e.g. 10,000, 100,000 and 1,000,000 domains).
+//
+//  - open and reload of the default list, against the sqlcipher shell running the same select on the
+//    same file, warm: same page cache size, key already derived, the select run once before timing;
+//  - search keystrokes through Query_a (the program's path), against the same warm shell, and against a
+//    bare memmem over the names already in memory (the ceiling for a text without wildcards);
+//  - typing a name letter by letter, each letter one keystroke;
+//  - heading sorts of every list column;
+//  - memory held per domain beyond the texts of its fields.
+// bench_search --backtrack: "a%a%a%b" over 100,000 names of 253 characters, against the engine on a few.
+#include "WarmShell.h"
+#include "db/Connection.h"
+#include "db/DataModule.h"
+#include "db/Sql.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <malloc.h>
+#include <vector>
+
+namespace {
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double worst(const std::vector<double>& v)
+{
+    return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+}
+
+double msSince(const QElapsedTimer& clock)
+{
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// A dataset call whose failure spoils the figures.
+void must(const QString& error)
+{
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "failed: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+}
+
+long statusKb(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(std::strlen(key))).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+QString sqlQuoted(QString text)
+{
+    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+// The texts a user types: frequent letters, a fragment, digits, an ending, Chinese, no match, wildcards.
+const QStringList kTexts = {QStringLiteral("a"),     QStringLiteral("hao"), QStringLiteral("8"),
+                            QStringLiteral("cloud"), QStringLiteral(".cn"), QStringLiteral("中文"),
+                            QStringLiteral("qqqzx"), QStringLiteral("a_c"), QStringLiteral("a%b%c"),
+                            QStringLiteral("HaoM")};
+
+int backtrack()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(Connection::kFileName);
+    Connection c;
+    must(c.create(path));
+    must(c.execute(
+        QStringLiteral("create table tt_a (aid integer primary key autoincrement, a1 text, a2 text, a3 "
+                       "text, a4 text, a5 text, a6 text, a7 text, a8 text, a9 text)")));
+    must(c.execute(
+        QStringLiteral("create table jz_ub (ubid integer primary key autoincrement, ub1 text, ub2 text, "
+                       "ub3 text, ub4 text, ub5 text)")));
+    must(c.execute(QStringLiteral("insert into jz_ub (ub1,ub2,ub3,ub4) values ('','0','8','0')")));
+    const QString name = QString(253, QLatin1Char('a'));
+    auto fill = [&](int count) {
+        must(c.execute(QStringLiteral("begin")));
+        must(c.execute(
+            QStringLiteral("insert into tt_a (a1) with recursive n(i) as (select 1 union all select i+1 "
+                           "from n where i < %1) select '%2' from n")
+                .arg(count)
+                .arg(name)));
+        must(c.execute(QStringLiteral("commit")));
+    };
+    // The engine on 20 names (it takes about half a second for each), and the figure scaled to 100,000;
+    // then the program on all 100,000.
+    fill(20);
+    QString e;
+    auto module = TDataModule2::create(&e, path);
+    Dataset engine(module->Conn_service());
+    QElapsedTimer clock;
+    clock.start();
+    must(engine.replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}}));
+    const double engineMs = msSince(clock);
+    std::printf("\"a%%a%%a%%b\" over 20 names of 253 \"a\", the engine's statement: %.0f ms "
+                "(%.0f ms for 100,000)\n",
+                engineMs, engineMs * 5000);
+    must(module->Query_a()->replaceStatement(sql::kDefaultList));
+    clock.restart();
+    must(module->Query_a()->replaceStatement(sql::kSearch,
+                                             {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}}));
+    const double programMs = msSince(clock);
+    if (programMs > 1000) {
+        std::printf("via Query_a over the 20 names: %.0f ms (%.0f ms for 100,000); not run on 100,000\n",
+                    programMs, programMs * 5000);
+        return 0;
+    }
+    fill(100000 - 20);
+    std::vector<double> runs;
+    for (int i = 0; i < 5; ++i) {
+        must(module->Query_a()->replaceStatement(sql::kSearch,
+                                                 {{QStringLiteral("q"), QStringLiteral("\x01")}}));
+        must(module->Query_a()->replaceStatement(sql::kDefaultList));
+        clock.restart();
+        must(module->Query_a()->replaceStatement(sql::kSearch,
+                                                 {{QStringLiteral("q"), QStringLiteral("a%a%a%b")}}));
+        runs.push_back(msSince(clock));
+        if (runs.back() > 10000) // the engine: one run tells enough
+            break;
+    }
+    std::printf("\"a%%a%%a%%b\" over 100,000 names of 253 \"a\" via Query_a: median %.1f ms, worst %.1f ms\n",
+                median(runs), worst(runs));
+    return 0;
+}
+
+int benchFile(const QString& folder)
+{
+    const QString file = QDir(folder).filePath(Connection::kFileName);
+    if (!QFile::exists(file)) {
+        std::fprintf(stderr, "no %s\n", qPrintable(file));
+        return 1;
+    }
+    QDir::setCurrent(folder);
+    malloc_trim(0);
+    const long rssBefore = statusKb("VmRSS:");
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
+    auto module = TDataModule2::create(&error);
+    if (!module) {
+        std::fprintf(stderr, "open: %s\n", qPrintable(error));
+        return 1;
+    }
+    const double createMs = msSince(clock);
+    Dataset* q = module->Query_a();
+    // The rest of the rows, which the program reads in steps from its event loop after the window shows.
+    clock.restart();
+    must(q->finishFill());
+    const double restMs = msSince(clock);
+    const int count = q->recordCount();
+    // The texts of all fields, to tell the memory held beyond them.
+    double textBytes = 0;
+    for (int r = 0; r < count; ++r) {
+        for (int f = 0; f < q->fieldCount(); ++f)
+            textBytes += double(q->rawValue(r, f).size());
+    }
+    malloc_trim(0);
+    const long rssOpen = statusKb("VmRSS:");
+    const double fileMb = double(QFileInfo(file).size()) / 1048576.0;
+    std::printf("\n== %s: %d domains, file %.1f MB ==\n", qPrintable(folder), count, fileMb);
+    std::printf("data module created (connection, first rows of the default list, settings) in %.0f ms; "
+                "the rest of the rows %.0f ms\n",
+                createMs, restMs);
+
+    // The page cache the program's connection uses, for the shell too.
+    const int cachePages = programCachePages(file);
+
+    // --- open / reload of the default list: read from the file (reopen), and with the file unchanged ---
+    std::vector<double> reloads, unchanged;
+    for (int i = 0; i < 5; ++i) {
+        clock.restart();
+        must(q->open());
+        reloads.push_back(msSince(clock));
+    }
+    for (int i = 0; i < 5; ++i) {
+        must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("x")}}));
+        clock.restart();
+        must(q->replaceStatement(sql::kDefaultList));
+        unchanged.push_back(msSince(clock));
+    }
+    malloc_trim(0);
+    const long rssReload = statusKb("VmRSS:");
+    const double shellList = warmShellMs(file, sql::kDefaultList, cachePages, 5);
+    std::printf("reload default list from the file: median %.1f ms, worst %.1f ms | warm shell %.1f ms | "
+                "ratio %.2f\n",
+                median(reloads), worst(reloads), shellList,
+                shellList > 0 ? median(reloads) / shellList : 0.0);
+    std::printf("reload default list, file unchanged since read: median %.2f ms, worst %.2f ms\n",
+                median(unchanged), worst(unchanged));
+    std::printf("memory: +%.1f MB after open, +%.1f MB after 5 reloads, peak %.1f MB; %.0f bytes per domain "
+                "beyond its %.0f bytes of text\n",
+                double(rssOpen - rssBefore) / 1024, double(rssReload - rssBefore) / 1024,
+                double(statusKb("VmHWM:")) / 1024,
+                (double(rssReload - rssBefore) * 1024 - textBytes) / std::max(1, count),
+                textBytes / std::max(1, count));
+
+    // The names as held in memory, lower-cased, one block: the ceiling of a plain scan.
+    std::string names;
+    for (int r = 0; r < count; ++r) {
+        const std::string_view v = q->rawValue(r, 1);
+        for (const char ch : v)
+            names.push_back((ch >= 'A' && ch <= 'Z') ? char(ch + 32) : ch);
+        names.push_back('\n');
+    }
+
+    // --- search keystrokes from the full list ---
+    std::printf(
+        "search keystroke from the full list (Query_a), median of 7 | warm shell | memmem ceiling:\n");
+    std::printf("  %-8s %8s %10s %10s %10s %10s\n", "text", "rows", "ms", "worst ms", "shell ms",
+                "memmem ms");
+    std::vector<double> medians;
+    for (const QString& text : kTexts) {
+        std::vector<double> runs;
+        for (int i = 0; i < 7; ++i) {
+            // A text no name holds first, so that this one is not narrowed from its own last result.
+            must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("\x01")}}));
+            must(q->replaceStatement(sql::kDefaultList));
+            clock.restart();
+            must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}));
+            runs.push_back(msSince(clock));
+        }
+        const int rows = q->recordCount();
+        const double shell =
+            warmShellMs(file,
+                        QStringLiteral("select * from tt_a where a1 like '%' || %1 || '%' order by aid desc")
+                            .arg(sqlQuoted(text)),
+                        cachePages, 5);
+        double scan = -1;
+        if (!text.contains(QLatin1Char('%')) && !text.contains(QLatin1Char('_'))) {
+            const QByteArray needle = text.toLower().toUtf8();
+            std::vector<double> scans;
+            for (int i = 0; i < 7; ++i) {
+                clock.restart();
+                size_t hits = 0;
+                const char* at = names.data();
+                const char* end = names.data() + names.size();
+                while (const void* hit =
+                           memmem(at, size_t(end - at), needle.constData(), size_t(needle.size()))) {
+                    ++hits;
+                    const void* eol = std::memchr(hit, '\n', size_t(end - static_cast<const char*>(hit)));
+                    at = static_cast<const char*>(eol) + 1;
+                }
+                scans.push_back(msSince(clock));
+                if (hits == size_t(-1))
+                    std::printf("?");
+            }
+            scan = median(scans);
+        }
+        medians.push_back(median(runs));
+        std::printf("  %-8s %8d %10.2f %10.2f %10.1f %10.2f\n", qPrintable(text), rows, median(runs),
+                    worst(runs), shell, scan);
+    }
+    std::printf("  median over the texts %.2f ms, worst text %.2f ms\n", median(medians), worst(medians));
+
+    // --- typing a name, one letter per keystroke ---
+    must(q->replaceStatement(sql::kDefaultList));
+    const QString typed = QStringLiteral("haoming");
+    std::vector<double> keys;
+    for (int i = 1; i <= typed.size(); ++i) {
+        clock.restart();
+        must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), typed.left(i)}}));
+        keys.push_back(msSince(clock));
+    }
+    for (int i = typed.size() - 1; i >= 0; --i) { // and deleting it again
+        clock.restart();
+        must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), typed.left(i)}}));
+        keys.push_back(msSince(clock));
+    }
+    std::printf("typing \"haoming\" and deleting it, 14 keystrokes: median %.2f ms, worst %.2f ms\n",
+                median(keys), worst(keys));
+
+    // --- heading sorts ---
+    must(q->replaceStatement(sql::kDefaultList));
+    std::printf("heading sort of %d rows, median of 3 (ASC, DESC, ASC):\n", q->recordCount());
+    std::vector<double> sorts;
+    for (const char* field : {"a1", "a9", "a2", "a3", "a6"}) {
+        std::vector<double> runs;
+        for (int i = 0; i < 3; ++i) {
+            clock.restart();
+            must(q->setSort(QString::fromLatin1(field) +
+                            (i % 2 ? QStringLiteral(" DESC") : QStringLiteral(" ASC"))));
+            runs.push_back(msSince(clock));
+        }
+        sorts.insert(sorts.end(), runs.begin(), runs.end());
+        std::printf("  %s %8.1f ms  (worst %.1f ms)\n", field, median(runs), worst(runs));
+    }
+    std::printf("  worst sort %.1f ms\n", worst(sorts));
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("--backtrack"))
+        return backtrack();
+    if (args.isEmpty()) {
+        std::fprintf(stderr, "usage: bench_search <folder with service.dll> ... | --backtrack\n");
+        return 2;
+    }
+    QStringList folders;
+    for (const QString& folder : args)
+        folders << QFileInfo(folder).absoluteFilePath();
+    int rc = 0;
+    for (const QString& folder : folders)
+        rc |= benchFile(folder);
+    return rc;
+}

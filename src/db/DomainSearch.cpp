@@ -1,0 +1,60 @@
+#include "DomainSearch.h"
+
+#include "Sql.h"
+
+QString DomainSearch::baseStatement(const QString& text) const
+{
+    return text == sql::kSearch ? sql::kDefaultList : QString();
+}
+
+void DomainSearch::index(const Dataset& rows)
+{
+    if (m_indexed && m_generation == rows.generation() && m_names.size() == size_t(rows.storedRowCount()))
+        return;
+    m_names.clear();
+    m_haveLast = false;
+    std::vector<uint32_t>().swap(m_lastRows);
+    const int field = rows.fieldIndex(QStringLiteral("a1"));
+    const auto count = uint32_t(rows.storedRowCount());
+    size_t bytes = 0;
+    for (uint32_t r = 0; r < count; ++r)
+        bytes += rows.storedValue(r, field).size();
+    m_names.reserve(count, bytes);
+    for (uint32_t r = 0; r < count; ++r) {
+        bool isNull = false;
+        const std::string_view name = rows.storedValue(r, field, &isNull);
+        m_names.append(name, isNull);
+    }
+    m_generation = rows.generation();
+    m_indexed = true;
+}
+
+void DomainSearch::fetched(const Dataset& rows, const QString& statement)
+{
+    if (statement == sql::kDefaultList && rows.fieldIndex(QStringLiteral("a1")) >= 0)
+        index(rows);
+}
+
+QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>& params,
+                             std::vector<uint32_t>& kept)
+{
+    if (rows.fieldIndex(QStringLiteral("a1")) < 0)
+        return QStringLiteral("no such column: a1");
+    index(rows);
+    const QString text = params.value(QStringLiteral("q"));
+    const like::Pattern pattern = like::Pattern::contains(text, like::Folding::Unicode);
+    if (pattern.tooComplex()) {
+        m_haveLast = false;
+        return QStringLiteral("LIKE or GLOB pattern too complex");
+    }
+    // A text that holds the last one finds a part of what the last found. Narrowing pays while that is
+    // a small part of the list; a scan of the whole block is quicker otherwise.
+    if (m_haveLast && text.contains(m_lastText) && m_lastRows.size() < m_names.size() / 4)
+        kept = m_names.narrow(pattern, m_lastRows);
+    else
+        kept = m_names.match(pattern);
+    m_lastText = text;
+    m_lastRows = kept;
+    m_haveLast = true;
+    return {};
+}

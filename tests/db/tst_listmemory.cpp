@@ -1,0 +1,262 @@
+// Query_a answered from the rows it holds: searches and reloads of an unchanged file without the engine,
+// but never stale (writes of this connection or of another process send it to the file again), deletes
+// that stay deleted, the first rows at once and the rest in steps, and the natural sort with its byte keys
+// for ASCII against the collator itself.
+#include "TestDb.h"
+#include "db/NaturalOrder.h"
+#include "db/Sql.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QtTest>
+#include <algorithm>
+#include <numeric>
+
+namespace {
+QStringList names(const Dataset* d)
+{
+    QStringList out;
+    for (int r = 0; r < d->recordCount(); ++r)
+        out << d->value(r, QStringLiteral("a1"));
+    return out;
+}
+
+QString search(Dataset* q, const QString& text)
+{
+    return q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}});
+}
+
+// Fills tt_a with count rows "n<i>.com" in one transaction.
+void fill(TestDb& db, int count)
+{
+    QCOMPARE(db.exec(QStringLiteral("begin")), QString());
+    QCOMPARE(db.exec(QStringLiteral("insert into tt_a (a1) with recursive n(i) as (select 1 union all select "
+                                    "i+1 from n where i < %1) select 'n' || i || '.com' from n")
+                         .arg(count)),
+             QString());
+    QCOMPARE(db.exec(QStringLiteral("commit")), QString());
+}
+} // namespace
+
+class TestListMemory : public QObject
+{
+    Q_OBJECT
+private slots:
+    void searchSeesWritesNotYetReloaded_data();
+    void searchSeesWritesNotYetReloaded();
+    void unchangedReloadComesFromMemory();
+    void deletedRowsStayDeleted();
+    void missingNameIsNeverFound();
+    void firstRowsAtOnceAndTheRestInSteps();
+    void changesWaitForTheRestOfTheRows();
+    void sortMatchesTheCollator_data();
+    void sortMatchesTheCollator();
+};
+
+void TestListMemory::searchSeesWritesNotYetReloaded_data()
+{
+    QTest::addColumn<bool>("otherProcess");
+    QTest::newRow("this connection") << false;
+    QTest::newRow("another connection") << true;
+}
+
+void TestListMemory::searchSeesWritesNotYetReloaded()
+{
+    QFETCH(bool, otherProcess);
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("alpha.com")});
+    Dataset* q = db.queryA();
+    QCOMPARE(q->open(), QString());
+    QCOMPARE(search(q, QStringLiteral("a")), QString());
+    QCOMPARE(names(q), QStringList{QStringLiteral("alpha.com")});
+    if (otherProcess) {
+        Connection other;
+        QCOMPARE(other.open(db.path()), QString());
+        QCOMPARE(other.execute(QStringLiteral("insert into tt_a (a1) values ('gamma.net')")), QString());
+    } else {
+        db.insert({QStringLiteral("gamma.net")});
+    }
+    QCOMPARE(search(q, QStringLiteral("a")), QString());
+    QCOMPARE(names(q), (QStringList{QStringLiteral("gamma.net"), QStringLiteral("alpha.com")}));
+}
+
+void TestListMemory::unchangedReloadComesFromMemory()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    for (const char* n : {"b.com", "a.com", "c.com"})
+        db.insert({QString::fromLatin1(n)});
+    Dataset* q = db.queryA();
+    QCOMPARE(q->open(), QString());
+    const quint64 read = q->generation();
+    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString());
+    QCOMPARE(search(q, QStringLiteral("b")), QString());
+    QCOMPARE(names(q), QStringList{QStringLiteral("b.com")});
+    QSignalSpy current(q, &Dataset::currentRowChanged);
+    QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+    // The statement's own order, the first row current, and the file not read again.
+    QCOMPARE(names(q),
+             (QStringList{QStringLiteral("c.com"), QStringLiteral("a.com"), QStringLiteral("b.com")}));
+    QCOMPARE(q->currentRow(), 0);
+    QCOMPARE(current.count(), 1);
+    QCOMPARE(q->sort(), QString());
+    QCOMPARE(q->generation(), read);
+    // After a write it reads the file.
+    db.insert({QStringLiteral("d.com")});
+    QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+    QCOMPARE(names(q).value(0), QStringLiteral("d.com"));
+    QVERIFY(q->generation() != read);
+}
+
+void TestListMemory::deletedRowsStayDeleted()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    for (const char* n : {"a1.com", "a2.com", "b.com"})
+        db.insert({QString::fromLatin1(n)});
+    Dataset* q = db.queryA();
+    QCOMPARE(q->open(), QString());
+    const quint64 read = q->generation();
+    QCOMPARE(search(q, QStringLiteral("a")), QString());
+    QCOMPARE(q->value(0, QStringLiteral("a1")), QStringLiteral("a2.com"));
+    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(db.countRows(), 2);
+    // Narrowing, widening and the full list all leave it out, without reading the file again.
+    for (const QString& text : {QStringLiteral("a"), QStringLiteral("a2"), QString()}) {
+        QCOMPARE(search(q, text), QString());
+        QVERIFY2(!names(q).contains(QStringLiteral("a2.com")), qPrintable(text));
+    }
+    QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+    QCOMPARE(names(q), (QStringList{QStringLiteral("b.com"), QStringLiteral("a1.com")}));
+    QCOMPARE(q->generation(), read);
+}
+
+void TestListMemory::missingNameIsNeverFound()
+{
+    // As in the engine, a NULL name matches no pattern, not even the empty text; the full list has it.
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("a.com")});
+    QCOMPARE(db.exec(QStringLiteral("insert into tt_a (a2) values ('no name')")), QString());
+    Dataset* q = db.queryA();
+    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->recordCount(), 2);
+    QVERIFY(q->isNull(0, 1));
+    QCOMPARE(search(q, QString()), QString());
+    QCOMPARE(names(q), QStringList{QStringLiteral("a.com")});
+    QCOMPARE(search(q, QStringLiteral("%")), QString());
+    QCOMPARE(q->recordCount(), 1);
+}
+
+void TestListMemory::firstRowsAtOnceAndTheRestInSteps()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    fill(db, 30000);
+    Dataset* q = db.queryA();
+    q->setSql(sql::kDefaultList);
+    QSignalSpy added(q, &Dataset::rowsAdded);
+    QSignalSpy reset(q, &Dataset::rowsReset);
+    QCOMPARE(q->openInSteps(100), QString());
+    QCOMPARE(q->recordCount(), 100);
+    QCOMPARE(q->currentRow(), 0);
+    QCOMPARE(q->value(0, QStringLiteral("a1")), QStringLiteral("n30000.com"));
+    QVERIFY(q->isFilling());
+    QTRY_VERIFY(!q->isFilling());
+    QCOMPARE(q->recordCount(), 30000);
+    QCOMPARE(reset.count(), 1);
+    // The steps add at the end, one after the other, without a gap.
+    int next = 100;
+    for (const QList<QVariant>& step : added) {
+        QCOMPARE(step.value(0).toInt(), next);
+        next = step.value(1).toInt() + 1;
+    }
+    QCOMPARE(next, 30000);
+    QCOMPARE(q->value(29999, QStringLiteral("a1")), QStringLiteral("n1.com"));
+}
+
+void TestListMemory::changesWaitForTheRestOfTheRows()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    fill(db, 5000);
+    Dataset* q = db.queryA();
+    // A search while the rows come in searches all of them.
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(10), QString());
+    QCOMPARE(search(q, QStringLiteral("n1.")), QString());
+    QCOMPARE(names(q), QStringList{QStringLiteral("n1.com")});
+    // So does a sort, and a delete takes the row it names.
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(10), QString());
+    QCOMPARE(q->setSort(QStringLiteral("a1 DESC")), QString());
+    QCOMPARE(q->recordCount(), 5000);
+    QCOMPARE(q->value(0, QStringLiteral("a1")), QStringLiteral("n5000.com"));
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(10), QString());
+    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->recordCount(), 4999);
+    QCOMPARE(db.countRows(), 4999);
+    QVERIFY(!q->isFilling());
+    // Reopening drops an unfinished fill and starts again.
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(10), QString());
+    QCOMPARE(q->open(), QString());
+    QVERIFY(!q->isFilling());
+    QCOMPARE(q->recordCount(), 4999);
+}
+
+void TestListMemory::sortMatchesTheCollator_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("withChinese");
+    QTest::newRow("ASCII only") << 11u << false;
+    QTest::newRow("ASCII and Chinese") << 12u << true;
+    QTest::newRow("another draw") << 13u << true;
+}
+
+// The order the sort gives is the stable sort with the collator's own comparison, in both directions.
+void TestListMemory::sortMatchesTheCollator()
+{
+    QFETCH(quint32, seed);
+    QFETCH(bool, withChinese);
+    QStringList pieces = {QStringLiteral("a"), QStringLiteral("B"),  QStringLiteral("b"),
+                          QStringLiteral("Z"), QStringLiteral("0"),  QStringLiteral("00"),
+                          QStringLiteral("7"), QStringLiteral("10"), QStringLiteral("9"),
+                          QStringLiteral("-"), QStringLiteral("."),  QStringLiteral("_"),
+                          QStringLiteral(" "), QStringLiteral("~"),  QStringLiteral("'"),
+                          QStringLiteral("@"), QStringLiteral("(")};
+    if (withChinese)
+        pieces << QStringLiteral("中") << QStringLiteral("文") << QStringLiteral("é");
+    QRandomGenerator random(seed);
+    TestDb db;
+    QVERIFY(db.ok());
+    QStringList values;
+    QCOMPARE(db.exec(QStringLiteral("begin")), QString());
+    for (int i = 0; i < 600; ++i) {
+        QString v;
+        for (int n = random.bounded(6); n > 0; --n)
+            v += pieces[random.bounded(pieces.size())];
+        values << v;
+        QVERIFY(db.insert({v}) > 0);
+    }
+    QCOMPARE(db.exec(QStringLiteral("commit")), QString());
+    std::reverse(values.begin(), values.end()); // newest first, as the list holds them
+    Dataset* q = db.queryA();
+    QCOMPARE(q->open(), QString());
+    const NaturalOrder order;
+    for (const bool descending : {false, true}) {
+        QStringList expected = values;
+        std::stable_sort(expected.begin(), expected.end(), [&](const QString& a, const QString& b) {
+            const int c = order.compare(a, b);
+            return descending ? c > 0 : c < 0;
+        });
+        QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+        QCOMPARE(q->setSort(descending ? QStringLiteral("a1 DESC") : QStringLiteral("a1 ASC")), QString());
+        QCOMPARE(names(q), expected);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestListMemory)
+#include "tst_listmemory.moc"
