@@ -144,7 +144,11 @@ QString Dataset::open()
     if (wasOpen)
         emit rowsAboutToReset();
     clearForFetch();
-    const QString error = fetchAndFilter();
+    return finishOpen(wasOpen, fetchAndFilter());
+}
+
+QString Dataset::finishOpen(bool wasOpen, const QString& error)
+{
     if (!error.isEmpty()) {
         clearRows();
         if (wasOpen) {
@@ -221,23 +225,10 @@ QString Dataset::openInSteps(int firstRows)
             m_fields.append(QString::fromUtf8(sqlite3_column_name(m_fillStmt, i)));
         error = fillStep(firstRows, 0, false);
     }
-    if (!error.isEmpty()) {
-        clearRows();
-        if (wasOpen) {
-            emit rowsReset();
-            emit currentRowChanged(-1);
-        }
-        return error;
-    }
-    if (!wasOpen)
-        emit rowsAboutToReset();
-    m_open = true;
-    m_current = m_order.empty() ? -1 : 0;
-    emit rowsReset();
-    emit currentRowChanged(m_current);
-    if (m_fillStmt)
+    error = finishOpen(wasOpen, error);
+    if (error.isEmpty() && m_fillStmt)
         QTimer::singleShot(0, this, &Dataset::fillLater);
-    return {};
+    return error;
 }
 
 QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)

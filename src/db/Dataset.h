@@ -144,6 +144,9 @@ private:
     QString fillStep(int maxRows, qint64 budgetNs, bool announce);
     void fillLater();
     void clearForFetch();
+    // The end of an open: on an error the rows are dropped (the views told if they held rows), else the
+    // first row becomes current. Returns the error.
+    QString finishOpen(bool wasOpen, const QString& error);
     QString fetchAndFilter();
     void clearRows(); // drops the rows held, without telling the views
     QString storeRow(const std::vector<std::string_view>& values); // a null data() is NULL

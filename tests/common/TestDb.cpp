@@ -4,6 +4,7 @@
 #include "db/Schema.h"
 #include "db/Statement.h"
 
+#include <QAbstractItemModel>
 #include <QDir>
 #include <sqlite3.h>
 
@@ -61,4 +62,20 @@ QString TestDb::setting(const QString& field) const
     if (!d.open().isEmpty() || d.recordCount() == 0)
         return {};
     return d.value(0, field);
+}
+
+QStringList columnTexts(const Dataset* rows, const QString& field)
+{
+    QStringList out;
+    for (int r = 0; r < rows->recordCount(); ++r)
+        out << rows->value(r, field);
+    return out;
+}
+
+QStringList modelColumn(const QAbstractItemModel* model, int column)
+{
+    QStringList out;
+    for (int r = 0; r < model->rowCount(); ++r)
+        out << model->index(r, column).data().toString();
+    return out;
 }

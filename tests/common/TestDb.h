@@ -3,6 +3,8 @@
 #include "db/DataModule.h"
 
 #include <QStringList>
+
+class QAbstractItemModel;
 #include <QTemporaryDir>
 #include <memory>
 
@@ -41,3 +43,8 @@ private:
     QString m_error;
     std::unique_ptr<TDataModule2> m_module;
 };
+
+// The texts of one field in every row a dataset holds, in display order.
+QStringList columnTexts(const Dataset* rows, const QString& field);
+// The display texts of one column of a model, top to bottom.
+QStringList modelColumn(const QAbstractItemModel* model, int column = 0);

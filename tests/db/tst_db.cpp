@@ -22,13 +22,6 @@ QByteArray fileHash(const QString& path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-QStringList column(const Dataset* d, const QString& field)
-{
-    QStringList out;
-    for (int r = 0; r < d->recordCount(); ++r)
-        out << d->value(r, field);
-    return out;
-}
 } // namespace
 
 class TestDbLayer : public QObject
@@ -292,7 +285,7 @@ void TestDbLayer::newRowsComeFirstAndKeysGrow()
     const qint64 third = db.insert({QStringLiteral("three.com")});
     QVERIFY(third > second);
     QCOMPARE(db.queryA()->open(), QString());
-    QCOMPARE(column(db.queryA(), QStringLiteral("a1")),
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
              (QStringList{QStringLiteral("three.com"), QStringLiteral("one.com")}));
     QCOMPARE(db.queryA()->currentRow(), 0);
 }
@@ -386,7 +379,7 @@ void TestDbLayer::reopenRepeatsStatementAndParameters()
     db.insert({QStringLiteral("delta.com")});
     QCOMPARE(q->open(), QString());
     QCOMPARE(q->sql(), sql::kSearch);
-    QCOMPARE(column(q, QStringLiteral("a1")),
+    QCOMPARE(columnTexts(q, QStringLiteral("a1")),
              (QStringList{QStringLiteral("gamma.net"), QStringLiteral("beta.net")}));
 }
 
@@ -435,7 +428,7 @@ void TestDbLayer::searchIsBoundAndKeepsWildcards()
     for (const char* name : {"example.com", "my-example.cn", "100%.org", "axb.com", "a_b.com", "it's.net"})
         db.insert({QString::fromUtf8(name)});
     QCOMPARE(db.queryA()->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}), QString());
-    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), expected);
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")), expected);
 }
 
 void TestDbLayer::sortIsNaturalAndStable_data()
@@ -468,7 +461,7 @@ void TestDbLayer::sortIsNaturalAndStable()
     QSignalSpy reset(db.queryA(), &Dataset::rowsReset);
     QCOMPARE(db.queryA()->setSort(sortText), QString());
     QCOMPARE(reset.count(), 1);
-    QCOMPARE(column(db.queryA(), QStringLiteral("a9")), expected);
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a9")), expected);
     QCOMPARE(db.queryA()->sort(), sortText);
 }
 
@@ -480,11 +473,13 @@ void TestDbLayer::sortIsGoneAfterReopen()
         db.insert({QString::fromUtf8(name)});
     QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")), QString());
-    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{u"a.com"_s, u"b.com"_s, u"c.com"_s}));
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
+             (QStringList{u"a.com"_s, u"b.com"_s, u"c.com"_s}));
     // Equal keys keep their order (stable), here by aid descending.
     QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(db.queryA()->sort(), QString());
-    QCOMPARE(column(db.queryA(), QStringLiteral("a1")), (QStringList{u"a.com"_s, u"c.com"_s, u"b.com"_s}));
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
+             (QStringList{u"a.com"_s, u"c.com"_s, u"b.com"_s}));
 }
 
 void TestDbLayer::currentRowMoves()
@@ -523,7 +518,7 @@ void TestDbLayer::deleteMovesToTheFollowingRow()
     QCOMPARE(removed.count(), 1);
     QCOMPARE(removed.first().first().toInt(), 1);
     // The sort stays, the following row is current, the row is gone from the file.
-    QCOMPARE(column(q, QStringLiteral("a1")), (QStringList{u"a.com"_s, u"c.com"_s, u"d.com"_s}));
+    QCOMPARE(columnTexts(q, QStringLiteral("a1")), (QStringList{u"a.com"_s, u"c.com"_s, u"d.com"_s}));
     QCOMPARE(q->fieldText(QStringLiteral("a1")), QStringLiteral("c.com"));
     QCOMPARE(db.countRows(), 3);
     q->last();

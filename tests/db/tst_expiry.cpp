@@ -17,13 +17,6 @@ QString dayText(int offset)
     return kToday.addDays(offset).toString(QStringLiteral("yyyy-MM-dd"));
 }
 
-QStringList column(const Dataset* d, const QString& field)
-{
-    QStringList out;
-    for (int r = 0; r < d->recordCount(); ++r)
-        out << d->value(r, field);
-    return out;
-}
 } // namespace
 
 class TestExpiry : public QObject
@@ -271,23 +264,23 @@ void TestExpiry::expiryListsAreSoonestFirstAndReopenTheSame()
     // Soonest first; two on the same day come newest first.
     const QStringList expired = {QStringLiteral("d-long-gone.com"), QStringLiteral("g-gone-too.com"),
                                  QStringLiteral("c-gone.cn")};
-    QCOMPARE(column(q, QStringLiteral("a1")), expired);
+    QCOMPARE(columnTexts(q, QStringLiteral("a1")), expired);
     QCOMPARE(q->currentRow(), 0);
     QVERIFY(q->open().isEmpty());
-    QCOMPARE(column(q, QStringLiteral("a1")), expired);
+    QCOMPARE(columnTexts(q, QStringLiteral("a1")), expired);
     QCOMPARE(ListTotals::of(*q, expiry::dayOf(kToday)).expired, expired.size());
 
     QVERIFY(q->replaceStatement(sql::kExpiringList, params).isEmpty());
-    QCOMPARE(column(q, QStringLiteral("a1")),
+    QCOMPARE(columnTexts(q, QStringLiteral("a1")),
              QStringList({QStringLiteral("e-today.cn"), QStringLiteral("b-soon.com")}));
 
     // Within a search, only what the search finds.
     QHash<QString, QString> searched = params;
     searched.insert(QStringLiteral("q"), QStringLiteral(".cn"));
     QVERIFY(q->replaceStatement(sql::kExpiredList, searched).isEmpty());
-    QCOMPARE(column(q, QStringLiteral("a1")), QStringList({QStringLiteral("c-gone.cn")}));
+    QCOMPARE(columnTexts(q, QStringLiteral("a1")), QStringList({QStringLiteral("c-gone.cn")}));
     QVERIFY(q->replaceStatement(sql::kExpiringList, searched).isEmpty());
-    QCOMPARE(column(q, QStringLiteral("a1")), QStringList({QStringLiteral("e-today.cn")}));
+    QCOMPARE(columnTexts(q, QStringLiteral("a1")), QStringList({QStringLiteral("e-today.cn")}));
 }
 
 QTEST_GUILESS_MAIN(TestExpiry)

@@ -44,13 +44,7 @@ struct View
         panel.bindData(db.module());
         panel.show();
     }
-    QStringList listed() const
-    {
-        QStringList names;
-        for (int r = 0; r < db.queryA()->recordCount(); ++r)
-            names << db.queryA()->value(r, QStringLiteral("a1"));
-        return names;
-    }
+    QStringList listed() const { return columnTexts(db.queryA(), QStringLiteral("a1")); }
     QString status(const char* name) const
     {
         const auto* label = panel.statusStrip()->findChild<QLabel*>(QLatin1String(name));

@@ -42,14 +42,7 @@ struct Panel
     }
     QString shown(const char* name) const { return find<QLabel>(name)->text(); }
     // The names in the list, top to bottom, as the list's model gives them.
-    QStringList listed() const
-    {
-        QStringList names;
-        const QAbstractItemModel* model = panel.bsSkinDBGrid1()->model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            names << model->index(r, 0).data().toString();
-        return names;
-    }
+    QStringList listed() const { return modelColumn(panel.bsSkinDBGrid1()->model()); }
     QStringList headings() const
     {
         QStringList texts;

@@ -42,14 +42,7 @@ struct Panel
     }
     QString projectPath() const { return QDir::current().absoluteFilePath(QStringLiteral("yuming.rav")); }
     void press() { panel.findChild<QToolButton*>(QStringLiteral("btnPrint"))->click(); }
-    QStringList listed() const
-    {
-        QStringList names;
-        const QAbstractItemModel* model = panel.bsSkinDBGrid1()->model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            names << model->index(r, 0).data().toString();
-        return names;
-    }
+    QStringList listed() const { return modelColumn(panel.bsSkinDBGrid1()->model()); }
 
     TestDb db;
     TFr_guanli panel;
