@@ -11,6 +11,7 @@
 #include <numeric>
 #include <sqlite3.h>
 #include <unordered_map>
+#include <utility>
 
 Dataset::Dataset(Connection* connection, QObject* parent) : QObject(parent), m_connection(connection) {}
 
@@ -73,6 +74,8 @@ void Dataset::clearRows()
     m_sort.clear();
     m_current = -1;
     finalizeAppend();
+    if (m_keeper)
+        m_keeper->rowsCleared();
 }
 
 void Dataset::close()
@@ -326,6 +329,8 @@ QString Dataset::storeRow(const std::vector<std::string_view>& values)
         putLength(m_arena, v.data() ? v.size() + 1 : 0);
         m_arena.append(v);
     }
+    if (m_keeper)
+        m_keeper->rowStored(*this, uint32_t(m_rowStart.size() - 1), values);
     return {};
 }
 
@@ -353,7 +358,16 @@ bool Dataset::isNull(int row, int field) const
 
 QString Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
 {
-    // The rows of an open in steps are read to the end first.
+    // The statement still being read in steps, once more (the default list shown again in the first
+    // second after the start): the rows read so far are its first rows, and the rest keep coming.
+    if (m_fillStmt && text == m_sql && params == m_params) {
+        emit rowsAboutToReset();
+        m_current = m_order.empty() ? -1 : 0;
+        emit rowsReset();
+        emit currentRowChanged(m_current);
+        return {};
+    }
+    // Otherwise the rows of an open in steps are read to the end first.
     const QString fillError = finishFill();
     if (!fillError.isEmpty())
         return fillError;
@@ -474,36 +488,80 @@ QString Dataset::setSort(const QString& sortText)
     return {};
 }
 
+namespace {
+// A text's place in the sort: the first sixteen bytes of its byte key as two numbers (big-endian,
+// zero-padded), where the whole key is, and the text's present position.
+struct SortItem
+{
+    uint64_t prefix;  // the key's first eight bytes
+    uint64_t prefix2; // the next eight
+    uint32_t key;     // the key in the keys' block
+    uint32_t length;
+    uint32_t position;
+};
+
+// Sorts items stably by a 64-bit number taken from each (least significant digit first, eleven bits a
+// pass; a digit every item shares is skipped). `scratch` is room for as many items.
+template <typename NumberOf> void radixSort(SortItem* items, SortItem* scratch, size_t n, NumberOf numberOf)
+{
+    constexpr int kBits = 11, kPasses = 6;
+    constexpr size_t kBuckets = size_t(1) << kBits;
+    if (n < 2)
+        return;
+    std::vector<uint32_t> counts(kBuckets * kPasses, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const uint64_t v = numberOf(items[i]);
+        for (int p = 0; p < kPasses; ++p)
+            ++counts[size_t(p) * kBuckets + ((v >> (p * kBits)) & (kBuckets - 1))];
+    }
+    SortItem* from = items;
+    SortItem* to = scratch;
+    for (int p = 0; p < kPasses; ++p) {
+        uint32_t* count = counts.data() + size_t(p) * kBuckets;
+        if (count[(numberOf(from[0]) >> (p * kBits)) & (kBuckets - 1)] == n)
+            continue; // one digit for all: this pass would change nothing
+        uint32_t at = 0;
+        for (size_t b = 0; b < kBuckets; ++b)
+            at += std::exchange(count[b], at);
+        for (size_t i = 0; i < n; ++i)
+            to[count[(numberOf(from[i]) >> (p * kBits)) & (kBuckets - 1)]++] = from[i];
+        std::swap(from, to);
+    }
+    if (from != items)
+        std::copy(from, from + n, items);
+}
+} // namespace
+
 // The present positions in the order a stable natural sort on the field gives.
 //
 // Texts of printable ASCII (names, prices, dates) get a byte key from NaturalOrder whose plain byte order
-// is the natural order; they are sorted on it, its first eight bytes packed into a number. Other texts
-// (Chinese) repeat a lot in a column: one collation key per distinct text, ranked once. Each rank of them
-// is then placed among the ASCII texts by a binary search with the collator. Ties keep their present
+// is the natural order; they are sorted on it, by a radix sort over its first bytes packed into numbers.
+// Other texts (Chinese) repeat a lot in a column: one collation key per distinct text, ranked once. Each rank
+// of them is then placed among the ASCII texts by a binary search with the collator. Ties keep their present
 // order, in either direction.
 std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
 {
     const NaturalOrder order;
     const size_t n = m_order.size();
-    struct Item
-    {
-        uint64_t prefix;  // the key's first eight bytes, big-endian, zero-padded
-        uint64_t prefix2; // the next eight
-        uint32_t key;     // the key in keys
-        uint32_t length;
-        uint32_t position;
-    };
+    using Item = SortItem;
     // The rows are read in the order they are stored, which is far quicker than in display order over a
     // large arena; each knows its present position.
     std::vector<uint32_t> positionOf(m_rowStart.size(), UINT32_MAX);
     for (size_t i = 0; i < n; ++i)
         positionOf[m_order[i]] = uint32_t(i);
     std::string keys;
-    std::vector<Item> fast;
-    fast.reserve(n);
+    keys.reserve(n * 16);
+    std::vector<Item> byStore;
+    byStore.reserve(n);
     std::vector<uint32_t> textAt(n, UINT32_MAX); // per position, its other text (below), if any
     std::vector<std::string_view> texts;
     std::unordered_map<std::string_view, uint32_t> seen;
+    auto bytesAt = [&keys](size_t at, size_t from) {
+        uint64_t number = 0;
+        for (size_t b = from; b < from + 8; ++b)
+            number = (number << 8) | (at + b < keys.size() ? static_cast<unsigned char>(keys[at + b]) : 0u);
+        return number;
+    };
     for (size_t stored = 0; stored < positionOf.size(); ++stored) {
         const uint32_t i = positionOf[stored];
         if (i == UINT32_MAX)
@@ -518,12 +576,7 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
             textAt[i] = it->second;
             continue;
         }
-        uint64_t prefix = 0, prefix2 = 0;
-        for (size_t b = 0; b < 8; ++b)
-            prefix = (prefix << 8) | (at + b < keys.size() ? static_cast<unsigned char>(keys[at + b]) : 0u);
-        for (size_t b = 8; b < 16; ++b)
-            prefix2 = (prefix2 << 8) | (at + b < keys.size() ? static_cast<unsigned char>(keys[at + b]) : 0u);
-        fast.push_back({prefix, prefix2, uint32_t(at), uint32_t(keys.size() - at), i});
+        byStore.push_back({bytesAt(at, 0), bytesAt(at, 8), uint32_t(at), uint32_t(keys.size() - at), i});
     }
     std::vector<uint32_t>().swap(positionOf);
     std::vector<uint32_t> slow; // positions, ascending
@@ -534,21 +587,64 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
             textOf.push_back(textAt[i]);
         }
     }
+    // The ASCII texts in position order (each position is taken once), for the stable sorts below.
+    std::vector<Item> fast(byStore.size());
+    {
+        std::vector<uint32_t>& itemAt = textAt; // reused: per position, its item in byStore
+        std::fill(itemAt.begin(), itemAt.end(), UINT32_MAX);
+        for (size_t k = 0; k < byStore.size(); ++k)
+            itemAt[byStore[k].position] = uint32_t(k);
+        size_t f = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (itemAt[i] != UINT32_MAX)
+                fast[f++] = byStore[itemAt[i]];
+        }
+    }
     std::vector<uint32_t>().swap(textAt);
-    std::sort(fast.begin(), fast.end(), [&](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix)
-            return descending ? a.prefix > b.prefix : a.prefix < b.prefix;
-        if (a.prefix2 != b.prefix2)
-            return descending ? a.prefix2 > b.prefix2 : a.prefix2 < b.prefix2;
-        // Keys hold no zero byte: equal first sixteen bytes of keys that short are equal keys.
-        if (a.length <= 16 && b.length <= 16)
-            return a.position < b.position;
+    // By the first eight bytes of the keys, then the rows that share them by the next eight, then the
+    // few that share sixteen by the rest of their keys; ties keep their present order throughout.
+    // Descending, the bytes count down (a shorter key's zero padding then sorts after a longer one).
+    const uint64_t flip = descending ? ~uint64_t(0) : 0;
+    std::vector<Item>& scratch = byStore;
+    radixSort(fast.data(), scratch.data(), fast.size(),
+              [flip](const Item& item) { return item.prefix ^ flip; });
+    auto byRest = [&](const Item& a, const Item& b) {
         const int c = std::string_view(keys.data() + a.key, a.length)
                           .compare(std::string_view(keys.data() + b.key, b.length));
         if (c != 0)
             return descending ? c > 0 : c < 0;
         return a.position < b.position;
-    });
+    };
+    auto sameRun = [](Item* from, Item* end, auto same) {
+        Item* to = from + 1;
+        while (to != end && same(*from, *to))
+            ++to;
+        return to;
+    };
+    Item* const end = fast.data() + fast.size();
+    for (Item* run = fast.data(); run != end;) {
+        Item* const runEnd =
+            sameRun(run, end, [](const Item& a, const Item& b) { return a.prefix == b.prefix; });
+        // Keys hold no zero byte: equal first eight bytes of keys that short are equal keys.
+        const bool longer =
+            runEnd - run > 1 && std::any_of(run, runEnd, [](const Item& item) { return item.length > 8; });
+        if (longer && runEnd - run > 64) {
+            radixSort(run, scratch.data(), size_t(runEnd - run),
+                      [flip](const Item& item) { return item.prefix2 ^ flip; });
+            for (Item* part = run; part != runEnd;) {
+                Item* const partEnd = sameRun(
+                    part, runEnd, [](const Item& a, const Item& b) { return a.prefix2 == b.prefix2; });
+                if (partEnd - part > 1 &&
+                    std::any_of(part, partEnd, [](const Item& item) { return item.length > 16; }))
+                    std::sort(part, partEnd, byRest);
+                part = partEnd;
+            }
+        } else if (longer) {
+            std::sort(run, runEnd, byRest);
+        }
+        run = runEnd;
+    }
+    std::vector<Item>().swap(scratch);
     std::vector<uint32_t> result;
     result.reserve(n);
     if (slow.empty()) {

@@ -584,6 +584,7 @@ void TFr_guanli::bindData(TDataModule2* data)
         connect(ds, &Dataset::rowsReset, this, &TFr_guanli::updateTotals);
         connect(ds, &Dataset::rowRemoved, this, &TFr_guanli::updateTotals);
         connect(ds, &Dataset::rowAppended, this, &TFr_guanli::updateTotals);
+        connect(ds, &Dataset::rowsAdded, this, &TFr_guanli::updateTotals); // the rows of a fill as they come
         connect(domains, &QObject::destroyed, this, [this] {
             m_data = nullptr;
             showCurrentRecord();
@@ -728,7 +729,8 @@ void TFr_guanli::updateTotals()
     if (!m_status)
         return;
     const Dataset* rows = list() ? list()->rows() : nullptr;
-    m_status->setTotals(rows ? m_counter.count(*rows, expiry::dayOf(Platform::today())) : ListTotals());
+    m_status->setTotals(rows ? m_data->listCounter()->count(*rows, expiry::dayOf(Platform::today()))
+                             : ListTotals());
 }
 
 void TFr_guanli::listExpired()
