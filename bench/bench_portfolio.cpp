@@ -125,6 +125,8 @@ int main(int argc, char** argv)
     // --- heading sorts over the whole list ---
     if (wanted("sort")) {
         panel.resetToDefaultList();
+        if (!query->finishFill().isEmpty())
+            return 1;
         QCoreApplication::processEvents();
         std::printf("\nheading sort of %d rows (in memory, model reset), median of %d clicks per column:\n",
                     query->recordCount(), reps);
