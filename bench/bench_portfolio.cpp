@@ -165,6 +165,8 @@ int main(int argc, char** argv)
     // --- a reset of the list's rows (the default list again, from memory), with the list repainted ---
     if (wanted("reset")) {
         panel.resetToDefaultList();
+        if (!query->finishFill().isEmpty())
+            return 1;
         QCoreApplication::processEvents();
         QWidget* list = panel.bsSkinDBGrid1()->viewport();
         std::vector<double> resets, painted;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <sqlite3.h>
@@ -526,7 +527,8 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
     keys.reserve(n * 16);
     // Per position, its ASCII text's item; the others (length kOther) are kept apart below.
     constexpr uint32_t kOther = UINT32_MAX;
-    std::vector<Item> byPosition(n);
+    // Every position is written below, so the room is not cleared first.
+    std::unique_ptr<Item[]> byPosition(new Item[n]);
     std::vector<std::string_view> texts;
     std::unordered_map<std::string_view, uint32_t> seen;
     auto bytesAt = [&keys](size_t at, size_t from) {
@@ -536,6 +538,7 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
         return number;
     };
     size_t fastCount = 0;
+    uint64_t firstPrefix = 0, differ = 0; // the bits in which the first ASCII key differs from any other
     for (size_t stored = 0; stored < positionOf.size(); ++stored) {
         const uint32_t i = positionOf[stored];
         if (i == UINT32_MAX)
@@ -551,34 +554,16 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
             continue;
         }
         byPosition[i] = {bytesAt(at, 0), bytesAt(at, 8), uint32_t(at), uint32_t(keys.size() - at), i};
-        ++fastCount;
+        if (fastCount++ == 0)
+            firstPrefix = byPosition[i].prefix;
+        differ |= byPosition[i].prefix ^ firstPrefix;
     }
     std::vector<uint32_t>().swap(positionOf);
-    std::vector<uint32_t> slow; // positions, ascending
-    std::vector<uint32_t> textOf;
-    for (const Item& item : byPosition) {
-        if (item.length == kOther) {
-            slow.push_back(item.position);
-            textOf.push_back(item.key);
-        }
-    }
     // One pass spreads the items over buckets by eleven bits of their first eight key bytes, from the
     // first bit in which any two differ, in position order; each bucket, small enough to stay in the
     // cache, is then sorted by the whole key, ties by position. Descending, the bytes count down (a
     // shorter key's zero padding then sorts after a longer one).
     const uint64_t flip = descending ? ~uint64_t(0) : 0;
-    uint64_t differ = 0;
-    {
-        bool first = true;
-        uint64_t firstPrefix = 0;
-        for (const Item& item : byPosition) {
-            if (item.length == kOther)
-                continue;
-            if (first)
-                firstPrefix = item.prefix, first = false;
-            differ |= item.prefix ^ firstPrefix;
-        }
-    }
     constexpr int kBits = 11;
     const int top = differ ? 63 - std::countl_zero(differ) : 0; // the highest bit in which two differ
     const int shift = std::max(0, top + 1 - kBits);
@@ -586,21 +571,28 @@ std::vector<uint32_t> Dataset::naturalOrder(int field, bool descending) const
         return size_t(((item.prefix ^ flip) >> shift) & 0x7FF);
     };
     std::vector<uint32_t> bucketStart((size_t(1) << kBits) + 1, 0);
-    for (const Item& item : byPosition) {
-        if (item.length != kOther)
+    std::vector<uint32_t> slow; // positions of the other texts, ascending
+    std::vector<uint32_t> textOf;
+    for (size_t i = 0; i < n; ++i) {
+        const Item& item = byPosition[i];
+        if (item.length != kOther) {
             ++bucketStart[bucketOf(item) + 1];
+        } else {
+            slow.push_back(item.position);
+            textOf.push_back(item.key);
+        }
     }
     for (size_t b = 1; b < bucketStart.size(); ++b)
         bucketStart[b] += bucketStart[b - 1];
     std::vector<Item> fast(fastCount);
     {
         std::vector<uint32_t> next(bucketStart.begin(), bucketStart.end() - 1);
-        for (const Item& item : byPosition) {
-            if (item.length != kOther)
-                fast[next[bucketOf(item)]++] = item;
+        for (size_t i = 0; i < n; ++i) {
+            if (byPosition[i].length != kOther)
+                fast[next[bucketOf(byPosition[i])]++] = byPosition[i];
         }
     }
-    std::vector<Item>().swap(byPosition);
+    byPosition.reset();
     auto before = [&](const Item& a, const Item& b) {
         if (a.prefix != b.prefix)
             return (a.prefix ^ flip) < (b.prefix ^ flip);
