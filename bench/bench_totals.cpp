@@ -179,7 +179,7 @@ int main(int argc, char** argv)
     std::printf("  %-52s %9.2f ms   expired %s, within 30 days %s\n",
                 "reference: one aggregate statement in the engine", median(engine),
                 qPrintable(aggregate.value(0, 1)), qPrintable(aggregate.value(0, 2)));
-    std::printf("  for scale: the list as the program opens it (first rows, the rest in steps) %.0f ms\n",
+    std::printf("  for scale: reading the rows after the first ones (the start's steps at once) %.0f ms\n",
                 openMs);
     return 0;
 }
