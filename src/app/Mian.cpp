@@ -38,7 +38,7 @@ Tmian::Tmian()
 {
     setObjectName(QStringLiteral("mian"));
     setWindowTitle(QStringLiteral("岚枢 ") + product::kVersion);
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/app.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/skin/lanshu.svg")));
     resize(940, 614);
 
     auto* central = new QWidget(this);
