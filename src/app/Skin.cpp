@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QPalette>
 #include <QStyleFactory>
@@ -34,6 +35,26 @@ QPalette skinPalette(QPalette p)
     p.setColor(QPalette::Disabled, QPalette::Base, QColor(0xF2, 0xF5, 0xF9));
     return p;
 }
+
+// The few words of the file dialog that Qt's Chinese translations lack (its list's "type" column).
+class FileDialogWords : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
+                      int /*n*/) const override
+    {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return {};
+        static const QHash<QByteArray, QString> words{
+            {"Folder", QStringLiteral("文件夹")}, {"File Folder", QStringLiteral("文件夹")},
+            {"Drive", QStringLiteral("驱动器")},  {"Shortcut", QStringLiteral("快捷方式")},
+            {"Alias", QStringLiteral("替身")},    {"Unknown", QStringLiteral("未知")},
+            {"File", QStringLiteral("文件")},     {"%1 File", QStringLiteral("%1 文件")}};
+        return words.value(QByteArray(sourceText));
+    }
+};
 } // namespace
 
 QString Skin::styleSheet()
@@ -56,6 +77,9 @@ bool Skin::installTranslations(QCoreApplication& app)
             delete translator;
         }
     }
+    // Installed last, so asked first; it answers only for the words missing from the catalogue.
+    if (base)
+        QCoreApplication::installTranslator(new FileDialogWords(&app));
     return base;
 }
 

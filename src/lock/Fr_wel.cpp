@@ -40,6 +40,7 @@ public:
     {
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         setMinimumSize(natural / 4);
+        setMaximumHeight(qRound(natural.height() * largest));
     }
     QSize sizeHint() const override { return m_natural; }
 
@@ -138,8 +139,11 @@ TFr_wel::TFr_wel(QWidget* parent) : QWidget(parent)
     m_lockGroup = new QGroupBox(QStringLiteral("软件已锁定"), bottom);
     m_lockGroup->setObjectName(QStringLiteral("bsSkinGroupBox1"));
     m_lockGroup->setFixedSize(313, 177);
+    // The lock group and the chart stay together, in the middle of the height they have.
+    side->addStretch(1);
     side->addWidget(m_lockGroup, 0, Qt::AlignHCenter);
-    side->addWidget(chart, 1);
+    side->addWidget(chart, 100); // the chart first, up to its largest size; the rest around both
+    side->addStretch(1);
     picture(QStringLiteral("lock_band"), {311, 75}, QStringLiteral("bsSkinLinkImage5"), m_lockGroup)
         ->move(1, 18);
     picture(QStringLiteral("lock_keys"), {105, 129}, QStringLiteral("bsSkinLinkImage6"), m_lockGroup)
