@@ -1,3 +1,4 @@
+#include "app/Mian.h"
 #include "app/NavigationBar.h"
 #include "app/Skin.h"
 #include "lock/Fr_wel.h"
@@ -55,6 +56,7 @@ private slots:
     void messageBoxesKeepTheirTexts();
     void chosenNavigationItemIsMarked();
     void disabledNavigationItemGreysItsLabel();
+    void chosenItemFollowsThePanelShown();
     void welcomePanelNothingOverlaps_data();
     void welcomePanelNothingOverlaps();
 
@@ -242,6 +244,29 @@ void TestSkin::disabledNavigationItemGreysItsLabel()
     QVERIFY2(enabledInk < 110, qPrintable(QString::number(enabledInk)));
     QVERIFY2(disabledInk - enabledInk > 50,
              qPrintable(QStringLiteral("%1 -> %2").arg(enabledInk).arg(disabledInk)));
+}
+
+void TestSkin::chosenItemFollowsThePanelShown()
+{
+    Tmian w;
+    NavigationBar* nav = w.bsSkinButtonsBar1();
+    auto chosen = [nav] { return nav->chosen() ? nav->chosen()->objectName() : QString(); };
+    w.showWelcomePanel();
+    QCOMPARE(chosen(), QString());
+    w.showTrading();
+    QCOMPARE(chosen(), QStringLiteral("navJiaoyi"));
+    w.showTools();
+    QCOMPARE(chosen(), QStringLiteral("navGongju"));
+    w.showPortfolio();
+    QCOMPARE(chosen(), QStringLiteral("navGuanli"));
+    // Only one item is marked at a time.
+    int marked = 0;
+    for (QToolButton* item : nav->findChildren<QToolButton*>())
+        marked += item->property("chosen").toBool() ? 1 : 0;
+    QCOMPARE(marked, 1);
+    // Locking returns to the welcome panel, where no item is chosen.
+    w.bsSkinSpeedButton3Click();
+    QCOMPARE(chosen(), QString());
 }
 
 void TestSkin::welcomePanelNothingOverlaps_data()
