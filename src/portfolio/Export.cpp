@@ -10,18 +10,23 @@
 void exportDomainList(QWidget* parent, DomainList* list)
 {
     // Checked before the old file is deleted, so that a refused export loses nothing.
-    if (list->count() > exporter::kMaxDomains) {
+    if (list->count() > exporter::kMaxLargeDomains) {
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"),
-                         exporter::tooManyRowsText(list->count()), MessageBox::Ok);
+                         exporter::tooManyRowsText(list->count(), exporter::kMaxLargeDomains),
+                         MessageBox::Ok);
         return;
     }
 
-    const QString path = Platform::programFolder() + exporter::kFileName;
+    // A list longer than one .xls worksheet holds goes to yuming.xlsx instead.
+    const QString folder = Platform::programFolder();
+    const QString path = folder + exporter::fileNameFor(list->count());
     exporter::Result result;
     {
         WaitCursor wait;
-        // Each export replaces the previous one; the old file goes first, even when saving fails.
-        QFile::remove(path);
+        // Each export replaces the previous one, of either kind; the old file goes first, even when saving
+        // fails.
+        QFile::remove(folder + exporter::kFileName);
+        QFile::remove(folder + exporter::kLargeFileName);
         result = exporter::writeWorkbook(*list->rows(), path);
         list->setCurrentRow(list->count() - 1);
     }

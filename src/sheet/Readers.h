@@ -1,0 +1,50 @@
+#pragma once
+
+// The readers behind readTable, each for one format, each on the whole file in memory.
+
+#include "sheet/XlsReader.h"
+
+#include <QByteArray>
+
+namespace sheet::detail {
+
+struct Failure
+{
+    QString text;
+};
+struct Cancelled
+{
+};
+
+// Reads a .csv file's bytes (UTF-8 with or without its mark, UTF-16 with its mark, else GB18030).
+ReadResult readCsv(const QByteArray& bytes, const ReadOptions& options);
+
+// Reads an .xlsx (ods false) or .ods (ods true) package.
+ReadResult readPackage(const QByteArray& bytes, bool ods, const ReadOptions& options);
+
+// The end of every reader: what it threw as the result.
+template <typename Read> ReadResult guarded(Read&& read, const QString& damaged)
+{
+    ReadResult result;
+    try {
+        result.sheet = read();
+        result.sheet.rowCount(); // puts the cells in order now, so that reading them changes nothing
+        result.ok = true;
+    } catch (const Failure& failure) {
+        result.sheet = Sheet();
+        result.error = failure.text;
+    } catch (const Cancelled&) {
+        result.sheet = Sheet();
+        result.cancelled = true;
+        result.error = QStringLiteral("已取消读取");
+    } catch (const std::bad_alloc&) {
+        result.sheet = Sheet();
+        result.error = QStringLiteral("无法读取该文件：内存不足");
+    } catch (...) {
+        result.sheet = Sheet();
+        result.error = damaged;
+    }
+    return result;
+}
+
+} // namespace sheet::detail
