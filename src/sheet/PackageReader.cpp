@@ -2,7 +2,6 @@
 #include "sheet/Readers.h"
 #include "sheet/TableReader.h"
 
-#include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
 #include <orcus/spreadsheet/factory.hpp>
 #include <orcus/spreadsheet/import_interface.hpp>
@@ -11,6 +10,7 @@
 
 #include <QHash>
 
+#include <cctype>
 #include <cmath>
 #include <unordered_map>
 #include <vector>
@@ -306,6 +306,44 @@ private:
     Cell m_result;
 };
 
+// Cell references of the A1 kind ("B7", "$C$2", "Sheet1!A1:I9"); the sheet part is not looked up.
+class ReferenceResolver final : public ss::iface::import_reference_resolver
+{
+public:
+    ss::src_address_t resolve_address(std::string_view address) override
+    {
+        if (const std::size_t bang = address.rfind('!'); bang != std::string_view::npos)
+            address.remove_prefix(bang + 1);
+        ss::src_address_t result{0, 0, 0};
+        std::size_t i = 0;
+        const auto skipDollar = [&] {
+            if (i < address.size() && address[i] == '$')
+                ++i;
+        };
+        skipDollar();
+        qint64 column = 0;
+        for (; i < address.size() && std::isalpha(static_cast<unsigned char>(address[i])); ++i)
+            column = std::min<qint64>(
+                column * 26 + (std::toupper(static_cast<unsigned char>(address[i])) - 'A' + 1), 1 << 20);
+        skipDollar();
+        qint64 row = 0;
+        for (; i < address.size() && std::isdigit(static_cast<unsigned char>(address[i])); ++i)
+            row = std::min<qint64>(row * 10 + (address[i] - '0'), 1 << 21);
+        result.column = ss::col_t(std::max<qint64>(column - 1, 0));
+        result.row = ss::row_t(std::max<qint64>(row - 1, 0));
+        return result;
+    }
+    ss::src_range_t resolve_range(std::string_view range) override
+    {
+        const std::size_t colon = range.find(':');
+        if (colon == std::string_view::npos) {
+            const ss::src_address_t at = resolve_address(range);
+            return {at, at};
+        }
+        return {resolve_address(range.substr(0, colon)), resolve_address(range.substr(colon + 1))};
+    }
+};
+
 class Factory final : public ss::iface::import_factory
 {
 public:
@@ -317,6 +355,10 @@ public:
     ss::iface::import_global_settings* get_global_settings() override { return &m_settings; }
     ss::iface::import_shared_strings* get_shared_strings() override { return &m_strings; }
     ss::iface::import_styles* get_styles() override { return &m_styles; }
+    ss::iface::import_reference_resolver* get_reference_resolver(ss::formula_ref_context_t) override
+    {
+        return &m_resolver;
+    }
     ss::iface::import_sheet* append_sheet(ss::sheet_t index, std::string_view name) override
     {
         if (index == 0 && !m_haveFirst) {
@@ -349,6 +391,7 @@ private:
     GlobalSettings m_settings;
     SharedStrings m_strings;
     Styles m_styles;
+    ReferenceResolver m_resolver;
     FirstSheet m_first;
     IgnoredSheet m_ignored;
     bool m_haveFirst = false;
@@ -357,32 +400,25 @@ private:
 
 } // namespace
 
-ReadResult readPackage(const QByteArray& bytes, bool ods, const ReadOptions& options)
+ReadResult readXlsx(const QByteArray& bytes, const QByteArray& sheetXml, const ReadOptions& options)
 {
-    const QString damaged =
-        ods ? QStringLiteral("无法读取该文件：表格已损坏或不完整，它不是有效的 OpenDocument 表格(.ods)")
-            : QStringLiteral("无法读取该文件：工作簿已损坏或不完整，它不是有效的 Excel 工作簿(.xlsx)");
     return guarded(
         [&] {
             if (options.progress && !options.progress(0, 1))
                 throw Cancelled{};
             Factory factory(options);
-            const std::string_view stream(bytes.constData(), std::size_t(bytes.size()));
-            if (ods) {
-                orcus::orcus_ods reader(&factory);
-                reader.read_stream(stream);
-            } else {
-                orcus::orcus_xlsx reader(&factory);
-                reader.read_stream(stream);
-            }
+            orcus::orcus_xlsx reader(&factory);
+            reader.read_stream(std::string_view(bytes.constData(), std::size_t(bytes.size())));
             if (!factory.hasSheet())
                 throw Failure{QStringLiteral("无法读取该文件：工作簿中没有工作表")};
             Sheet sheet = factory.take();
+            if (sheetXml.contains("inlineStr"))
+                addInlineStrings(sheetXml, options, sheet);
             if (options.progress && !options.progress(1, 1))
                 throw Cancelled{};
             return sheet;
         },
-        damaged);
+        QStringLiteral("无法读取该文件：工作簿已损坏或不完整，它不是有效的 Excel 工作簿(.xlsx)"));
 }
 
 } // namespace sheet::detail

@@ -19,8 +19,16 @@ struct Cancelled
 // Reads a .csv file's bytes (UTF-8 with or without its mark, UTF-16 with its mark, else GB18030).
 ReadResult readCsv(const QByteArray& bytes, const ReadOptions& options);
 
-// Reads an .xlsx (ods false) or .ods (ods true) package.
-ReadResult readPackage(const QByteArray& bytes, bool ods, const ReadOptions& options);
+// Reads an .xlsx package; sheetXml, when not empty, is its first worksheet's part, read again for the
+// texts held in place.
+ReadResult readXlsx(const QByteArray& bytes, const QByteArray& sheetXml, const ReadOptions& options);
+
+// Reads the first table of an OpenDocument spreadsheet's content.xml.
+Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, const QString& damaged);
+
+// Adds the cells of an .xlsx worksheet part that hold their text in place ("inlineStr", as some programs
+// write them) to sheet.
+void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sheet& sheet);
 
 // The end of every reader: what it threw as the result.
 template <typename Read> ReadResult guarded(Read&& read, const QString& damaged)

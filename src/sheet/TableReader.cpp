@@ -4,6 +4,7 @@
 #include "sheet/SourceFile.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include <zlib.h>
 
@@ -198,6 +199,35 @@ bool isEncryptedOds(QByteArrayView bytes, const ZipDirectory& zip)
     return false;
 }
 
+// The first worksheet's part of an .xlsx package, as workbook.xml and its relations name it.
+QByteArray firstSheetPart(QByteArrayView bytes, const ZipDirectory& zip)
+{
+    const auto unpacked = [&](const char* name) {
+        const ZipDirectory::Entry* entry = zip.find(name);
+        return entry ? ZipDirectory::contents(bytes, *entry, quint32(kMaxUnpackedSize)) : QByteArray();
+    };
+    QString target = QStringLiteral("worksheets/sheet1.xml");
+    const QByteArray workbook = unpacked("xl/workbook.xml");
+    const QRegularExpressionMatch sheet =
+        QRegularExpression(QStringLiteral("<(?:\\w+:)?sheet\\b[^>]*\\br:id=\"([^\"]+)\""))
+            .match(QString::fromUtf8(workbook));
+    if (sheet.hasMatch()) {
+        const QString relations = QString::fromUtf8(unpacked("xl/_rels/workbook.xml.rels"));
+        const QRegularExpression relation(QStringLiteral("<Relationship\\b[^>]*>"));
+        for (auto it = relation.globalMatch(relations); it.hasNext();) {
+            const QString element = it.next().captured();
+            if (!element.contains(QStringLiteral("Id=\"%1\"").arg(sheet.captured(1))))
+                continue;
+            const QRegularExpressionMatch t =
+                QRegularExpression(QStringLiteral("Target=\"([^\"]+)\"")).match(element);
+            if (t.hasMatch())
+                target = t.captured(1);
+        }
+    }
+    const QString path = target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("xl/") + target;
+    return unpacked(path.toUtf8().constData());
+}
+
 ReadResult failed(const QString& text)
 {
     ReadResult result;
@@ -219,7 +249,17 @@ ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOp
                           .arg(kMaxUnpackedSize / (1024 * 1024)));
     if (isEncryptedOds(bytes, zip))
         return failed(encryptedText());
-    return detail::readPackage(bytes, format == TableFormat::Ods, options);
+    if (format == TableFormat::Ods) {
+        const QString damaged =
+            QStringLiteral("无法读取该文件：表格已损坏或不完整，它不是有效的 OpenDocument 表格(.ods)");
+        const ZipDirectory::Entry* content = zip.find("content.xml");
+        const QByteArray xml =
+            content ? ZipDirectory::contents(bytes, *content, quint32(kMaxUnpackedSize)) : QByteArray();
+        if (xml.isEmpty())
+            return failed(damaged);
+        return detail::guarded([&] { return detail::readOdsContent(xml, options, damaged); }, damaged);
+    }
+    return detail::readXlsx(bytes, firstSheetPart(bytes, zip), options);
 }
 
 ReadResult readBytes(const QByteArray& bytes, const ReadOptions& options)

@@ -35,7 +35,8 @@ XlsxWriter::XlsxWriter(const QString& path, int sheetCount) : d(std::make_unique
     d->partPath = path + QStringLiteral(".part");
     QFile::remove(d->partPath);
     lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE; // each row goes to the disk once the next one starts
+    // Texts go to the shared table that every reader knows (the row-by-row mode writes them inline).
+    options.constant_memory = LXW_FALSE;
     const QByteArray tmp = QFile::encodeName(QFileInfo(path).absolutePath());
     options.tmpdir = const_cast<char*>(tmp.constData()); // copied by the library
     d->workbook = workbook_new_opt(QFile::encodeName(d->partPath).constData(), &options);

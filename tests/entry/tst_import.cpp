@@ -147,6 +147,16 @@ void TestImport::workbooksFromSpreadsheetPrograms_data()
     QTest::addColumn<QString>("file");
     QTest::newRow("gnumeric") << QStringLiteral("import_gnumeric.xls");
     QTest::newRow("libreoffice") << QStringLiteral("import_libreoffice.xls");
+    // The same table in the other formats: each imports as its .xls twin does.
+    QTest::newRow("gnumeric xlsx") << QStringLiteral("import_gnumeric.xlsx");
+    QTest::newRow("libreoffice xlsx") << QStringLiteral("import_libreoffice.xlsx");
+    QTest::newRow("gnumeric ods") << QStringLiteral("import_gnumeric.ods");
+    QTest::newRow("libreoffice ods") << QStringLiteral("import_libreoffice.ods");
+    QTest::newRow("gnumeric csv") << QStringLiteral("import_gnumeric.csv");
+    QTest::newRow("gnumeric csv, UTF-8 mark") << QStringLiteral("import_gnumeric_bom.csv");
+    QTest::newRow("libreoffice csv") << QStringLiteral("import_libreoffice.csv");
+    QTest::newRow("libreoffice csv, tabs") << QStringLiteral("import_libreoffice_tab.csv");
+    QTest::newRow("libreoffice csv, GBK, semicolons") << QStringLiteral("import_libreoffice_gbk.csv");
 }
 
 void TestImport::workbooksFromSpreadsheetPrograms()
@@ -210,7 +220,6 @@ void TestImport::unreadableFileStoresNothing_data()
     QTest::addColumn<QString>("path");
     QTest::newRow("damaged") << dataFile(QStringLiteral("import_damaged.xls"));
     QTest::newRow("foreign xml") << dataFile(QStringLiteral("import_cases.gnumeric"));
-    QTest::newRow("foreign text") << dataFile(QStringLiteral("import_blank_a.csv"));
     QTest::newRow("missing") << dataFile(QStringLiteral("import_no_such_file.xls"));
 }
 
@@ -353,41 +362,47 @@ void TestImport::tableLackingAColumnStoresNothing()
 void TestImport::fileFilterShowsXlsInAnyCase_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("lower") << QStringLiteral("domains.xls") << true;
-    QTest::newRow("upper") << QStringLiteral("DOMAINS.XLS") << true;
-    QTest::newRow("mixed") << QStringLiteral("域名.Xls") << true;
-    QTest::newRow("mixed 2") << QStringLiteral("a.xLs") << true;
-    QTest::newRow("xlsx") << QStringLiteral("domains.xlsx") << false;
-    QTest::newRow("backup") << QStringLiteral("domains.xls.bak") << false;
-    QTest::newRow("other") << QStringLiteral("domains.csv") << false;
-    QTest::newRow("bare") << QStringLiteral("xls") << false;
+    QTest::addColumn<bool>("table"); // shown by "表格文件"
+    QTest::addColumn<bool>("excel"); // shown by "Excel"
+    QTest::newRow("lower") << QStringLiteral("domains.xls") << true << true;
+    QTest::newRow("upper") << QStringLiteral("DOMAINS.XLS") << true << true;
+    QTest::newRow("mixed") << QStringLiteral("域名.Xls") << true << true;
+    QTest::newRow("mixed 2") << QStringLiteral("a.xLs") << true << true;
+    QTest::newRow("xlsx") << QStringLiteral("domains.xlsx") << true << false;
+    QTest::newRow("xlsx upper") << QStringLiteral("DOMAINS.XLSX") << true << false;
+    QTest::newRow("ods") << QStringLiteral("域名.Ods") << true << false;
+    QTest::newRow("csv") << QStringLiteral("domains.CSV") << true << false;
+    QTest::newRow("backup") << QStringLiteral("domains.xls.bak") << false << false;
+    QTest::newRow("text") << QStringLiteral("domains.txt") << false << false;
+    QTest::newRow("bare") << QStringLiteral("xls") << false << false;
 }
 
 void TestImport::fileFilterShowsXlsInAnyCase()
 {
     QFETCH(QString, name);
-    QFETCH(bool, shown);
+    QFETCH(bool, table);
+    QFETCH(bool, excel);
     const QString filter = importer::fileFilter();
-    // One entry named "Excel", its patterns in parentheses.
+    // Two entries, "表格文件" first, then "Excel", their patterns in parentheses.
     const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("^Excel\\(([^()]+)\\)$")).match(filter);
+        QRegularExpression(QStringLiteral("^表格文件\\(([^()]+)\\);;Excel\\(([^()]+)\\)$")).match(filter);
     QVERIFY2(m.hasMatch(), qPrintable(filter));
-    const QStringList patterns = m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QVERIFY(!patterns.isEmpty());
-
-    bool byQt = false;   // Qt's own dialog (wildcards, matched as given)
-    bool byGlob = false; // the native dialogs' glob, which compares letters as they stand
-    for (const QString& p : patterns) {
-        byQt |= QRegularExpression::fromWildcard(p, Qt::CaseSensitive).match(name).hasMatch();
+    for (const auto& [entry, shown] : {std::pair{1, table}, std::pair{2, excel}}) {
+        const QStringList patterns = m.captured(entry).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QVERIFY(!patterns.isEmpty());
+        bool byQt = false;   // Qt's own dialog (wildcards, matched as given)
+        bool byGlob = false; // the native dialogs' glob, which compares letters as they stand
+        for (const QString& p : patterns) {
+            byQt |= QRegularExpression::fromWildcard(p, Qt::CaseSensitive).match(name).hasMatch();
 #ifndef Q_OS_WIN
-        byGlob |= fnmatch(p.toUtf8().constData(), name.toUtf8().constData(), 0) == 0;
+            byGlob |= fnmatch(p.toUtf8().constData(), name.toUtf8().constData(), 0) == 0;
 #else
-        byGlob = byQt;
+            byGlob = byQt;
 #endif
+        }
+        QCOMPARE(byQt, shown);
+        QCOMPARE(byGlob, shown);
     }
-    QCOMPARE(byQt, shown);
-    QCOMPARE(byGlob, shown);
 }
 
 void TestImport::dialogLayout()
