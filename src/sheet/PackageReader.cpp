@@ -73,7 +73,10 @@ public:
         return index;
     }
 
-    QString text(size_t index) const { return index < m_texts.size() ? m_texts[index] : QString(); }
+    QString text(size_t index) const
+    {
+        return index < m_texts.size() ? unescapeXlsxText(m_texts[index]) : QString();
+    }
 
 private:
     size_t push(const QString& text)

@@ -30,6 +30,10 @@ Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, cons
 // write them) to sheet.
 void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sheet& sheet);
 
+// An .xlsx text as it was typed: "_xHHHH_" stands for the character HHHH (a carriage return, say), which
+// XML could not carry as it is.
+QString unescapeXlsxText(QString text);
+
 // The end of every reader: what it threw as the result.
 template <typename Read> ReadResult guarded(Read&& read, const QString& damaged)
 {

@@ -192,6 +192,27 @@ Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, cons
     return sheet;
 }
 
+QString unescapeXlsxText(QString text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'_' && i + 6 < text.size() && text.at(i + 1) == u'x' && text.at(i + 6) == u'_') {
+            bool ok = false;
+            const ushort code = QStringView(text).sliced(i + 2, 4).toUShort(&ok, 16);
+            if (ok) {
+                out += QChar(code);
+                i += 6;
+                continue;
+            }
+        }
+        out += text.at(i);
+    }
+    return out;
+}
+
 void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sheet& sheet)
 {
     QXmlStreamReader xml(sheetXml);
@@ -245,7 +266,7 @@ void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sh
             }
             if (row >= 0 && row < kMaxRows && column >= 0 &&
                 (options.columns <= 0 || column < options.columns) && !text.isEmpty())
-                sheet.setCell(row, column, textCell(std::move(text)));
+                sheet.setCell(row, column, textCell(unescapeXlsxText(std::move(text))));
         }
     }
 }
