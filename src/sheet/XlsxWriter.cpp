@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <xlsxwriter.h>
 
@@ -25,6 +26,17 @@ QString writeErrorText(const QString& path, lxw_error error)
 {
     return QStringLiteral("无法写入 %1（%2）")
         .arg(QDir::toNativeSeparators(path), QString::fromUtf8(lxw_strerror(error)));
+}
+
+// A text that happens to hold "_xHHHH_" would be read as the character HHHH: its underscore is written as
+// the escape of an underscore, as spreadsheet programs do.
+QString protectEscapes(const QString& text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    static const QRegularExpression escape(QStringLiteral("_(x[0-9A-Fa-f]{4}_)"));
+    QString protectedText = text;
+    return protectedText.replace(escape, QStringLiteral("_x005F_\\1"));
 }
 
 } // namespace
@@ -87,7 +99,7 @@ QString XlsxWriter::appendRow(const QStringList& cells)
                            .arg(MaxTextLength);
             return d->error;
         }
-        d->utf8 = text.toUtf8();
+        d->utf8 = protectEscapes(text).toUtf8();
         const lxw_error error =
             worksheet_write_string(d->first, row, lxw_col_t(column), d->utf8.constData(), nullptr);
         if (error != LXW_NO_ERROR) {
