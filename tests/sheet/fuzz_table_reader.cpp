@@ -1,5 +1,6 @@
-// Fuzz target for the reader of every table format (.xls, .xlsx, .ods, .csv, told by content). Built with -DLANSHU_FUZZ=ON (clang, libFuzzer with the address and
-// undefined-behaviour sanitizers); otherwise a plain program that replays the given files and folders.
+// Fuzz target for the reader of every table format (.xls, .xlsx, .ods, .csv, told by their content).
+// Built with -DLANSHU_FUZZ=ON (clang, libFuzzer with the address and undefined-behaviour sanitizers);
+// otherwise a plain program that replays the given files and folders.
 #include "sheet/TableReader.h"
 
 #include <QByteArray>
