@@ -91,7 +91,7 @@ char16_t detectDelimiter(const QString& text)
 Cell valueCell(QString text)
 {
     Cell cell;
-    const QString trimmed = text.trimmed();
+    const QStringView trimmed = QStringView(text).trimmed();
     if (trimmed.size() >= 8 && trimmed.size() <= 19 && trimmed.at(0).isDigit() && trimmed.at(3).isDigit() &&
         (trimmed.at(4) == u'-' || trimmed.at(4) == u'/' || trimmed.at(4) == u'.')) {
         static const QRegularExpression date(QStringLiteral(

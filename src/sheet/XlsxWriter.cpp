@@ -47,8 +47,9 @@ XlsxWriter::XlsxWriter(const QString& path, int sheetCount) : d(std::make_unique
     d->partPath = path + QStringLiteral(".part");
     QFile::remove(d->partPath);
     lxw_workbook_options options{};
-    // Texts go to the shared table that every reader knows (the row-by-row mode writes them inline).
-    options.constant_memory = LXW_FALSE;
+    // Each row goes to the disk once the next one starts, its texts held in place: a long list takes
+    // little memory and time (the shared text table would hold every text until the end).
+    options.constant_memory = LXW_TRUE;
     const QByteArray tmp = QFile::encodeName(QFileInfo(path).absolutePath());
     options.tmpdir = const_cast<char*>(tmp.constData()); // copied by the library
     d->workbook = workbook_new_opt(QFile::encodeName(d->partPath).constData(), &options);

@@ -7,8 +7,8 @@
 
 namespace sheet {
 
-// Writes an Excel 2007+ workbook (.xlsx) of text cells row by row, each distinct text once in the shared
-// text table. Sheets are named "Sheet1", "Sheet2", ...; rows go to the first.
+// Writes an Excel 2007+ workbook (.xlsx) of text cells row by row, straight to the disk, so that even a very
+// long list takes little memory. Sheets are named "Sheet1", "Sheet2", ...; rows go to the first.
 class XlsxWriter
 {
 public:
