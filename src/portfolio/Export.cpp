@@ -5,7 +5,12 @@
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProgressDialog>
+
+#include <memory>
 
 void exportDomainList(QWidget* parent, DomainList* list)
 {
@@ -27,7 +32,25 @@ void exportDomainList(QWidget* parent, DomainList* list)
         // fails.
         QFile::remove(folder + exporter::kFileName);
         QFile::remove(folder + exporter::kLargeFileName);
-        result = exporter::writeWorkbook(*list->rows(), path);
+        // A long list shows how far the export has come; the window keeps drawing meanwhile.
+        std::unique_ptr<QProgressDialog> shown;
+        QElapsedTimer clock;
+        clock.start();
+        result = exporter::writeWorkbook(*list->rows(), path, [&](int done, int total) {
+            if (!shown && clock.elapsed() < 500)
+                return;
+            if (!shown) {
+                shown = std::make_unique<QProgressDialog>(QStringLiteral("正在导出域名……"), QString(), 0,
+                                                          total, parent);
+                shown->setObjectName(QStringLiteral("exportProgress"));
+                shown->setWindowModality(Qt::WindowModal);
+                shown->setCancelButton(nullptr);
+                shown->setMinimumDuration(0);
+                shown->setAutoClose(false);
+            }
+            shown->setValue(done);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
         list->setCurrentRow(list->count() - 1);
     }
 

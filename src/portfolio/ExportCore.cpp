@@ -34,7 +34,8 @@ namespace {
 // Writes the heading row and then each row of query through append (a row of texts in, an error text or
 // nothing out), then calls save.
 template <typename Append, typename Save>
-Result writeRows(const Dataset& query, int maxTextLength, Append&& append, Save&& save)
+Result writeRows(const Dataset& query, int maxTextLength, const std::function<void(int, int)>& progress,
+                 Append&& append, Save&& save)
 {
     Result result;
     const int rows = query.recordCount();
@@ -58,6 +59,8 @@ Result writeRows(const Dataset& query, int maxTextLength, Append&& append, Save&
             }
         }
         error = append(cells);
+        if (progress && (row & 4095) == 4095)
+            progress(row + 1, rows);
     }
     if (error.isEmpty())
         error = save();
@@ -78,7 +81,7 @@ Result tooManyRows(int rows, int limit)
 
 } // namespace
 
-Result writeWorkbook(const Dataset& query, const QString& path)
+Result writeWorkbook(const Dataset& query, const QString& path, const std::function<void(int, int)>& progress)
 {
     const int rows = query.recordCount();
     if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
@@ -87,7 +90,7 @@ Result writeWorkbook(const Dataset& query, const QString& path)
         // The sheets a new workbook has, plus one more, empty, after them; rows go straight to the disk.
         sheet::XlsxWriter workbook(path, 2);
         return writeRows(
-            query, sheet::XlsxWriter::MaxTextLength,
+            query, sheet::XlsxWriter::MaxTextLength, progress,
             [&](const QStringList& cells) { return workbook.appendRow(cells); },
             [&] { return workbook.save(); });
     }
@@ -96,7 +99,7 @@ Result writeWorkbook(const Dataset& query, const QString& path)
     // The sheets a new workbook has, plus one more, empty, after them.
     sheet::XlsWriter workbook(2);
     return writeRows(
-        query, sheet::XlsWriter::MaxTextLength,
+        query, sheet::XlsWriter::MaxTextLength, progress,
         [&](const QStringList& cells) {
             workbook.appendRow(0, cells);
             return QString();

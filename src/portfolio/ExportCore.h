@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class Dataset;
 
 // The workbook of "批量导出", built without widgets: a heading row and then every row that the
@@ -45,6 +47,8 @@ QString tooLongText(const QString& domain, const QString& field, int length);
 
 // Writes the rows of query (its display order, after any search and sort) to path: an .xlsx workbook
 // when path ends in .xlsx, else an .xls workbook. Reads only; the caller moves the current row.
-Result writeWorkbook(const Dataset& query, const QString& path);
+// progress, when given, is called now and then with the rows written so far and all rows.
+Result writeWorkbook(const Dataset& query, const QString& path,
+                     const std::function<void(int done, int total)>& progress = {});
 
 } // namespace exporter
