@@ -98,13 +98,31 @@ public:
             const quint16 nameLength = u16(p + 28);
             const qsizetype next = at + 46 + nameLength + u16(p + 30) + u16(p + 32);
             entry.headerOffset = u32(p + 42);
-            if (next > end)
+            if (next > end || !localHeaderAgrees(bytes, entry))
                 return false;
             entry.name = QByteArray(p + 46, nameLength);
             m_entries.push_back(std::move(entry));
             at = next;
         }
         return true;
+    }
+
+    // The part's own header, which other readers trust, must say what the directory says: a part whose
+    // sizes differ there (a damaged or forged package) would make them reserve gigabytes.
+    static bool localHeaderAgrees(QByteArrayView bytes, const Entry& entry)
+    {
+        const qsizetype header = entry.headerOffset;
+        if (header + 30 > bytes.size() || !startsWith(bytes.sliced(header), "PK\x03\x04", 4))
+            return false;
+        const char* p = bytes.data() + header;
+        const quint32 packed = u32(p + 18);
+        const quint32 size = u32(p + 22);
+        const bool sizesAfterData = (u16(p + 6) & 0x08) != 0; // the sizes follow the data instead
+        if (!(sizesAfterData && packed == 0 && size == 0) &&
+            (packed != entry.packedSize || size != entry.size))
+            return false;
+        const qsizetype data = header + 30 + u16(p + 26) + u16(p + 28);
+        return data + qsizetype(entry.packedSize) <= bytes.size();
     }
 
     const Entry* find(QByteArrayView name) const

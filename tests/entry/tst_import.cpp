@@ -336,8 +336,13 @@ void TestImport::badFilesStoreNothing_data()
         << fixture(QStringLiteral("sheet_damaged_encrypted.xls")) << QStringLiteral("密码");
     // A package whose parts claim to unpack to gigabytes.
     QByteArray bomb = xlsx;
-    for (qsizetype at = bomb.indexOf("PK\x01\x02"); at >= 0; at = bomb.indexOf("PK\x01\x02", at + 4))
+    for (qsizetype at = bomb.indexOf("PK\x01\x02"); at >= 0; at = bomb.indexOf("PK\x01\x02", at + 4)) {
+        // In the directory and in the part's own header alike.
         qToLittleEndian<quint32>(0x7FFFFFFF, bomb.data() + at + 24);
+        const quint32 local = qFromLittleEndian<quint32>(bomb.constData() + at + 42);
+        if (qFromLittleEndian<quint32>(bomb.constData() + local + 22) != 0) // else it follows the data
+            qToLittleEndian<quint32>(0x7FFFFFFF, bomb.data() + local + 22);
+    }
     QTest::newRow("unpacks to gigabytes") << bomb << QStringLiteral("超过了可以读取的上限");
     // A package that is no spreadsheet: the parts of an .xlsx without its workbook.
     QByteArray foreign = xlsx;
