@@ -4,6 +4,14 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
+#include <expat.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
 namespace sheet::detail {
 
 namespace {
@@ -213,62 +221,102 @@ QString unescapeXlsxText(QString text)
     return out;
 }
 
-void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sheet& sheet)
+namespace {
+
+// What the expat handlers of addInlineStrings keep between calls.
+struct InlineState
 {
-    QXmlStreamReader xml(sheetXml);
+    const ReadOptions* options = nullptr;
+    Sheet* sheet = nullptr;
     int row = -1;
     int column = -1;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (!xml.isStartElement())
-            continue;
-        const QStringView name = xml.name();
-        if (name == QLatin1String("row")) {
-            const QStringView r = xml.attributes().value(QLatin1String("r"));
-            row = r.isEmpty() ? row + 1 : r.toInt() - 1;
-            column = -1;
-        } else if (name == QLatin1String("c")) {
-            const QXmlStreamAttributes attributes = xml.attributes();
-            const QStringView ref = attributes.value(QLatin1String("r"));
-            if (!ref.isEmpty()) {
-                int c = 0;
-                qsizetype i = 0;
-                for (; i < ref.size() && ref.at(i).isLetter() && c <= 16384; ++i)
-                    c = c * 26 + (ref.at(i).toUpper().unicode() - u'A' + 1);
-                column = c - 1;
-                const int r = ref.mid(i).toInt();
-                if (r > 0)
-                    row = r - 1;
-            } else {
-                ++column;
+    bool inlineCell = false; // inside <c t="inlineStr">
+    int textDepth = 0;       // inside <t> of its <is>
+    QByteArray text;
+};
+
+// The local part of an element or attribute name ("x:row" -> "row").
+const char* localName(const char* name)
+{
+    const char* colon = std::strrchr(name, ':');
+    return colon ? colon + 1 : name;
+}
+
+void XMLCALL inlineStart(void* data, const XML_Char* name, const XML_Char** attributes)
+{
+    auto* state = static_cast<InlineState*>(data);
+    const char* local = localName(name);
+    if (std::strcmp(local, "row") == 0) {
+        ++state->row;
+        for (int i = 0; attributes[i]; i += 2)
+            if (std::strcmp(localName(attributes[i]), "r") == 0)
+                state->row = std::atoi(attributes[i + 1]) - 1;
+        state->column = -1;
+    } else if (std::strcmp(local, "c") == 0) {
+        ++state->column;
+        state->inlineCell = false;
+        for (int i = 0; attributes[i]; i += 2) {
+            const char* attribute = localName(attributes[i]);
+            const char* value = attributes[i + 1];
+            if (std::strcmp(attribute, "t") == 0) {
+                state->inlineCell = std::strcmp(value, "inlineStr") == 0;
+            } else if (std::strcmp(attribute, "r") == 0) {
+                int column = 0;
+                const char* p = value;
+                for (; std::isalpha(static_cast<unsigned char>(*p)) && column <= 16384; ++p)
+                    column = column * 26 + (std::toupper(static_cast<unsigned char>(*p)) - 'A' + 1);
+                state->column = column - 1;
+                if (const int row = std::atoi(p); row > 0)
+                    state->row = row - 1;
             }
-            if (attributes.value(QLatin1String("t")) != QLatin1String("inlineStr"))
-                continue;
-            QString text;
-            while (xml.readNextStartElement()) {
-                if (xml.name() == QLatin1String("is")) {
-                    while (xml.readNextStartElement()) {
-                        if (xml.name() == QLatin1String("t"))
-                            text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-                        else if (xml.name() == QLatin1String("r")) {
-                            while (xml.readNextStartElement()) {
-                                if (xml.name() == QLatin1String("t"))
-                                    text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-                                else
-                                    xml.skipCurrentElement();
-                            }
-                        } else
-                            xml.skipCurrentElement();
-                    }
-                } else {
-                    xml.skipCurrentElement();
-                }
-            }
-            if (row >= 0 && row < kMaxRows && column >= 0 &&
-                (options.columns <= 0 || column < options.columns) && !text.isEmpty())
-                sheet.setCell(row, column, textCell(unescapeXlsxText(std::move(text))));
         }
+        state->text.clear();
+    } else if (state->inlineCell && std::strcmp(local, "t") == 0) {
+        ++state->textDepth;
     }
+}
+
+void XMLCALL inlineEnd(void* data, const XML_Char* name)
+{
+    auto* state = static_cast<InlineState*>(data);
+    const char* local = localName(name);
+    if (state->textDepth > 0 && std::strcmp(local, "t") == 0) {
+        --state->textDepth;
+    } else if (std::strcmp(local, "c") == 0 && state->inlineCell) {
+        state->inlineCell = false;
+        const int columns = state->options->columns;
+        if (state->row >= 0 && state->row < kMaxRows && state->column >= 0 &&
+            (columns <= 0 || state->column < columns) && !state->text.isEmpty())
+            state->sheet->setCell(state->row, state->column,
+                                  textCell(unescapeXlsxText(QString::fromUtf8(state->text))));
+    }
+}
+
+void XMLCALL inlineText(void* data, const XML_Char* text, int length)
+{
+    auto* state = static_cast<InlineState*>(data);
+    if (state->textDepth > 0)
+        state->text.append(text, length);
+}
+
+} // namespace
+
+void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sheet& sheet)
+{
+    const std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
+        XML_ParserCreate(nullptr), &XML_ParserFree);
+    if (!parser)
+        throw std::bad_alloc();
+    InlineState state;
+    state.options = &options;
+    state.sheet = &sheet;
+    XML_SetUserData(parser.get(), &state);
+    XML_SetElementHandler(parser.get(), inlineStart, inlineEnd);
+    XML_SetCharacterDataHandler(parser.get(), inlineText);
+    if (XML_Parse(parser.get(), sheetXml.constData(), int(std::min<qsizetype>(sheetXml.size(), INT_MAX)),
+                  1) != XML_STATUS_OK)
+        throw Failure{
+            QStringLiteral("无法读取该文件：工作簿已损坏或不完整，它不是有效的 Excel 工作簿(.xlsx)")};
 }
 
 } // namespace sheet::detail
