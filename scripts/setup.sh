@@ -8,6 +8,7 @@ PACKAGES=(
   libgsf-1-dev liborcus-dev libxlsxwriter-dev libexpat1-dev
   python3 python3-xlrd gnumeric
   xvfb xauth fonts-wqy-microhei poppler-utils
+  qt6-translations-l10n
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
