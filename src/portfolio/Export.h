@@ -4,8 +4,8 @@ class QWidget;
 class DomainList;
 
 // "批量导出": writes every row the list holds, in its present order, to yuming.xls in the
-// program's folder and hands the file to the system's default application for it. The caller has
-// refused an empty list already. Refuses, with a message and without touching the old file, a list
-// longer than one worksheet holds. The walk over the rows
-// leaves the last row current.
+// program's folder (yuming.xlsx for a list longer than one .xls worksheet holds) and hands the file to
+// the system's default application for it. The caller has refused an empty list already. Refuses, with
+// a message and without touching the old file, a list longer than even an .xlsx worksheet holds. The
+// walk over the rows leaves the last row current.
 void exportDomainList(QWidget* parent, DomainList* list);
