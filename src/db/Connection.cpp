@@ -61,6 +61,17 @@ QString describe(sqlite3* db, const QString& path)
     }
 }
 
+qint64 pragmaNumber(sqlite3* db, const char* pragma)
+{
+    sqlite3_stmt* statement = nullptr;
+    qint64 value = 0;
+    if (sqlite3_prepare_v2(db, pragma, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return value;
+}
+
 bool isBusy(sqlite3* db)
 {
     const int code = sqlite3_errcode(db) & 0xff;
@@ -126,22 +137,41 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
     rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return fail(QStringLiteral("数据库文件已损坏、不是本程序的数据库或密码不符，无法打开"));
-    // The page cache holds the whole file when it fits in 64 MB, so that reading the list again finds
-    // its pages decrypted. A larger file would pass through a cache smaller than itself, where a full
-    // read never finds a page again: the engine's small default then spares the memory. (Searches do
-    // not read the file; they filter the names held.)
-    const qint64 fileBytes = QFileInfo(path).size();
-    constexpr qint64 kCacheLimit = 64 * 1024 * 1024;
-    if (fileBytes > 0 && fileBytes <= kCacheLimit) {
-        const QByteArray pragma =
-            "PRAGMA cache_size=-" + QByteArray::number((fileBytes + fileBytes / 8) / 1024 + 256);
-        sqlite3_exec(db, pragma.constData(), nullptr, nullptr, nullptr);
-    }
+    // The engine's own cache size, in KiB (a positive setting counts pages).
+    const qint64 cacheSize = pragmaNumber(db, "PRAGMA cache_size");
+    m_defaultCacheKib = cacheSize < 0 ? -cacheSize : cacheSize * pragmaNumber(db, "PRAGMA page_size") / 1024;
     sqlite3_create_function_v2(db, "expiry_date", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                expiryDateFunction, nullptr, nullptr, nullptr);
     m_db = db;
     m_path = path;
+    fitCacheToFile();
     return {};
+}
+
+// The page cache holds the whole file when it fits in 64 MB, so that reading the list again finds its
+// pages decrypted. A larger file would pass through a cache smaller than itself, where a full read never
+// finds a page again: the engine's small default then spares the memory. (Searches do not read the file;
+// they filter the names held.)
+void Connection::fitCacheToFile()
+{
+    if (!m_db)
+        return;
+    const qint64 fileBytes = QFileInfo(m_path).size();
+    const qint64 kib = fileBytes > 0 && fileBytes <= kCacheLimit ? (fileBytes + fileBytes / 8) / 1024 + 256
+                                                                 : m_defaultCacheKib;
+    setCacheKib(kib);
+}
+
+void Connection::widenCacheForWriting()
+{
+    if (m_db)
+        setCacheKib(kCacheLimit / 1024);
+}
+
+void Connection::setCacheKib(qint64 kib)
+{
+    const QByteArray pragma = "PRAGMA cache_size=-" + QByteArray::number(std::max<qint64>(kib, 1));
+    sqlite3_exec(m_db, pragma.constData(), nullptr, nullptr, nullptr);
 }
 
 QString Connection::execute(const QString& sqlText)

@@ -41,8 +41,18 @@ public:
     qint64 lastInsertRowId() const;
     sqlite3* handle() const { return m_db; }
 
+    // The page cache sized for the file as it now is (done on opening; again after many rows were written).
+    void fitCacheToFile();
+    // Room in the page cache for the pages that many rows written in one go touch (up to the same 64 MB
+    // as a file that fits), so that none of them is written out, read back and decrypted again before the
+    // commit; fitCacheToFile() ends it.
+    void widenCacheForWriting();
+
 private:
     QString openWithFlags(const QString& path, const QByteArray& password, int flags);
+    void setCacheKib(qint64 kib);
+    static constexpr qint64 kCacheLimit = 64 * 1024 * 1024;
     sqlite3* m_db = nullptr;
-    QString m_path; // the file as it was opened, for the messages
+    qint64 m_defaultCacheKib = 2000; // the engine's own setting
+    QString m_path;                  // the file as it was opened, for the messages
 };

@@ -4,6 +4,8 @@
 #include "Sql.h"
 #include "Statement.h"
 
+#include <QStringEncoder>
+
 #include <array>
 #include <sqlite3.h>
 
@@ -48,10 +50,16 @@ DomainBatch::DomainBatch(Connection* connection) : m_connection(connection) {}
 DomainBatch::~DomainBatch()
 {
     sqlite3_finalize(m_insert);
+    if (m_widened && m_connection)
+        m_connection->fitCacheToFile();
 }
 
 Result DomainBatch::begin()
 {
+    if (!m_widened && m_connection && m_connection->isOpen()) {
+        m_connection->widenCacheForWriting();
+        m_widened = true;
+    }
     return Result::fromError(m_connection->execute(sql::kBegin));
 }
 
@@ -67,15 +75,25 @@ Result DomainBatch::append(const DomainRecord& record)
             m_insert = nullptr;
             return Result::failure(m_connection->lastError());
         }
+        // Each value goes to its column by the parameter's name, looked up once.
+        for (int i = 0; i < DomainRecord::kValueCount; ++i) {
+            const char name[] = {':', sql::kInsertDomainParams[i], '\0'};
+            m_parameters[size_t(i)] = sqlite3_bind_parameter_index(m_insert, name);
+        }
     }
-    // Each value to its column by the parameter's name.
+    // The record's values as UTF-8, one after the other in one buffer kept from record to record.
     const QStringList values = record.values();
-    std::array<QByteArray, DomainRecord::kValueCount> utf8;
+    qsizetype room = 0;
+    for (const QString& value : values)
+        room += value.size() * 3;
+    if (m_utf8.size() < room)
+        m_utf8.resize(room);
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    char* at = m_utf8.data();
     for (int i = 0; i < DomainRecord::kValueCount; ++i) {
-        const char name[] = {':', sql::kInsertDomainParams[i], '\0'};
-        utf8[size_t(i)] = values[i].toUtf8();
-        sqlite3_bind_text(m_insert, sqlite3_bind_parameter_index(m_insert, name), utf8[size_t(i)].constData(),
-                          int(utf8[size_t(i)].size()), SQLITE_STATIC);
+        char* const end = encoder.appendToBuffer(at, values[i]);
+        sqlite3_bind_text(m_insert, m_parameters[size_t(i)], at, int(end - at), SQLITE_STATIC);
+        at = end;
     }
     const int rc = sqlite3_step(m_insert);
     const Result stored = rc == SQLITE_DONE ? Result::success() : Result::failure(m_connection->lastError());

@@ -3,6 +3,10 @@
 #include "DomainRecord.h"
 #include "Result.h"
 
+#include <QByteArray>
+
+#include <array>
+
 class Connection;
 class Statement;
 
@@ -40,5 +44,8 @@ public:
 
 private:
     Connection* m_connection;
-    struct sqlite3_stmt* m_insert = nullptr; // the insert of every record, prepared once
+    struct sqlite3_stmt* m_insert = nullptr;                   // the insert of every record, prepared once
+    std::array<int, DomainRecord::kValueCount> m_parameters{}; // a1 .. a9's parameter numbers in it
+    bool m_widened = false; // the page cache made room for the batch, until it ends
+    QByteArray m_utf8;      // the values of the record being stored
 };

@@ -6,6 +6,7 @@
 #include "sheet/TableReader.h"
 
 #include <algorithm>
+#include <array>
 
 namespace importer {
 
@@ -48,10 +49,13 @@ int countRows(const sheet::Sheet& sheet, const QLocale& locale)
 
 DomainRecord rowRecord(const sheet::Sheet& sheet, int index, const QLocale& locale, const Layout& layout)
 {
+    std::array<const sheet::Cell*, kReadColumns> cells{};
+    const int count = std::min<int>(layout.firstColumn + kColumns, int(cells.size()));
+    sheet.rowCells(layout.firstRow + index, count, cells.data());
     QStringList texts;
     texts.reserve(kColumns);
-    for (int column = 0; column < kColumns; ++column)
-        texts.append(cellText(sheet, layout.firstRow + index, layout.firstColumn + column, locale));
+    for (int column = layout.firstColumn; column < layout.firstColumn + kColumns; ++column)
+        texts.append(column < count ? sheet::cellToText(*cells[size_t(column)], locale) : QString());
     // A control character inside a domain would make it impossible to find; the other fields (the notes
     // with their line breaks) keep theirs.
     texts[0] = inputrules::withoutControls(texts[0]);

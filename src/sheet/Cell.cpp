@@ -40,6 +40,35 @@ QString errorText(int code)
     }
 }
 
+// yyyy-MM-dd, with " HH:mm:ss" unless it is midnight, for a year of four digits: written digit by digit, as
+// an import turns every date of a long list into text.
+QString dateText(QDate date, QTime time)
+{
+    char16_t out[19];
+    const auto put = [&out](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            out[at + i] = char16_t(u'0' + value % 10);
+    };
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
+    put(0, year, 4);
+    out[4] = u'-';
+    put(5, month, 2);
+    out[7] = u'-';
+    put(8, day, 2);
+    if (time == QTime(0, 0))
+        return QString(reinterpret_cast<const QChar*>(out), 10);
+    out[10] = u' ';
+    put(11, time.hour(), 2);
+    out[13] = u':';
+    put(14, time.minute(), 2);
+    out[16] = u':';
+    put(17, time.second(), 2);
+    return QString(reinterpret_cast<const QChar*>(out), 19);
+}
+
 QString numberText(double value, const QLocale& locale)
 {
     if (value == 0)
@@ -80,6 +109,20 @@ const Cell& Sheet::cell(int row, int column) const
     if (it == m_cells.end() || it->key != key)
         return emptyCell();
     return it->cell;
+}
+
+void Sheet::rowCells(int row, int count, const Cell** cells) const
+{
+    for (int column = 0; column < count; ++column)
+        cells[column] = &emptyCell();
+    if (row < 0 || count <= 0)
+        return;
+    normalize();
+    const quint64 first = keyOf(row, 0);
+    auto it = std::lower_bound(m_cells.begin(), m_cells.end(), first,
+                               [](const Entry& e, quint64 k) { return e.key < k; });
+    for (; it != m_cells.end() && it->key < keyOf(row, count); ++it)
+        cells[quint32(it->key)] = &it->cell;
 }
 
 Cell* Sheet::find(int row, int column)
@@ -176,9 +219,9 @@ QString cellToText(const Cell& cell, const QLocale& locale)
         // A day before 1900-01-01 only arises from a bare time of day (day 0 of the 1900 date system).
         if (date < QDate(1900, 1, 1))
             return time.toString(QStringLiteral("HH:mm:ss"));
-        if (time == QTime(0, 0))
-            return date.toString(QStringLiteral("yyyy-MM-dd"));
-        return cell.dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (date.year() > 9999)
+            return cell.dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return dateText(date, time);
     }
     }
     return QString();

@@ -23,10 +23,18 @@ struct Cell
     Type type = Type::Empty;
     double number = 0;  // Number; Boolean 0/1; Error code; Date: the serial number as stored
     QString text;       // Text
-    QDateTime dateTime; // Date (local, no time zone)
+    QDateTime dateTime; // Date: the wall-clock date and time as written, see wallClock()
 
     bool isEmpty() const { return type == Type::Empty; }
 };
+
+// A date and time as a sheet holds it, without any time zone: kept as UTC so that neither the zone of this
+// computer nor its summer time moves it (a local 02:30 on the night the clocks go forward does not exist and
+// would come back as 03:30), and so that making one never asks the system for its zone.
+inline QDateTime wallClock(QDate date, QTime time)
+{
+    return QDateTime(date, time, Qt::UTC);
+}
 
 // A worksheet's cells, stored sparsely: only cells that hold a value take memory. Cells set out of order
 // are sorted on the next read; a sheet from the reader is already sorted, so reading it never writes.
@@ -38,6 +46,9 @@ public:
     const Cell& cell(int row, int column) const; // 0-based; returns an Empty cell outside the data
     Cell* find(int row, int column);             // the stored cell to change in place; nullptr if none
     qsizetype cellCount() const;                 // number of stored (non-empty) cells
+    // The cells of row in columns 0 .. count-1 (an Empty cell where none is) into cells, found with one
+    // search for the whole row: for reading a long sheet row by row.
+    void rowCells(int row, int count, const Cell** cells) const;
 
     // Puts a value at (row, column), both 0-based and non-negative. Cells may come in any order; a later
     // value at the same place replaces the earlier one; an Empty cell clears the place.

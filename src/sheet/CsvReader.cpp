@@ -1,6 +1,5 @@
 #include "sheet/Readers.h"
 
-#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <array>
@@ -86,6 +85,59 @@ char16_t detectDelimiter(const QString& text)
     return best;
 }
 
+// Reads up to `most` decimal digits (at least one) at `at`; -1 when there is none.
+int digitsAt(QStringView text, qsizetype& at, int most)
+{
+    int value = 0;
+    int count = 0;
+    while (count < most && at < text.size() && text.at(at) >= u'0' && text.at(at) <= u'9') {
+        value = value * 10 + (text.at(at).unicode() - u'0');
+        ++at;
+        ++count;
+    }
+    return count > 0 ? value : -1;
+}
+
+// "yyyy-M-d", "yyyy/M/d" or "yyyy.M.d" (one separator throughout), with " H:mm" or " H:mm:ss" after it; the
+// whole text, nothing else.
+bool parseDate(QStringView text, QDate& day, QTime& time)
+{
+    qsizetype at = 0;
+    const int year = digitsAt(text, at, 4);
+    if (at != 4 || at >= text.size())
+        return false;
+    const QChar separator = text.at(at++);
+    const int month = digitsAt(text, at, 2);
+    if (month < 0 || at >= text.size() || text.at(at++) != separator)
+        return false;
+    const int dayOfMonth = digitsAt(text, at, 2);
+    if (dayOfMonth < 0)
+        return false;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    if (at < text.size()) {
+        if (text.at(at++) != u' ' || (hour = digitsAt(text, at, 2)) < 0 || at >= text.size() ||
+            text.at(at++) != u':')
+            return false;
+        const qsizetype minuteAt = at;
+        if ((minute = digitsAt(text, at, 2)) < 0 || at - minuteAt != 2)
+            return false;
+        if (at < text.size()) {
+            if (text.at(at++) != u':')
+                return false;
+            const qsizetype secondAt = at;
+            if ((second = digitsAt(text, at, 2)) < 0 || at - secondAt != 2)
+                return false;
+        }
+    }
+    if (at != text.size())
+        return false;
+    day = QDate(year, month, dayOfMonth);
+    time = QTime(hour, minute, second);
+    return true;
+}
+
 // A value that is wholly a date ("2012/10/10", "2013-1-2 8:30") is a date, as a spreadsheet program opening
 // the file takes it; every other value stays the text it is (a price "012" keeps its zero).
 Cell valueCell(QString text)
@@ -94,19 +146,12 @@ Cell valueCell(QString text)
     const QStringView trimmed = QStringView(text).trimmed();
     if (trimmed.size() >= 8 && trimmed.size() <= 19 && trimmed.at(0).isDigit() && trimmed.at(3).isDigit() &&
         (trimmed.at(4) == u'-' || trimmed.at(4) == u'/' || trimmed.at(4) == u'.')) {
-        static const QRegularExpression date(QStringLiteral(
-            "^(\\d{4})([-/.])(\\d{1,2})\\2(\\d{1,2})(?: (\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
-        const QRegularExpressionMatch m = date.match(trimmed);
-        if (m.hasMatch()) {
-            const QDate day(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
-            const QTime time = m.capturedLength(5) > 0 ? QTime(m.captured(5).toInt(), m.captured(6).toInt(),
-                                                               m.captured(7).toInt())
-                                                       : QTime(0, 0);
-            if (day.isValid() && time.isValid()) {
-                cell.type = Cell::Type::Date;
-                cell.dateTime = QDateTime(day, time);
-                return cell;
-            }
+        QDate day;
+        QTime time;
+        if (parseDate(trimmed, day, time) && day.isValid() && time.isValid()) {
+            cell.type = Cell::Type::Date;
+            cell.dateTime = wallClock(day, time);
+            return cell;
         }
     }
     cell.type = Cell::Type::Text;

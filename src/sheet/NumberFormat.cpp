@@ -65,7 +65,7 @@ Cell numberCell(double value, bool isDate, bool dates1904)
     else
         base = days < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30); // the 1900 system counts 1900-02-29
     cell.type = Cell::Type::Date;
-    cell.dateTime = QDateTime(base.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms % 86400000)));
+    cell.dateTime = wallClock(base.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms % 86400000)));
     return cell;
 }
 

@@ -232,7 +232,7 @@ public:
         QTime time(std::clamp(hour, 0, 23), std::clamp(minute, 0, 59), ms / 1000, ms % 1000);
         Cell cell;
         cell.type = Cell::Type::Date;
-        cell.dateTime = QDateTime(date, time.isValid() ? time : QTime(0, 0));
+        cell.dateTime = wallClock(date, time.isValid() ? time : QTime(0, 0));
         put(row, col, std::move(cell));
     }
     void set_format(ss::row_t row, ss::col_t col, size_t xf) override

@@ -73,7 +73,7 @@ Cell odsCell(QXmlStreamReader& xml)
             at = QDateTime(QDate::fromString(value.left(10).toString(), Qt::ISODate), QTime(0, 0));
         if (at.isValid()) {
             cell.type = Cell::Type::Date;
-            cell.dateTime = at;
+            cell.dateTime = wallClock(at.date(), at.time());
         }
     } else if (type == QLatin1String("time")) {
         // PT08H30M00S
@@ -85,7 +85,7 @@ Cell odsCell(QXmlStreamReader& xml)
                              m.captured(3).toInt() % 60);
             if (time.isValid()) {
                 cell.type = Cell::Type::Date;
-                cell.dateTime = QDateTime(QDate(1899, 12, 30), time);
+                cell.dateTime = wallClock(QDate(1899, 12, 30), time);
             }
         }
     } else if (type == QLatin1String("boolean")) {
