@@ -151,6 +151,13 @@ void Sheet::setCell(int row, int column, Cell cell)
     }
 }
 
+void Sheet::setCells(const Sheet& other)
+{
+    other.normalize();
+    for (const Entry& entry : other.m_cells)
+        setCell(int(entry.key >> 32), int(quint32(entry.key)), entry.cell);
+}
+
 void Sheet::reserve(qsizetype cells)
 {
     if (cells > 0)

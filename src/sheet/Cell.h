@@ -53,6 +53,8 @@ public:
     // Puts a value at (row, column), both 0-based and non-negative. Cells may come in any order; a later
     // value at the same place replaces the earlier one; an Empty cell clears the place.
     void setCell(int row, int column, Cell cell);
+    // Puts every cell of other at its place here, as setCell would.
+    void setCells(const Sheet& other);
     void reserve(qsizetype cells); // room for that many setCell calls (a hint; large counts are capped)
 
 private:

@@ -403,20 +403,29 @@ private:
 
 } // namespace
 
-ReadResult readXlsx(const QByteArray& bytes, const QByteArray& sheetXml, const ReadOptions& options)
+ReadResult readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions& options)
 {
     return guarded(
         [&] {
             if (options.progress && !options.progress(0, 1))
                 throw Cancelled{};
-            Factory factory(options);
-            orcus::orcus_xlsx reader(&factory);
-            reader.read_stream(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-            if (!factory.hasSheet())
-                throw Failure{QStringLiteral("无法读取该文件：工作簿中没有工作表")};
-            Sheet sheet = factory.take();
-            if (sheetXml.contains("inlineStr"))
-                addInlineStrings(sheetXml, options, sheet);
+            if (scan.tooManyCells)
+                throw Failure{QStringLiteral("无法读取该文件：工作簿中的单元格多得无法读取")};
+            Sheet sheet;
+            if (scan.scanned && !scan.hasOtherValues) {
+                // Every text of the sheet is held in place and it has no other values: the scan has read
+                // all there is, and the package library has nothing to add.
+                sheet = std::move(scan.inlineCells);
+            } else {
+                Factory factory(options);
+                orcus::orcus_xlsx reader(&factory);
+                reader.read_stream(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+                if (!factory.hasSheet())
+                    throw Failure{QStringLiteral("无法读取该文件：工作簿中没有工作表")};
+                sheet = factory.take();
+                // The texts held in place, which the library passes over.
+                sheet.setCells(scan.inlineCells);
+            }
             if (options.progress && !options.progress(1, 1))
                 throw Cancelled{};
             return sheet;

@@ -19,16 +19,25 @@ struct Cancelled
 // Reads a .csv file's bytes (UTF-8 with or without its mark, UTF-16 with its mark, else GB18030).
 ReadResult readCsv(const QByteArray& bytes, const ReadOptions& options);
 
-// Reads an .xlsx package; sheetXml, when not empty, is its first worksheet's part, read again for the
-// texts held in place.
-ReadResult readXlsx(const QByteArray& bytes, const QByteArray& sheetXml, const ReadOptions& options);
+// What one pass over an .xlsx package's first worksheet part found.
+struct SheetScan
+{
+    bool scanned = false;        // the part was found and read
+    Sheet inlineCells;           // the cells that hold their text in place ("inlineStr", as some programs
+                                 // write every text), in the kept columns
+    bool hasOtherValues = false; // cells with a value of another kind (numbers, shared texts, formulas)
+    bool tooManyCells = false;   // more cells than are ever read (the pass stopped there)
+};
 
+// Reads an .xlsx package whose first worksheet part was scanned before.
+ReadResult readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions& options);
 // Reads the first table of an OpenDocument spreadsheet's content.xml.
 Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, const QString& damaged);
 
-// Adds the cells of an .xlsx worksheet part that hold their text in place ("inlineStr", as some programs
-// write them) to sheet.
-void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sheet& sheet);
+// Reads an .xlsx worksheet part with a fast XML parser, which also proves it well-formed (false when it is
+// not): the cells that hold their text in place (which the package library does not read), and whether
+// the part holds other values.
+bool scanSheet(const QByteArray& sheetXml, const ReadOptions& options, SheetScan& scan);
 
 // An .xlsx text as it was typed: "_xHHHH_" stands for the character HHHH (a carriage return, say), which
 // XML could not carry as it is.

@@ -223,13 +223,15 @@ bool isEncryptedOds(QByteArrayView bytes, const ZipDirectory& zip)
     return false;
 }
 
-// The first worksheet's part of an .xlsx package, as workbook.xml and its relations name it.
-QByteArray firstSheetPart(QByteArrayView bytes, const ZipDirectory& zip)
+// The name of the first worksheet's part of an .xlsx package, as workbook.xml and its relations name it;
+// named tells whether they did (else the usual name is taken).
+QByteArray firstSheetPartName(QByteArrayView bytes, const ZipDirectory& zip, bool& named)
 {
     const auto unpacked = [&](const char* name) {
         const ZipDirectory::Entry* entry = zip.find(name);
         return entry ? ZipDirectory::contents(bytes, *entry, quint32(kMaxUnpackedSize)) : QByteArray();
     };
+    named = false;
     QString target = QStringLiteral("worksheets/sheet1.xml");
     const QByteArray workbook = unpacked("xl/workbook.xml");
     const QRegularExpressionMatch sheet =
@@ -244,12 +246,14 @@ QByteArray firstSheetPart(QByteArrayView bytes, const ZipDirectory& zip)
                 continue;
             const QRegularExpressionMatch t =
                 QRegularExpression(QStringLiteral("Target=\"([^\"]+)\"")).match(element);
-            if (t.hasMatch())
+            if (t.hasMatch()) {
                 target = t.captured(1);
+                named = true;
+            }
         }
     }
     const QString path = target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("xl/") + target;
-    return unpacked(path.toUtf8().constData());
+    return path.toUtf8();
 }
 
 // The XML of a part is well-formed (checked by a fast parser that builds nothing).
@@ -284,19 +288,33 @@ ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOp
                           .arg(kMaxUnpackedSize / (1024 * 1024)));
     if (isEncryptedOds(bytes, zip))
         return failed(encryptedText());
+    detail::SheetScan scan;
     if (format == TableFormat::Xlsx) {
         // The package library trusts its parts: a damaged one can end the whole program inside it. Every
-        // XML part is therefore unpacked and checked here first (checksum, well-formed XML).
+        // XML part is therefore unpacked and checked here first (checksum, well-formed XML); the first
+        // worksheet's part is checked by the pass that reads what the library leaves out.
+        bool named = false;
+        const QByteArray sheetName = firstSheetPartName(bytes, zip, named);
         for (const ZipDirectory::Entry& entry : zip.entries()) {
-            if (!entry.name.endsWith(".xml") && !entry.name.endsWith(".rels"))
+            const bool isSheet = entry.name == sheetName;
+            if (!isSheet && !entry.name.endsWith(".xml") && !entry.name.endsWith(".rels"))
                 continue;
             const QByteArray part = ZipDirectory::contents(bytes, entry, quint32(kMaxUnpackedSize));
             if ((part.isEmpty() && entry.size > 0) ||
                 quint32(crc32(0, reinterpret_cast<const Bytef*>(part.constData()), uInt(part.size()))) !=
                     entry.crc)
                 return failed(damagedPackageText());
-            if (!isWellFormed(part))
+            if (isSheet) {
+                try {
+                    if (!detail::scanSheet(part, options, scan))
+                        return failed(damagedPackageText());
+                } catch (const std::bad_alloc&) {
+                    return failed(QStringLiteral("无法读取该文件：内存不足"));
+                }
+                scan.scanned = named;
+            } else if (!isWellFormed(part)) {
                 return failed(damagedPackageText());
+            }
         }
     }
     if (format == TableFormat::Ods) {
@@ -309,7 +327,7 @@ ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOp
             return failed(damaged);
         return detail::guarded([&] { return detail::readOdsContent(xml, options, damaged); }, damaged);
     }
-    return detail::readXlsx(bytes, firstSheetPart(bytes, zip), options);
+    return detail::readXlsx(bytes, scan, options);
 }
 
 ReadResult readBytes(const QByteArray& bytes, const ReadOptions& options)

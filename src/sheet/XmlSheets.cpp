@@ -223,13 +223,15 @@ QString unescapeXlsxText(QString text)
 
 namespace {
 
-// What the expat handlers of addInlineStrings keep between calls.
+// What the expat handlers of scanSheet keep between calls.
 struct InlineState
 {
+    XML_Parser parser = nullptr;
     const ReadOptions* options = nullptr;
-    Sheet* sheet = nullptr;
+    SheetScan* scan = nullptr;
     int row = -1;
     int column = -1;
+    qint64 cells = 0;
     bool inlineCell = false; // inside <c t="inlineStr">
     int textDepth = 0;       // inside <t> of its <is>
     QByteArray text;
@@ -246,13 +248,12 @@ void XMLCALL inlineStart(void* data, const XML_Char* name, const XML_Char** attr
 {
     auto* state = static_cast<InlineState*>(data);
     const char* local = localName(name);
-    if (std::strcmp(local, "row") == 0) {
-        ++state->row;
-        for (int i = 0; attributes[i]; i += 2)
-            if (std::strcmp(localName(attributes[i]), "r") == 0)
-                state->row = std::atoi(attributes[i + 1]) - 1;
-        state->column = -1;
-    } else if (std::strcmp(local, "c") == 0) {
+    if (std::strcmp(local, "c") == 0) {
+        if (++state->cells > kMaxCellCalls) {
+            state->scan->tooManyCells = true;
+            XML_StopParser(state->parser, XML_FALSE);
+            return;
+        }
         ++state->column;
         state->inlineCell = false;
         for (int i = 0; attributes[i]; i += 2) {
@@ -271,8 +272,16 @@ void XMLCALL inlineStart(void* data, const XML_Char* name, const XML_Char** attr
             }
         }
         state->text.clear();
+    } else if (std::strcmp(local, "row") == 0) {
+        ++state->row;
+        for (int i = 0; attributes[i]; i += 2)
+            if (std::strcmp(localName(attributes[i]), "r") == 0)
+                state->row = std::atoi(attributes[i + 1]) - 1;
+        state->column = -1;
     } else if (state->inlineCell && std::strcmp(local, "t") == 0) {
         ++state->textDepth;
+    } else if (std::strcmp(local, "v") == 0 || std::strcmp(local, "f") == 0) {
+        state->scan->hasOtherValues = true; // a number, a shared text, a formula ...
     }
 }
 
@@ -282,13 +291,13 @@ void XMLCALL inlineEnd(void* data, const XML_Char* name)
     const char* local = localName(name);
     if (state->textDepth > 0 && std::strcmp(local, "t") == 0) {
         --state->textDepth;
-    } else if (std::strcmp(local, "c") == 0 && state->inlineCell) {
+    } else if (state->inlineCell && std::strcmp(local, "c") == 0) {
         state->inlineCell = false;
         const int columns = state->options->columns;
         if (state->row >= 0 && state->row < kMaxRows && state->column >= 0 &&
             (columns <= 0 || state->column < columns) && !state->text.isEmpty())
-            state->sheet->setCell(state->row, state->column,
-                                  textCell(unescapeXlsxText(QString::fromUtf8(state->text))));
+            state->scan->inlineCells.setCell(state->row, state->column,
+                                             textCell(unescapeXlsxText(QString::fromUtf8(state->text))));
     }
 }
 
@@ -301,22 +310,22 @@ void XMLCALL inlineText(void* data, const XML_Char* text, int length)
 
 } // namespace
 
-void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sheet& sheet)
+bool scanSheet(const QByteArray& sheetXml, const ReadOptions& options, SheetScan& scan)
 {
     const std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
         XML_ParserCreate(nullptr), &XML_ParserFree);
     if (!parser)
         throw std::bad_alloc();
     InlineState state;
+    state.parser = parser.get();
     state.options = &options;
-    state.sheet = &sheet;
+    state.scan = &scan;
     XML_SetUserData(parser.get(), &state);
     XML_SetElementHandler(parser.get(), inlineStart, inlineEnd);
     XML_SetCharacterDataHandler(parser.get(), inlineText);
-    if (XML_Parse(parser.get(), sheetXml.constData(), int(std::min<qsizetype>(sheetXml.size(), INT_MAX)),
-                  1) != XML_STATUS_OK)
-        throw Failure{
-            QStringLiteral("无法读取该文件：工作簿已损坏或不完整，它不是有效的 Excel 工作簿(.xlsx)")};
+    const bool parsed = XML_Parse(parser.get(), sheetXml.constData(),
+                                  int(std::min<qsizetype>(sheetXml.size(), INT_MAX)), 1) == XML_STATUS_OK;
+    return parsed || scan.tooManyCells;
 }
 
 } // namespace sheet::detail
