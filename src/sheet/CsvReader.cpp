@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 
 namespace sheet::detail {
@@ -167,6 +168,13 @@ Sheet parse(const QString& text, const ReadOptions& options)
     Sheet sheet;
     const qsizetype size = text.size();
     const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
+    // Room for the cells at once, guessed from the lines and the first line's values: a long list then
+    // never moves its cells while it grows.
+    const char16_t* firstBreak = std::find(data, data + size, u'\n');
+    int firstLineValues = int(std::count(data, firstBreak, delimiter)) + 1;
+    if (options.columns > 0)
+        firstLineValues = std::min(firstLineValues, options.columns);
+    sheet.reserve(qsizetype(std::count(data, data + size, u'\n') + 1) * firstLineValues);
     int row = 0;
     int column = 0;
     QString field;
