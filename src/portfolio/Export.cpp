@@ -16,7 +16,7 @@ void exportDomainList(QWidget* parent, DomainList* list)
         return;
     }
 
-    const QString path = Platform::programFolder() + exporter::kFileName;
+    const QString path = Platform::dataFolder() + exporter::kFileName;
     exporter::Result result;
     {
         WaitCursor wait;

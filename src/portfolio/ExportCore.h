@@ -11,7 +11,7 @@ class Dataset;
 // domain list holds, in its present order, every field as text; then one more, empty worksheet.
 namespace exporter {
 
-// The export file's name, in the program's folder.
+// The export file's name, in the data folder (Platform::dataFolder()).
 inline const QString kFileName = QStringLiteral("yuming.xls");
 
 // One worksheet of an .xls file holds 65,536 rows; the first is the heading row.

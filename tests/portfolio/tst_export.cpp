@@ -97,7 +97,7 @@ private slots:
     void sheetLimit();
 
 private:
-    QString exportPath() const { return Platform::programFolder() + QStringLiteral("yuming.xls"); }
+    QString exportPath() const { return Platform::dataFolder() + QStringLiteral("yuming.xls"); }
     void removeExport();
     QStringList m_opened;
 };
