@@ -8,6 +8,7 @@ PACKAGES=(
   libgsf-1-dev
   python3 python3-xlrd gnumeric
   xvfb xauth fonts-wqy-microhei poppler-utils
+  desktop-file-utils appstream dpkg-dev file
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
