@@ -1,7 +1,6 @@
 // mkicons <picture.svg> <folder> <size>...: draws the program's icon at each size given, as
 // <folder>/<size>x<size>/apps/lanshu.png, the layout of an icon theme.
 #include <QDir>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -9,10 +8,10 @@
 
 int main(int argc, char** argv)
 {
-    // No display is needed to draw into a picture.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
+    // The drawing has no text, so it needs neither a display nor the fonts: no application object.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
     if (args.size() < 4) {
         std::fprintf(stderr, "usage: mkicons <picture.svg> <folder> <size>...\n");
         return 2;
