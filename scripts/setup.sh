@@ -8,6 +8,7 @@ PACKAGES=(
   libgsf-1-dev
   python3 python3-xlrd gnumeric
   xvfb xauth fonts-wqy-microhei poppler-utils
+  qt6-translations-l10n
   desktop-file-utils appstream dpkg-dev file
 )
 SUDO=""

@@ -38,7 +38,7 @@ Tmian::Tmian()
 {
     setObjectName(QStringLiteral("mian"));
     setWindowTitle(QStringLiteral("岚枢 ") + product::kVersion);
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/app.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/skin/lanshu.svg")));
     resize(940, 614);
 
     auto* central = new QWidget(this);
@@ -64,6 +64,9 @@ Tmian::Tmian()
     QToolButton* about = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/about.svg")),
                                         QStringLiteral("关 于"), QStringLiteral("navAbout"));
     row->addWidget(m_nav);
+    m_navItems = {{QStringLiteral("Fr_guanli1"), guanli},
+                  {QStringLiteral("Fr_jiaoyi1"), jiaoyi},
+                  {QStringLiteral("Fr_gongju1"), gongju}};
 
     auto* panels = new QWidget(central);
     auto* grid = new QGridLayout(panels);
@@ -238,6 +241,7 @@ void Tmian::showOnly(QWidget* panel)
             p->setVisible(false);
     }
     panel->setVisible(true);
+    m_nav->setChosen(m_navItems.value(panel->objectName()));
 }
 
 void Tmian::setNavigationEnabled(bool enabled)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 
 #include "lock/LockHost.h"
@@ -73,6 +74,7 @@ private:
 
     TDataModule2* m_data = nullptr;
     NavigationBar* m_nav = nullptr;
+    QHash<QString, QToolButton*> m_navItems; // the navigation item of each panel, by its name
     TFr_wel* m_wel = nullptr;
     TFr_guanli* m_guanli = nullptr;
     TFr_jiaoyi* m_jiaoyi = nullptr;

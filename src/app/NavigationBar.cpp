@@ -1,6 +1,7 @@
 #include "NavigationBar.h"
 
 #include <QPushButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -49,12 +50,14 @@ QToolButton* NavigationBar::addItem(int section, const QIcon& icon, const QStrin
     button->setObjectName(objectName);
     button->setText(text);
     button->setIcon(icon);
-    button->setIconSize(QSize(16, 16));
+    button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setFixedHeight(70);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    button->setProperty("chosen", false);
     s.itemLayout->addWidget(button);
+    m_items.append(button);
     return button;
 }
 
@@ -63,4 +66,18 @@ void NavigationBar::openSection(int section)
     m_open = section;
     for (int i = 0; i < m_sections.size(); ++i)
         m_sections[i].items->setVisible(i == section);
+}
+
+void NavigationBar::setChosen(QToolButton* item)
+{
+    m_chosen = item;
+    for (QToolButton* button : std::as_const(m_items)) {
+        if (button->property("chosen").toBool() == (button == item))
+            continue;
+        button->setProperty("chosen", button == item);
+        // The style sheet reads the property when the button is polished.
+        button->style()->unpolish(button);
+        button->style()->polish(button);
+        button->update();
+    }
 }

@@ -21,6 +21,9 @@ public:
     void openSection(int section);
     int openSectionIndex() const { return m_open; }
     QPushButton* header(int section) const { return m_sections.value(section).header; }
+    // Marks the item of the panel on screen (property "chosen", drawn by the skin); none for nullptr.
+    void setChosen(QToolButton* item);
+    QToolButton* chosen() const { return m_chosen; }
 
 signals:
     void headerClicked(int section);
@@ -34,5 +37,7 @@ private:
     };
     QList<Section> m_sections;
     QVBoxLayout* m_layout = nullptr;
+    QList<QToolButton*> m_items;
+    QToolButton* m_chosen = nullptr;
     int m_open = -1;
 };

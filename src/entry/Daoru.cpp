@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
@@ -32,16 +33,25 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text)
     return label;
 }
 
-// "第一步:" / "第二步:" in green bold.
+// A picture that keeps its colours while disabled: inert, yet drawn as it is, not greyed out.
+class InertPicture : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.drawPixmap(contentsRect(), pixmap());
+    }
+};
+
+// "第一步:" / "第二步:", drawn by the skin (role "step").
 QLabel* makeStepLabel(QWidget* parent, const QString& name, const QString& text)
 {
     QLabel* label = makeLabel(parent, name, text);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(0, 128, 0));
-    label->setPalette(palette);
+    label->setProperty("role", QStringLiteral("step"));
     return label;
 }
 
@@ -74,7 +84,7 @@ Tdaoru::Tdaoru(QWidget* parent) : QDialog(parent)
     column->addWidget(note);
 
     // The sheet layout: nine headings in columns A to I. Inert: disabled, does nothing when clicked.
-    m_picture = new QLabel(this);
+    m_picture = new InertPicture(this);
     m_picture->setObjectName(QStringLiteral("bsSkinLinkImage1"));
     m_picture->setFixedSize(kPictureSize);
     m_picture->setEnabled(false);

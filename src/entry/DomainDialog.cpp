@@ -33,7 +33,7 @@ QWidget* withHint(QLineEdit* box, const QString& text, QWidget* parent)
     QFont font = hint->font();
     font.setPointSizeF(font.pointSizeF() * 0.85);
     hint->setFont(font);
-    hint->setStyleSheet(QStringLiteral("color: #808080;"));
+    hint->setProperty("role", QStringLiteral("hint"));
     auto* layout = new QVBoxLayout(cell);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
@@ -81,7 +81,6 @@ DomainDialog::DomainDialog(const QString& objectName, const QString& windowCapti
     m_notes = new NotesEdit(notesGroup);
     m_notes->setObjectName(QStringLiteral("bsSkinRichEdit1"));
     m_notes->setLimit(limits.notes);
-    m_notes->setStyleSheet(QStringLiteral("QPlainTextEdit { background: #FFFFE1; }")); // light yellow
     auto* notesLayout = new QVBoxLayout(notesGroup);
     notesLayout->setContentsMargins(6, 12, 6, 6);
     notesLayout->addWidget(m_notes);
@@ -93,7 +92,7 @@ DomainDialog::DomainDialog(const QString& objectName, const QString& windowCapti
     m_cancel->setObjectName(QStringLiteral("bsSkinButton2"));
 
     auto* star = new QLabel(QStringLiteral("*"), this);
-    star->setStyleSheet(QStringLiteral("color: red;"));
+    star->setProperty("role", QStringLiteral("required"));
     star->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     star->setFixedHeight(m_domain->sizeHint().height());
 

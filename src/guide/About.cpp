@@ -118,7 +118,7 @@ Tabout::Tabout(QWidget* parent)
     auto* name = new QLabel(QStringLiteral("岚 枢"), this);
     name->setObjectName(QStringLiteral("bsSkinStdLabel6"));
     name->setFont(songti(14));
-    name->setStyleSheet(QStringLiteral("color: #1F3A68;"));
+    name->setProperty("role", QStringLiteral("title"));
     name->adjustSize();
     name->move(14, 90);
 
@@ -137,8 +137,7 @@ Tabout::Tabout(QWidget* parent)
     m_warning->document()->setDocumentMargin(5);
     m_warning->setPlainText(warningLines().join(QLatin1Char('\n')));
     m_warning->setEnabled(false);
-    m_warning->setStyleSheet(QStringLiteral("QTextEdit { background: rgb(227, 237, 253); color: #1F3A68;"
-                                            " border: 1px solid #A9C0E4; }"));
+    m_warning->setProperty("role", QStringLiteral("notice")); // drawn by the skin as shown, not greyed
     m_warning->setAccessibleName(QStringLiteral("警告"));
     m_warning->setAccessibleDescription(warningLines().join(QLatin1Char('\n')));
 
@@ -161,7 +160,7 @@ Tabout::Tabout(QWidget* parent)
     m_link->setFont(arial);
     m_link->setToolTip(site::kHomePage);
     for (QLabel* label : {versionCaption, version, siteCaption}) {
-        label->setStyleSheet(QStringLiteral("color: #1F3A68;"));
+        label->setProperty("role", QStringLiteral("title"));
         label->adjustSize();
     }
     versionCaption->setAccessibleName(versionCaption->text() + version->text());

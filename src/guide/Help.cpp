@@ -56,9 +56,6 @@ Thelp::Thelp(QWidget* parent)
             m_check->setChecked(true);
             m_check->adjustSize();
             m_check->move(24, 389 - 22 - m_check->height() / 2);
-            QPalette ink = m_check->palette();
-            ink.setColor(QPalette::WindowText, QColor(0x1F, 0x3A, 0x68));
-            m_check->setPalette(ink);
             // The user's own changes; FormShow calls the handler itself.
             connect(m_check, &QCheckBox::clicked, this, &Thelp::bsSkinCheckRadioBox1Click);
         }

@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -28,15 +29,63 @@ QLabel* picture(const QString& name, QSize size, const QString& objectName, QWid
     return label;
 }
 
-QFrame* strip(const QString& objectName, const QString& top, const QString& bottom, QWidget* parent)
+// A picture that grows and shrinks with the room it is given, keeping its proportions, centred, and
+// drawn afresh from its vector file for each size and screen scale, so that it stays sharp.
+class ScaledPicture : public QLabel
 {
-    auto* frame = new QFrame(parent);
-    frame->setObjectName(objectName);
-    frame->setStyleSheet(
-        QStringLiteral("#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %2, stop:1 %3); }")
-            .arg(objectName, top, bottom));
-    return frame;
-}
+public:
+    ScaledPicture(const QString& name, QSize natural, qreal largest, QWidget* parent)
+        : QLabel(parent), m_icon(QStringLiteral(":/pictures/%1.svg").arg(name)), m_natural(natural),
+          m_largest(largest)
+    {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        setMinimumSize(natural / 4);
+        setMaximumHeight(qRound(natural.height() * largest));
+    }
+    QSize sizeHint() const override { return m_natural; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QSizeF fitted = QSizeF(m_natural).scaled(QSizeF(contentsRect().size()), Qt::KeepAspectRatio);
+        if (fitted.width() > m_natural.width() * m_largest)
+            fitted = QSizeF(m_natural) * m_largest;
+        QRect target(QPoint(), fitted.toSize());
+        target.moveCenter(contentsRect().center());
+        QPainter painter(this);
+        painter.drawPixmap(target, m_icon.pixmap(target.size(), devicePixelRatioF()));
+    }
+
+private:
+    QIcon m_icon;
+    QSize m_natural;
+    qreal m_largest;
+};
+
+// A strip whose ground is one picture repeated across its width (stretched to its height).
+class TiledStrip : public QFrame
+{
+public:
+    TiledStrip(const QString& name, QSize tile, QWidget* parent)
+        : QFrame(parent), m_icon(QStringLiteral(":/pictures/%1.svg").arg(name)), m_tile(tile)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        const QSize tile(m_tile.width() * height() / m_tile.height(), height());
+        const QPixmap pixmap = m_icon.pixmap(tile, devicePixelRatioF());
+        QPainter painter(this);
+        for (int x = 0; x < width(); x += tile.width())
+            painter.drawPixmap(QRect(QPoint(x, 0), tile), pixmap);
+        QFrame::paintEvent(event);
+    }
+
+private:
+    QIcon m_icon;
+    QSize m_tile;
+};
 } // namespace
 
 TFr_wel::TFr_wel(QWidget* parent) : QWidget(parent)
@@ -46,9 +95,10 @@ TFr_wel::TFr_wel(QWidget* parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    // Top strip: the product name at the left, domain endings at the right.
-    QFrame* top =
-        strip(QStringLiteral("bsSkinPanel1"), QStringLiteral("#EEF4FE"), QStringLiteral("#D6E5F8"), this);
+    // Top strip: the product name at the left, domain endings at the right, on a ground of hills
+    // that repeats across any width.
+    auto* top = new TiledStrip(QStringLiteral("wel_band"), {240, 217}, this);
+    top->setObjectName(QStringLiteral("bsSkinPanel1"));
     top->setFixedHeight(217);
     auto* topRow = new QHBoxLayout(top);
     topRow->setContentsMargins(0, 0, 0, 0);
@@ -60,32 +110,40 @@ TFr_wel::TFr_wel(QWidget* parent) : QWidget(parent)
         picture(QStringLiteral("wel_tlds"), {330, 217}, QStringLiteral("bsSkinLinkImage2"), top));
     layout->addWidget(top);
 
-    // Bottom area: the news box at the left, the chart sheet at the right with the lock group on it. It takes
-    // the height below the top strip, so that a larger window gives the news more room instead of a gap.
-    QFrame* bottom =
-        strip(QStringLiteral("bsSkinPanel2"), QStringLiteral("#E3EEFD"), QStringLiteral("#D3E3F8"), this);
+    // Bottom area: the news box at the left; at the right the lock group above the chart sheet, which
+    // takes the room the lock group leaves. A larger window gives both more room; the news box stops
+    // growing at a width that still reads well.
+    auto* bottom = new QFrame(this);
+    bottom->setObjectName(QStringLiteral("bsSkinPanel2"));
     bottom->setMinimumHeight(319);
     auto* bottomRow = new QHBoxLayout(bottom);
-    bottomRow->setContentsMargins(8, 4, 0, 8);
-    bottomRow->setSpacing(0);
+    bottomRow->setContentsMargins(10, 6, 10, 10);
+    bottomRow->setSpacing(12);
     m_newsBox = new QGroupBox(QStringLiteral("资讯"), bottom);
     m_newsBox->setObjectName(QStringLiteral("bsSkinGroupBox2"));
-    m_newsBox->setMinimumWidth(200);
-    bottomRow->addWidget(m_newsBox, 1);
+    m_newsBox->setMinimumWidth(240);
+    m_newsBox->setMaximumWidth(640);
+    bottomRow->addWidget(m_newsBox, 2);
     auto* newsLayout = new QVBoxLayout(m_newsBox);
     newsLayout->setContentsMargins(2, 2, 2, 2);
     m_news = new WebBrowser(m_newsBox);
     newsLayout->addWidget(m_news);
-    QLabel* chart =
-        picture(QStringLiteral("wel_chart"), {485, 319}, QStringLiteral("bsSkinLinkImage1"), bottom);
-    bottomRow->addWidget(chart, 0, Qt::AlignBottom);
+    auto* side = new QVBoxLayout;
+    side->setSpacing(8);
+    bottomRow->addLayout(side, 3);
+    auto* chart = new ScaledPicture(QStringLiteral("wel_chart"), {485, 319}, 1.5, bottom);
+    chart->setObjectName(QStringLiteral("bsSkinLinkImage1"));
     layout->addWidget(bottom, 1);
 
     // The lock group, 313 × 177, right of the news box.
-    m_lockGroup = new QGroupBox(QStringLiteral("软件已锁定"), chart);
+    m_lockGroup = new QGroupBox(QStringLiteral("软件已锁定"), bottom);
     m_lockGroup->setObjectName(QStringLiteral("bsSkinGroupBox1"));
     m_lockGroup->setFixedSize(313, 177);
-    m_lockGroup->move(16, (319 - 177) / 2);
+    // The lock group and the chart stay together, in the middle of the height they have.
+    side->addStretch(1);
+    side->addWidget(m_lockGroup, 0, Qt::AlignHCenter);
+    side->addWidget(chart, 100); // the chart first, up to its largest size; the rest around both
+    side->addStretch(1);
     picture(QStringLiteral("lock_band"), {311, 75}, QStringLiteral("bsSkinLinkImage5"), m_lockGroup)
         ->move(1, 18);
     picture(QStringLiteral("lock_keys"), {105, 129}, QStringLiteral("bsSkinLinkImage6"), m_lockGroup)

@@ -32,6 +32,14 @@ MessageBox::Button MessageBox::show(QWidget* parent, Icon icon, const QString& c
         return g_answers.isEmpty() ? defaultButton : g_answers.dequeue();
     }
     QMessageBox box(parent ? parent : QApplication::activeWindow());
+    prepare(box, icon, caption, text, buttons, defaultButton);
+    const int r = box.exec();
+    return r == QMessageBox::Ok ? Ok : r == QMessageBox::Yes ? Yes : r == QMessageBox::No ? No : Cancel;
+}
+
+void MessageBox::prepare(QMessageBox& box, Icon icon, const QString& caption, const QString& text,
+                         int buttons, Button defaultButton)
+{
     box.setWindowTitle(caption);
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
@@ -48,8 +56,6 @@ MessageBox::Button MessageBox::show(QWidget* parent, Icon icon, const QString& c
         b->setText(QStringLiteral("OK"));
     if (auto* b = box.button(QMessageBox::Cancel))
         b->setText(QStringLiteral("Cancel"));
-    const int r = box.exec();
-    return r == QMessageBox::Ok ? Ok : r == QMessageBox::Yes ? Yes : r == QMessageBox::No ? No : Cancel;
 }
 
 void MessageBox::information(QWidget* parent, const QString& text)

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 
 // Places a window in the middle of the desktop of the screen it is on.
@@ -53,6 +54,11 @@ public:
     // returns the button pressed, or Cancel/NoButton when the box was closed otherwise.
     static Button show(QWidget* parent, Icon icon, const QString& caption, const QString& text, int buttons,
                        Button defaultButton = Ok);
+
+    // Sets a box up as show() displays it. The button texts "OK" and "Cancel" are set explicitly, so
+    // that they stay as the messages give them while Qt's own texts are translated.
+    static void prepare(QMessageBox& box, Icon icon, const QString& caption, const QString& text, int buttons,
+                        Button defaultButton = Ok);
 
     // The information message: information icon, caption "Information", one OK.
     static void information(QWidget* parent, const QString& text);

@@ -62,9 +62,7 @@ QLabel* caption(const QString& text, QWidget* parent)
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setFont(paneFont(14));
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(p);
+    label->setProperty("role", QStringLiteral("caption"));
     return label;
 }
 
@@ -168,11 +166,11 @@ QToolButton* TFr_guanli::addToolButton(QWidget* bar, const char* name, const QSt
     button->setObjectName(QLatin1String(name));
     button->setText(text);
     button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(icon)));
-    button->setIconSize({16, 16});
+    button->setIconSize({24, 24});
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::TabFocus);
-    button->setMinimumHeight(28);
+    button->setMinimumHeight(34);
     bar->layout()->addWidget(button);
     return button;
 }
@@ -313,8 +311,6 @@ QWidget* TFr_guanli::buildDetailPane()
     auto* strip = new QFrame(outer);
     strip->setObjectName(QStringLiteral("decorStrip"));
     strip->setFixedWidth(10);
-    strip->setStyleSheet(QStringLiteral("#decorStrip { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
-                                        "stop:0 #C9DBF5, stop:1 #EEF4FD); }"));
     side->addWidget(strip);
 
     auto* pane = new QWidget(outer);

@@ -44,10 +44,6 @@ PictureLink::PictureLink(const QString& resource, QSize size, const QString& wor
     setToolTip(words);
     setAccessibleName(words);
     setFocusPolicy(Qt::TabFocus);
-    setStyleSheet(
-        QStringLiteral("QToolButton { border: 1px solid transparent; padding: 0; background: transparent; }"
-                       "QToolButton:focus { border: 1px dotted #2F6FD0; }"
-                       "QToolButton:pressed { padding: 1px 0 0 1px; }"));
 }
 
 ValueLabel::ValueLabel(QWidget* parent) : QLabel(parent)

@@ -38,6 +38,9 @@ class PictureLink : public QToolButton
     Q_OBJECT
 public:
     PictureLink(const QString& resource, QSize size, const QString& words, QWidget* parent = nullptr);
+    // The picture and a one-pixel frame for the focus mark, whatever the style would add around it.
+    QSize sizeHint() const override { return iconSize() + QSize(2, 2); }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 };
 
 // A value of the detail pane: plain text (so "&" and "<" show as they are), as wide as its
