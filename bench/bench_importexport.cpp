@@ -1,23 +1,27 @@
 // Figures for the spreadsheet import and export, end to end with the workbook and the encrypted
-// database file on disk: importing a workbook of 65,535 domains into an empty portfolio (read the
-// file, store every row, reload the list) and exporting a list of 65,535 domains to yuming.xls.
+// database file on disk: importing a workbook of 65,535 domains (.xls, .xlsx and .csv) into an empty
+// portfolio (read the file, store every row, reload the list), exporting a list of 65,535 domains to
+// yuming.xls, and a list of 200,000 domains to yuming.xlsx.
 // Each run is a process of its own, so that its peak memory is its own.
 //
-//   bench_importexport [rows] [runs]
-//   bench_importexport --make <workbook> [rows]      only writes the workbook
+//   bench_importexport [rows] [runs] [large rows]
+//   bench_importexport --make <workbook> [rows]      only writes the workbook (.xls, .xlsx or .csv)
 //   bench_importexport --import <folder> <workbook>  one import into <folder>/service.dll
-//   bench_importexport --export <folder>             one export of <folder>/service.dll
+//   bench_importexport --export <folder> [name]      one export of <folder>/service.dll to name
 #include "DomainGenerator.h"
 #include "db/DataModule.h"
 #include "db/Schema.h"
 #include "entry/Importer.h"
 #include "portfolio/ExportCore.h"
-#include "sheet/XlsReader.h"
+#include "sheet/TableReader.h"
 #include "sheet/XlsWriter.h"
+#include "sheet/XlsxWriter.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -48,10 +52,44 @@ int fail(const char* what, const QString& error)
     return 1;
 }
 
-// A workbook of generated domains: one domain per row, a1..a9 in columns A..I.
+// A value of a .csv file, quoted when it holds a separator, a quote or a line break.
+QString csvValue(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// A workbook of generated domains: one domain per row, a1..a9 in columns A..I; its kind by its name's
+// ending.
 QString makeWorkbook(int rows, const QString& workbook)
 {
     benchgen::DomainMaker maker;
+    if (workbook.endsWith(QLatin1String(".xlsx"))) {
+        sheet::XlsxWriter writer(workbook, 1);
+        for (int r = 0; r < rows; ++r) {
+            if (const QString error = writer.appendRow(maker.next()); !error.isEmpty())
+                return error;
+        }
+        return writer.save();
+    }
+    if (workbook.endsWith(QLatin1String(".csv"))) {
+        QFile file(workbook);
+        if (!file.open(QIODevice::WriteOnly))
+            return file.errorString();
+        QString text;
+        for (int r = 0; r < rows; ++r) {
+            QStringList values = maker.next();
+            for (QString& value : values)
+                value = csvValue(value);
+            text += values.join(QLatin1Char(',')) + QLatin1String("\r\n");
+        }
+        file.write(text.toUtf8());
+        return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+    }
     sheet::XlsWriter writer(1);
     for (int r = 0; r < rows; ++r)
         writer.appendRow(0, maker.next());
@@ -74,7 +112,9 @@ int runImport(const QString& dir, const QString& workbook)
     QElapsedTimer timer;
     timer.start();
     const double cpuStart = cpuSeconds();
-    const sheet::ReadResult read = sheet::readFirstSheet(workbook);
+    sheet::ReadOptions options;
+    options.columns = importer::kReadColumns;
+    const sheet::ReadResult read = sheet::readTable(workbook, options);
     if (!read.ok)
         return fail("read", read.error);
     const double readSeconds = double(timer.nsecsElapsed()) / 1e9;
@@ -87,27 +127,32 @@ int runImport(const QString& dir, const QString& workbook)
         return fail("reopen", error);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuStart;
-    std::printf("import  %6d rows  %.3f s (cpu %.3f s)  peak %.1f MB  (read %.3f s, store %.3f s, reload "
+    std::printf("import %-5s %6d rows  %.3f s (cpu %.3f s)  peak %.1f MB  (read %.3f s, store %.3f s, reload "
                 "list %.3f s)\n",
-                module->Query_a()->recordCount(), seconds, cpu, peakMb(), readSeconds, storeSeconds,
-                seconds - readSeconds - storeSeconds);
+                qPrintable(QFileInfo(workbook).suffix()), module->Query_a()->recordCount(), seconds, cpu,
+                peakMb(), readSeconds, storeSeconds, seconds - readSeconds - storeSeconds);
     return 0;
 }
 
-// One export of the whole list (as the list holds it after start-up) to yuming.xls.
-int runExport(const QString& dir)
+// One export of the whole list (as the list holds it after start-up) to yuming.xls (or the name given).
+int runExport(const QString& dir, const QString& name)
 {
     QString error;
+    QDir::setCurrent(dir); // the program works in its own folder, where the database file lies
     QElapsedTimer timer;
     timer.start();
     auto module = TDataModule2::create(&error, dir + QStringLiteral("/service.dll"));
     if (!module)
         return fail("open", error);
+    // The whole list, as the export sees it (the list reads its rows in steps after the first screen).
+    error = module->Query_a()->finishFill();
+    if (!error.isEmpty())
+        return fail("load", error);
     const double load = double(timer.nsecsElapsed()) / 1e9;
 
     timer.restart();
     const double cpuStart = cpuSeconds();
-    const QString path = dir + QLatin1Char('/') + exporter::kFileName;
+    const QString path = dir + QLatin1Char('/') + name;
     QFile::remove(path);
     const exporter::Result result = exporter::writeWorkbook(*module->Query_a(), path);
     if (!result.ok())
@@ -115,9 +160,11 @@ int runExport(const QString& dir)
     module->Query_a()->last();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuStart;
-    std::printf("export  %6d rows  %.3f s (cpu %.3f s)  peak %.1f MB  (list loaded before in %.3f s, %lld "
-                "bytes written)\n",
-                module->Query_a()->recordCount(), seconds, cpu, peakMb(), load, QFile(path).size());
+    std::printf(
+        "export %-5s %6d rows  %.3f s (cpu %.3f s)  peak %.1f MB  (list loaded before in %.3f s, %lld "
+        "bytes written)\n",
+        qPrintable(QFileInfo(path).suffix()), module->Query_a()->recordCount(), seconds, cpu, peakMb(), load,
+        QFile(path).size());
     return 0;
 }
 
@@ -130,7 +177,7 @@ int main(int argc, char** argv)
     if (args.size() > 2 && args[1] == QLatin1String("--import"))
         return runImport(args[2], args[3]);
     if (args.size() > 2 && args[1] == QLatin1String("--export"))
-        return runExport(args[2]);
+        return runExport(args[2], args.size() > 3 ? args[3] : exporter::kFileName);
     if (args.size() > 2 && args[1] == QLatin1String("--make")) {
         const QString error =
             makeWorkbook(args.size() > 3 ? args[3].toInt() : exporter::kMaxDomains, args[2]);
@@ -139,14 +186,8 @@ int main(int argc, char** argv)
 
     const int rows = args.size() > 1 ? args[1].toInt() : exporter::kMaxDomains;
     const int runs = args.size() > 2 ? args[2].toInt() : 3;
+    const int largeRows = args.size() > 3 ? args[3].toInt() : 200000;
     QTemporaryDir dir;
-    const QString workbook = dir.filePath(QStringLiteral("domains.xls"));
-    const QString error = makeWorkbook(rows, workbook);
-    if (!error.isEmpty())
-        return fail("workbook", error);
-    std::printf("workbook of %d domains: %lld bytes\n", rows, QFile(workbook).size());
-    std::fflush(stdout);
-
     auto run = [&](const QStringList& phase) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -154,12 +195,32 @@ int main(int argc, char** argv)
         child.waitForFinished(-1);
         return child.exitCode();
     };
-    for (int i = 0; i < runs; ++i) {
-        if (run({QStringLiteral("--import"), dir.path(), workbook}) != 0)
-            return 1;
+    for (const QString& ending : {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv")}) {
+        const QString workbook = dir.filePath(QStringLiteral("domains.") + ending);
+        const QString error = makeWorkbook(rows, workbook);
+        if (!error.isEmpty())
+            return fail("workbook", error);
+        std::printf("workbook of %d domains: %lld bytes (.%s)\n", rows, QFile(workbook).size(),
+                    qPrintable(ending));
+        std::fflush(stdout);
+        for (int i = 0; i < runs; ++i) {
+            if (run({QStringLiteral("--import"), dir.path(), workbook}) != 0)
+                return 1;
+        }
     }
+    // The last import left a list of rows domains: exported to .xls.
     for (int i = 0; i < runs; ++i) {
         if (run({QStringLiteral("--export"), dir.path()}) != 0)
+            return 1;
+    }
+    // A list longer than one .xls sheet holds goes to .xlsx.
+    const QString large = dir.filePath(QStringLiteral("large"));
+    QDir().mkpath(large);
+    if (const QString error = benchgen::generateDomains(large + QStringLiteral("/service.dll"), largeRows);
+        !error.isEmpty())
+        return fail("generate", error);
+    for (int i = 0; i < runs; ++i) {
+        if (run({QStringLiteral("--export"), large, exporter::kLargeFileName}) != 0)
             return 1;
     }
     return 0;

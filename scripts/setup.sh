@@ -5,7 +5,7 @@ PACKAGES=(
   cmake g++ make pkg-config git ccache clang-format
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libqt6svg6 libgl-dev
   libsqlcipher-dev libssl-dev sqlcipher
-  libgsf-1-dev
+  libgsf-1-dev liborcus-dev libxlsxwriter-dev libexpat1-dev
   python3 python3-xlrd gnumeric
   xvfb xauth fonts-wqy-microhei poppler-utils
   qt6-translations-l10n

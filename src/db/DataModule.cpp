@@ -13,6 +13,7 @@ TDataModule2::TDataModule2()
     m_queryJzUb->setObjectName(QStringLiteral("Query_jz_ub"));
     m_queryA->setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
     m_queryA->setRowFilter(&m_search);
+    m_queryA->setRowKeeper(&m_counter);
     m_queryJzUb->setTable(QStringLiteral("jz_ub"), QStringLiteral("ubid"));
 }
 

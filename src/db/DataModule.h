@@ -7,6 +7,7 @@
 #include "Dataset.h"
 #include "DomainList.h"
 #include "DomainSearch.h"
+#include "ListTotals.h"
 #include "LockSettings.h"
 
 // The data module: the connection to the database file and the two shared queries,
@@ -27,11 +28,14 @@ public:
     // What the windows go through: the domain list over Query_a, the settings row over Query_jz_ub.
     DomainList* domains() { return m_domains; }
     LockSettings* settings() { return m_settings.get(); }
+    // The status bar's counts over Query_a, taken while its rows are read.
+    ListCounter* listCounter() { return &m_counter; }
 
 private:
     TDataModule2();
     Connection m_connection;
     DomainSearch m_search; // Query_a's search, answered from the names it holds
+    ListCounter m_counter; // Query_a's expiry days and prices
     Dataset* m_queryA;
     Dataset* m_queryJzUb;
     DomainList* m_domains;

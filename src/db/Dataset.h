@@ -30,6 +30,20 @@ public:
     virtual void fetched(const Dataset& rows, const QString& statement) = 0;
 };
 
+// Keeps something per stored row, taken while the row is stored and its text is at hand, so that a
+// reader never has to go over all rows again after the rows are replaced (the status bar's counts).
+class RowKeeper
+{
+public:
+    virtual ~RowKeeper() = default;
+    // The rows held were dropped: the next row stored is stored row 0 of new rows.
+    virtual void rowsCleared() = 0;
+    // Stored row `stored` has just been stored with these values (a null data() is NULL); rows come
+    // in stored order, once each.
+    virtual void rowStored(const Dataset& rows, uint32_t stored,
+                           const std::vector<std::string_view>& values) = 0;
+};
+
 // A fully fetched, scrollable result of one select statement (Query_a, Query_jz_ub):
 // exact record count, a current row, in-place sorting by one field, deletion of the
 // current row and appending of rows. Every value is handled as text.
@@ -48,6 +62,10 @@ public:
     void setTable(const QString& table, const QString& keyField);
     // Statements answered from the rows held (not owned; null for none).
     void setRowFilter(RowFilter* filter) { m_filter = filter; }
+    // Told of every row stored from now on and of every clearing (not owned; null for none). Set it
+    // before the first open.
+    void setRowKeeper(RowKeeper* keeper) { m_keeper = keeper; }
+    RowKeeper* rowKeeper() const { return m_keeper; }
     // The bytes a first fetch may need (the file's size), so that the rows are stored without regrowing.
     void setSizeHint(qint64 bytes) { m_sizeHint = bytes; }
 
@@ -170,6 +188,7 @@ private:
     quint64 m_generation = 0;
     qint64 m_sizeHint = 0;
     RowFilter* m_filter = nullptr;
+    RowKeeper* m_keeper = nullptr;
     QString m_fetched;      // the statement whose rows are stored
     QString m_fetchedStamp; // the connection's change stamp when they were read
     bool m_fetchedWithParams = false;

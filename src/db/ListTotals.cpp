@@ -69,44 +69,75 @@ ListTotals ListTotals::of(const Dataset& dataset, expiry::Day today)
     return ListCounter().count(dataset, today);
 }
 
+void ListCounter::take(std::string_view expires, std::string_view price)
+{
+    // Julian day numbers of four-digit years fit 32 bits.
+    m_day.push_back(qint32(expiry::parse(expires)));
+    m_cents.push_back(ListTotals::priceCentsOf(price));
+}
+
+void ListCounter::lookUpFields(const Dataset& rows)
+{
+    m_expiryField = rows.fieldIndex(QStringLiteral("a6"));
+    m_priceField = rows.fieldIndex(QStringLiteral("a9"));
+}
+
+// Reads the stored rows before `stored` that are not kept yet, from the rows' text.
+void ListCounter::catchUp(const Dataset& rows, size_t stored)
+{
+    if (m_day.size() >= stored)
+        return;
+    lookUpFields(rows);
+    m_day.reserve(stored);
+    m_cents.reserve(stored);
+    for (size_t s = m_day.size(); s < stored; ++s)
+        take(rows.rawStoredValue(int(s), m_expiryField), rows.rawStoredValue(int(s), m_priceField));
+}
+
+void ListCounter::rowsCleared()
+{
+    // The room stays: the next rows are mostly as many again (a reload).
+    m_day.clear();
+    m_cents.clear();
+    m_dataset = nullptr;
+}
+
+void ListCounter::rowStored(const Dataset& rows, uint32_t stored, const std::vector<std::string_view>& values)
+{
+    if (m_dataset != &rows || m_day.empty()) {
+        // The first row of new rows: their fields may differ from the last ones.
+        m_dataset = &rows;
+        lookUpFields(rows);
+    }
+    catchUp(rows, stored);
+    if (m_day.size() != stored)
+        return; // told twice of one row: kept already
+    auto valueOf = [&values](int field) {
+        return field >= 0 && size_t(field) < values.size() ? values[size_t(field)] : std::string_view();
+    };
+    take(valueOf(m_expiryField), valueOf(m_priceField));
+}
+
 ListTotals ListCounter::count(const Dataset& dataset, expiry::Day today)
 {
     ListTotals totals;
     if (!dataset.isOpen())
         return totals;
-    if (m_dataset != &dataset || m_generation != dataset.generation()) {
+    const bool keeper = dataset.rowKeeper() == this;
+    if (m_dataset != &dataset || (!keeper && m_generation != dataset.generation())) {
+        // Rows this counter has not seen stored: all of them are read below.
         m_dataset = &dataset;
-        m_generation = dataset.generation();
         m_day.clear();
         m_cents.clear();
     }
-    // Read the rows stored since the last count (all of them after a reload, the new ones after appends).
-    const int expiryField = dataset.fieldIndex(QStringLiteral("a6"));
-    const int priceField = dataset.fieldIndex(QStringLiteral("a9"));
+    m_generation = dataset.generation();
+    // Read the rows stored since the last count (nothing when the counter is the rows' keeper).
     const auto stored = size_t(dataset.storedRowCount());
-    m_day.reserve(stored);
-    m_cents.reserve(stored);
-    for (size_t s = m_day.size(); s < stored; ++s) {
-        m_day.push_back(expiry::parse(dataset.rawStoredValue(int(s), expiryField)));
-        m_cents.push_back(ListTotals::priceCentsOf(dataset.rawStoredValue(int(s), priceField)));
-    }
+    catchUp(dataset, stored);
 
     totals.count = dataset.recordCount();
-    // The figures do not depend on the order, so the kept numbers are read in stored order, straight
-    // through memory, whatever a sort did to the display. When the list holds fewer rows than are
-    // stored (after a deletion), a bit per stored row marks those it holds.
-    std::vector<quint64> held;
-    if (size_t(totals.count) != stored) {
-        held.assign((stored + 63) / 64, 0);
-        for (int row = 0; row < totals.count; ++row) {
-            const auto s = size_t(dataset.storedRow(row));
-            held[s / 64] |= quint64(1) << (s % 64);
-        }
-    }
     const expiry::Day soon = today + expiry::kSoonDays;
-    for (size_t s = 0; s < stored; ++s) {
-        if (!held.empty() && !(held[s / 64] >> (s % 64) & 1))
-            continue;
+    auto add = [&](size_t s) {
         const expiry::Day day = m_day[s];
         if (day != expiry::kUnreadable) {
             totals.expired += day < today;
@@ -114,12 +145,32 @@ ListTotals ListCounter::count(const Dataset& dataset, expiry::Day today)
         }
         const qint64 cents = m_cents[s];
         if (cents < 0)
-            continue;
+            return;
         ++totals.priced;
         if (totals.priceCents > std::numeric_limits<qint64>::max() - cents)
             totals.priceOverflow = true;
         else
             totals.priceCents += cents;
+    };
+    // The figures do not depend on the order. A list holding every stored row is read in stored order,
+    // straight through memory, whatever a sort did to the display; a small part of them (a search) row
+    // by row; a large part through a bit per stored row marking those it holds.
+    if (size_t(totals.count) == stored) {
+        for (size_t s = 0; s < stored; ++s)
+            add(s);
+    } else if (size_t(totals.count) < stored / 16) {
+        for (int row = 0; row < totals.count; ++row)
+            add(size_t(dataset.storedRow(row)));
+    } else {
+        std::vector<quint64> held((stored + 63) / 64, 0);
+        for (int row = 0; row < totals.count; ++row) {
+            const auto s = size_t(dataset.storedRow(row));
+            held[s / 64] |= quint64(1) << (s % 64);
+        }
+        for (size_t s = 0; s < stored; ++s) {
+            if (held[s / 64] >> (s % 64) & 1)
+                add(s);
+        }
     }
     return totals;
 }

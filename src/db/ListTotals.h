@@ -1,13 +1,12 @@
 #pragma once
 
+#include "Dataset.h"
 #include "Expiry.h"
 
 #include <QString>
 #include <QtGlobal>
 #include <string_view>
 #include <vector>
-
-class Dataset;
 
 // What the status bar tells about the rows a domain list holds: how many, how many have expired or
 // expire within 30 days, and the sum of the asking prices that are plain numbers.
@@ -39,14 +38,32 @@ struct ListTotals
 // Counts a dataset again and again, as its rows are sorted, deleted, appended or replaced: the expiry
 // day and the price of each stored row are read once and kept until the dataset replaces its rows,
 // so a count after a change is one pass over small numbers.
-class ListCounter
+//
+// Made the dataset's row keeper (Dataset::setRowKeeper), it takes them while the rows are read from
+// the file, so that even the first count after a reload reads no text. Otherwise it reads the rows
+// stored since its last count when it counts.
+class ListCounter : public RowKeeper
 {
 public:
     ListTotals count(const Dataset& dataset, expiry::Day today);
 
+    // RowKeeper
+    void rowsCleared() override;
+    void rowStored(const Dataset& rows, uint32_t stored,
+                   const std::vector<std::string_view>& values) override;
+
+    // Bytes held per stored row.
+    static constexpr size_t kBytesPerRow = sizeof(qint32) + sizeof(qint64);
+
 private:
+    void take(std::string_view expires, std::string_view price);
+    void catchUp(const Dataset& rows, size_t stored);
+    void lookUpFields(const Dataset& rows);
+
     const Dataset* m_dataset = nullptr;
     quint64 m_generation = 0;
-    std::vector<expiry::Day> m_day; // per stored row; kUnreadable when the date cannot be read
-    std::vector<qint64> m_cents;    // per stored row; -1 when the price is not a plain number
+    int m_expiryField = -1;      // a6 in the rows, as last looked up
+    int m_priceField = -1;       // a9
+    std::vector<qint32> m_day;   // per stored row; kUnreadable when the date cannot be read
+    std::vector<qint64> m_cents; // per stored row; -1 when the price is not a plain number
 };

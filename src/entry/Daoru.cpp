@@ -196,7 +196,7 @@ void Tdaoru::bsSkinButton1Click()
         connect(&loader, &WorkbookLoader::progressChanged, &progress, &QProgressDialog::setValue);
         connect(&loader, &WorkbookLoader::finished, &wait, &QEventLoop::quit);
         connect(&progress, &QProgressDialog::canceled, &loader, &WorkbookLoader::cancel);
-        loader.start(path, importer::kColumns);
+        loader.start(path, importer::kReadColumns);
         if (loader.isRunning())
             wait.exec();
         if (progress.wasCanceled())

@@ -3,27 +3,55 @@
 #include "InputRules.h"
 #include "db/DomainWriter.h"
 #include "sheet/Cell.h"
-#include "sheet/XlsReader.h"
+#include "sheet/TableReader.h"
 
 #include <algorithm>
 
 namespace importer {
 
-int countRows(const sheet::Sheet& sheet, const QLocale& locale)
+namespace {
+
+QString cellText(const sheet::Sheet& sheet, int row, int column, const QLocale& locale)
 {
-    const int last = sheet.rowCount();
-    int row = 0;
-    while (row < last && !sheet::cellToText(sheet.cell(row, 0), locale).isEmpty())
-        ++row;
-    return row;
+    return sheet::cellToText(sheet.cell(row, column), locale);
 }
 
-DomainRecord rowRecord(const sheet::Sheet& sheet, int row, const QLocale& locale)
+// Row 1 is exactly the heading row that the export writes.
+bool isExportHeading(const sheet::Sheet& sheet, const QLocale& locale)
+{
+    const QStringList& titles = DomainRecord::titles();
+    for (int column = 0; column < titles.size(); ++column)
+        if (cellText(sheet, 0, column, locale) != titles[column])
+            return false;
+    return titles.size() == kColumns + 1;
+}
+
+} // namespace
+
+Layout layoutOf(const sheet::Sheet& sheet, const QLocale& locale)
+{
+    return isExportHeading(sheet, locale) ? Layout{1, 1} : Layout{};
+}
+
+int countRows(const sheet::Sheet& sheet, const QLocale& locale)
+{
+    const Layout layout = layoutOf(sheet, locale);
+    const int last = sheet.rowCount();
+    int row = layout.firstRow;
+    // In the export's layout a row goes on while its 编号 or its 域名 holds something, so that even a
+    // domain stored without a name comes back.
+    while (row < last && (!cellText(sheet, row, 0, locale).isEmpty() ||
+                          (layout.exported() && !cellText(sheet, row, 1, locale).isEmpty())))
+        ++row;
+    return row - layout.firstRow;
+}
+
+DomainRecord rowRecord(const sheet::Sheet& sheet, int index, const QLocale& locale, const Layout& layout)
 {
     QStringList texts;
     texts.reserve(kColumns);
     for (int column = 0; column < kColumns; ++column)
-        texts.append(sheet::cellToText(sheet.cell(row, column), locale));
+        texts.append(cellText(sheet, layout.firstRow + index, layout.firstColumn + column, locale));
     // A control character inside a domain would make it impossible to find; the other fields (the notes
     // with their line breaks) keep theirs.
     texts[0] = inputrules::withoutControls(texts[0]);
@@ -34,6 +62,7 @@ Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progr
                   const QLocale& locale)
 {
     Result result;
+    const Layout layout = layoutOf(sheet, locale);
     result.rowsRead = countRows(sheet, locale);
     if (progress)
         progress(0, result.rowsRead);
@@ -50,7 +79,7 @@ Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progr
         int stored = row;
         QString error;
         for (; stored < end; ++stored) {
-            const ::Result appended = batch.append(rowRecord(sheet, stored, locale));
+            const ::Result appended = batch.append(rowRecord(sheet, stored, locale, layout));
             if (!appended.ok()) {
                 error = appended.error();
                 break; // the refused INSERT left nothing behind; the rows before it are committed below
@@ -78,8 +107,8 @@ Result importWorkbook(Connection* connection, const QString& path, const Progres
                       const QLocale& locale)
 {
     sheet::ReadOptions options;
-    options.columns = kColumns;
-    sheet::ReadResult read = sheet::readFirstSheet(path, options);
+    options.columns = kReadColumns;
+    sheet::ReadResult read = sheet::readTable(path, options);
     if (!read.ok) {
         Result result;
         result.status = Result::Status::ReadFailed;
@@ -89,13 +118,31 @@ Result importWorkbook(Connection* connection, const QString& path, const Progres
     return storeSheet(connection, read.sheet, progress, locale);
 }
 
-QString fileFilter()
+namespace {
+
+// "*.xls" as a pattern that matches the ending in any letter case.
+QString anyCase(const QString& ending)
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("Excel(*.xls)");
+    return QStringLiteral("*.") + ending;
 #else
-    return QStringLiteral("Excel(*.[xX][lL][sS])");
+    QString pattern = QStringLiteral("*.");
+    for (const QChar c : ending)
+        pattern += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+    return pattern;
 #endif
+}
+
+} // namespace
+
+QString fileFilter()
+{
+    QStringList all;
+    for (const QString& ending :
+         {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("ods"), QStringLiteral("csv")})
+        all.append(anyCase(ending));
+    return QStringLiteral("表格文件(%1);;Excel(%2)")
+        .arg(all.join(QLatin1Char(' ')), anyCase(QStringLiteral("xls")));
 }
 
 } // namespace importer

@@ -12,13 +12,16 @@ namespace sheet {
 class Sheet;
 }
 
-// Bulk import of domains from a workbook: the first worksheet, one domain per row from row 1
-// down to the first row whose column A is empty, columns A to I into a1 to a9 of tt_a.
-// Knows nothing of widgets; the import dialog shows the outcome.
+// Bulk import of domains from a workbook (.xls, .xlsx, .ods or .csv, told by its content): the first
+// worksheet, one domain per row from row 1 down to the first row whose column A is empty, columns A to I
+// into a1 to a9 of tt_a. A workbook written by "批量导出" (its heading row first, then 编号 and the nine
+// fields) is read back as such. Knows nothing of widgets; the import dialog shows the outcome.
 namespace importer {
 
 // Columns A to I.
 inline constexpr int kColumns = 9;
+// Columns the reader keeps: A to I, and J for the export's layout.
+inline constexpr int kReadColumns = kColumns + 1;
 // Rows stored per transaction; progress is reported between batches, outside any transaction.
 inline constexpr int kBatchRows = 8192;
 
@@ -40,13 +43,24 @@ struct [[nodiscard]] Result
 // Called between batches with the rows stored so far and the rows read.
 using Progress = std::function<void(int stored, int total)>;
 
-// The number of rows to import: rows from the first down to the first whose column A,
-// as text, is empty.
+// Where the domains stand in a sheet: from row 1, columns A to I; or, in a sheet written by the export,
+// below its heading row, in columns B to J (column A holds the exported 编号, which is not imported).
+struct Layout
+{
+    int firstRow = 0;
+    int firstColumn = 0;
+    bool exported() const { return firstColumn > 0; }
+};
+Layout layoutOf(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
+
+// The number of rows to import: rows from the layout's first down to the first whose column A,
+// as text, is empty (in the export's layout: whose 编号 and 域名 are both empty).
 int countRows(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
 
-// One row, columns A to I into a1 to a9, as the cells show them (blanks and control
-// characters around them removed).
-DomainRecord rowRecord(const sheet::Sheet& sheet, int row, const QLocale& locale = QLocale());
+// The index-th domain row, its nine columns into a1 to a9, as the cells show them (blanks and
+// control characters around them removed).
+DomainRecord rowRecord(const sheet::Sheet& sheet, int index, const QLocale& locale = QLocale(),
+                       const Layout& layout = {});
 
 // Stores rows 0 .. countRows()-1 of the sheet as new records of tt_a. Each row is one
 // INSERT, so a refused row is never stored half-filled; the rows before it are committed.
@@ -57,9 +71,9 @@ Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progr
 Result importWorkbook(Connection* connection, const QString& path, const Progress& progress = {},
                       const QLocale& locale = QLocale());
 
-// The open-file dialog's filter: one entry "Excel" that shows .xls files in any letter case.
-// Windows matches names without regard to case; elsewhere each letter is given as a set
-// ("*.[xX][lL][sS]"), which the native dialogs and Qt's own dialog all understand.
+// The open-file dialog's filter: "表格文件" for every format read, then "Excel" for .xls files, each in
+// any letter case. Windows matches names without regard to case; elsewhere each letter is given as a
+// set ("*.[xX][lL][sS]"), which the native dialogs and Qt's own dialog all understand.
 QString fileFilter();
 
 } // namespace importer

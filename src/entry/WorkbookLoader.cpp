@@ -34,7 +34,7 @@ void WorkbookLoader::start(const QString& path, int columns, qint64 maxFileSize)
                 this, [this, permille] { Q_EMIT progressChanged(permille); }, Qt::QueuedConnection);
         return !m_cancel.load();
     };
-    m_thread = QThread::create([this, path, options] { m_result = sheet::readFirstSheet(path, options); });
+    m_thread = QThread::create([this, path, options] { m_result = sheet::readTable(path, options); });
     m_thread->setObjectName(QStringLiteral("workbook reader"));
     connect(m_thread, &QThread::finished, this, &WorkbookLoader::onThreadFinished);
     m_thread->start(QThread::LowPriority);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sheet/XlsReader.h"
+#include "sheet/TableReader.h"
 
 #include <QObject>
 #include <QString>
@@ -20,8 +20,8 @@ public:
     // A read still running is cancelled and waited for.
     ~WorkbookLoader() override;
 
-    // Starts reading the first worksheet of path, keeping the given number of columns (0: all).
-    // Ignored while a read runs.
+    // Starts reading the first worksheet of path (any format readTable knows), keeping the given number of
+    // columns (0: all). Ignored while a read runs.
     void start(const QString& path, int columns = 0, qint64 maxFileSize = sheet::ReadOptions().maxFileSize);
     // Asks the running read to stop; it then finishes with a cancelled result. Also marks a read that
     // has already finished but whose result was not taken yet as cancelled.

@@ -5,24 +5,52 @@
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProgressDialog>
+
+#include <memory>
 
 void exportDomainList(QWidget* parent, DomainList* list)
 {
     // Checked before the old file is deleted, so that a refused export loses nothing.
-    if (list->count() > exporter::kMaxDomains) {
+    if (list->count() > exporter::kMaxLargeDomains) {
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"),
-                         exporter::tooManyRowsText(list->count()), MessageBox::Ok);
+                         exporter::tooManyRowsText(list->count(), exporter::kMaxLargeDomains),
+                         MessageBox::Ok);
         return;
     }
 
-    const QString path = Platform::dataFolder() + exporter::kFileName;
+    // A list longer than one .xls worksheet holds goes to yuming.xlsx instead.
+    const QString folder = Platform::dataFolder();
+    const QString path = folder + exporter::fileNameFor(list->count());
     exporter::Result result;
     {
         WaitCursor wait;
-        // Each export replaces the previous one; the old file goes first, even when saving fails.
-        QFile::remove(path);
-        result = exporter::writeWorkbook(*list->rows(), path);
+        // Each export replaces the previous one, of either kind; the old file goes first, even when saving
+        // fails.
+        QFile::remove(folder + exporter::kFileName);
+        QFile::remove(folder + exporter::kLargeFileName);
+        // A long list shows how far the export has come; the window keeps drawing meanwhile.
+        std::unique_ptr<QProgressDialog> shown;
+        QElapsedTimer clock;
+        clock.start();
+        result = exporter::writeWorkbook(*list->rows(), path, [&](int done, int total) {
+            if (!shown && clock.elapsed() < 500)
+                return;
+            if (!shown) {
+                shown = std::make_unique<QProgressDialog>(QStringLiteral("正在导出域名……"), QString(), 0,
+                                                          total, parent);
+                shown->setObjectName(QStringLiteral("exportProgress"));
+                shown->setWindowModality(Qt::WindowModal);
+                shown->setCancelButton(nullptr);
+                shown->setMinimumDuration(0);
+                shown->setAutoClose(false);
+            }
+            shown->setValue(done);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
         list->setCurrentRow(list->count() - 1);
     }
 

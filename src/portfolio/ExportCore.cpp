@@ -5,12 +5,18 @@
 
 namespace exporter {
 
-QString tooManyRowsText(int count)
+QString fileNameFor(int domains)
 {
-    return QStringLiteral("列表中有 %1 个域名，而一张 xls 工作表除表头外最多只能放 %2 个，因此没有导出。\n"
+    return domains > kMaxDomains ? kLargeFileName : kFileName;
+}
+
+QString tooManyRowsText(int count, int limit)
+{
+    return QStringLiteral("列表中有 %1 个域名，而一张%2工作表除表头外最多只能放 %3 个，因此没有导出。\n"
                           "请先用速查缩小列表，再分几次导出。")
         .arg(count)
-        .arg(kMaxDomains);
+        .arg(limit == kMaxDomains ? QStringLiteral(" xls ") : QStringLiteral(" xlsx "))
+        .arg(limit);
 }
 
 QString tooLongText(const QString& domain, const QString& field, int length)
@@ -23,24 +29,22 @@ QString tooLongText(const QString& domain, const QString& field, int length)
         .arg(sheet::XlsWriter::MaxTextLength);
 }
 
-Result writeWorkbook(const Dataset& query, const QString& path)
+namespace {
+
+// Writes the heading row and then each row of query through append (a row of texts in, an error text or
+// nothing out), then calls save.
+template <typename Append, typename Save>
+Result writeRows(const Dataset& query, int maxTextLength, const std::function<void(int, int)>& progress,
+                 Append&& append, Save&& save)
 {
     Result result;
     const int rows = query.recordCount();
-    if (rows > kMaxDomains) {
-        result.status = Result::Status::TooManyRows;
-        result.error = tooManyRowsText(rows);
-        return result;
-    }
-
-    // The sheets a new workbook has, plus one more, empty, after them.
-    sheet::XlsWriter workbook(2);
     const int fields = query.fieldCount();
     const QStringList& titles = DomainRecord::titles();
-    workbook.appendRow(0, titles.mid(0, fields));
+    QString error = append(titles.mid(0, fields));
     QStringList cells;
     cells.reserve(fields);
-    for (int row = 0; row < rows; ++row) {
+    for (int row = 0; row < rows && error.isEmpty(); ++row) {
         cells.clear();
         for (int field = 0; field < fields; ++field) {
             const std::string_view v = query.rawValue(row, field);
@@ -48,20 +52,59 @@ Result writeWorkbook(const Dataset& query, const QString& path)
         }
         // A cell holds at most so many characters: the domain and the field that do not fit are named.
         for (int field = 0; field < fields; ++field) {
-            if (cells[field].size() > sheet::XlsWriter::MaxTextLength) {
+            if (cells[field].size() > maxTextLength) {
                 result.status = Result::Status::SaveFailed;
                 result.error = tooLongText(cells.value(1), titles.value(field), int(cells[field].size()));
                 return result;
             }
         }
-        workbook.appendRow(0, cells);
+        error = append(cells);
+        if (progress && (row & 4095) == 4095)
+            progress(row + 1, rows);
     }
-    const QString error = workbook.save(path);
+    if (error.isEmpty())
+        error = save();
     if (!error.isEmpty()) {
         result.status = Result::Status::SaveFailed;
         result.error = error;
     }
     return result;
+}
+
+Result tooManyRows(int rows, int limit)
+{
+    Result result;
+    result.status = Result::Status::TooManyRows;
+    result.error = tooManyRowsText(rows, limit);
+    return result;
+}
+
+} // namespace
+
+Result writeWorkbook(const Dataset& query, const QString& path, const std::function<void(int, int)>& progress)
+{
+    const int rows = query.recordCount();
+    if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
+        if (rows > kMaxLargeDomains)
+            return tooManyRows(rows, kMaxLargeDomains);
+        // The sheets a new workbook has, plus one more, empty, after them; rows go straight to the disk.
+        sheet::XlsxWriter workbook(path, 2);
+        return writeRows(
+            query, sheet::XlsxWriter::MaxTextLength, progress,
+            [&](const QStringList& cells) { return workbook.appendRow(cells); },
+            [&] { return workbook.save(); });
+    }
+    if (rows > kMaxDomains)
+        return tooManyRows(rows, kMaxDomains);
+    // The sheets a new workbook has, plus one more, empty, after them.
+    sheet::XlsWriter workbook(2);
+    return writeRows(
+        query, sheet::XlsWriter::MaxTextLength, progress,
+        [&](const QStringList& cells) {
+            workbook.appendRow(0, cells);
+            return QString();
+        },
+        [&] { return workbook.save(path); });
 }
 
 } // namespace exporter

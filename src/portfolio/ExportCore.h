@@ -1,9 +1,12 @@
 #pragma once
 
 #include "sheet/XlsWriter.h"
+#include "sheet/XlsxWriter.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class Dataset;
 
@@ -13,16 +16,23 @@ namespace exporter {
 
 // The export file's name, in the data folder (Platform::dataFolder()).
 inline const QString kFileName = QStringLiteral("yuming.xls");
+// The export file of a list longer than one .xls worksheet holds.
+inline const QString kLargeFileName = QStringLiteral("yuming.xlsx");
 
 // One worksheet of an .xls file holds 65,536 rows; the first is the heading row.
 inline constexpr int kMaxDomains = sheet::XlsWriter::MaxRows - 1;
+// One worksheet of an .xlsx file holds 1,048,576 rows.
+inline constexpr int kMaxLargeDomains = sheet::XlsxWriter::MaxRows - 1;
+
+// yuming.xls, or yuming.xlsx for a list of more than kMaxDomains.
+QString fileNameFor(int domains);
 
 struct [[nodiscard]] Result
 {
     enum class Status
     {
         Saved,
-        TooManyRows, // more domains than one worksheet holds; nothing was written
+        TooManyRows, // more domains than one worksheet of the file's kind holds; nothing was written
         SaveFailed,  // the writer's error is in error; no file was left behind
     };
     Status status = Status::Saved;
@@ -30,13 +40,15 @@ struct [[nodiscard]] Result
     bool ok() const { return status == Status::Saved; }
 };
 
-// The message for a list longer than kMaxDomains.
-QString tooManyRowsText(int count);
+// The message for a list longer than kMaxDomains (or, to .xlsx, kMaxLargeDomains).
+QString tooManyRowsText(int count, int limit = kMaxDomains);
 // The message for a field too long for a cell: the domain and the field's heading.
 QString tooLongText(const QString& domain, const QString& field, int length);
 
-// Writes the rows of query (its display order, after any search and sort) to path.
-// Reads only; the caller moves the current row.
-Result writeWorkbook(const Dataset& query, const QString& path);
+// Writes the rows of query (its display order, after any search and sort) to path: an .xlsx workbook
+// when path ends in .xlsx, else an .xls workbook. Reads only; the caller moves the current row.
+// progress, when given, is called now and then with the rows written so far and all rows.
+Result writeWorkbook(const Dataset& query, const QString& path,
+                     const std::function<void(int done, int total)>& progress = {});
 
 } // namespace exporter

@@ -15,6 +15,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -37,6 +38,20 @@ const QColor kNotesGround(245, 249, 254); // the notes box
 const int kListWidth = 490;               // the left column at the design size
 const int kColumnWidths[] = {113, 60, 130, 106, 65};
 const int kExpiryColumn = 4; // 到期, the last column
+
+// Makes a change of the list. While the rows after the first ones are still being read (the first
+// second after the start of a large portfolio), a search, a sort or a deletion waits for the rest: the
+// busy cursor shows it meanwhile (and is gone before any message about the change).
+template <typename Change> Result changeList(const DomainList* list, Change change)
+{
+    const bool filling = list && list->rows()->isFilling();
+    if (filling)
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    const Result result = change();
+    if (filling)
+        QGuiApplication::restoreOverrideCursor();
+    return result;
+}
 
 // A text with its key, for a tool tip: "添加域名 (Ctrl+N)".
 QString withKey(const QString& text, const QKeySequence& key)
@@ -580,6 +595,7 @@ void TFr_guanli::bindData(TDataModule2* data)
         connect(ds, &Dataset::rowsReset, this, &TFr_guanli::updateTotals);
         connect(ds, &Dataset::rowRemoved, this, &TFr_guanli::updateTotals);
         connect(ds, &Dataset::rowAppended, this, &TFr_guanli::updateTotals);
+        connect(ds, &Dataset::rowsAdded, this, &TFr_guanli::updateTotals); // the rows of a fill as they come
         connect(domains, &QObject::destroyed, this, [this] {
             m_data = nullptr;
             showCurrentRecord();
@@ -683,7 +699,7 @@ void TFr_guanli::searchFor(const QString& text)
 {
     if (!list())
         return;
-    if (const Result result = list()->search(text); !result.ok())
+    if (const Result result = changeList(list(), [&] { return list()->search(text); }); !result.ok())
         MessageBox::appError(this, result.error());
 }
 
@@ -706,7 +722,9 @@ void TFr_guanli::sortByColumn(int column)
     if (!domains || !domains->isOpen() || column < 0 || column >= m_model->columnCount())
         return;
     const bool ascending = domains->ascendingNext();
-    if (const Result result = domains->sortBy(m_model->fieldName(column)); !result.ok()) {
+    if (const Result result =
+            changeList(domains, [&] { return domains->sortBy(m_model->fieldName(column)); });
+        !result.ok()) {
         MessageBox::appError(this, result.error());
         return;
     }
@@ -724,13 +742,15 @@ void TFr_guanli::updateTotals()
     if (!m_status)
         return;
     const Dataset* rows = list() ? list()->rows() : nullptr;
-    m_status->setTotals(rows ? m_counter.count(*rows, expiry::dayOf(Platform::today())) : ListTotals());
+    m_status->setTotals(rows ? m_data->listCounter()->count(*rows, expiry::dayOf(Platform::today()))
+                             : ListTotals());
 }
 
 void TFr_guanli::listExpired()
 {
     if (list()) {
-        if (const Result result = list()->showExpired(Platform::today()); !result.ok())
+        if (const Result result = changeList(list(), [&] { return list()->showExpired(Platform::today()); });
+            !result.ok())
             MessageBox::appError(this, result.error());
     }
 }
@@ -738,7 +758,8 @@ void TFr_guanli::listExpired()
 void TFr_guanli::listExpiring()
 {
     if (list()) {
-        if (const Result result = list()->showExpiring(Platform::today()); !result.ok())
+        if (const Result result = changeList(list(), [&] { return list()->showExpiring(Platform::today()); });
+            !result.ok())
             MessageBox::appError(this, result.error());
     }
 }
@@ -752,7 +773,7 @@ void TFr_guanli::deleteCurrentDomain()
                                                        MessageBox::Ok | MessageBox::Cancel);
     if (answer != MessageBox::Ok)
         return;
-    if (const Result result = list()->deleteCurrent(); !result.ok())
+    if (const Result result = changeList(list(), [&] { return list()->deleteCurrent(); }); !result.ok())
         MessageBox::appError(this, result.error());
 }
 

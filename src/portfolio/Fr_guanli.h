@@ -107,7 +107,6 @@ private:
     QLineEdit* m_search = nullptr;
     QSplitter* m_splitter = nullptr;
     QPointer<PortfolioStatus> m_status; // lives in the main window's status bar once placed there
-    ListCounter m_counter;              // the status bar's figures, kept per row between list changes
 
     // Detail pane values.
     QLabel* m_aid = nullptr;           // 域名编号 (hidden)

@@ -2,6 +2,8 @@
 
 #include "sheet/Biff.h"
 #include "sheet/GsfSupport.h"
+#include "sheet/NumberFormat.h"
+#include "sheet/SourceFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -532,77 +534,11 @@ private:
         std::vector<Pending>().swap(m_pending);
     }
 
-    static bool isBuiltInDateFormat(int id)
-    {
-        return (id >= 14 && id <= 22) || (id >= 45 && id <= 47) || (id >= 27 && id <= 36) ||
-               (id >= 50 && id <= 58);
-    }
-
-public:
-    // A number format shows a date or time when it has a y, m, d, h or s outside quotes, brackets and
-    // escapes.
-    static bool isDateFormat(const QString& code)
-    {
-        if (code.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0 ||
-            code.compare(QLatin1String("Standard"), Qt::CaseInsensitive) == 0)
-            return false;
-        for (qsizetype i = 0; i < code.size(); ++i) {
-            const char16_t c = code.at(i).toLower().unicode();
-            switch (c) {
-            case u'"': {
-                const qsizetype close = code.indexOf(u'"', i + 1);
-                if (close < 0)
-                    return false;
-                i = close;
-                break;
-            }
-            case u'[': {
-                const qsizetype close = code.indexOf(u']', i + 1);
-                if (close < 0)
-                    return false;
-                i = close;
-                break;
-            }
-            case u'\\':
-            case u'_':
-            case u'*':
-                ++i; // an escaped character, a space the width of a character, a fill character
-                break;
-            case u'y':
-            case u'm':
-            case u'd':
-            case u'h':
-            case u's':
-                return true;
-            default:
-                break;
-            }
-        }
-        return false;
-    }
-
 private:
     bool isDateXf(quint16 xf) const { return xf < m_xfIsDate.size() && m_xfIsDate[xf]; }
 
     // A number cell, a date when its format shows one.
-    Cell numberCell(double value, quint16 xf) const
-    {
-        Cell cell;
-        cell.type = Cell::Type::Number;
-        cell.number = value;
-        if (!isDateXf(xf) || !std::isfinite(value) || value < 0 || value >= 2958466)
-            return cell;
-        const qint64 ms = std::llround(value * 86400000.0);
-        const qint64 days = ms / 86400000;
-        QDate base;
-        if (m_1904)
-            base = QDate(1904, 1, 1);
-        else
-            base = days < 60 ? QDate(1899, 12, 31) : QDate(1899, 12, 30); // the 1900 system counts 1900-02-29
-        cell.type = Cell::Type::Date;
-        cell.dateTime = QDateTime(base.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms % 86400000)));
-        return cell;
-    }
+    Cell numberCell(double value, quint16 xf) const { return sheet::numberCell(value, isDateXf(xf), m_1904); }
 
     static double rkValue(quint32 rk)
     {
@@ -923,54 +859,19 @@ ReadResult parse(const Source& source, const ReadOptions& options)
     return result;
 }
 
-QString tooLargeText(qint64 size, qint64 limit)
-{
-    const auto mb = [](qint64 bytes) { return QString::number(double(bytes) / (1024 * 1024), 'f', 1); };
-    return QStringLiteral("无法读取该文件：文件有 %1 MB，超过了可以读取的上限 %2 MB")
-        .arg(mb(size), mb(limit));
-}
-
 ReadResult readFile(const QString& path, const ReadOptions& options)
 {
     ReadResult result;
-    const QString shown = QDir::toNativeSeparators(path);
-    const QFileInfo info(path); // follows links: a link to a device is a device
-    if (path.isEmpty() || !info.exists()) {
-        result.error = QStringLiteral("文件不存在：") + shown;
+    QFile file;
+    result.error = openSourceFile(path, options.maxFileSize, file);
+    if (!result.error.isEmpty())
         return result;
-    }
-    if (info.isDir()) {
-        result.error = QStringLiteral("无法读取：%1 是一个文件夹，不是 Excel 工作簿").arg(shown);
-        return result;
-    }
-    // Devices, pipes and sockets never end or never start: refused before they are opened.
-    if (!info.isFile()) {
-        result.error =
-            QStringLiteral("无法读取：%1 不是普通文件（可能是设备、管道或套接字），不是 Excel 工作簿")
-                .arg(shown);
-        return result;
-    }
-    if (info.size() > options.maxFileSize) {
-        result.error = tooLargeText(info.size(), options.maxFileSize);
-        return result;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        result.error = QStringLiteral("无法打开文件：%1（%2）").arg(shown, file.errorString());
-        return result;
-    }
-    // Checked again on what was opened: the name may have been pointed elsewhere since.
-    if (file.isSequential() || file.size() > options.maxFileSize) {
-        result.error = file.isSequential()
-                           ? QStringLiteral("无法读取：%1 不是普通文件，不是 Excel 工作簿").arg(shown)
-                           : tooLargeText(file.size(), options.maxFileSize);
-        return result;
-    }
     Source source;
     source.size = file.size();
     source.head = file.read(8);
     if (file.error() != QFileDevice::NoError) {
-        result.error = QStringLiteral("无法读取文件：%1（%2）").arg(shown, file.errorString());
+        result.error =
+            QStringLiteral("无法读取文件：%1（%2）").arg(QDir::toNativeSeparators(path), file.errorString());
         return result;
     }
     const QByteArray name = QFile::encodeName(path);

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
@@ -92,6 +93,7 @@ private slots:
     void editButtonOpensTheCurrentRecord();
     void statusBarCountsShowWithThePortfolioOnly();
     void layoutComesBackAtTheNextStart();
+    void layoutComesBackAcrossTwoRealStarts();
     void lockedStartKeepsTheWelcomePanel();
     void secondProcessIsRefused();
     void missingDatabaseEndsStartup();
@@ -110,7 +112,8 @@ private:
         QString err;
     };
     // Starts the program in folder with --startup-probe and waits for its end.
-    Run probe(const QString& runtimeDir, const QString& folder) const;
+    // The test build of the program, started in folder with --startup-probe (and more switches).
+    Run probe(const QString& runtimeDir, const QString& folder, const QStringList& more = {}) const;
     QTemporaryDir m_config; // the per-user settings of every window made here
 };
 
@@ -467,6 +470,42 @@ void TestApp::layoutComesBackAtTheNextStart()
     QCOMPARE(db.queryA()->recordCount(), 1); // reached as "域名管理" reaches it
 }
 
+namespace {
+// The probe's "layout: ..." line, without the prefix; empty when it printed none.
+QString layoutLine(const QString& out)
+{
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("layout: ")))
+            return line.mid(8);
+    }
+    return {};
+}
+} // namespace
+
+// Two starts of the program itself, each its own process, with a scratch program folder and per-user
+// settings folder: the first changes the layout and closes; the second shows it again.
+void TestApp::layoutComesBackAcrossTwoRealStarts()
+{
+    QTemporaryDir runtime, folder;
+    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
+    const QString layoutFile = runtime.filePath(QStringLiteral("config/lanshu/layout.ini"));
+    QVERIFY(!QFile::exists(layoutFile));
+
+    const Run first = probe(runtime.path(), folder.path(), {QStringLiteral("--change-layout")});
+    QCOMPARE(first.exitCode, 0);
+    const QString changed = layoutLine(first.out);
+    // The splitter takes the sizes asked for as far as the window's width allows.
+    const QRegularExpression expected(QStringLiteral("^geometry 60,70,1100,720 \\| panel Fr_guanli1 \\| "
+                                                     "splitter \\d+,\\d+ \\| columns 170,60,90,\\d+,\\d+$"));
+    QVERIFY2(expected.match(changed).hasMatch(), qPrintable(first.out + first.err));
+    QVERIFY(QFile::exists(layoutFile));
+
+    const Run second = probe(runtime.path(), folder.path());
+    QCOMPARE(second.exitCode, 0);
+    QCOMPARE(layoutLine(second.out), changed);
+    QVERIFY(!second.err.contains(QStringLiteral("message:")));
+}
+
 void TestApp::lockedStartKeepsTheWelcomePanel()
 {
     TestDb db;
@@ -496,12 +535,12 @@ QProcessEnvironment TestApp::childEnvironment(const QString& runtimeDir) const
     return env;
 }
 
-TestApp::Run TestApp::probe(const QString& runtimeDir, const QString& folder) const
+TestApp::Run TestApp::probe(const QString& runtimeDir, const QString& folder, const QStringList& more) const
 {
     QProcess p;
     p.setProcessEnvironment(childEnvironment(runtimeDir));
     p.setWorkingDirectory(folder);
-    p.start(kProgram, {QStringLiteral("--startup-probe")});
+    p.start(kProgram, QStringList{QStringLiteral("--startup-probe")} + more);
     Run run;
     if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
         run.exitCode = p.exitCode();
@@ -590,7 +629,8 @@ void TestApp::shippedProgramHasNoTestHooks()
     const QByteArray scripted = bytesOf(kProgram);
     QVERIFY(!shipped.isEmpty() && !scripted.isEmpty());
     for (const QByteArray& hook :
-         {QByteArrayLiteral("LANSHU_SCRIPTED_MESSAGES"), QByteArrayLiteral("--startup-probe")}) {
+         {QByteArrayLiteral("LANSHU_SCRIPTED_MESSAGES"), QByteArrayLiteral("--startup-probe"),
+          QByteArrayLiteral("--change-layout")}) {
         QVERIFY2(scripted.contains(hook), hook.constData()); // the search would see it
         QVERIFY2(!shipped.contains(hook), hook.constData());
     }

@@ -32,6 +32,7 @@ private slots:
     void groupedAmounts_data();
     void groupedAmounts();
     void totalsFollowTheRowsHeld();
+    void keptTotalsMatchARecount();
     void expiryListsAreSoonestFirstAndReopenTheSame();
 };
 
@@ -235,6 +236,64 @@ void TestExpiry::totalsFollowTheRowsHeld()
     // A closed list has nothing to count.
     q->close();
     QCOMPARE(ListTotals::of(*q, today), ListTotals());
+}
+
+// The module's counter takes each row's day and price while the rows are read; after every kind of change
+// its figures are those of a count that reads every row's text again.
+void TestExpiry::keptTotalsMatchARecount()
+{
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    QCOMPARE(db.exec(QStringLiteral("begin")), QString());
+    for (int i = 0; i < 300; ++i) {
+        const QString price =
+            i % 7 == 0 ? QStringLiteral("面议") : QString::number(i * 10) + QStringLiteral(".5");
+        const QString expires = i % 11 == 0 ? QStringLiteral("明年") : dayText(i % 60 - 20);
+        QVERIFY(db.insert({QStringLiteral("d%1.com").arg(i), {}, {}, {}, {}, expires, {}, {}, price}) > 0);
+    }
+    QCOMPARE(db.exec(QStringLiteral("commit")), QString());
+    const expiry::Day today = expiry::dayOf(kToday);
+    Dataset* q = db.queryA();
+    ListCounter* kept = db.module()->listCounter();
+    QCOMPARE(q->rowKeeper(), kept);
+    // The kept figures, after checking them against a recount.
+    ListTotals keptNow, recounted;
+    auto counted = [&] {
+        keptNow = kept->count(*q, today);
+        recounted = ListTotals::of(*q, today);
+        return keptNow == recounted;
+    };
+    QCOMPARE(q->open(), QString()); // read from the file
+    QVERIFY(counted());
+    QCOMPARE(keptNow.count, 300);
+    QVERIFY(keptNow.expired > 0 && keptNow.within30 > 0 && keptNow.priced < 300);
+    QVERIFY(q->setSort(QStringLiteral("a9 DESC")).isEmpty());
+    QVERIFY(counted());
+    QVERIFY(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("d1")}}).isEmpty());
+    QVERIFY(counted());
+    QCOMPARE(keptNow.count, 111); // d1, d10-d19, d100-d199
+    QVERIFY(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("d")}}).isEmpty());
+    q->setCurrentRow(5);
+    QVERIFY(q->deleteCurrent().isEmpty());
+    QVERIFY(counted());
+    QCOMPARE(keptNow.count, 299);
+    const int within30 = keptNow.within30;
+    QVERIFY(
+        q->append({QStringLiteral("new.com"), {}, {}, {}, {}, dayText(3), {}, {}, QStringLiteral("1,000")})
+            .isEmpty());
+    QVERIFY(counted());
+    QCOMPARE(keptNow.count, 300);
+    QCOMPARE(keptNow.within30, within30 + 1);
+    // Read again in steps, as at the start: the figures follow each step.
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(50), QString());
+    QVERIFY(counted());
+    QCOMPARE(keptNow.count, 50);
+    QVERIFY(q->finishFill().isEmpty());
+    QVERIFY(counted());
+    QCOMPARE(keptNow.count, 300);
+    q->close();
+    QCOMPARE(kept->count(*q, today), ListTotals());
 }
 
 void TestExpiry::expiryListsAreSoonestFirstAndReopenTheSame()

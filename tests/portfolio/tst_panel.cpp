@@ -7,6 +7,7 @@
 #include "portfolio/Fr_guanli.h"
 #include "portfolio/Lookups.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -106,6 +107,7 @@ private slots:
     void typingSearchesAtEveryChange();
     void searchText_data();
     void searchText();
+    void searchWhileTheRowsComeInWaitsWithABusyCursor();
     void searchStaysForAReopen();
     void searchErrorEmptiesTheListUntilTheNextGoodSearch();
 
@@ -399,6 +401,37 @@ void TestPortfolioPanel::typingSearchesAtEveryChange()
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("AB-test.com"), QStringLiteral("Alpha.org"),
                           QStringLiteral("cab.cn"), QStringLiteral("xyz.net"), QStringLiteral("abc.com")}));
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+// Typing in the first moment after the start of a large portfolio: the search waits for the rest of the
+// rows (the busy cursor meanwhile), finds among all of them, and the cursor is back afterwards.
+void TestPortfolioPanel::searchWhileTheRowsComeInWaitsWithABusyCursor()
+{
+    Panel p;
+    QCOMPARE(
+        p.db.exec(QStringLiteral("insert into tt_a (a1) with recursive n(i) as (select 1 union all select "
+                                 "i+1 from n where i < 3000) select 'n' || i || '.com' from n")),
+        QString());
+    Dataset* q = p.query();
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(10), QString());
+    QVERIFY(q->isFilling());
+    QList<int> cursorsWhileReading;
+    connect(q, &Dataset::rowsAdded, this, [&] {
+        const QCursor* c = QGuiApplication::overrideCursor();
+        cursorsWhileReading << (c ? int(c->shape()) : -1);
+    });
+    p.panel.searchBox()->setText(QStringLiteral("n1.c"));
+    QVERIFY(!q->isFilling());
+    QCOMPARE(p.listed(), QStringList{QStringLiteral("n1.com")});
+    QCOMPARE(cursorsWhileReading, QList<int>{int(Qt::BusyCursor)});
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    // Once the rows are all read, a search waits for nothing.
+    cursorsWhileReading.clear();
+    p.panel.searchBox()->setText(QStringLiteral("n2.c"));
+    QCOMPARE(p.listed(), QStringList{QStringLiteral("n2.com")});
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     QVERIFY(MessageBox::shown().isEmpty());
 }
 
