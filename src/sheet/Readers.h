@@ -43,6 +43,9 @@ bool scanSheet(const QByteArray& sheetXml, const ReadOptions& options, SheetScan
 // XML could not carry as it is.
 QString unescapeXlsxText(QString text);
 
+// The message for a workbook that has an opening password, whatever its format.
+QString encryptedText();
+
 // The end of every reader: what it threw as the result.
 template <typename Read> ReadResult guarded(Read&& read, const QString& damaged)
 {
