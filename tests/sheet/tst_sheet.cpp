@@ -182,6 +182,7 @@ private Q_SLOTS:
     void fixtureDecimalComma();
     void fixtureSecondSheetIsNotRead();
     void fixture1904();
+    void xlsxTextsInPlaceBesideValues();
     void fixtureOldFormatCodePage();
     void sharedStringCountLies();
 
@@ -367,6 +368,29 @@ void TestSheet::fixtureSecondSheetIsNotRead()
     }
 }
 
+// Texts held in the sheet itself (read beside the package library) and the library's own values (numbers,
+// a date by its cell format, a shared text) come together in one sheet.
+void TestSheet::xlsxTextsInPlaceBesideValues()
+{
+    sheet::ReadOptions options;
+    options.columns = 5;
+    const sheet::ReadResult result =
+        sheet::readTable(dataPath(QStringLiteral("table_inline_and_values.xlsx")), options);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    const QLocale zh(QStringLiteral("zh_CN"));
+    const auto text = [&](int row, int column) {
+        return sheet::cellToText(result.sheet.cell(row, column), zh);
+    };
+    QCOMPARE(text(0, 0), QStringLiteral("abc.cn"));
+    QCOMPARE(text(0, 1), QStringLiteral("42"));
+    QCOMPARE(text(0, 2), QStringLiteral("2024-01-05"));
+    QCOMPARE(text(0, 3), QStringLiteral("共享的文字"));
+    QCOMPARE(result.sheet.cell(2, 0).text, QStringLiteral("第二行\r"));
+    QCOMPARE(text(2, 4), QStringLiteral("空格"));
+    QCOMPARE(result.sheet.rowCount(), 3);
+    QVERIFY(result.sheet.cell(1, 0).isEmpty());
+}
+
 void TestSheet::fixture1904()
 {
     const sheet::ReadResult result =
@@ -492,6 +516,12 @@ void TestSheet::csvValues_data()
     QTest::newRow("dates as a spreadsheet takes them")
         << QByteArray("2012/1/5,2013-01-02 8:30,2012.10.10,2012/13/40,0100,1e5\n")
         << utf8Rows({{"2012-01-05", "2013-01-02 08:30:00", "2012-10-10", "2012/13/40", "0100", "1e5"}});
+    QTest::newRow("almost dates stay texts")
+        << QByteArray("2012-1-5 8:3,2012-01/05,2012-01-05x,12012-01-05,2012-01-05 24:00,2012-01-05 \n")
+        << utf8Rows({{"2012-1-5 8:3", "2012-01/05", "2012-01-05x", "12012-01-05", "2012-01-05 24:00",
+                      "2012-01-05"}});
+    QTest::newRow("date with seconds")
+        << QByteArray("2012-12-31 23:59:59\n") << utf8Rows({{"2012-12-31 23:59:59"}});
     QTest::newRow("blanks trimmed, blank line kept")
         << QByteArray("  a.com  ,\tx\n\nc.com\n") << utf8Rows({{"a.com", "x"}, {}, {"c.com"}});
 }
