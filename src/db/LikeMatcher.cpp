@@ -303,15 +303,15 @@ size_t NameIndex::bytesHeld() const
     return m_text.capacity() + m_start.capacity() * sizeof(uint32_t) + m_null.capacity() / 8;
 }
 
-std::vector<uint32_t> NameIndex::match(const Pattern& pattern) const
+std::vector<uint32_t> NameIndex::match(const Pattern& pattern, size_t from) const
 {
     std::vector<uint32_t> rows;
     const size_t count = size();
-    if (pattern.tooComplex())
+    if (pattern.tooComplex() || from >= count)
         return rows;
     const std::string_view key = pattern.longestLiteral();
     if (key.empty()) {
-        for (size_t r = 0; r < count; ++r) {
+        for (size_t r = from; r < count; ++r) {
             if (!isNull(r) && pattern.matches(name(r)))
                 rows.push_back(uint32_t(r));
         }
@@ -320,8 +320,8 @@ std::vector<uint32_t> NameIndex::match(const Pattern& pattern) const
     // One pass over the whole block finds the rows that hold the longest literal; only they are
     // matched in full. A name never holds a NUL, so no hit spans two rows.
     const std::string_view all(m_text);
-    size_t at = 0;
-    size_t row = 0;
+    size_t at = m_start[from];
+    size_t row = from;
     while (row < count) {
         const size_t hit = findBytes(all, key, at);
         if (hit == std::string_view::npos)
