@@ -113,7 +113,7 @@ QString Dataset::fetchAndFilter()
     m_fetchedStamp = m_connection->changeStamp();
     ++m_generation;
     if (m_filter)
-        m_filter->fetched(*this, m_fetched);
+        m_filter->fetched(*this, m_fetched, true);
     if (narrowed) {
         std::vector<uint32_t> kept;
         error = m_filter->select(*this, m_params, kept);
@@ -252,6 +252,8 @@ QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
     // The rows read come after those held, in the statement's order. A narrowing statement shown
     // meanwhile keeps those it finds among them: they follow its rows found so far in its own order
     // (a search's rows come in the order of the list it narrows).
+    // The filter takes the rows as they come, so that neither a keystroke nor the last step has to take
+    // them all at once.
     std::vector<uint32_t> added;
     if (error.isEmpty() && to > from) {
         if (m_fillNarrowed) {
@@ -259,6 +261,8 @@ QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
         } else {
             added.resize(to - from);
             std::iota(added.begin(), added.end(), from);
+            if (m_filter)
+                m_filter->fetched(*this, m_fillSql, false);
         }
     }
     if (error.isEmpty() && !added.empty()) {
@@ -282,7 +286,7 @@ QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
         m_fetchedWithParams = !m_fillParams.isEmpty();
         m_fetchedStamp = m_fillStamp;
         if (m_filter)
-            m_filter->fetched(*this, m_fetched);
+            m_filter->fetched(*this, m_fetched, true);
     }
     return error;
 }

@@ -30,8 +30,9 @@ public:
     // statement is still being read in steps.
     virtual QString selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
                                std::vector<uint32_t>& kept) = 0;
-    // The dataset has just read the rows of `statement` from the file (to prepare for narrowing them).
-    virtual void fetched(const Dataset& rows, const QString& statement) = 0;
+    // The dataset has just read the rows of `statement` from the file (to prepare for narrowing them):
+    // all of them, or (while it reads them in steps) more of them, `complete` after the last.
+    virtual void fetched(const Dataset& rows, const QString& statement, bool complete) = 0;
 };
 
 // Keeps something per stored row, taken while the row is stored and its text is at hand, so that a

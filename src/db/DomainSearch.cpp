@@ -34,10 +34,14 @@ void DomainSearch::index(const Dataset& rows)
     m_indexed = true;
 }
 
-void DomainSearch::fetched(const Dataset& rows, const QString& statement)
+void DomainSearch::fetched(const Dataset& rows, const QString& statement, bool complete)
 {
-    if (statement == sql::kDefaultList && rows.fieldIndex(QStringLiteral("a1")) >= 0)
-        index(rows);
+    if (statement != sql::kDefaultList || rows.fieldIndex(QStringLiteral("a1")) < 0)
+        return;
+    index(rows);
+    // Names added as they came grew the index in doublings: the room beyond them is given back.
+    if (complete)
+        m_names.shrinkToFit();
 }
 
 QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>& params,

@@ -17,9 +17,9 @@ public:
                    std::vector<uint32_t>& kept) override;
     QString selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
                        std::vector<uint32_t>& kept) override;
-    // The names are indexed as soon as the default list is read, so the first keystroke is as quick as
-    // the next.
-    void fetched(const Dataset& rows, const QString& statement) override;
+    // The names are indexed as soon as the default list is read (as it comes, when it comes in steps), so
+    // the first keystroke is as quick as the next.
+    void fetched(const Dataset& rows, const QString& statement, bool complete) override;
 
 private:
     // Brings the index up to the rows stored: the new rows only, while the rows are the same ones.

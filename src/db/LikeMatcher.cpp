@@ -298,6 +298,14 @@ void NameIndex::append(std::string_view utf8, bool isNull)
     m_start.push_back(uint32_t(m_text.size()));
 }
 
+void NameIndex::shrinkToFit()
+{
+    if (m_text.capacity() > m_text.size() + m_text.size() / 8)
+        m_text.shrink_to_fit();
+    if (m_start.capacity() > m_start.size() + m_start.size() / 8)
+        m_start.shrink_to_fit();
+}
+
 size_t NameIndex::bytesHeld() const
 {
     return m_text.capacity() + m_start.capacity() * sizeof(uint32_t) + m_null.capacity() / 8;

@@ -77,6 +77,8 @@ public:
     explicit NameIndex(Folding folding = Folding::Unicode) : m_folding(folding) {}
     void clear();
     void reserve(size_t rows, size_t bytes);
+    // Gives back room well beyond the names held.
+    void shrinkToFit();
     // Adds the next row's name; a missing value (NULL) matches no pattern, as in the engine.
     void append(std::string_view utf8, bool isNull = false);
     size_t size() const { return m_start.empty() ? 0 : m_start.size() - 1; }
