@@ -9,6 +9,7 @@ PACKAGES=(
   python3 python3-xlrd gnumeric
   xvfb xauth fonts-wqy-microhei poppler-utils
   qt6-translations-l10n
+  desktop-file-utils appstream dpkg-dev file
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

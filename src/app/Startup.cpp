@@ -36,9 +36,17 @@ int Startup::run(int& argc, char** argv, const Options& options)
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     // The name on the task bar and in the window titles.
     QApplication::setApplicationDisplayName(QStringLiteral("岚枢"));
+    // The menu entry that an installed copy belongs to (its icon and name on the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.lanshu.lanshu"));
     Skin::apply(app);
     if (options.prepared)
         options.prepared();
+
+    // An installed copy works in the user's own data folder, made ready here before any file is opened.
+    if (const QString folderError = Platform::prepareDataFolder(); !folderError.isEmpty()) {
+        MessageBox::appError(nullptr, folderError);
+        return 1;
+    }
 
     // The data module is declared first so that it is destroyed last, after every window that shows it.
     std::unique_ptr<TDataModule2> data;

@@ -114,7 +114,7 @@ QString writeError(const QString& path)
 
 QString IniFile::settingsPath()
 {
-    const QString folder = g_folderForTests.isEmpty() ? Platform::programFolder() : g_folderForTests;
+    const QString folder = g_folderForTests.isEmpty() ? Platform::dataFolder() : g_folderForTests;
     return folder + QStringLiteral("iset.ini");
 }
 

@@ -15,7 +15,7 @@ QString readString(const QString& path, const QString& section, const QString& k
 // "Unable to write to <path>", and the file is left as it was.
 QString writeString(const QString& path, const QString& section, const QString& key, const QString& value);
 
-// The settings file iset.ini in the program's folder.
+// The settings file iset.ini in the data folder (Platform::dataFolder()).
 QString settingsPath();
 
 // The start-up choice: key run of section pro_set in the settings file ("1": open the guide at start).

@@ -120,6 +120,87 @@ QString Platform::programFolder()
     return dir;
 }
 
+const QString Platform::kInstalledMarker = QStringLiteral("lanshu.installed");
+
+QString Platform::dataFolder()
+{
+    return dataFolderFor(programFolder());
+}
+
+QString Platform::dataFolderFor(const QString& programFolder)
+{
+    return isInstalledCopy(programFolder) ? userDataFolder() : programFolder;
+}
+
+bool Platform::isInstalledCopy(const QString& programFolder)
+{
+    return QFileInfo(programFolder + kInstalledMarker).isFile();
+}
+
+QString Platform::userDataFolder()
+{
+#ifdef Q_OS_WIN
+    QString base = QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA"));
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/AppData/Roaming");
+#else
+    // A relative XDG_DATA_HOME is invalid and ignored, as the desktop's base-directory rules say.
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+#endif
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    return base + QStringLiteral("lanshu/");
+}
+
+QStringList Platform::shippedFiles()
+{
+    // The database file, the settings file, the report project.
+    return {QStringLiteral("service.dll"), QStringLiteral("iset.ini"), QStringLiteral("yuming.rav")};
+}
+
+QString Platform::prepareDataFolder()
+{
+    const QString program = programFolder();
+    if (!isInstalledCopy(program))
+        return {};
+    const QString data = userDataFolder();
+    const QString error = seedDataFolder(program, data);
+    if (!error.isEmpty())
+        return error;
+    if (!QDir::setCurrent(data))
+        return QStringLiteral("无法进入数据文件夹“%1”。").arg(QDir::toNativeSeparators(data));
+    return {};
+}
+
+QString Platform::seedDataFolder(const QString& from, const QString& to)
+{
+    const QString shown = QDir::toNativeSeparators(to);
+    // Parents that are missing come into being private too (the process's file mask); the folder itself
+    // is closed to everyone else even when the user made it earlier with a wider mode.
+    if (!QDir().mkpath(to) || !QFileInfo(to).isDir())
+        return QStringLiteral("无法建立数据文件夹“%1”。").arg(shown);
+    constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QFile::setPermissions(to, kOwnerOnly | QFileDevice::ExeOwner))
+        return QStringLiteral("无法设置数据文件夹“%1”的权限。").arg(shown);
+    const QDir target(to);
+    for (const QString& name : shippedFiles()) {
+        const QString destination = target.filePath(name);
+        // A file there, or anything else under that name (a link, even a broken one), is the user's.
+        if (QFileInfo(destination).exists() || QFileInfo(destination).isSymLink())
+            continue;
+        const QString source = QDir(from).filePath(name);
+        // QFile::copy writes a temporary file and renames it, so a copy cut short leaves no half file.
+        if (!QFile::copy(source, destination))
+            return QStringLiteral("无法把“%1”复制到数据文件夹“%2”。")
+                .arg(QDir::toNativeSeparators(source), shown);
+        // The copy takes the mode of the shipped file; the user's copy is the user's alone.
+        QFile::setPermissions(destination, kOwnerOnly);
+    }
+    return {};
+}
+
 QString Platform::browserAddress(const QString& address, QString* error)
 {
     const QString text = address.trimmed();

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -46,6 +47,35 @@ public:
 
     // The folder that holds the program file, with a trailing separator.
     static QString programFolder();
+
+    // The folder of the user's files, with a trailing separator: the database, the settings file, the
+    // report project, the exported workbook, the proposed PDF and the database's backups live there.
+    // A copy run from its own folder (the build's ready folder, an unpacked archive) keeps them beside
+    // itself, in the program's folder. An installed copy, whose folder is shared by every user and
+    // written by none of them, keeps them in the user's data folder (userDataFolder()). The one place
+    // that decides it; every reader and writer of those files asks here.
+    static QString dataFolder();
+    // The decision itself, for the program's folder given (with its trailing separator).
+    static QString dataFolderFor(const QString& programFolder);
+    // Whether the copy in programFolder is an installed one: the installation puts kInstalledMarker
+    // beside the program file.
+    static bool isInstalledCopy(const QString& programFolder);
+    static const QString kInstalledMarker;
+    // The user's own data folder for the program, with a trailing separator: $XDG_DATA_HOME/lanshu, or
+    // ~/.local/share/lanshu when that variable is unset or not an absolute path (on Windows the
+    // roaming application data, %APPDATA%\lanshu).
+    static QString userDataFolder();
+    // The files that ship beside the program and that a user's data folder starts with.
+    static QStringList shippedFiles();
+
+    // Makes the data folder ready before the program opens any of its files. For an installed copy:
+    // creates the user's data folder, readable by the user alone, puts there each shipped file that it
+    // lacks (a file already there is never replaced) and makes it the current directory, from where the
+    // database and the report project are opened. A copy run from its own folder is left as it is.
+    // Returns the reason, in Chinese, when the folder cannot be made ready.
+    static QString prepareDataFolder();
+    // The part of it that works on the folders given: from holds the shipped files, to is the data folder.
+    static QString seedDataFolder(const QString& from, const QString& to);
 
     // The address as it goes to the browser: blanks around it removed and "http://" put before one that
     // names no scheme ("example.com" opens the site). Only http and https are opened: anything else

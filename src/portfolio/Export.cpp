@@ -23,7 +23,7 @@ void exportDomainList(QWidget* parent, DomainList* list)
     }
 
     // A list longer than one .xls worksheet holds goes to yuming.xlsx instead.
-    const QString folder = Platform::programFolder();
+    const QString folder = Platform::dataFolder();
     const QString path = folder + exporter::fileNameFor(list->count());
     exporter::Result result;
     {

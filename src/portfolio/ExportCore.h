@@ -14,7 +14,7 @@ class Dataset;
 // domain list holds, in its present order, every field as text; then one more, empty worksheet.
 namespace exporter {
 
-// The export file's name, in the program's folder.
+// The export file's name, in the data folder (Platform::dataFolder()).
 inline const QString kFileName = QStringLiteral("yuming.xls");
 // The export file of a list longer than one .xls worksheet holds.
 inline const QString kLargeFileName = QStringLiteral("yuming.xlsx");

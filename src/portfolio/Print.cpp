@@ -35,7 +35,7 @@ void printDomainList(QWidget* parent, DomainList* list, ReportProject& project)
         return FileDialog::getSaveFileName(owner, title, proposed, filter);
     };
     host.showError = [](QWidget* owner, const QString& text) { MessageBox::appError(owner, text); };
-    host.proposedPdfPath = Platform::programFolder() + QStringLiteral("yuming.pdf");
+    host.proposedPdfPath = Platform::dataFolder() + QStringLiteral("yuming.pdf");
 
     const RvData data(list->rows());
     const QString error = ReportPreview::run(parent, *project.defaultReport(), data, Platform::today(), host);

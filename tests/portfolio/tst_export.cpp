@@ -131,8 +131,8 @@ private slots:
     void largeListReadByGnumeric();
 
 private:
-    QString exportPath() const { return Platform::programFolder() + QStringLiteral("yuming.xls"); }
-    QString largeExportPath() const { return Platform::programFolder() + QStringLiteral("yuming.xlsx"); }
+    QString exportPath() const { return Platform::dataFolder() + QStringLiteral("yuming.xls"); }
+    QString largeExportPath() const { return Platform::dataFolder() + QStringLiteral("yuming.xlsx"); }
     void removeExport();
     QStringList m_opened;
 };

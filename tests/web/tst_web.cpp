@@ -21,6 +21,11 @@
 #include <QtTest>
 
 namespace {
+// How long a wait on the browser engine may last. The engine's pages, scripts and input take their own
+// time, many times longer under a sanitizer or on a busy machine; every wait ends as soon as its
+// condition holds, so the bound only matters when something is really wrong.
+constexpr int kEngineTimeout = 120000;
+
 // A small web site on 127.0.0.1 that serves any path with a page naming that path, and counts the
 // requests per path. Each page records the mouse buttons and context-menu requests that reach it in
 // its title, so that a test can see what the engine received.
@@ -93,7 +98,7 @@ QString evaluate(QWebEngineView* view, const QString& script)
         result = value.toString();
         done = true;
     });
-    if (!QTest::qWaitFor([&] { return done; }, 10000))
+    if (!QTest::qWaitFor([&] { return done; }, kEngineTimeout))
         return QStringLiteral("<no answer>");
     return result;
 }
@@ -192,7 +197,7 @@ void TestWeb::startWindow()
     m_window->FormShow();
     m_window->show();
     m_windowId = m_window->winId();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), kEngineTimeout));
 }
 
 void TestWeb::pagesAreRequestedOnceEach()
@@ -205,9 +210,10 @@ void TestWeb::pagesAreRequestedOnceEach()
     WebBrowser* tools = w.Fr_gongju1()->WebBrowser1();
 
     // The news page at start; the panels' pages not yet.
-    QTRY_COMPARE(m_site->requests(QStringLiteral("/appin/zixun.htm")), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_site->requests(QStringLiteral("/appin/zixun.htm")), 1, kEngineTimeout);
     QVERIFY(news->view());
-    QTRY_VERIFY(news->view()->title().startsWith(QStringLiteral("/appin/zixun.htm")));
+    QTRY_VERIFY_WITH_TIMEOUT(news->view()->title().startsWith(QStringLiteral("/appin/zixun.htm")),
+                             kEngineTimeout);
     QCOMPARE(news->view()->url().toString(), m_site->address() + QStringLiteral("/appin/zixun.htm"));
     QCOMPARE(w.Fr_jiaoyi1()->Label1()->text(), QStringLiteral("0"));
     QCOMPARE(w.Fr_gongju1()->Label1()->text(), QStringLiteral("0"));
@@ -221,9 +227,10 @@ void TestWeb::pagesAreRequestedOnceEach()
     QVERIFY(trading->view());
     LoadCounter tradingLoads;
     tradingLoads.watch(trading->view());
-    QTRY_COMPARE(m_site->requests(QStringLiteral("/appin/jiaoyi.htm")), 1);
-    QTRY_VERIFY(trading->view()->title().startsWith(QStringLiteral("/appin/jiaoyi.htm")));
-    QTRY_COMPARE(tradingLoads.finished, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_site->requests(QStringLiteral("/appin/jiaoyi.htm")), 1, kEngineTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(trading->view()->title().startsWith(QStringLiteral("/appin/jiaoyi.htm")),
+                             kEngineTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(tradingLoads.finished, 1, kEngineTimeout);
 
     // Away and back: the panel is shown as it was left, without a new request.
     navItem(w, "navGuanli")->click();
@@ -235,8 +242,9 @@ void TestWeb::pagesAreRequestedOnceEach()
     // page would have reached the site too.
     navItem(w, "navGongju")->click();
     QVERIFY(w.Fr_gongju1()->isVisible());
-    QTRY_COMPARE(m_site->requests(QStringLiteral("/appin/gongju.htm")), 1);
-    QTRY_VERIFY(tools->view()->title().startsWith(QStringLiteral("/appin/gongju.htm")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_site->requests(QStringLiteral("/appin/gongju.htm")), 1, kEngineTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(tools->view()->title().startsWith(QStringLiteral("/appin/gongju.htm")),
+                             kEngineTimeout);
     navItem(w, "navGongju")->click();
     navItem(w, "navJiaoyi")->click();
     QCOMPARE(evaluate(trading->view(), QStringLiteral("document.title")),
@@ -291,9 +299,10 @@ void TestWeb::offlinePages()
                             : static_cast<QWidget*>(w.Fr_wel1());
     auto* browser = panel->findChild<WebBrowser*>(QStringLiteral("WebBrowser1"));
     QVERIFY(browser);
-    QTRY_VERIFY(browser->view());
+    QTRY_VERIFY_WITH_TIMEOUT(browser->view(), kEngineTimeout);
     QWebEngineView* view = browser->view();
-    QTRY_COMPARE(evaluate(view, QStringLiteral("document.body ? document.body.innerText : ''")), text);
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(view, QStringLiteral("document.body ? document.body.innerText : ''")),
+                              text, kEngineTimeout);
     QCOMPARE(evaluate(view, QStringLiteral("document.body.getAttribute('style')")), style);
     QCOMPARE(evaluate(view, QStringLiteral("document.body.getAttribute('scroll')")), QStringLiteral("no"));
     QCOMPARE(evaluate(view, QStringLiteral("getComputedStyle(document.body).paddingLeft")), paddingLeft);
@@ -350,10 +359,19 @@ void TestWeb::rightClicksInsideViewsAreDropped()
         if (b->isVisible())
             browser = b;
     QVERIFY(browser);
-    QTRY_VERIFY(browser->view());
+    QTRY_VERIFY_WITH_TIMEOUT(browser->view(), kEngineTimeout);
     QWebEngineView* view = browser->view();
-    QTRY_VERIFY(view->title().startsWith(path));
-    QTRY_VERIFY(view->focusProxy());
+    QTRY_VERIFY_WITH_TIMEOUT(view->title().startsWith(path), kEngineTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(view->focusProxy(), kEngineTimeout);
+    // The page is ready for the clicks once its own script has run (it notes the buttons in the title)
+    // and the engine has drawn it (input goes to what is drawn): two frames after this request.
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(view, QStringLiteral("document.readyState + ' ' + typeof note")),
+                              QStringLiteral("complete function"), kEngineTimeout);
+    evaluate(view,
+             QStringLiteral("requestAnimationFrame(() => requestAnimationFrame(() => window.drawn = true))"));
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(view, QStringLiteral("String(window.drawn === true)")),
+                              QStringLiteral("true"), kEngineTimeout);
+    QCOMPARE(view->title(), path);
     QWidget* surface = view->focusProxy();
     RightClickSpy spy;
     surface->installEventFilter(&spy);
@@ -367,7 +385,7 @@ void TestWeb::rightClicksInsideViewsAreDropped()
     // A left click afterwards goes through: once the page has seen it, it would have seen the
     // right clicks before it.
     QTest::mouseClick(surface, Qt::LeftButton, Qt::NoModifier, inside);
-    QTRY_VERIFY(view->title().contains(QStringLiteral("up0")));
+    QTRY_VERIFY_WITH_TIMEOUT(view->title().contains(QStringLiteral("up0")), kEngineTimeout);
     QCOMPARE(view->title(), path + QStringLiteral(" down0 up0"));
     QCOMPARE(spy.seen, 0);
 }
