@@ -34,6 +34,9 @@ void addInlineStrings(const QByteArray& sheetXml, const ReadOptions& options, Sh
 // XML could not carry as it is.
 QString unescapeXlsxText(QString text);
 
+// The message for a workbook that has an opening password, whatever its format.
+QString encryptedText();
+
 // The end of every reader: what it threw as the result.
 template <typename Read> ReadResult guarded(Read&& read, const QString& damaged)
 {

@@ -44,10 +44,6 @@ QString emptyText()
 {
     return QStringLiteral("无法读取该文件：文件是空的");
 }
-QString encryptedText()
-{
-    return QStringLiteral("无法读取该文件：工作簿设有打开密码。请先在电子表格程序中取消密码，再导入");
-}
 QString damagedPackageText()
 {
     return QStringLiteral("无法读取该文件：压缩包已损坏或不完整，它不是有效的工作簿(.xlsx、.ods)");
@@ -283,7 +279,7 @@ ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOp
                           .arg(unpacked / (1024 * 1024))
                           .arg(kMaxUnpackedSize / (1024 * 1024)));
     if (isEncryptedOds(bytes, zip))
-        return failed(encryptedText());
+        return failed(detail::encryptedText());
     if (format == TableFormat::Xlsx) {
         // The package library trusts its parts: a damaged one can end the whole program inside it. Every
         // XML part is therefore unpacked and checked here first (checksum, well-formed XML).

@@ -3,6 +3,7 @@
 #include "sheet/Biff.h"
 #include "sheet/GsfSupport.h"
 #include "sheet/NumberFormat.h"
+#include "sheet/Readers.h"
 #include "sheet/SourceFile.h"
 
 #include <QDir>
@@ -18,6 +19,11 @@ namespace sheet {
 
 using namespace biff;
 
+QString detail::encryptedText()
+{
+    return QStringLiteral("无法读取该文件：工作簿设有打开密码。请先在电子表格程序中取消密码，再导入");
+}
+
 namespace {
 
 QString notXlsText()
@@ -27,10 +33,6 @@ QString notXlsText()
 QString damagedText()
 {
     return QStringLiteral("无法读取该文件：工作簿已损坏或不完整，它不是有效的 Excel 97-2003 工作簿(.xls)");
-}
-QString encryptedText()
-{
-    return QStringLiteral("无法读取该文件：工作簿设有打开密码。请先在电子表格程序中取消密码，再导入");
 }
 QString xlsxText()
 {
@@ -43,13 +45,9 @@ QString oldFormatText()
                           "“Excel 97-2003 工作簿(.xls)”，再导入");
 }
 
-struct Failure
-{
-    QString text;
-};
-struct Cancelled
-{
-};
+using detail::Cancelled;
+using detail::encryptedText;
+using detail::Failure;
 
 // ---------------------------------------------------------------------------------------------------
 // 8-bit strings of Excel 5.0/95 workbooks, decoded by the workbook's code page.
@@ -808,55 +806,42 @@ gsf::Ptr<GsfInput> workbookStream(GsfInput* input, gsf::Ptr<GsfInfile>& ole, int
 
 ReadResult parse(const Source& source, const ReadOptions& options)
 {
-    ReadResult result;
-    try {
-        const QByteArray& head = source.head;
-        if (head.isEmpty())
-            throw Failure{
-                QStringLiteral("无法读取该文件：文件是空的，它不是有效的 Excel 97-2003 工作簿(.xls)")};
-        int versionHint = 8;
-        gsf::Ptr<GsfInput> input;
-        gsf::Ptr<GsfInfile> ole;
-        gsf::Ptr<GsfInput> stream;
-        if (startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
-            input = openInput(source);
-            stream = workbookStream(input.get(), ole, versionHint);
-        } else if (startsWith(head, "PK\x03\x04", 4)) {
-            throw Failure{xlsxText()};
-        } else if (startsWith(head, "\x09\x08", 2)) {
-            stream = openInput(source); // a bare workbook stream without the compound file around it
-        } else if (head.size() >= 4 && head[0] == 0x09 &&
-                   (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04)) {
-            throw Failure{oldFormatText()}; // BOF of the Excel 2.x to 4.0 formats
-        } else {
-            throw Failure{notXlsText()};
-        }
-        // A stream can never be larger than the file that holds it; a directory entry that says so is damage.
-        const gsf_off_t size = gsf_input_size(stream.get());
-        if (size <= 0 || size > source.size || size > options.maxFileSize)
-            throw Failure{damagedText()};
-        Workbook workbook(stream.get(), qint64(size), versionHint, options);
-        result.sheet = workbook.readFirstSheet();
-        result.sheet.rowCount(); // puts the cells in order now, so that reading them changes nothing
-        const qint64 total = workbook.progressTotal();
-        if (options.progress && !options.progress(total, total))
-            throw Cancelled{};
-        result.ok = true;
-    } catch (const Failure& failure) {
-        result.sheet = Sheet();
-        result.error = failure.text;
-    } catch (const Cancelled&) {
-        result.sheet = Sheet();
-        result.cancelled = true;
-        result.error = QStringLiteral("已取消读取");
-    } catch (const std::bad_alloc&) {
-        result.sheet = Sheet();
-        result.error = QStringLiteral("无法读取该文件：内存不足");
-    } catch (...) {
-        result.sheet = Sheet();
-        result.error = damagedText();
-    }
-    return result;
+    return detail::guarded(
+        [&] {
+            const QByteArray& head = source.head;
+            if (head.isEmpty())
+                throw Failure{
+                    QStringLiteral("无法读取该文件：文件是空的，它不是有效的 Excel 97-2003 工作簿(.xls)")};
+            int versionHint = 8;
+            gsf::Ptr<GsfInput> input;
+            gsf::Ptr<GsfInfile> ole;
+            gsf::Ptr<GsfInput> stream;
+            if (startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
+                input = openInput(source);
+                stream = workbookStream(input.get(), ole, versionHint);
+            } else if (startsWith(head, "PK\x03\x04", 4)) {
+                throw Failure{xlsxText()};
+            } else if (startsWith(head, "\x09\x08", 2)) {
+                stream = openInput(source); // a bare workbook stream without the compound file around it
+            } else if (head.size() >= 4 && head[0] == 0x09 &&
+                       (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04)) {
+                throw Failure{oldFormatText()}; // BOF of the Excel 2.x to 4.0 formats
+            } else {
+                throw Failure{notXlsText()};
+            }
+            // A stream can never be larger than the file that holds it; a directory entry that says so is
+            // damage.
+            const gsf_off_t size = gsf_input_size(stream.get());
+            if (size <= 0 || size > source.size || size > options.maxFileSize)
+                throw Failure{damagedText()};
+            Workbook workbook(stream.get(), qint64(size), versionHint, options);
+            Sheet sheet = workbook.readFirstSheet();
+            const qint64 total = workbook.progressTotal();
+            if (options.progress && !options.progress(total, total))
+                throw Cancelled{};
+            return sheet;
+        },
+        damagedText());
 }
 
 ReadResult readFile(const QString& path, const ReadOptions& options)

@@ -1,6 +1,9 @@
-// Fuzz target for the .xls reader. Built with -DLANSHU_FUZZ=ON (clang, libFuzzer with the address and
-// undefined-behaviour sanitizers); otherwise a plain program that replays the given files and folders.
-#include "sheet/XlsReader.h"
+// Fuzz target for the workbook readers: built as fuzz_table_reader for the reader of every table format
+// (.xls, .xlsx, .ods, .csv, told by their content), and with LANSHU_FUZZ_XLS_ONLY as fuzz_xls_reader for
+// the .xls reader alone.
+// Built with -DLANSHU_FUZZ=ON (clang, libFuzzer with the address and undefined-behaviour sanitizers);
+// otherwise a plain program that replays the given files and folders.
+#include "sheet/TableReader.h"
 
 #include <QByteArray>
 #include <QDirIterator>
@@ -26,7 +29,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+#ifdef LANSHU_FUZZ_XLS_ONLY
     const sheet::ReadResult result = sheet::readFirstSheetFromMemory(bytes);
+#else
+    const sheet::ReadResult result = sheet::readTableFromMemory(bytes);
+#endif
     if (result.ok == !result.error.isEmpty())
         __builtin_trap(); // exactly one of a sheet and an error text
     if (result.ok) {
