@@ -10,6 +10,9 @@
 //  - memory held per domain beyond the texts of its fields.
 // bench_search --backtrack: "a%a%a%b" over 100,000 names of 253 characters, against the engine on a few.
 // bench_search --sort <folder>: the heading sorts alone.
+// bench_search --fill <folder>: searches typed while the rows after the first still come in (the first
+// second after the start): each keystroke, the steps of the reading with a search shown, and the same
+// keystroke as it was before, when it read the rest of the rows first.
 #include "WarmShell.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
@@ -329,6 +332,99 @@ int benchFile(const QString& folder)
 
     return headingSorts(q);
 }
+// Runs the reading in steps from the event loop for about `ms` (a typist's pause), or to its end when ms
+// is negative; each step's time is added to `steps`.
+void runSteps(Dataset* q, double ms, std::vector<double>& steps)
+{
+    QElapsedTimer pause;
+    pause.start();
+    while (q->isFilling() && (ms < 0 || msSince(pause) < ms)) {
+        QElapsedTimer step;
+        step.start();
+        QCoreApplication::processEvents();
+        steps.push_back(msSince(step));
+    }
+}
+
+int duringFill(const QString& folder)
+{
+    QDir::setCurrent(folder);
+    QString error;
+    auto module = TDataModule2::create(&error);
+    if (!module) {
+        std::fprintf(stderr, "open: %s\n", qPrintable(error));
+        return 1;
+    }
+    Dataset* q = module->Query_a();
+    auto search = [q](const QString& text) {
+        must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}));
+    };
+    std::printf("\n== %s: searches while the rows come in ==\n", qPrintable(folder));
+    // Reading with the default list shown, for reference.
+    std::vector<double> plainSteps;
+    QElapsedTimer clock;
+    clock.start();
+    runSteps(q, -1, plainSteps);
+    const double plainRest = msSince(clock);
+    const int count = q->storedRowCount();
+    std::printf("%d domains; the rest of the rows with the default list shown: %.0f ms in %zu steps, "
+                "median step %.1f ms, worst %.1f ms\n",
+                count, plainRest, plainSteps.size(), median(plainSteps), worst(plainSteps));
+
+    // Keystrokes one after the other, 150 ms of reading between them, from the start of the reading on.
+    const QStringList typed = {QStringLiteral("h"),    QStringLiteral("ha"),    QStringLiteral("hao"),
+                               QStringLiteral("ha"),   QStringLiteral("8"),     QStringLiteral(".cn"),
+                               QStringLiteral("中文"), QStringLiteral("qqqzx"), QStringLiteral("a_c"),
+                               QStringLiteral("a")};
+    for (int pauseMs : {0, 150}) {
+        q->setSql(sql::kDefaultList);
+        must(q->openInSteps());
+        std::vector<double> keys, steps;
+        std::printf("typed with %d ms of reading between keys:\n", pauseMs);
+        for (const QString& text : typed) {
+            if (!q->isFilling())
+                break;
+            const int read = q->storedRowCount();
+            clock.restart();
+            search(text);
+            keys.push_back(msSince(clock));
+            std::printf("  %-8s %7.2f ms, %7d rows found among %7d read%s\n", qPrintable(text), keys.back(),
+                        q->recordCount(), read, q->storedRowCount() == read ? "" : " (READ ON!)");
+            runSteps(q, pauseMs, steps);
+        }
+        clock.restart();
+        runSteps(q, -1, steps);
+        std::printf(
+            "  keystroke median %.2f ms, worst %.2f ms; steps with a search shown: %zu, median %.1f ms, "
+            "worst %.1f ms; the rest after the last key %.0f ms\n",
+            median(keys), worst(keys), steps.size(), median(steps), worst(steps), msSince(clock));
+        // The rows shown at the end are those of the same search after the reading.
+        std::vector<int> shown;
+        for (int r = 0; r < q->recordCount(); ++r)
+            shown.push_back(q->storedRow(r));
+        const QString last = q->params().value(QStringLiteral("q"));
+        search(last);
+        bool same = int(shown.size()) == q->recordCount();
+        for (int r = 0; same && r < q->recordCount(); ++r)
+            same = shown[size_t(r)] == q->storedRow(r);
+        std::printf("  at the end: %d rows for \"%s\", %s the search after the reading\n", int(shown.size()),
+                    qPrintable(last), same ? "the same as" : "NOT THE SAME AS");
+    }
+
+    // Before: a keystroke in the reading read the rest of the rows at once, then searched.
+    std::vector<double> before;
+    for (const QString& text : {QStringLiteral("h"), QStringLiteral("a"), QStringLiteral("qqqzx")}) {
+        q->setSql(sql::kDefaultList);
+        must(q->openInSteps());
+        clock.restart();
+        must(q->finishFill());
+        search(text);
+        before.push_back(msSince(clock));
+    }
+    std::printf("before (the rest read first, then the search): median %.0f ms, worst %.0f ms\n",
+                median(before), worst(before));
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -337,6 +433,8 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("--backtrack"))
         return backtrack();
+    if (args.value(0) == QLatin1String("--fill") && args.size() == 2)
+        return duringFill(QFileInfo(args[1]).absoluteFilePath());
     if (args.value(0) == QLatin1String("--sort") && args.size() == 2) {
         // The heading sorts alone (e.g. for a profiler).
         QDir::setCurrent(QFileInfo(args[1]).absoluteFilePath());

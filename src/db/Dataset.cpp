@@ -75,6 +75,7 @@ void Dataset::clearRows()
         sqlite3_finalize(m_fillStmt);
         m_fillStmt = nullptr;
     }
+    m_fillNarrowed = false;
     m_sort.clear();
     m_current = -1;
     finalizeAppend();
@@ -112,7 +113,7 @@ QString Dataset::fetchAndFilter()
     m_fetchedStamp = m_connection->changeStamp();
     ++m_generation;
     if (m_filter)
-        m_filter->fetched(*this, m_fetched);
+        m_filter->fetched(*this, m_fetched, true);
     if (narrowed) {
         std::vector<uint32_t> kept;
         error = m_filter->select(*this, m_params, kept);
@@ -216,7 +217,7 @@ QString Dataset::readRows(sqlite3_stmt* stmt, int maxRows, qint64 budgetNs, bool
     return {};
 }
 
-QString Dataset::openInSteps(int firstRows)
+QString Dataset::openInSteps(int firstRows, int stepRows)
 {
     if (m_filter && !m_filter->baseStatement(m_sql).isEmpty())
         return open();
@@ -225,6 +226,10 @@ QString Dataset::openInSteps(int firstRows)
         emit rowsAboutToReset();
     clearForFetch();
     QString error;
+    m_fillSql = m_sql;
+    m_fillParams = m_params;
+    m_fillStamp = m_connection->changeStamp();
+    m_stepRows = stepRows;
     m_fillStmt = Statement::prepare(m_connection, m_sql, m_params, &error);
     if (m_fillStmt) {
         const int columns = sqlite3_column_count(m_fillStmt);
@@ -241,28 +246,47 @@ QString Dataset::openInSteps(int firstRows)
 QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
 {
     bool done = false;
-    const size_t first = m_order.size();
+    const auto from = uint32_t(m_rowStart.size());
     QString error = readRows(m_fillStmt, maxRows, budgetNs, &done);
-    const size_t last = m_rowStart.size();
-    if (error.isEmpty() && last > first) {
+    const auto to = uint32_t(m_rowStart.size());
+    // The rows read come after those held, in the statement's order. A narrowing statement shown
+    // meanwhile keeps those it finds among them: they follow its rows found so far in its own order
+    // (a search's rows come in the order of the list it narrows).
+    // The filter takes the rows as they come, so that neither a keystroke nor the last step has to take
+    // them all at once.
+    std::vector<uint32_t> added;
+    if (error.isEmpty() && to > from) {
+        if (m_fillNarrowed) {
+            error = m_filter->selectFrom(*this, m_params, from, added);
+        } else {
+            added.resize(to - from);
+            std::iota(added.begin(), added.end(), from);
+            if (m_filter)
+                m_filter->fetched(*this, m_fillSql, false);
+        }
+    }
+    if (error.isEmpty() && !added.empty()) {
+        const size_t first = m_order.size(), last = first + added.size() - 1;
         if (announce)
-            emit rowsAboutToBeAdded(int(first), int(last) - 1);
-        m_order.resize(last);
-        std::iota(m_order.begin() + std::ptrdiff_t(first), m_order.end(), uint32_t(first));
+            emit rowsAboutToBeAdded(int(first), int(last));
+        m_order.insert(m_order.end(), added.begin(), added.end());
         if (announce)
-            emit rowsAdded(int(first), int(last) - 1);
+            emit rowsAdded(int(first), int(last));
     }
     if (done || !error.isEmpty()) {
         sqlite3_finalize(m_fillStmt);
         m_fillStmt = nullptr;
+        m_fillNarrowed = false;
     }
     if (done && error.isEmpty()) {
-        m_fetched = m_sql;
-        m_fetchedWithParams = !m_params.isEmpty();
-        m_fetchedStamp = m_connection->changeStamp();
-        ++m_generation;
+        // The rows stored are those of the statement read; they stay the same rows (the same generation),
+        // and match the file as it was when the reading began: a write meanwhile sends the next
+        // statement to the file.
+        m_fetched = m_fillSql;
+        m_fetchedWithParams = !m_fillParams.isEmpty();
+        m_fetchedStamp = m_fillStamp;
         if (m_filter)
-            m_filter->fetched(*this, m_fetched);
+            m_filter->fetched(*this, m_fetched, true);
     }
     return error;
 }
@@ -272,7 +296,7 @@ void Dataset::fillLater()
     if (!m_fillStmt)
         return;
     // Short steps keep the window answering while the rest comes in.
-    const QString error = fillStep(-1, 12 * 1000 * 1000, true);
+    const QString error = fillStep(m_stepRows, 12 * 1000 * 1000, true);
     if (!error.isEmpty()) {
         close();
         emit fillFailed(error);
@@ -360,16 +384,34 @@ bool Dataset::isNull(int row, int field) const
     return null;
 }
 
+bool Dataset::answersDuringFill(const QString& text, const QHash<QString, QString>& params) const
+{
+    if (!m_fillStmt || m_connection->changeStamp() != m_fillStamp)
+        return false;
+    if (text == m_fillSql && params == m_fillParams)
+        return true;
+    return m_filter && m_fillParams.isEmpty() && m_filter->baseStatement(text) == m_fillSql;
+}
+
 QString Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
 {
     // The statement still being read in steps, once more (the default list shown again in the first
-    // second after the start): the rows read so far are its first rows, and the rest keep coming.
-    if (m_fillStmt && text == m_sql && params == m_params) {
-        emit rowsAboutToReset();
-        m_current = m_order.empty() ? -1 : 0;
-        emit rowsReset();
-        emit currentRowChanged(m_current);
-        return {};
+    // second after the start), or a search over it (typed meanwhile): answered from the rows read so
+    // far, and the rest keep coming, each step adding the rows the statement keeps.
+    if (answersDuringFill(text, params)) {
+        const bool narrowed = text != m_fillSql || params != m_fillParams;
+        std::vector<uint32_t> kept;
+        QString error;
+        if (narrowed) {
+            error = m_filter->select(*this, params, kept);
+        } else {
+            kept.resize(m_rowStart.size());
+            std::iota(kept.begin(), kept.end(), 0u);
+        }
+        m_sql = text;
+        m_params = params;
+        m_fillNarrowed = narrowed;
+        return showKept(kept, error);
     }
     // Otherwise the rows of an open in steps are read to the end first.
     const QString fillError = finishFill();
@@ -393,6 +435,11 @@ QString Dataset::replaceStatement(const QString& text, const QHash<QString, QStr
     } else {
         return open();
     }
+    return showKept(kept, error);
+}
+
+QString Dataset::showKept(std::vector<uint32_t>& kept, const QString& error)
+{
     emit rowsAboutToReset();
     if (!error.isEmpty()) {
         clearRows();

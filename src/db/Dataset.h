@@ -26,8 +26,13 @@ public:
     // else the error the engine would give for it.
     virtual QString select(const Dataset& rows, const QHash<QString, QString>& params,
                            std::vector<uint32_t>& kept) = 0;
-    // The dataset has just read the rows of `statement` from the file (to prepare for narrowing them).
-    virtual void fetched(const Dataset& rows, const QString& statement) = 0;
+    // As select(), but only among the stored rows from `from` on: the rows read since, while the base
+    // statement is still being read in steps.
+    virtual QString selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
+                               std::vector<uint32_t>& kept) = 0;
+    // The dataset has just read the rows of `statement` from the file (to prepare for narrowing them):
+    // all of them, or (while it reads them in steps) more of them, `complete` after the last.
+    virtual void fetched(const Dataset& rows, const QString& statement, bool complete) = 0;
 };
 
 // Keeps something per stored row, taken while the row is stored and its text is at hand, so that a
@@ -80,10 +85,18 @@ public:
     // engine's message; the dataset then stays closed.
     [[nodiscard]] QString open();
     // As open(), but reads only the first rows at once and the rest in short steps from the event loop
-    // (rowsAboutToBeAdded, rowsAdded), so that a large table holds nothing up. Whatever changes the rows
-    // or their order first reads the rest.
-    [[nodiscard]] QString openInSteps(int firstRows = 2000);
+    // (rowsAboutToBeAdded, rowsAdded), so that a large table holds nothing up. The same statement once
+    // more, or one the row filter answers by narrowing it (a search), is answered from the rows read so
+    // far, and the rows read later follow, those it keeps. Whatever else changes the rows or their order
+    // first reads the rest. A later step reads as many rows as about 12 ms allow, and at most stepRows
+    // when that is positive.
+    [[nodiscard]] QString openInSteps(int firstRows = 2000, int stepRows = -1);
     bool isFilling() const { return m_fillStmt != nullptr; }
+    // Whether replaceStatement(text, params) would first read the rest of an open in steps.
+    bool waitsForFill(const QString& text, const QHash<QString, QString>& params = {}) const
+    {
+        return m_fillStmt && !answersDuringFill(text, params);
+    }
     // Reads the rest of an open in steps at once. Empty on success, else the engine's message.
     [[nodiscard]] QString finishFill();
     void close();
@@ -160,6 +173,9 @@ private:
     QString fetch(sqlite3_stmt* stmt);
     QString readRows(sqlite3_stmt* stmt, int maxRows, qint64 budgetNs, bool* done);
     QString fillStep(int maxRows, qint64 budgetNs, bool announce);
+    bool answersDuringFill(const QString& text, const QHash<QString, QString>& params) const;
+    // Shows the rows kept by a statement answered from the rows held, or drops them all on its error.
+    QString showKept(std::vector<uint32_t>& kept, const QString& error);
     void fillLater();
     void clearForFetch();
     // The end of an open: on an error the rows are dropped (the views told if they held rows), else the
@@ -193,6 +209,11 @@ private:
     QString m_fetchedStamp; // the connection's change stamp when they were read
     bool m_fetchedWithParams = false;
     sqlite3_stmt* m_fillStmt = nullptr; // an open in steps still reading
+    QString m_fillSql;                  // its statement and parameters
+    QHash<QString, QString> m_fillParams;
+    QString m_fillStamp;         // the connection's change stamp when it started
+    bool m_fillNarrowed = false; // the rows shown are those of a statement narrowing it
+    int m_stepRows = -1;         // rows per later step at most (any number when negative)
     bool m_appended = false; // rows appended since the fetch: the stored order is no longer the statement's
     int m_current = -1;
     QString m_sort;

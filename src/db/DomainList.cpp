@@ -14,9 +14,21 @@ Result DomainList::showDefault(int headings)
     return Result::fromError(m_query->replaceStatement(sql::kDefaultList));
 }
 
+namespace {
+QHash<QString, QString> searchParams(const QString& text)
+{
+    return {{QStringLiteral("q"), text}};
+}
+} // namespace
+
+bool DomainList::searchWaits(const QString& text) const
+{
+    return m_query->waitsForFill(sql::kSearch, searchParams(text));
+}
+
 Result DomainList::search(const QString& text)
 {
-    const QString error = m_query->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}});
+    const QString error = m_query->replaceStatement(sql::kSearch, searchParams(text));
     if (error.contains(QLatin1String("pattern too complex")))
         return Result::success();
     return Result::fromError(error);

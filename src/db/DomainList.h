@@ -28,6 +28,9 @@ public:
     // The domains whose name contains text (any characters, taken as typed). A text too long for the
     // engine's pattern matcher cannot be part of a domain name: the list is then simply empty.
     Result search(const QString& text);
+    // Whether search(text) first reads the rest of the rows still coming in after the start (only when
+    // the file changed meanwhile: a search is otherwise answered from the rows read so far).
+    bool searchWaits(const QString& text) const;
     // The domains of the list now (all, or those of the search it holds) whose expiry date has passed /
     // falls within the next 30 days, counted from today; the soonest first. Resets every heading.
     Result showExpired(const QDate& today);

@@ -9,18 +9,23 @@ QString DomainSearch::baseStatement(const QString& text) const
 
 void DomainSearch::index(const Dataset& rows)
 {
-    if (m_indexed && m_generation == rows.generation() && m_names.size() == size_t(rows.storedRowCount()))
+    const auto count = size_t(rows.storedRowCount());
+    const bool sameRows = m_indexed && m_generation == rows.generation() && m_names.size() <= count;
+    if (sameRows && m_names.size() == count)
         return;
-    m_names.clear();
-    m_haveLast = false;
-    std::vector<uint32_t>().swap(m_lastRows);
     const int field = rows.fieldIndex(QStringLiteral("a1"));
-    const auto count = uint32_t(rows.storedRowCount());
-    size_t bytes = 0;
-    for (uint32_t r = 0; r < count; ++r)
-        bytes += rows.storedValue(r, field).size();
-    m_names.reserve(count, bytes);
-    for (uint32_t r = 0; r < count; ++r) {
+    if (!sameRows) {
+        m_names.clear();
+        m_haveLast = false;
+        std::vector<uint32_t>().swap(m_lastRows);
+        size_t bytes = 0;
+        for (uint32_t r = 0; r < count; ++r)
+            bytes += rows.storedValue(r, field).size();
+        m_names.reserve(count, bytes);
+    }
+    // Stored rows keep their number and value while the generation stays: only the rows stored since
+    // the last time (the rows of an open in steps as they come) are added.
+    for (auto r = uint32_t(m_names.size()); r < count; ++r) {
         bool isNull = false;
         const std::string_view name = rows.storedValue(r, field, &isNull);
         m_names.append(name, isNull);
@@ -29,10 +34,14 @@ void DomainSearch::index(const Dataset& rows)
     m_indexed = true;
 }
 
-void DomainSearch::fetched(const Dataset& rows, const QString& statement)
+void DomainSearch::fetched(const Dataset& rows, const QString& statement, bool complete)
 {
-    if (statement == sql::kDefaultList && rows.fieldIndex(QStringLiteral("a1")) >= 0)
-        index(rows);
+    if (statement != sql::kDefaultList || rows.fieldIndex(QStringLiteral("a1")) < 0)
+        return;
+    index(rows);
+    // Names added as they came grew the index in doublings: the room beyond them is given back.
+    if (complete)
+        m_names.shrinkToFit();
 }
 
 QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>& params,
@@ -47,14 +56,38 @@ QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>&
         m_haveLast = false;
         return QStringLiteral("LIKE or GLOB pattern too complex");
     }
-    // A text that holds the last one finds a part of what the last found. Narrowing pays while that is
-    // a small part of the list; a scan of the whole block is quicker otherwise.
-    if (m_haveLast && text.contains(m_lastText) && m_lastRows.size() < m_names.size() / 4)
+    // A text that holds the last one finds a part of what the last found (among the rows it covered;
+    // rows stored since are matched in full). Narrowing pays while that is a small part of the list; a
+    // scan of the whole block is quicker otherwise.
+    if (m_haveLast && text.contains(m_lastText) && m_lastRows.size() < m_names.size() / 4) {
         kept = m_names.narrow(pattern, m_lastRows);
-    else
+        const std::vector<uint32_t> later = m_names.match(pattern, m_lastCovered);
+        kept.insert(kept.end(), later.begin(), later.end());
+    } else {
         kept = m_names.match(pattern);
+    }
     m_lastText = text;
     m_lastRows = kept;
+    m_lastCovered = m_names.size();
     m_haveLast = true;
+    return {};
+}
+
+QString DomainSearch::selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
+                                 std::vector<uint32_t>& kept)
+{
+    if (rows.fieldIndex(QStringLiteral("a1")) < 0)
+        return QStringLiteral("no such column: a1");
+    index(rows);
+    const QString text = params.value(QStringLiteral("q"));
+    const like::Pattern pattern = like::Pattern::contains(text, like::Folding::Unicode);
+    if (pattern.tooComplex())
+        return QStringLiteral("LIKE or GLOB pattern too complex");
+    kept = m_names.match(pattern, from);
+    // The last search, carried on over the new rows, stays whole for the next keystroke's narrowing.
+    if (m_haveLast && text == m_lastText && m_lastCovered == from) {
+        m_lastRows.insert(m_lastRows.end(), kept.begin(), kept.end());
+        m_lastCovered = m_names.size();
+    }
     return {};
 }

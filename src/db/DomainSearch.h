@@ -6,24 +6,31 @@
 // Answers the domain search of Query_a from the names it already holds: the default list narrowed by
 // the search text, with the statement's LIKE (see LikeMatcher.h), newest first as the default list
 // holds them. Typing that extends the text narrows the previous result instead of every name.
+//
+// While the default list is still being read, the names are indexed as far as they are read, and the
+// rows read later are searched as they come (selectFrom).
 class DomainSearch : public RowFilter
 {
 public:
     QString baseStatement(const QString& text) const override;
     QString select(const Dataset& rows, const QHash<QString, QString>& params,
                    std::vector<uint32_t>& kept) override;
-    // The names are indexed as soon as the default list is read, so the first keystroke is as quick as
-    // the next.
-    void fetched(const Dataset& rows, const QString& statement) override;
+    QString selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
+                       std::vector<uint32_t>& kept) override;
+    // The names are indexed as soon as the default list is read (as it comes, when it comes in steps), so
+    // the first keystroke is as quick as the next.
+    void fetched(const Dataset& rows, const QString& statement, bool complete) override;
 
 private:
+    // Brings the index up to the rows stored: the new rows only, while the rows are the same ones.
     void index(const Dataset& rows);
 
     like::NameIndex m_names;
     quint64 m_generation = 0; // of the rows m_names was built from
     bool m_indexed = false;
-    // The last search, for narrowing.
+    // The last search, for narrowing: what it found among the first m_lastCovered stored rows.
     QString m_lastText;
     std::vector<uint32_t> m_lastRows;
+    size_t m_lastCovered = 0;
     bool m_haveLast = false;
 };

@@ -298,20 +298,28 @@ void NameIndex::append(std::string_view utf8, bool isNull)
     m_start.push_back(uint32_t(m_text.size()));
 }
 
+void NameIndex::shrinkToFit()
+{
+    if (m_text.capacity() > m_text.size() + m_text.size() / 8)
+        m_text.shrink_to_fit();
+    if (m_start.capacity() > m_start.size() + m_start.size() / 8)
+        m_start.shrink_to_fit();
+}
+
 size_t NameIndex::bytesHeld() const
 {
     return m_text.capacity() + m_start.capacity() * sizeof(uint32_t) + m_null.capacity() / 8;
 }
 
-std::vector<uint32_t> NameIndex::match(const Pattern& pattern) const
+std::vector<uint32_t> NameIndex::match(const Pattern& pattern, size_t from) const
 {
     std::vector<uint32_t> rows;
     const size_t count = size();
-    if (pattern.tooComplex())
+    if (pattern.tooComplex() || from >= count)
         return rows;
     const std::string_view key = pattern.longestLiteral();
     if (key.empty()) {
-        for (size_t r = 0; r < count; ++r) {
+        for (size_t r = from; r < count; ++r) {
             if (!isNull(r) && pattern.matches(name(r)))
                 rows.push_back(uint32_t(r));
         }
@@ -320,8 +328,8 @@ std::vector<uint32_t> NameIndex::match(const Pattern& pattern) const
     // One pass over the whole block finds the rows that hold the longest literal; only they are
     // matched in full. A name never holds a NUL, so no hit spans two rows.
     const std::string_view all(m_text);
-    size_t at = 0;
-    size_t row = 0;
+    size_t at = m_start[from];
+    size_t row = from;
     while (row < count) {
         const size_t hit = findBytes(all, key, at);
         if (hit == std::string_view::npos)

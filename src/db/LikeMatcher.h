@@ -77,13 +77,15 @@ public:
     explicit NameIndex(Folding folding = Folding::Unicode) : m_folding(folding) {}
     void clear();
     void reserve(size_t rows, size_t bytes);
+    // Gives back room well beyond the names held.
+    void shrinkToFit();
     // Adds the next row's name; a missing value (NULL) matches no pattern, as in the engine.
     void append(std::string_view utf8, bool isNull = false);
     size_t size() const { return m_start.empty() ? 0 : m_start.size() - 1; }
     size_t bytesHeld() const;
 
-    // The rows (numbered in the order appended, ascending) whose name matches.
-    std::vector<uint32_t> match(const Pattern& pattern) const;
+    // The rows (numbered in the order appended, ascending) whose name matches, from row `from` on.
+    std::vector<uint32_t> match(const Pattern& pattern, size_t from = 0) const;
     // The rows among candidates (ascending) whose name matches.
     std::vector<uint32_t> narrow(const Pattern& pattern, const std::vector<uint32_t>& candidates) const;
 

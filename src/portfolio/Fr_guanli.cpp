@@ -40,11 +40,12 @@ const int kColumnWidths[] = {113, 60, 130, 106, 65};
 const int kExpiryColumn = 4; // 到期, the last column
 
 // Makes a change of the list. While the rows after the first ones are still being read (the first
-// second after the start of a large portfolio), a search, a sort or a deletion waits for the rest: the
-// busy cursor shows it meanwhile (and is gone before any message about the change).
-template <typename Change> Result changeList(const DomainList* list, Change change)
+// second after the start of a large portfolio), a sort, a deletion or an expiry list waits for the rest
+// (a search only when the file changed meanwhile; it is otherwise answered from the rows read so far):
+// the busy cursor shows it meanwhile (and is gone before any message about the change).
+template <typename Change> Result changeList(const DomainList* list, Change change, bool waits = true)
 {
-    const bool filling = list && list->rows()->isFilling();
+    const bool filling = waits && list && list->rows()->isFilling();
     if (filling)
         QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     const Result result = change();
@@ -699,7 +700,9 @@ void TFr_guanli::searchFor(const QString& text)
 {
     if (!list())
         return;
-    if (const Result result = changeList(list(), [&] { return list()->search(text); }); !result.ok())
+    if (const Result result = changeList(
+            list(), [&] { return list()->search(text); }, list()->searchWaits(text));
+        !result.ok())
         MessageBox::appError(this, result.error());
 }
 

@@ -3,6 +3,8 @@
 // that stay deleted, the first rows at once and the rest in steps, and the natural sort with its byte keys
 // for ASCII against the collator itself.
 #include "TestDb.h"
+#include "db/Connection.h"
+#include "db/ListTotals.h"
 #include "db/NaturalOrder.h"
 #include "db/Sql.h"
 
@@ -26,15 +28,52 @@ QString search(Dataset* q, const QString& text)
     return q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}});
 }
 
-// Fills tt_a with count rows "n<i>.com" in one transaction.
+// Fills tt_a with count rows "n<i>.com" in one transaction; every third has expired by 2025, every
+// fifth has no price, the others are priced i yuan.
 void fill(TestDb& db, int count)
 {
     QCOMPARE(db.exec(QStringLiteral("begin")), QString());
-    QCOMPARE(db.exec(QStringLiteral("insert into tt_a (a1) with recursive n(i) as (select 1 union all select "
-                                    "i+1 from n where i < %1) select 'n' || i || '.com' from n")
+    QCOMPARE(db.exec(QStringLiteral("insert into tt_a (a1,a6,a9) with recursive n(i) as (select 1 union all "
+                                    "select i+1 from n where i < %1) select 'n' || i || '.com', case when "
+                                    "i % 3 = 0 then '2020-01-01' else '2099-01-01' end, case when i % 5 = 0 "
+                                    "then '' else i end from n")
                          .arg(count)),
              QString());
     QCOMPARE(db.exec(QStringLiteral("commit")), QString());
+}
+
+// The names the engine itself lists for a search (a null text: the default list), on a connection of
+// its own.
+QStringList engineNames(const QString& path, const QString& text)
+{
+    Connection connection;
+    if (!connection.open(path).isEmpty())
+        return {QStringLiteral("(not opened)")};
+    Dataset engine(&connection);
+    engine.setSql(text.isNull() ? sql::kDefaultList : sql::kSearch);
+    if (!text.isNull())
+        engine.setParam(QStringLiteral("q"), text);
+    if (const QString error = engine.open(); !error.isEmpty())
+        return {error};
+    return names(&engine);
+}
+
+// Those of `all` (in their order) among the first `count` names of the default list.
+QStringList amongFirst(const QStringList& all, const QStringList& defaultList, int count)
+{
+    const QSet<QString> read(defaultList.begin(), defaultList.begin() + count);
+    QStringList out;
+    for (const QString& n : all) {
+        if (read.contains(n))
+            out << n;
+    }
+    return out;
+}
+
+// One more step of an open in steps: the queued step runs, and nothing else waits.
+void oneFillStep()
+{
+    QCoreApplication::processEvents();
 }
 } // namespace
 
@@ -50,6 +89,9 @@ private slots:
     void firstRowsAtOnceAndTheRestInSteps();
     void changesWaitForTheRestOfTheRows();
     void sameListAgainDoesNotWaitForTheRest();
+    void searchWhileTheRowsComeIn_data();
+    void searchWhileTheRowsComeIn();
+    void writeWhileTheRowsComeInSendsTheSearchToTheFile();
     void sortMatchesTheCollator_data();
     void sortMatchesTheCollator();
 };
@@ -183,11 +225,18 @@ void TestListMemory::changesWaitForTheRestOfTheRows()
     QVERIFY(db.ok());
     fill(db, 5000);
     Dataset* q = db.queryA();
-    // A search while the rows come in searches all of them.
+    // A list by expiry while the rows come in lists from all of them.
     q->setSql(sql::kDefaultList);
     QCOMPARE(q->openInSteps(10), QString());
-    QCOMPARE(search(q, QStringLiteral("n1.")), QString());
-    QCOMPARE(names(q), QStringList{QStringLiteral("n1.com")});
+    QCOMPARE(q->replaceStatement(sql::kExpiredList, {{QStringLiteral("q"), QStringLiteral("n1")},
+                                                     {QStringLiteral("today"), QStringLiteral("2025-01-01")},
+                                                     {QStringLiteral("soon"), QStringLiteral("2025-01-31")}}),
+             QString());
+    QVERIFY(!q->isFilling());
+    int expired = 0; // "n1" begins the names of 1, 10 ... 19, 100 ... 199, 1000 ... 1999; every third expired
+    for (int i = 1; i <= 5000; ++i)
+        expired += i % 3 == 0 && QString::number(i).startsWith(QLatin1Char('1'));
+    QCOMPARE(q->recordCount(), expired);
     // So does a sort, and a delete takes the row it names.
     q->setSql(sql::kDefaultList);
     QCOMPARE(q->openInSteps(10), QString());
@@ -232,6 +281,96 @@ void TestListMemory::sameListAgainDoesNotWaitForTheRest()
     // Once read, the rows answer a search as ever.
     QCOMPARE(search(q, QStringLiteral("n2999")), QString());
     QCOMPARE(q->recordCount(), 11);
+}
+
+void TestListMemory::searchWhileTheRowsComeIn_data()
+{
+    // Texts typed one after the other, each after one more step of the reading; a null text is the
+    // default list shown again (清除).
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("narrowing") << QStringList{QStringLiteral("1"), QStringLiteral("12"),
+                                              QStringLiteral("123")};
+    QTest::newRow("widening") << QStringList{QStringLiteral("123"), QStringLiteral("12"),
+                                             QStringLiteral("1")};
+    QTest::newRow("nothing found, then rows of later steps")
+        << QStringList{QStringLiteral("qq"), QStringLiteral("n1.c"), QStringLiteral("n100.")};
+    QTest::newRow("wildcards") << QStringList{QStringLiteral("1_3"), QStringLiteral("%99%"),
+                                              QStringLiteral("N9")};
+    QTest::newRow("cleared") << QStringList{QStringLiteral("77"), QString()};
+    QTest::newRow("cleared, then a search")
+        << QStringList{QStringLiteral("5"), QString(), QStringLiteral("55")};
+}
+
+// A search typed while the default list is still being read (the first second after the start) is
+// answered at once from the rows read so far, without reading on; the rows read later that it finds
+// follow in the list's order, so that at the end it holds exactly what the engine finds. The status
+// bar's counts stay those of the rows shown.
+void TestListMemory::searchWhileTheRowsComeIn()
+{
+    QFETCH(QStringList, texts);
+    constexpr int kRows = 20000;
+    TestDb db;
+    QVERIFY(db.ok());
+    fill(db, kRows);
+    const QStringList all = engineNames(db.path(), QString());
+    QCOMPARE(all.size(), kRows);
+    Dataset* q = db.queryA();
+    ListCounter* counter = db.module()->listCounter();
+    const expiry::Day today = expiry::dayOf(QDate(2025, 1, 1));
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(100, 1000), QString());
+    oneFillStep();
+    QVERIFY(q->isFilling());
+    for (const QString& text : texts) {
+        const QStringList found = engineNames(db.path(), text);
+        const int read = q->storedRowCount();
+        QSignalSpy reset(q, &Dataset::rowsReset);
+        QCOMPARE(text.isNull() ? q->replaceStatement(sql::kDefaultList) : search(q, text), QString());
+        QCOMPARE(reset.count(), 1);
+        QVERIFY2(q->isFilling(), qPrintable(text));
+        QCOMPARE(q->storedRowCount(), read); // nothing more read for it
+        QCOMPARE(names(q), amongFirst(found, all, read));
+        QCOMPARE(q->currentRow(), q->recordCount() > 0 ? 0 : -1);
+        QCOMPARE(counter->count(*q, today), ListTotals::of(*q, today));
+        // The next step adds what it finds among the rows it reads, after those shown.
+        oneFillStep();
+        QVERIFY(q->storedRowCount() > read);
+        QVERIFY(q->isFilling());
+        QCOMPARE(names(q), amongFirst(found, all, q->storedRowCount()));
+        QCOMPARE(counter->count(*q, today), ListTotals::of(*q, today));
+    }
+    QTRY_VERIFY(!q->isFilling());
+    const QString last = texts.last();
+    const QStringList found = engineNames(db.path(), last);
+    QCOMPARE(names(q), found);
+    QCOMPARE(q->currentRow(), found.isEmpty() ? -1 : 0);
+    const ListTotals totals = counter->count(*q, today);
+    QCOMPARE(totals, ListTotals::of(*q, today));
+    QCOMPARE(totals.count, found.size());
+    // The same search once all rows are read gives the same rows, without reading the file again.
+    const quint64 generation = q->generation();
+    QCOMPARE(last.isNull() ? q->replaceStatement(sql::kDefaultList) : search(q, last), QString());
+    QCOMPARE(names(q), found);
+    QCOMPARE(q->generation(), generation);
+}
+
+// A write while the rows come in (a domain saved in the first second): the rows read so far no longer
+// answer for the file, so the next search reads the file again and finds the new row.
+void TestListMemory::writeWhileTheRowsComeInSendsTheSearchToTheFile()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    fill(db, 30000);
+    Dataset* q = db.queryA();
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(100), QString());
+    QCOMPARE(search(q, QStringLiteral("n29")), QString());
+    QVERIFY(q->isFilling());
+    db.insert({QStringLiteral("n29new.com")});
+    QVERIFY(q->waitsForFill(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("n29n")}}));
+    QCOMPARE(search(q, QStringLiteral("n29n")), QString());
+    QVERIFY(!q->isFilling());
+    QCOMPARE(names(q), QStringList{QStringLiteral("n29new.com")});
 }
 
 void TestListMemory::sortMatchesTheCollator_data()

@@ -6,6 +6,7 @@
 #include "portfolio/DomainListModel.h"
 #include "portfolio/Fr_guanli.h"
 #include "portfolio/Lookups.h"
+#include "portfolio/PortfolioStatus.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -107,7 +108,8 @@ private slots:
     void typingSearchesAtEveryChange();
     void searchText_data();
     void searchText();
-    void searchWhileTheRowsComeInWaitsWithABusyCursor();
+    void searchWhileTheRowsComeInAnswersAtOnce();
+    void sortWhileTheRowsComeInWaitsWithABusyCursor();
     void searchStaysForAReopen();
     void searchErrorEmptiesTheListUntilTheNextGoodSearch();
 
@@ -404,34 +406,77 @@ void TestPortfolioPanel::typingSearchesAtEveryChange()
     QVERIFY(MessageBox::shown().isEmpty());
 }
 
-// Typing in the first moment after the start of a large portfolio: the search waits for the rest of the
-// rows (the busy cursor meanwhile), finds among all of them, and the cursor is back afterwards.
-void TestPortfolioPanel::searchWhileTheRowsComeInWaitsWithABusyCursor()
+namespace {
+// Fills the panel's database with count domains "n<i>.com" (with prices) and opens the list in steps of
+// at most stepRows rows, the first 10 at once, as at the start of a large portfolio.
+void openLargeInSteps(Panel& p, int count, int stepRows = -1)
 {
-    Panel p;
-    QCOMPARE(
-        p.db.exec(QStringLiteral("insert into tt_a (a1) with recursive n(i) as (select 1 union all select "
-                                 "i+1 from n where i < 3000) select 'n' || i || '.com' from n")),
-        QString());
+    QCOMPARE(p.db.exec(QStringLiteral("insert into tt_a (a1,a9) with recursive n(i) as (select 1 union all "
+                                      "select i+1 from n where i < %1) select 'n' || i || '.com', i from n")
+                           .arg(count)),
+             QString());
     Dataset* q = p.query();
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(10), QString());
+    QCOMPARE(q->openInSteps(10, stepRows), QString());
     QVERIFY(q->isFilling());
-    QList<int> cursorsWhileReading;
-    connect(q, &Dataset::rowsAdded, this, [&] {
-        const QCursor* c = QGuiApplication::overrideCursor();
-        cursorsWhileReading << (c ? int(c->shape()) : -1);
-    });
-    p.panel.searchBox()->setText(QStringLiteral("n1.c"));
+}
+
+QList<int> overrideCursors;
+void noteOverrideCursor()
+{
+    const QCursor* c = QGuiApplication::overrideCursor();
+    overrideCursors << (c ? int(c->shape()) : -1);
+}
+} // namespace
+
+// Typing in the first moment after the start of a large portfolio: the list answers at once with the
+// domains found among the rows read so far, without reading on and without the busy cursor; those found
+// among the rows read later join at the end, and the status bar counts what is listed.
+void TestPortfolioPanel::searchWhileTheRowsComeInAnswersAtOnce()
+{
+    Panel p;
+    openLargeInSteps(p, 3000, 100);
+    Dataset* q = p.query();
+    overrideCursors.clear();
+    connect(q, &Dataset::rowsAdded, this, &noteOverrideCursor);
+    const int read = q->storedRowCount();
+    QTest::keyClicks(p.panel.searchBox(), QStringLiteral("995"));
+    QVERIFY(q->isFilling());
+    QCOMPARE(q->storedRowCount(), read);
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(p.listed(), QStringList{QStringLiteral("n2995.com")}); // of n3000.com ... n2991.com
+    QCOMPARE(p.shown("lblDomain"), QStringLiteral("n2995.com"));
+    QCOMPARE(p.panel.statusStrip()->totals().count, 1);
+    QTRY_VERIFY(!q->isFilling());
+    const QStringList found{QStringLiteral("n2995.com"), QStringLiteral("n1995.com"),
+                            QStringLiteral("n995.com")};
+    QCOMPARE(p.listed(), found);
+    QCOMPARE(p.shown("lblDomain"), QStringLiteral("n2995.com"));
+    QVERIFY(!overrideCursors.isEmpty());
+    QCOMPARE(overrideCursors, QList<int>(overrideCursors.size(), -1));
+    QCOMPARE(p.panel.statusStrip()->totals(), ListTotals::of(*q, expiry::dayOf(Platform::today())));
+    QCOMPARE(p.panel.statusStrip()->totals().count, found.size());
+    // 清除 shows every domain again.
+    p.find<QPushButton>("btnClear")->click();
+    QCOMPARE(p.panel.statusStrip()->totals().count, 3000);
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+// A heading sort while the rows come in still waits for the rest (the busy cursor meanwhile), sorts all of
+// them, and the cursor is back afterwards.
+void TestPortfolioPanel::sortWhileTheRowsComeInWaitsWithABusyCursor()
+{
+    Panel p;
+    openLargeInSteps(p, 3000);
+    Dataset* q = p.query();
+    overrideCursors.clear();
+    connect(q, &Dataset::rowsAdded, this, &noteOverrideCursor);
+    p.clickHeading(0);
     QVERIFY(!q->isFilling());
-    QCOMPARE(p.listed(), QStringList{QStringLiteral("n1.com")});
-    QCOMPARE(cursorsWhileReading, QList<int>{int(Qt::BusyCursor)});
+    QCOMPARE(overrideCursors, QList<int>{int(Qt::BusyCursor)});
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-    // Once the rows are all read, a search waits for nothing.
-    cursorsWhileReading.clear();
-    p.panel.searchBox()->setText(QStringLiteral("n2.c"));
-    QCOMPARE(p.listed(), QStringList{QStringLiteral("n2.com")});
-    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(p.listed().value(0), QStringLiteral("n1.com"));
+    QCOMPARE(p.listed().size(), 3000);
     QVERIFY(MessageBox::shown().isEmpty());
 }
 
