@@ -44,18 +44,31 @@ void DomainSearch::fetched(const Dataset& rows, const QString& statement, bool c
         m_names.shrinkToFit();
 }
 
+std::optional<like::Pattern> DomainSearch::prepare(const Dataset& rows, const QString& text)
+{
+    if (rows.fieldIndex(QStringLiteral("a1")) < 0) {
+        m_error = QStringLiteral("no such column: a1");
+        return std::nullopt;
+    }
+    index(rows);
+    like::Pattern pattern = like::Pattern::contains(text, like::Folding::Unicode);
+    if (pattern.tooComplex()) {
+        m_error = QStringLiteral("LIKE or GLOB pattern too complex");
+        return std::nullopt;
+    }
+    return pattern;
+}
+
 QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>& params,
                              std::vector<uint32_t>& kept)
 {
-    if (rows.fieldIndex(QStringLiteral("a1")) < 0)
-        return QStringLiteral("no such column: a1");
-    index(rows);
     const QString text = params.value(QStringLiteral("q"));
-    const like::Pattern pattern = like::Pattern::contains(text, like::Folding::Unicode);
-    if (pattern.tooComplex()) {
+    const std::optional<like::Pattern> found = prepare(rows, text);
+    if (!found) {
         m_haveLast = false;
-        return QStringLiteral("LIKE or GLOB pattern too complex");
+        return m_error;
     }
+    const like::Pattern& pattern = *found;
     // A text that holds the last one finds a part of what the last found (among the rows it covered;
     // rows stored since are matched in full). Narrowing pays while that is a small part of the list; a
     // scan of the whole block is quicker otherwise.
@@ -76,13 +89,11 @@ QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>&
 QString DomainSearch::selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
                                  std::vector<uint32_t>& kept)
 {
-    if (rows.fieldIndex(QStringLiteral("a1")) < 0)
-        return QStringLiteral("no such column: a1");
-    index(rows);
     const QString text = params.value(QStringLiteral("q"));
-    const like::Pattern pattern = like::Pattern::contains(text, like::Folding::Unicode);
-    if (pattern.tooComplex())
-        return QStringLiteral("LIKE or GLOB pattern too complex");
+    const std::optional<like::Pattern> found = prepare(rows, text);
+    if (!found)
+        return m_error;
+    const like::Pattern& pattern = *found;
     kept = m_names.match(pattern, from);
     // The last search, carried on over the new rows, stays whole for the next keystroke's narrowing.
     if (m_haveLast && text == m_lastText && m_lastCovered == from) {

@@ -3,6 +3,8 @@
 #include "Dataset.h"
 #include "LikeMatcher.h"
 
+#include <optional>
+
 // Answers the domain search of Query_a from the names it already holds: the default list narrowed by
 // the search text, with the statement's LIKE (see LikeMatcher.h), newest first as the default list
 // holds them. Typing that extends the text narrows the previous result instead of every name.
@@ -24,6 +26,9 @@ public:
 private:
     // Brings the index up to the rows stored: the new rows only, while the rows are the same ones.
     void index(const Dataset& rows);
+    // The names indexed and the search's pattern for text; none, with m_error set, when the search
+    // cannot run (the engine's own message).
+    std::optional<like::Pattern> prepare(const Dataset& rows, const QString& text);
 
     like::NameIndex m_names;
     quint64 m_generation = 0; // of the rows m_names was built from
@@ -33,4 +38,5 @@ private:
     std::vector<uint32_t> m_lastRows;
     size_t m_lastCovered = 0;
     bool m_haveLast = false;
+    QString m_error; // why prepare gave no pattern
 };
