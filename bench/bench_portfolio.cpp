@@ -3,6 +3,7 @@
 // a heading sort, a reset of the rows with the list repainted, and moving the current row with the detail
 // pane repainted.
 #include "DomainGenerator.h"
+#include "Timing.h"
 #include "WarmShell.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
@@ -26,17 +27,8 @@
 #include <vector>
 
 namespace {
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
-}
-
-double msSince(const QElapsedTimer& clock)
-{
-    return double(clock.nsecsElapsed()) / 1e6;
-}
+using benchtime::median;
+using benchtime::msSince;
 
 QString sqlQuoted(QString text)
 {

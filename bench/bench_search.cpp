@@ -13,6 +13,7 @@
 // bench_search --fill <folder>: searches typed while the rows after the first still come in (the first
 // second after the start): each keystroke, the steps of the reading with a search shown, and the same
 // keystroke as it was before, when it read the rest of the rows first.
+#include "Timing.h"
 #include "WarmShell.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
@@ -35,32 +36,13 @@
 #include <vector>
 
 namespace {
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using benchtime::cpuMs;
+using benchtime::median;
+using benchtime::msSince;
 
 double worst(const std::vector<double>& v)
 {
     return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
-}
-
-double msSince(const QElapsedTimer& clock)
-{
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-// Processor time of this thread, in ms: on a machine shared with other work, closer to what an idle
-// machine takes than the clock on the wall.
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 // A dataset call whose failure spoils the figures.

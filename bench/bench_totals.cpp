@@ -3,6 +3,7 @@
 // references: the same figures from QString values and QDate parsing per row, and from one aggregate
 // statement run by the database engine over the same rows.
 #include "DomainGenerator.h"
+#include "Timing.h"
 #include "db/DataModule.h"
 #include "db/Expiry.h"
 #include "db/ListTotals.h"
@@ -18,25 +19,9 @@
 #include <vector>
 
 namespace {
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double msSince(const QElapsedTimer& clock)
-{
-    return double(clock.nsecsElapsed()) / 1e6;
-}
-
-// Processor time of this thread, in ms: on a machine shared with other work, closer to what an idle
-// machine takes than the clock on the wall.
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
+using benchtime::cpuMs;
+using benchtime::median;
+using benchtime::msSince;
 
 // The obvious way: every value as a QString, the date through QDate's own parser (one form only),
 // the price through QString::toDouble.

@@ -1,4 +1,4 @@
-add_library(lanshu_benchlib STATIC ${CMAKE_CURRENT_LIST_DIR}/DomainGenerator.cpp ${CMAKE_CURRENT_LIST_DIR}/DomainGenerator.h
+add_library(lanshu_benchlib STATIC ${CMAKE_CURRENT_LIST_DIR}/DomainGenerator.cpp ${CMAKE_CURRENT_LIST_DIR}/DomainGenerator.h ${CMAKE_CURRENT_LIST_DIR}/Timing.h
   ${CMAKE_CURRENT_LIST_DIR}/WarmShell.cpp ${CMAKE_CURRENT_LIST_DIR}/WarmShell.h)
 target_include_directories(lanshu_benchlib PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(lanshu_benchlib PUBLIC lanshu_db Qt6::Core)
