@@ -486,12 +486,14 @@ void TFr_guanli::showEvent(QShowEvent* event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
-    if (m_splitterRestored)
-        return;
-    // The list column starts wide enough for its columns; the detail pane takes the rest. A wider
-    // window is shared between the two (the list's last column takes its part).
+    // The list column starts wide enough for its columns and never becomes narrower (a window made
+    // smaller again after it was maximised takes the room from the detail pane); the detail pane takes
+    // the rest. A wider window is shared between the two (the list's last column takes its part).
     layout()->activate();
     const int list = std::max(kListWidth, fittingListWidth());
+    m_splitter->widget(0)->setMinimumWidth(list);
+    if (m_splitterRestored)
+        return;
     const int rest = m_splitter->width() - m_splitter->handleWidth() - list;
     m_splitter->setSizes({list, std::max(rest, 1)});
     layout()->activate();

@@ -361,6 +361,14 @@ void TestInvestorView::columnsFitAndShareAWiderPanel()
     QVERIFY(v.panel.splitter()->sizes().value(1) > before[1] + 100);
     QTRY_VERIFY(grid->columnWidth(4) > dateBefore + 100);
     QCOMPARE(grid->columnWidth(0), 113);
+
+    // Made narrow again (a maximised window restored), the list keeps its starting width and the detail
+    // pane gives up the room.
+    v.panel.resize(700, 800);
+    QTRY_VERIFY(v.panel.splitter()->sizes().value(1) < before[1] + 100);
+    QVERIFY(v.panel.splitter()->sizes().value(0) >= before[0]);
+    QCOMPARE(grid->horizontalHeader()->sectionViewportPosition(4) + grid->columnWidth(4),
+             grid->viewport()->width());
 }
 
 QTEST_MAIN(TestInvestorView)
