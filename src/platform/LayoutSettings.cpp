@@ -5,6 +5,16 @@
 #define LAYOUT_FILE                                                                                          \
     QSettings::IniFormat, QSettings::UserScope, QStringLiteral("lanshu"), QStringLiteral("layout")
 
+namespace {
+// Writes the settings out; empty on success, else a message naming what and where.
+QString written(QSettings& s, const QString& what)
+{
+    s.sync();
+    return s.status() == QSettings::NoError ? QString()
+                                            : QStringLiteral("无法保存%1“%2”").arg(what, s.fileName());
+}
+} // namespace
+
 QString LayoutSettings::filePath()
 {
     return QSettings(LAYOUT_FILE).fileName();
@@ -41,7 +51,35 @@ QString LayoutSettings::save(const WindowLayout& layout)
     for (int w : layout.columnWidths)
         widths.append(QString::number(w));
     s.setValue(QStringLiteral("portfolio/columns"), widths.join(QLatin1Char(',')));
-    s.sync();
-    return s.status() == QSettings::NoError ? QString()
-                                            : QStringLiteral("无法保存窗口布局“%1”").arg(s.fileName());
+    return written(s, QStringLiteral("窗口布局"));
+}
+
+QuoteInfo PrintSettings::quoteInfo()
+{
+    QSettings s(LAYOUT_FILE);
+    return {
+        s.value(QStringLiteral("quote/seller")).toString(), s.value(QStringLiteral("quote/phone")).toString(),
+        s.value(QStringLiteral("quote/email")).toString(), s.value(QStringLiteral("quote/note")).toString()};
+}
+
+QString PrintSettings::saveQuoteInfo(const QuoteInfo& info)
+{
+    QSettings s(LAYOUT_FILE);
+    s.setValue(QStringLiteral("quote/seller"), info.seller);
+    s.setValue(QStringLiteral("quote/phone"), info.phone);
+    s.setValue(QStringLiteral("quote/email"), info.email);
+    s.setValue(QStringLiteral("quote/note"), info.note);
+    return written(s, QStringLiteral("报价单信息"));
+}
+
+QString PrintSettings::lastReport()
+{
+    return QSettings(LAYOUT_FILE).value(QStringLiteral("print/report")).toString();
+}
+
+QString PrintSettings::saveLastReport(const QString& name)
+{
+    QSettings s(LAYOUT_FILE);
+    s.setValue(QStringLiteral("print/report"), name);
+    return written(s, QStringLiteral("所选报表"));
 }

@@ -25,3 +25,27 @@ public:
     static QString save(const WindowLayout& layout);
     static QString filePath();
 };
+
+// What the buyer's price list prints in its header, as the form "报价单信息" keeps it: per user,
+// in the same file as the window layout, never in the portfolio or the program's settings file.
+struct QuoteInfo
+{
+    QString seller; // name of the seller, a person or a firm
+    QString phone;
+    QString email;
+    QString note; // one line of text for the buyer
+
+    bool operator==(const QuoteInfo&) const = default;
+};
+
+// The user's choices for printing: the report chosen last and the price list's header.
+class PrintSettings
+{
+public:
+    static QuoteInfo quoteInfo();
+    // Empty on success, else why the file could not be written.
+    static QString saveQuoteInfo(const QuoteInfo& info);
+    // The name of the report chosen last in the preview; empty before the first choice.
+    static QString lastReport();
+    static QString saveLastReport(const QString& name);
+};

@@ -1,8 +1,11 @@
 #include "Print.h"
 
+#include "QuoteInfoDialog.h"
 #include "RvData.h"
 #include "db/DomainList.h"
+#include "db/Expiry.h"
 #include "platform/Dialogs.h"
+#include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 #include "report/ReportPreview.h"
 #include "report/ReportProject.h"
@@ -36,9 +39,18 @@ void printDomainList(QWidget* parent, DomainList* list, ReportProject& project)
     };
     host.showError = [](QWidget* owner, const QString& text) { MessageBox::appError(owner, text); };
     host.proposedPdfPath = Platform::dataFolder() + QStringLiteral("yuming.pdf");
+    // The report chosen last opens again; the price list's header comes from 报价单信息.
+    host.reportChosen = [](const QString& name) { PrintSettings::saveLastReport(name); };
+    host.editValues = &editQuoteFields;
+    host.formButtonText = QStringLiteral("报价单信息…");
+    ReportContext context;
+    context.printDate = Platform::today();
+    context.values = quoteFields(PrintSettings::quoteInfo());
+    context.readDay = [](const QString& text) { return expiry::parse(text); };
 
     const RvData data(list->rows());
-    const QString error = ReportPreview::run(parent, *project.defaultReport(), data, Platform::today(), host);
+    const QString error =
+        ReportPreview::run(parent, project, PrintSettings::lastReport(), data, context, host);
     if (!error.isEmpty()) {
         // The report does not fit the data: the file must be mended, so it is read again next time.
         MessageBox::appError(parent, project.faultText(error));

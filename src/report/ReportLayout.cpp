@@ -16,6 +16,10 @@ constexpr double kCellPadY = 22;
 constexpr double kHeadingPadY = 40;
 constexpr double kTitleGap = 90;
 constexpr double kFooterGap = 60;
+constexpr double kHeaderLineGap = 14;
+constexpr double kHeaderRuleGap = 70;
+constexpr double kHeaderRule = 14;
+constexpr double kHeaderColumnGap = 240;
 constexpr double kRuleWidth = 8;
 constexpr double kThinRule = 3;
 constexpr int kProgressStep = 4096;
@@ -46,7 +50,13 @@ QString oneLine(QString text)
 
 ReportLayout::ReportLayout(const ReportDefinition& report, const ReportDataSource& data,
                            const QDate& printDate)
-    : m_report(report), m_data(data), m_date(printDate)
+    : ReportLayout(report, data, ReportContext{printDate, {}, {}})
+{
+}
+
+ReportLayout::ReportLayout(const ReportDefinition& report, const ReportDataSource& data,
+                           ReportContext context)
+    : m_report(report), m_data(data), m_context(std::move(context)), m_date(m_context.printDate)
 {
     QSizeF paper = QPageSize(report.pageSize).size(QPageSize::Point) * 10;
     if (report.orientation == QPageLayout::Landscape)
@@ -73,14 +83,96 @@ QPageLayout ReportLayout::pageLayout() const
                        QPageLayout::Millimeter);
 }
 
-QString ReportLayout::fillIn(const QString& text, int page) const
+QString ReportLayout::fillIn(const QString& text, int page, int* formFields, int* filledFields) const
 {
-    QString out = text;
-    out.replace(QLatin1String("{page}"), QString::number(page + 1));
-    out.replace(QLatin1String("{pages}"), QString::number(pageCount()));
-    out.replace(QLatin1String("{count}"), QString::number(m_rows));
-    out.replace(QLatin1String("{date}"), m_date.toString(m_report.dateFormat));
+    QString out;
+    out.reserve(text.size() + 16);
+    int forms = 0;
+    int filled = 0;
+    qsizetype at = 0;
+    while (at < text.size()) {
+        const qsizetype open = text.indexOf(QLatin1Char('{'), at);
+        const qsizetype close = open < 0 ? -1 : text.indexOf(QLatin1Char('}'), open + 1);
+        if (close < 0) {
+            out += QStringView(text).mid(at);
+            break;
+        }
+        out += QStringView(text).mid(at, open - at);
+        const QString name = text.mid(open + 1, close - open - 1);
+        if (name == QLatin1String("page")) {
+            out += QString::number(page + 1);
+        } else if (name == QLatin1String("pages")) {
+            out += QString::number(pageCount());
+        } else if (name == QLatin1String("count")) {
+            out += QString::number(m_rows);
+        } else if (name == QLatin1String("date")) {
+            out += m_date.toString(m_report.dateFormat);
+        } else if (const auto value = m_context.values.constFind(name); value != m_context.values.cend()) {
+            const QString v = oneLine(*value).trimmed();
+            ++forms;
+            if (!v.isEmpty())
+                ++filled;
+            out += v;
+        } else {
+            out += QStringView(text).mid(open, close - open + 1); // not ours: left as written
+        }
+        at = close + 1;
+    }
+    if (formFields)
+        *formFields = forms;
+    if (filledFields)
+        *filledFields = filled;
     return out;
+}
+
+QString ReportLayout::headerLine(const QString& text) const
+{
+    int forms = 0;
+    int filled = 0;
+    const QString line = fillIn(text, 0, &forms, &filled);
+    return (forms > 0 && filled == 0) || line.trimmed().isEmpty() ? QString() : line;
+}
+
+bool ReportLayout::usesFormFields() const
+{
+    QStringList texts = {m_report.title, m_report.subtitle, m_report.footerLeft, m_report.footerRight};
+    for (const QList<ReportTextLine>* lines : {&m_report.headerLeft, &m_report.headerRight})
+        for (const ReportTextLine& l : *lines)
+            texts << l.text;
+    for (const QString& text : texts) {
+        int forms = 0;
+        fillIn(text, 0, &forms);
+        if (forms > 0)
+            return true;
+    }
+    return false;
+}
+
+void ReportLayout::layOutHeader()
+{
+    auto lay = [this](const QList<ReportTextLine>& lines, std::vector<HeaderLine>& out) {
+        out.clear();
+        for (const ReportTextLine& l : lines) {
+            HeaderLine h;
+            h.text = headerLine(l.text);
+            if (h.text.isNull())
+                continue;
+            h.font = reportFont(m_report, l.size > 0 ? l.size : m_report.subtitleSize, l.bold);
+            h.color = l.color.isValid() ? l.color : QColor(0x33, 0x3a, 0x45);
+            h.height = QFontMetricsF(h.font).height();
+            out.push_back(std::move(h));
+        }
+    };
+    lay(m_report.headerLeft, m_headerLeft);
+    lay(m_report.headerRight, m_headerRight);
+    auto height = [](const std::vector<HeaderLine>& lines) {
+        double h = 0;
+        for (const HeaderLine& l : lines)
+            h += l.height + (h > 0 ? kHeaderLineGap : 0);
+        return h;
+    };
+    const double block = std::max(height(m_headerLeft), height(m_headerRight));
+    m_headerBand = block > 0 ? block + kHeaderRuleGap + kHeaderRule + kHeaderRuleGap : 0;
 }
 
 QString ReportLayout::prepare(const ReportProgress& progress, bool* cancelled)
@@ -89,6 +181,8 @@ QString ReportLayout::prepare(const ReportProgress& progress, bool* cancelled)
         *cancelled = false;
     m_pageStart = {0, 0};
     m_rows = 0;
+    m_omitted = 0;
+    m_rowOf.clear();
 
     // Columns: their fields, then widths scaled together to fill the printable width.
     const QStringList fields = m_data.fieldNames();
@@ -116,7 +210,21 @@ QString ReportLayout::prepare(const ReportProgress& progress, bool* cancelled)
         if (m_columns[i].width <= 2 * kCellPadX + 20)
             return QStringLiteral("报表 “%1” 的第 %2 列太窄，放不下任何文字").arg(m_report.name).arg(i + 1);
 
+    // The fields the rules that leave rows out look at.
+    std::vector<int> omitField;
+    for (int i = 0; i < m_report.omit.size(); ++i) {
+        const int field = fields.indexOf(m_report.omit.at(i).field);
+        if (field < 0)
+            return QStringLiteral(
+                       "报表 “%1” 的第 %2 条略去条件引用了数据连接 “%3” 中不存在的字段 “%4”（可用字段：%5）")
+                .arg(m_report.name)
+                .arg(i + 1)
+                .arg(m_data.name(), m_report.omit.at(i).field, fields.join(QStringLiteral("、")));
+        omitField.push_back(field);
+    }
+
     // Bands.
+    layOutHeader();
     const QFontMetricsF title(m_titleFont), subtitle(m_subtitleFont), heading(m_headingFont),
         detail(m_detailFont), footer(m_footerFont);
     m_detailLine = detail.height();
@@ -136,21 +244,34 @@ QString ReportLayout::prepare(const ReportProgress& progress, bool* cancelled)
     for (const ReportColumn& c : m_report.columns)
         if (c.wrap)
             tallest = std::max(tallest, c.maxLines);
-    if (bodyHeight - m_titleBand < tallest * m_detailLine + 2 * kCellPadY)
+    if (bodyHeight - m_headerBand - m_titleBand < tallest * m_detailLine + 2 * kCellPadY)
         return QStringLiteral("报表 “%1” 的页面太小，放不下标题、列标题、页脚和一行明细").arg(m_report.name);
 
-    // Pages: the rows that fit below the bands, the title band on the first page only.
-    m_rows = m_data.rowCount();
+    // Pages: the rows that fit below the bands, the header and title on the first page only.
+    // Rows that a rule leaves out are passed over.
+    const int dataRows = m_data.rowCount();
+    const qint64 printDay = m_date.isValid() ? m_date.toJulianDay() : -1;
     std::vector<int> starts{0};
-    double room = bodyHeight - m_titleBand;
+    double room = bodyHeight - m_headerBand - m_titleBand;
     bool anyWrap = tallest > 1;
     const double plainRow = m_detailLine + 2 * kCellPadY;
-    for (int row = 0; row < m_rows; ++row) {
-        if (progress && row % kProgressStep == 0 && !progress(row, m_rows)) {
+    int row = 0; // printed rows so far
+    for (int source = 0; source < dataRows; ++source) {
+        if (progress && source % kProgressStep == 0 && !progress(source, dataRows)) {
             if (cancelled)
                 *cancelled = true;
             m_rows = 0;
+            m_rowOf.clear();
             return {};
+        }
+        if (!omitField.empty()) {
+            bool omitted = false;
+            for (size_t i = 0; i < omitField.size() && !omitted; ++i)
+                omitted = reportformat::meets(m_report.omit.at(int(i)), m_data.value(source, omitField[i]),
+                                              printDay, m_context.readDay);
+            if (omitted)
+                continue;
+            m_rowOf.push_back(source);
         }
         const double h = anyWrap ? rowHeight(row) : plainRow;
         if (h > room + 1e-6) {
@@ -158,17 +279,21 @@ QString ReportLayout::prepare(const ReportProgress& progress, bool* cancelled)
             room = bodyHeight;
         }
         room -= h;
+        ++row;
     }
+    m_rows = row;
+    m_omitted = dataRows - row;
     starts.push_back(m_rows);
     m_pageStart = std::move(starts);
     if (progress)
-        progress(m_rows, m_rows);
+        progress(dataRows, dataRows);
     return {};
 }
 
 QString ReportLayout::cellText(int row, int column) const
 {
-    return oneLine(m_data.value(row, m_columns[size_t(column)].field));
+    return oneLine(reportformat::cellText(m_data.value(dataRow(row), m_columns[size_t(column)].field),
+                                          m_report.columns.at(column)));
 }
 
 QStringList ReportLayout::cellLines(const QString& text, int column) const
@@ -223,12 +348,43 @@ void ReportLayout::paintPage(QPainter& painter, int page) const
     painter.setPen(Qt::black);
     double y = m_content.top();
 
+    // Header block and its rule, first page only: lines at the left, lines at the right.
+    if (page == 0 && m_headerBand > 0) {
+        double rightWidth = 0;
+        for (const HeaderLine& l : m_headerRight)
+            rightWidth = std::max(rightWidth, QFontMetricsF(l.font).horizontalAdvance(l.text));
+        rightWidth = std::min(rightWidth, m_content.width() / 2);
+        const double leftWidth = m_content.width() - (rightWidth > 0 ? rightWidth + kHeaderColumnGap : 0);
+        auto paintLines = [&](const std::vector<HeaderLine>& lines, double width, Qt::Alignment align) {
+            double top = y;
+            for (const HeaderLine& l : lines) {
+                painter.setFont(l.font);
+                painter.setPen(l.color);
+                const QFontMetricsF fm(l.font);
+                const QRectF rect(align == Qt::AlignRight ? m_content.right() - width : m_content.left(), top,
+                                  width, l.height);
+                painter.drawText(rect, align | Qt::AlignVCenter,
+                                 fm.elidedText(l.text, Qt::ElideRight, width));
+                top += l.height + kHeaderLineGap;
+            }
+        };
+        paintLines(m_headerLeft, leftWidth, Qt::AlignLeft);
+        paintLines(m_headerRight, rightWidth, Qt::AlignRight);
+        const double ruleY = y + m_headerBand - kHeaderRuleGap - kHeaderRule / 2;
+        painter.setPen(QPen(m_report.rule.isValid() ? m_report.rule : QColor(Qt::black), kHeaderRule));
+        painter.drawLine(QPointF(m_content.left(), ruleY), QPointF(m_content.right(), ruleY));
+        painter.setPen(Qt::black);
+        y += m_headerBand;
+    }
+
     // Title band, first page only.
     if (page == 0 && m_titleBand > 0) {
+        const double bandTop = y;
+        const Qt::Alignment align = m_report.titleAlign | Qt::AlignVCenter;
         if (!m_report.title.isEmpty()) {
             painter.setFont(m_titleFont);
             const double h = QFontMetricsF(m_titleFont).height();
-            painter.drawText(QRectF(m_content.left(), y, m_content.width(), h), Qt::AlignCenter,
+            painter.drawText(QRectF(m_content.left(), y, m_content.width(), h), align,
                              fillIn(m_report.title, page));
             y += h;
         }
@@ -236,11 +392,11 @@ void ReportLayout::paintPage(QPainter& painter, int page) const
             painter.setFont(m_subtitleFont);
             painter.setPen(QColor(0x55, 0x5f, 0x6d));
             const double h = QFontMetricsF(m_subtitleFont).height();
-            painter.drawText(QRectF(m_content.left(), y + 20, m_content.width(), h), Qt::AlignCenter,
+            painter.drawText(QRectF(m_content.left(), y + 20, m_content.width(), h), align,
                              fillIn(m_report.subtitle, page));
             painter.setPen(Qt::black);
         }
-        y = m_content.top() + m_titleBand;
+        y = bandTop + m_titleBand;
     }
 
     // Column heading band, on every page.

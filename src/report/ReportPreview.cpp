@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -63,7 +64,7 @@ ReportProgress ReportProgressWindow::callback()
 // ---------------------------------------------------------------------------------------------
 
 ReportPageView::ReportPageView(const ReportLayout& layout, QWidget* parent)
-    : QAbstractScrollArea(parent), m_layout(layout)
+    : QAbstractScrollArea(parent), m_layout(&layout)
 {
     setObjectName(QStringLiteral("pageView"));
     setFocusPolicy(Qt::StrongFocus);
@@ -74,12 +75,24 @@ ReportPageView::ReportPageView(const ReportLayout& layout, QWidget* parent)
 QSizeF ReportPageView::pagePixels() const
 {
     const double perUnit = m_zoom * logicalDpiX() / ReportLayout::kUnitsPerInch;
-    return m_layout.paperSize() * perUnit;
+    return m_layout->paperSize() * perUnit;
 }
 
 double ReportPageView::pageStride() const
 {
     return pagePixels().height() + kGap;
+}
+
+void ReportPageView::setLayout(const ReportLayout& layout)
+{
+    m_layout = &layout;
+    verticalScrollBar()->setValue(0);
+    if (m_fit != FitNone)
+        applyFit(); // the paper may be another
+    updateScrollBars();
+    m_current = -1;
+    updateCurrentPage();
+    viewport()->update();
 }
 
 void ReportPageView::setZoom(double zoom)
@@ -101,7 +114,7 @@ void ReportPageView::setFit(Fit fit)
 
 void ReportPageView::applyFit()
 {
-    const QSizeF real = m_layout.paperSize() * (logicalDpiX() / ReportLayout::kUnitsPerInch);
+    const QSizeF real = m_layout->paperSize() * (logicalDpiX() / ReportLayout::kUnitsPerInch);
     const QSize room = viewport()->size() - QSize(2 * kGap, 2 * kGap);
     if (m_fit == FitWidth && real.width() > 0)
         setZoom(room.width() / real.width());
@@ -112,7 +125,7 @@ void ReportPageView::applyFit()
 void ReportPageView::updateScrollBars()
 {
     const QSizeF page = pagePixels();
-    const double height = m_layout.pageCount() * pageStride() + kGap;
+    const double height = m_layout->pageCount() * pageStride() + kGap;
     verticalScrollBar()->setRange(0, std::max(0, int(height) - viewport()->height()));
     verticalScrollBar()->setPageStep(viewport()->height());
     horizontalScrollBar()->setRange(0, std::max(0, int(page.width()) + 2 * kGap - viewport()->width()));
@@ -122,7 +135,7 @@ void ReportPageView::updateScrollBars()
 
 void ReportPageView::showPage(int page)
 {
-    page = std::clamp(page, 0, std::max(0, m_layout.pageCount() - 1));
+    page = std::clamp(page, 0, std::max(0, m_layout->pageCount() - 1));
     verticalScrollBar()->setValue(int(std::lround(page * pageStride())));
     updateCurrentPage();
 }
@@ -131,7 +144,7 @@ void ReportPageView::updateCurrentPage()
 {
     // The page that fills the upper part of the window is the current one.
     const double at = verticalScrollBar()->value() + std::min(viewport()->height(), int(pageStride())) / 3.0;
-    const int page = std::clamp(int(at / pageStride()), 0, std::max(0, m_layout.pageCount() - 1));
+    const int page = std::clamp(int(at / pageStride()), 0, std::max(0, m_layout->pageCount() - 1));
     if (page != m_current) {
         m_current = page;
         emit currentPageChanged(page);
@@ -150,7 +163,7 @@ void ReportPageView::paintEvent(QPaintEvent*)
         std::max<double>(kGap, (viewport()->width() - page.width()) / 2) - horizontalScrollBar()->value();
     const int top = verticalScrollBar()->value();
     m_painted = 0;
-    for (int p = std::max(0, int((top - kGap) / stride)); p < m_layout.pageCount(); ++p) {
+    for (int p = std::max(0, int((top - kGap) / stride)); p < m_layout->pageCount(); ++p) {
         const double y = kGap + p * stride - top;
         if (y > viewport()->height())
             break;
@@ -159,8 +172,8 @@ void ReportPageView::paintEvent(QPaintEvent*)
         painter.save();
         painter.translate(sheet.topLeft());
         painter.scale(scale, scale);
-        painter.setClipRect(QRectF(QPointF(0, 0), m_layout.paperSize()));
-        m_layout.paintPage(painter, p);
+        painter.setClipRect(QRectF(QPointF(0, 0), m_layout->paperSize()));
+        m_layout->paintPage(painter, p);
         painter.restore();
         ++m_painted;
     }
@@ -188,7 +201,7 @@ void ReportPageView::keyPressEvent(QKeyEvent* event)
         showPage(0);
         return;
     case Qt::Key_End:
-        showPage(m_layout.pageCount() - 1);
+        showPage(m_layout->pageCount() - 1);
         return;
     case Qt::Key_PageDown:
         if (event->modifiers() & Qt::ControlModifier) {
@@ -236,8 +249,24 @@ QPushButton* toolButton(QWidget* parent, QHBoxLayout* row, const char* name, con
 } // namespace
 
 ReportPreview::ReportPreview(const ReportLayout& layout, const ReportHost& host, QWidget* parent)
-    : QDialog(parent), m_layout(layout), m_host(host)
+    : QDialog(parent), m_layout(&layout), m_host(host)
 {
+    build();
+}
+
+ReportPreview::ReportPreview(std::unique_ptr<ReportLayout> layout, Chooser chooser, const ReportHost& host,
+                             QWidget* parent)
+    : QDialog(parent), m_layout(layout.get()), m_ownLayout(std::move(layout)),
+      m_chooser(std::make_unique<Chooser>(std::move(chooser))), m_host(host)
+{
+    build();
+}
+
+ReportPreview::~ReportPreview() = default;
+
+void ReportPreview::build()
+{
+    const ReportLayout& layout = *m_layout;
     setObjectName(QStringLiteral("ReportPreview"));
     setWindowTitle(QStringLiteral("打印预览"));
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
@@ -247,6 +276,33 @@ ReportPreview::ReportPreview(const ReportLayout& layout, const ReportHost& host,
     box->setContentsMargins(6, 6, 6, 6);
     auto* bar = new QHBoxLayout;
     box->addLayout(bar);
+    if (m_chooser) {
+        // The project's reports, the one shown chosen.
+        auto* label = new QLabel(QStringLiteral("报表："), this);
+        bar->addWidget(label);
+        m_report = new QComboBox(this);
+        m_report->setObjectName(QStringLiteral("reportBox"));
+        m_report->setToolTip(QStringLiteral("选择要预览和打印的报表"));
+        for (const ReportDefinition& r : m_chooser->project->reports())
+            m_report->addItem(r.name);
+        m_report->setCurrentIndex(m_chooser->current);
+        m_report->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        label->setBuddy(m_report);
+        bar->addWidget(m_report);
+        connect(m_report, &QComboBox::activated, this, [this](int index) {
+            if (!chooseReport(index)) {
+                const QSignalBlocker block(m_report);
+                m_report->setCurrentIndex(m_chooser->current);
+            }
+        });
+        if (m_host.editValues) {
+            m_form = toolButton(this, bar, "formButton",
+                                m_host.formButtonText.isEmpty() ? QStringLiteral("填写信息…")
+                                                                : m_host.formButtonText);
+            connect(m_form, &QPushButton::clicked, this, &ReportPreview::editForm);
+        }
+        bar->addSpacing(16);
+    }
     QPushButton* print =
         toolButton(this, bar, "printButton", QStringLiteral("打印…"), QStringLiteral("打印 (Ctrl+P)"));
     QPushButton* pdf = toolButton(this, bar, "exportPdfButton", QStringLiteral("导出PDF…"),
@@ -283,7 +339,6 @@ ReportPreview::ReportPreview(const ReportLayout& layout, const ReportHost& host,
     box->addWidget(m_view, 1);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("statusLabel"));
-    m_status->setText(QStringLiteral("共 %1 行，%2 页").arg(layout.rowCount()).arg(layout.pageCount()));
     box->addWidget(m_status);
 
     connect(print, &QPushButton::clicked, this, &ReportPreview::printReport);
@@ -292,7 +347,7 @@ ReportPreview::ReportPreview(const ReportLayout& layout, const ReportHost& host,
     connect(m_first, &QPushButton::clicked, this, [this] { m_view->showPage(0); });
     connect(m_prior, &QPushButton::clicked, this, [this] { m_view->showPage(m_view->currentPage() - 1); });
     connect(m_next, &QPushButton::clicked, this, [this] { m_view->showPage(m_view->currentPage() + 1); });
-    connect(m_last, &QPushButton::clicked, this, [this] { m_view->showPage(m_layout.pageCount() - 1); });
+    connect(m_last, &QPushButton::clicked, this, [this] { m_view->showPage(m_layout->pageCount() - 1); });
     connect(m_page, &QSpinBox::valueChanged, this, [this](int page) {
         if (page - 1 != m_view->currentPage())
             m_view->showPage(page - 1);
@@ -331,11 +386,95 @@ ReportPreview::ReportPreview(const ReportLayout& layout, const ReportHost& host,
 
     // A large window on the screen it opens on; the pages fill its width.
     QRect room(0, 0, 1100, 800);
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+    if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
         room = screen->availableGeometry();
     resize(std::min(room.width() * 9 / 10, 1280), std::min(room.height() * 9 / 10, 960));
-    pageChanged(0);
+    layoutChanged();
     m_view->setFocus();
+}
+
+void ReportPreview::layoutChanged()
+{
+    const ReportLayout& layout = *m_layout;
+    m_page->setRange(1, std::max(1, layout.pageCount()));
+    m_pages->setText(QStringLiteral("/ %1 页").arg(layout.pageCount()));
+    QString status = QStringLiteral("共 %1 行，%2 页").arg(layout.rowCount()).arg(layout.pageCount());
+    if (layout.omittedRows() > 0)
+        status += QStringLiteral("（按报表条件略去 %1 行）").arg(layout.omittedRows());
+    m_status->setText(status);
+    if (m_form)
+        m_form->setVisible(layout.usesFormFields());
+    pageChanged(m_view->currentPage());
+}
+
+std::unique_ptr<ReportLayout> ReportPreview::layOut(QWidget* parent, const ReportDefinition& report,
+                                                    const ReportDataSource& data,
+                                                    const ReportContext& context, QString* error)
+{
+    if (report.dataName != data.name()) {
+        *error = QStringLiteral("报表 “%1” 需要数据连接 “%2”，程序提供的是 “%3”")
+                     .arg(report.name, report.dataName, data.name());
+        return nullptr;
+    }
+    auto layout = std::make_unique<ReportLayout>(report, data, context);
+    bool cancelled = false;
+    {
+        ReportProgressWindow progress(parent, QStringLiteral("正在排版…"));
+        *error = layout->prepare(progress.callback(), &cancelled);
+    }
+    if (!error->isEmpty() || cancelled)
+        return nullptr;
+    return layout;
+}
+
+bool ReportPreview::chooseReport(int index)
+{
+    if (!m_chooser || index < 0 || index >= m_chooser->project->reports().size())
+        return false;
+    const ReportDefinition& report = m_chooser->project->reports().at(index);
+    // A report that names form fields never filled in asks for them first.
+    if (m_host.editValues && index != m_chooser->current) {
+        const ReportLayout probe(report, *m_chooser->data, m_chooser->context);
+        const auto& values = m_chooser->context.values;
+        const bool blank = std::all_of(values.cbegin(), values.cend(),
+                                       [](const QString& v) { return v.trimmed().isEmpty(); });
+        if (blank && probe.usesFormFields()) {
+            QHash<QString, QString> edited = values;
+            if (m_host.editValues(this, edited))
+                m_chooser->context.values = edited;
+        }
+    }
+    QString error;
+    std::unique_ptr<ReportLayout> layout = layOut(this, report, *m_chooser->data, m_chooser->context, &error);
+    if (!layout) {
+        if (!error.isEmpty())
+            showError(m_chooser->project->faultText(error));
+        return false;
+    }
+    m_view->setLayout(*layout);
+    m_layout = layout.get();
+    m_ownLayout = std::move(layout); // the old layout goes only once the view has let it go
+    const bool changed = index != m_chooser->current;
+    m_chooser->current = index;
+    {
+        const QSignalBlocker block(m_report);
+        m_report->setCurrentIndex(index);
+    }
+    layoutChanged();
+    if (changed && m_host.reportChosen)
+        m_host.reportChosen(report.name);
+    return true;
+}
+
+void ReportPreview::editForm()
+{
+    if (!m_chooser || !m_host.editValues)
+        return;
+    QHash<QString, QString> values = m_chooser->context.values;
+    if (!m_host.editValues(this, values))
+        return;
+    m_chooser->context.values = values;
+    chooseReport(m_chooser->current);
 }
 
 void ReportPreview::pageChanged(int page)
@@ -345,7 +484,7 @@ void ReportPreview::pageChanged(int page)
         m_page->setValue(page + 1);
     }
     const bool atStart = page <= 0;
-    const bool atEnd = page >= m_layout.pageCount() - 1;
+    const bool atEnd = page >= m_layout->pageCount() - 1;
     m_first->setEnabled(!atStart);
     m_prior->setEnabled(!atStart);
     m_next->setEnabled(!atEnd);
@@ -363,17 +502,17 @@ void ReportPreview::showError(const QString& text)
 void ReportPreview::printReport()
 {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(m_layout.pageLayout());
+    printer.setPageLayout(m_layout->pageLayout());
     printer.setFullPage(true);
-    printer.setDocName(m_layout.report().name);
-    printer.setFromTo(1, m_layout.pageCount());
+    printer.setDocName(m_layout->report().name);
+    printer.setFromTo(1, m_layout->pageCount());
     bool chosen = false;
     if (m_host.choosePrinter) {
         chosen = m_host.choosePrinter(this, printer);
     } else {
         QPrintDialog dialog(&printer, this);
         dialog.setWindowTitle(QStringLiteral("打印"));
-        dialog.setMinMax(1, m_layout.pageCount());
+        dialog.setMinMax(1, m_layout->pageCount());
         dialog.setOption(QAbstractPrintDialog::PrintPageRange);
         chosen = dialog.exec() == QDialog::Accepted;
     }
@@ -381,7 +520,7 @@ void ReportPreview::printReport()
         return;
     bool cancelled = false;
     ReportProgressWindow progress(this, QStringLiteral("正在打印…"));
-    const QString error = ::printReport(m_layout, printer, progress.callback(), &cancelled);
+    const QString error = ::printReport(*m_layout, printer, progress.callback(), &cancelled);
     if (!error.isEmpty())
         showError(error);
     else
@@ -403,7 +542,7 @@ void ReportPreview::exportPdf()
     QString error;
     {
         ReportProgressWindow progress(this, QStringLiteral("正在导出PDF…"));
-        error = writeReportPdf(m_layout, path, progress.callback(), &cancelled);
+        error = writeReportPdf(*m_layout, path, progress.callback(), &cancelled);
     }
     if (!error.isEmpty())
         showError(error);
@@ -420,20 +559,34 @@ void ReportPreview::setShownHook(std::function<void(ReportPreview*)> hook)
 QString ReportPreview::run(QWidget* parent, const ReportDefinition& report, const ReportDataSource& data,
                            const QDate& printDate, const ReportHost& host)
 {
-    if (report.dataName != data.name())
-        return QStringLiteral("报表 “%1” 需要数据连接 “%2”，程序提供的是 “%3”")
-            .arg(report.name, report.dataName, data.name());
-    ReportLayout layout(report, data, printDate);
-    bool cancelled = false;
     QString error;
-    {
-        ReportProgressWindow progress(parent, QStringLiteral("正在排版…"));
-        error = layout.prepare(progress.callback(), &cancelled);
-    }
-    if (!error.isEmpty() || cancelled)
+    const std::unique_ptr<ReportLayout> layout =
+        layOut(parent, report, data, ReportContext{printDate, {}, {}}, &error);
+    if (!layout)
         return error;
 
-    ReportPreview preview(layout, host, parent);
+    ReportPreview preview(*layout, host, parent);
+    if (g_shownHook)
+        QTimer::singleShot(0, &preview, [&preview] { g_shownHook(&preview); });
+    preview.exec();
+    return {};
+}
+
+QString ReportPreview::run(QWidget* parent, const ReportProject& project, const QString& reportName,
+                           const ReportDataSource& data, const ReportContext& context, const ReportHost& host)
+{
+    if (!project.isOpen())
+        return QStringLiteral("报表项目未打开");
+    int index = int(project.defaultReport() - project.reports().constData());
+    for (int i = 0; i < project.reports().size(); ++i)
+        if (project.reports().at(i).name == reportName)
+            index = i;
+    QString error;
+    std::unique_ptr<ReportLayout> layout = layOut(parent, project.reports().at(index), data, context, &error);
+    if (!layout)
+        return error;
+
+    ReportPreview preview(std::move(layout), Chooser{&project, &data, context, index}, host, parent);
     if (g_shownHook)
         QTimer::singleShot(0, &preview, [&preview] { g_shownHook(&preview); });
     preview.exec();

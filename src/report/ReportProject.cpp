@@ -1,5 +1,7 @@
 #include "ReportProject.h"
 
+#include "ReportFormat.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -121,11 +123,145 @@ public:
         return v.toObject();
     }
 
+    bool flag(const QJsonObject& o, const char* key, const QString& where, bool fallback)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return fallback;
+        if (!v.isBool())
+            fail(QStringLiteral("%1的 “%2” 应为 true 或 false").arg(where, QLatin1String(key)));
+        return v.toBool();
+    }
+
+    QJsonArray array(const QJsonObject& o, const char* key, const QString& where)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (!v.isUndefined() && !v.isArray())
+            fail(QStringLiteral("%1的 “%2” 应为列表").arg(where, QLatin1String(key)));
+        return v.toArray();
+    }
+
+    QList<ReportTextLine> lines(const QJsonObject& o, const char* key, const QString& where);
+    ReportNumberFormat numberFormat(const QJsonObject& c, const QString& where);
+    QList<ReportValueMap> valueMap(const QJsonObject& c, const QString& where);
+    QList<ReportCondition> conditions(const QJsonObject& o, const QString& where);
     ReportDefinition read(const QJsonObject& o, int index);
 
 private:
     QString* m_fault;
 };
+
+QList<ReportTextLine> ReportReader::lines(const QJsonObject& o, const char* key, const QString& where)
+{
+    QList<ReportTextLine> out;
+    const QJsonArray list = array(o, key, where);
+    for (int i = 0; i < list.size(); ++i) {
+        const QString lineWhere = where + QStringLiteral("的第 %1 行").arg(i + 1);
+        ReportTextLine line;
+        if (list.at(i).isString()) {
+            line.text = list.at(i).toString();
+        } else if (list.at(i).isObject()) {
+            const QJsonObject l = list.at(i).toObject();
+            line.text = text(l, "text", lineWhere, true);
+            line.size = number(l, "size", lineWhere, 0, 0);
+            line.bold = flag(l, "bold", lineWhere, false);
+            line.color = color(l, "color", lineWhere, {});
+        } else {
+            fail(QStringLiteral("%1应为文本或对象").arg(lineWhere));
+            break;
+        }
+        out << line;
+    }
+    return out;
+}
+
+ReportNumberFormat ReportReader::numberFormat(const QJsonObject& c, const QString& where)
+{
+    ReportNumberFormat f;
+    if (!c.contains(QLatin1String("number")))
+        return f;
+    const QJsonObject o = object(c, "number", where);
+    const QString numberWhere = where + QStringLiteral("的数字格式");
+    f.enabled = true;
+    f.grouping = flag(o, "grouping", numberWhere, false);
+    const double decimals = number(o, "decimals", numberWhere, -1, 0, true);
+    if (decimals != -1 && (decimals != double(int(decimals)) || decimals > 10))
+        fail(QStringLiteral("%1的 “decimals” 应为 0 到 10 的整数").arg(numberWhere));
+    f.decimals = int(decimals);
+    f.prefix = text(o, "prefix", numberWhere, false);
+    f.suffix = text(o, "suffix", numberWhere, false);
+    f.hasOtherwise = o.contains(QLatin1String("otherwise"));
+    f.otherwise = text(o, "otherwise", numberWhere, false);
+    return f;
+}
+
+QList<ReportValueMap> ReportReader::valueMap(const QJsonObject& c, const QString& where)
+{
+    QList<ReportValueMap> out;
+    const QJsonObject map = object(c, "map", where);
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        if (!it.value().isString()) {
+            fail(QStringLiteral("%1的 “map” 中 “%2” 的值应为文本").arg(where, it.key()));
+            break;
+        }
+        ReportValueMap m;
+        m.from = it.key().trimmed();
+        m.to = it.value().toString();
+        if (const auto n = reportformat::readNumber(m.from)) {
+            m.numeric = true;
+            m.number = n->value();
+        }
+        out << m;
+    }
+    return out;
+}
+
+QList<ReportCondition> ReportReader::conditions(const QJsonObject& o, const QString& where)
+{
+    static const QList<std::pair<QString, ReportCondition::Test>> kTests = {
+        {QStringLiteral("empty"), ReportCondition::Empty},
+        {QStringLiteral("equals"), ReportCondition::Equals},
+        {QStringLiteral("contains"), ReportCondition::Contains},
+        {QStringLiteral("lessThan"), ReportCondition::LessThan},
+        {QStringLiteral("greaterThan"), ReportCondition::GreaterThan},
+        {QStringLiteral("before"), ReportCondition::Before},
+        {QStringLiteral("after"), ReportCondition::After},
+    };
+    QList<ReportCondition> out;
+    const QJsonArray list = array(o, "omit", where);
+    for (int i = 0; i < list.size() && !failed(); ++i) {
+        const QString ruleWhere = where + QStringLiteral("的第 %1 条略去条件").arg(i + 1);
+        if (!list.at(i).isObject()) {
+            fail(QStringLiteral("%1应为对象").arg(ruleWhere));
+            break;
+        }
+        const QJsonObject r = list.at(i).toObject();
+        ReportCondition c;
+        c.field = text(r, "field", ruleWhere, true);
+        const QString test = text(r, "test", ruleWhere, true);
+        auto known =
+            std::find_if(kTests.begin(), kTests.end(), [&](const auto& t) { return t.first == test; });
+        if (known == kTests.end() && !failed()) {
+            QStringList names;
+            for (const auto& t : kTests)
+                names << t.first;
+            fail(QStringLiteral("%1的 “test” “%2” 不受支持（可用 %3）")
+                     .arg(ruleWhere, test, names.join(QStringLiteral("、"))));
+            break;
+        }
+        c.test = known->second;
+        c.value = text(r, "value", ruleWhere, c.test != ReportCondition::Empty);
+        if ((c.test == ReportCondition::LessThan || c.test == ReportCondition::GreaterThan) &&
+            !reportformat::readNumber(c.value) && !failed())
+            fail(QStringLiteral("%1的 “value” “%2” 不是数字").arg(ruleWhere, c.value));
+        if ((c.test == ReportCondition::Before || c.test == ReportCondition::After) &&
+            c.value != QLatin1String("{date}") && reportformat::isoDay(c.value) < 0 && !failed())
+            fail(QStringLiteral("%1的 “value” “%2” 不是日期（应写作 yyyy-MM-dd 或 {date}）")
+                     .arg(ruleWhere, c.value));
+        out << c;
+    }
+    return out;
+}
 
 ReportDefinition ReportReader::read(const QJsonObject& o, int index)
 {
@@ -179,6 +315,17 @@ ReportDefinition ReportReader::read(const QJsonObject& o, int index)
     const QJsonObject title = object(o, "title", where);
     r.title = text(title, "text", where + QStringLiteral("的标题"), false);
     r.subtitle = text(title, "subtitle", where + QStringLiteral("的标题"), false);
+    const QString titleAlign =
+        text(title, "align", where + QStringLiteral("的标题"), false, QStringLiteral("center"));
+    if (titleAlign == QLatin1String("left"))
+        r.titleAlign = Qt::AlignLeft;
+    else if (titleAlign != QLatin1String("center"))
+        fail(QStringLiteral("%1的标题对齐 “%2” 不受支持（可用 left 或 center）").arg(where, titleAlign));
+
+    const QJsonObject header = object(o, "header", where);
+    r.headerLeft = lines(header, "left", where + QStringLiteral("的页眉左侧"));
+    r.headerRight = lines(header, "right", where + QStringLiteral("的页眉右侧"));
+    r.omit = conditions(o, where);
 
     const QJsonObject footer = object(o, "footer", where);
     r.footerLeft = text(footer, "left", where + QStringLiteral("的页脚"), false);
@@ -225,6 +372,8 @@ ReportDefinition ReportReader::read(const QJsonObject& o, int index)
             fail(QStringLiteral("%1的 “overflow” “%2” 不受支持（可用 elide 或 wrap）")
                      .arg(columnWhere, overflow));
         column.maxLines = int(number(c, "maxLines", columnWhere, column.maxLines, 1, true));
+        column.number = numberFormat(c, columnWhere);
+        column.map = valueMap(c, columnWhere);
         r.columns << column;
     }
 

@@ -8,6 +8,55 @@
 #include <QString>
 #include <QStringList>
 
+// How a column writes values that read as numbers: "12000" as "12,000 元".
+struct ReportNumberFormat
+{
+    bool enabled = false;  // values are read as numbers only when the column asks for it
+    bool grouping = false; // thousands separated by ","
+    int decimals = -1;     // that many decimals, rounded; -1: as many as the value has
+    QString prefix;        // written before the number ("¥")
+    QString suffix;        // written after it (" 元"); a value already written with it is still a number
+    QString otherwise;     // written for values that are not numbers (an empty one included)
+    bool hasOtherwise = false;
+};
+
+// One entry of a column's value mapping: a value printed as another text. A key that is a
+// number also matches the values that read as the same number ("0" matches "0.00").
+struct ReportValueMap
+{
+    QString from;
+    QString to;
+    bool numeric = false;
+    double number = 0;
+};
+
+// A rule that leaves rows out of a report.
+struct ReportCondition
+{
+    enum Test
+    {
+        Empty,       // the value is empty (blanks only)
+        Equals,      // the value is the text given
+        Contains,    // the value contains the text given
+        LessThan,    // the value is a number below the one given
+        GreaterThan, // the value is a number above the one given
+        Before,      // the value is a date before the one given
+        After        // the value is a date after the one given
+    };
+    QString field;
+    Test test = Equals;
+    QString value; // for Before and After "{date}" (the day of printing) or a date yyyy-MM-dd
+};
+
+// One line of the header block.
+struct ReportTextLine
+{
+    QString text;
+    double size = 0; // points; 0: the subtitle size
+    bool bold = false;
+    QColor color; // invalid: the header's own
+};
+
 // One column of the detail band.
 struct ReportColumn
 {
@@ -17,6 +66,8 @@ struct ReportColumn
     Qt::Alignment align = Qt::AlignLeft;
     bool wrap = false; // long values wrap (up to maxLines lines), else they are cut short with "…"
     int maxLines = 3;
+    ReportNumberFormat number;
+    QList<ReportValueMap> map;
 };
 
 // One report of a project: page, bands, columns and fonts.
@@ -35,8 +86,14 @@ struct ReportDefinition
     double detailSize = 9;
     double footerSize = 8;
 
+    // First page only, above the title: lines at the left and at the right, with a rule under
+    // them. A line whose form fields ({seller} ...) all come out empty is left out.
+    QList<ReportTextLine> headerLeft;
+    QList<ReportTextLine> headerRight;
     QString title;    // first page only; {count} and {date} are replaced
     QString subtitle; // under the title
+    Qt::Alignment titleAlign = Qt::AlignHCenter;
+    QList<ReportCondition> omit; // a row that meets any of these is left out
     QList<ReportColumn> columns;
     QColor headingBackground{0xe4, 0xea, 0xf2};
     QColor shading{0xf4, 0xf6, 0xf9}; // every second detail row; invalid for none
@@ -51,7 +108,7 @@ struct ReportDefinition
 class ReportProject
 {
 public:
-    static constexpr int kVersion = 1;
+    static constexpr int kVersion = 2;
     static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
 
     // Reads and checks the project file. Empty on success, else a message naming the file and

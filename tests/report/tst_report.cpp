@@ -1,5 +1,6 @@
 #include "PdfText.h"
 #include "report/ReportData.h"
+#include "report/ReportFormat.h"
 #include "report/ReportLayout.h"
 #include "report/ReportOutput.h"
 #include "report/ReportPreview.h"
@@ -8,6 +9,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -18,6 +22,8 @@
 
 namespace {
 const QString kShipped = QStringLiteral(LANSHU_TEST_DATA "/../../resources/shipped/yuming.rav");
+// The shipped project as it was in the first version of the format.
+const QString kVersion1 = QStringLiteral(LANSHU_TEST_DATA "/report_v1.rav");
 const QDate kDate(2026, 3, 9);
 
 // Rows held in memory, offered as the report connection RvData.
@@ -79,17 +85,38 @@ struct Shipped
     bool prepared = false;
 };
 
-// A small project with the given columns and page; the rest as the shipped one has it.
+// A small project with the given columns and page, and further members of the report (extra,
+// each followed by a comma); the rest as the shipped one has it.
 QByteArray project(const QString& columns, const QString& page = QStringLiteral("{\"size\": \"A4\"}"),
-                   const QString& head = QStringLiteral("\"format\": \"lanshu-report\", \"version\": 1"))
+                   const QString& head = QStringLiteral("\"format\": \"lanshu-report\", \"version\": 1"),
+                   const QString& extra = {})
 {
     return QStringLiteral(
                "{%1,\n \"reports\": [{\"name\": \"列表\", \"data\": \"RvData\", \"page\": %2,\n"
                "  \"title\": {\"text\": \"标题 {count}\"},\n"
                "  \"footer\": {\"left\": \"日期 {date}\", \"right\": \"第 {page} 页 / 共 {pages} 页\"},\n"
-               "  \"columns\": [%3]}]}")
-        .arg(head, page, columns)
+               "  %4\"columns\": [%3]}]}")
+        .arg(head, page, columns, extra)
         .toUtf8();
+}
+
+QByteArray project2(const QString& columns, const QString& extra)
+{
+    return project(columns, QStringLiteral("{}"),
+                   QStringLiteral("\"format\": \"lanshu-report\", \"version\": 2"), extra);
+}
+
+// A report member of the named report of a project file, as JSON.
+QJsonObject reportInFile(const QString& path, const QString& name)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const QJsonValue r :
+         QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String("reports")).toArray())
+        if (r.toObject().value(QLatin1String("name")).toString() == name)
+            return r.toObject();
+    return {};
 }
 
 const QString kTwoColumns =
@@ -140,6 +167,15 @@ private slots:
     void printerGetsThePagesOfItsRange();
     void progressWindowCancels();
     void previewNavigatesAndExports();
+    void shippedProjectHasBothReports();
+    void oldVersionProjectStillLoads();
+    void numberFormatAndMapping_data();
+    void numberFormatAndMapping();
+    void rowsLeftOut_data();
+    void rowsLeftOut();
+    void headerFilledFromForm();
+    void buyerReportPdf();
+    void previewChoosesReport();
 
 private:
     QTemporaryDir m_dir;
@@ -195,9 +231,6 @@ void tst_Report::damagedProject_data()
     QTest::newRow("other json") << QByteArray("{\"reports\": []}") << QStringLiteral("不是岚枢报表项目文件");
     QTest::newRow("syntax error") << QByteArray(project(kTwoColumns).replace("\"page\":", "\"page\""))
                                   << QStringLiteral("第 2 行");
-    QTest::newRow("newer version") << project(kTwoColumns, QStringLiteral("{}"),
-                                              QStringLiteral("\"format\": \"lanshu-report\", \"version\": 2"))
-                                   << QStringLiteral("版本 2");
     QTest::newRow("no columns") << project({}) << QStringLiteral("没有列");
     QTest::newRow("zero width") << project(QStringLiteral("{\"field\": \"a1\", \"width\": 0}"))
                                 << QStringLiteral("第 1 列的 “width” 必须大于 0");
@@ -216,6 +249,41 @@ void tst_Report::damagedProject_data()
     QTest::newRow("unknown overflow")
         << project(QStringLiteral("{\"field\": \"a1\", \"width\": 10, \"overflow\": \"clip\"}"))
         << QStringLiteral("“overflow” “clip” 不受支持");
+    QTest::newRow("unknown row test")
+        << project2(kTwoColumns, QStringLiteral("\"omit\": [{\"field\": \"a6\", \"test\": \"older\"}],"))
+        << QStringLiteral("第 1 条略去条件的 “test” “older” 不受支持");
+    QTest::newRow("row test without value")
+        << project2(kTwoColumns, QStringLiteral("\"omit\": [{\"field\": \"a6\", \"test\": \"before\"}],"))
+        << QStringLiteral("缺少 “value”");
+    QTest::newRow("row test date unreadable")
+        << project2(
+               kTwoColumns,
+               QStringLiteral("\"omit\": [{\"field\": \"a6\", \"test\": \"after\", \"value\": \"明天\"}],"))
+        << QStringLiteral("“明天” 不是日期");
+    QTest::newRow("row test number unreadable")
+        << project2(
+               kTwoColumns,
+               QStringLiteral("\"omit\": [{\"field\": \"a9\", \"test\": \"lessThan\", \"value\": \"十\"}],"))
+        << QStringLiteral("“十” 不是数字");
+    QTest::newRow("decimals not whole")
+        << project2(QStringLiteral("{\"field\": \"a9\", \"width\": 10, \"number\": {\"decimals\": 1.5}}"), {})
+        << QStringLiteral("“decimals” 应为 0 到 10 的整数");
+    QTest::newRow("grouping not a flag")
+        << project2(QStringLiteral("{\"field\": \"a9\", \"width\": 10, \"number\": {\"grouping\": \"yes\"}}"),
+                    {})
+        << QStringLiteral("“grouping” 应为 true 或 false");
+    QTest::newRow("mapping to a number")
+        << project2(QStringLiteral("{\"field\": \"a9\", \"width\": 10, \"map\": {\"0\": 0}}"), {})
+        << QStringLiteral("“map” 中 “0” 的值应为文本");
+    QTest::newRow("header line neither text nor object")
+        << project2(kTwoColumns, QStringLiteral("\"header\": {\"left\": [\"{seller}\", 3]},"))
+        << QStringLiteral("页眉左侧的第 2 行应为文本或对象");
+    QTest::newRow("title alignment")
+        << project2(kTwoColumns, QStringLiteral("\"title\": {\"text\": \"x\", \"align\": \"right\"},"))
+        << QStringLiteral("标题对齐 “right” 不受支持");
+    QTest::newRow("newer version") << project(kTwoColumns, QStringLiteral("{}"),
+                                              QStringLiteral("\"format\": \"lanshu-report\", \"version\": 3"))
+                                   << QStringLiteral("版本 3 比本程序支持的版本 2 新");
     QTest::newRow("default report missing")
         << project(kTwoColumns, QStringLiteral("{}"),
                    QStringLiteral("\"format\": \"lanshu-report\", \"version\": 1, \"default\": \"别的\""))
@@ -539,6 +607,412 @@ void tst_Report::previewNavigatesAndExports()
     QCOMPARE(error, QString());
     QVERIFY(ran);
     QVERIFY(QFile::exists(pdf));
+}
+
+void tst_Report::shippedProjectHasBothReports()
+{
+    ReportProject p;
+    QCOMPARE(p.open(kShipped), QString());
+    QStringList names;
+    for (const ReportDefinition& r : p.reports())
+        names << r.name;
+    QCOMPARE(names, QStringList({QStringLiteral("域名列表"), QStringLiteral("报价单")}));
+    QCOMPARE(p.defaultReport()->name, QStringLiteral("域名列表"));
+    // The default report is the one of the first version, member for member.
+    const QJsonObject before = reportInFile(kVersion1, QStringLiteral("域名列表"));
+    QVERIFY(!before.isEmpty());
+    QCOMPARE(reportInFile(kShipped, QStringLiteral("域名列表")), before);
+
+    const ReportDefinition* buyer = p.report(QStringLiteral("报价单"));
+    QVERIFY(buyer);
+    QStringList headings, fields;
+    for (const ReportColumn& c : buyer->columns) {
+        headings << c.heading;
+        fields << c.field;
+    }
+    QCOMPARE(headings, QStringList({QStringLiteral("域名"), QStringLiteral("说明"), QStringLiteral("报价")}));
+    QCOMPARE(fields, QStringList({QStringLiteral("a1"), QStringLiteral("a2"), QStringLiteral("a9")}));
+    QCOMPARE(buyer->columns.last().align, Qt::AlignRight);
+    QCOMPARE(buyer->omit.size(), 1);
+    QCOMPARE(buyer->omit.first().field, QStringLiteral("a6"));
+    QCOMPARE(buyer->omit.first().test, ReportCondition::Before);
+    // One date on the page: in the footer, beside the page numbers.
+    const QString texts = buyer->title + buyer->subtitle + buyer->footerLeft + buyer->footerRight;
+    QCOMPARE(texts.count(QLatin1String("{date}")), 1);
+    QVERIFY(buyer->footerRight.contains(QLatin1String("{page}")));
+}
+
+void tst_Report::oldVersionProjectStillLoads()
+{
+    QFile file(kVersion1);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String("version")).toInt(), 1);
+    ReportProject p;
+    QCOMPARE(p.open(kVersion1), QString());
+    QCOMPARE(p.reports().size(), 1);
+    QCOMPARE(p.defaultReport()->name, QStringLiteral("域名列表"));
+    QVERIFY(p.defaultReport()->omit.isEmpty());
+    const TableData data = domains(40);
+    ReportLayout layout(*p.defaultReport(), data, kDate);
+    QCOMPARE(layout.prepare(), QString());
+    QCOMPARE(layout.rowCount(), 40);
+    const QString pdf = m_dir.filePath(QStringLiteral("v1.pdf"));
+    QCOMPARE(writeReportPdf(layout, pdf), QString());
+    // The price as it is stored: the old report asks for no number format.
+    const QStringList text = lines(pdftext::pages(pdf).value(0));
+    const auto row = std::find_if(text.begin(), text.end(), [](const QString& l) {
+        return l.startsWith(QLatin1String("d00010.com "));
+    });
+    QVERIFY2(row != text.end(), qPrintable(text.join(QLatin1Char('\n'))));
+    QVERIFY2(row->startsWith(QStringLiteral("d00010.com 1000 说明00010")), qPrintable(*row));
+}
+
+void tst_Report::numberFormatAndMapping_data()
+{
+    QTest::addColumn<QString>("column"); // members of the column besides field and width
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    const QString price = QStringLiteral("\"number\": {\"grouping\": true, \"suffix\": \" 元\", "
+                                         "\"otherwise\": \"议价\"}, \"map\": {\"0\": \"议价\"}");
+    QTest::newRow("grouped with unit") << price << QStringLiteral("12000") << QStringLiteral("12,000 元");
+    QTest::newRow("millions, decimals kept")
+        << price << QStringLiteral("1234567.5") << QStringLiteral("1,234,567.5 元");
+    QTest::newRow("small number") << price << QStringLiteral("800") << QStringLiteral("800 元");
+    QTest::newRow("already grouped") << price << QStringLiteral("12,000") << QStringLiteral("12,000 元");
+    QTest::newRow("written with its unit")
+        << price << QStringLiteral("12000元") << QStringLiteral("12,000 元");
+    QTest::newRow("blanks and full-width digits")
+        << price << QStringLiteral(" ８８００ ") << QStringLiteral("8,800 元");
+    QTest::newRow("leading zeros") << price << QStringLiteral("007") << QStringLiteral("7 元");
+    QTest::newRow("zero mapped") << price << QStringLiteral("0") << QStringLiteral("议价");
+    QTest::newRow("zero written otherwise mapped")
+        << price << QStringLiteral("0.00") << QStringLiteral("议价");
+    QTest::newRow("empty is no number") << price << QString() << QStringLiteral("议价");
+    QTest::newRow("words are no number") << price << QStringLiteral("面议") << QStringLiteral("议价");
+    QTest::newRow("ten thousands in words") << price << QStringLiteral("1.2万") << QStringLiteral("议价");
+    QTest::newRow("misplaced comma") << price << QStringLiteral("12,00") << QStringLiteral("议价");
+    QTest::newRow("two points") << price << QStringLiteral("1.2.3") << QStringLiteral("议价");
+    QTest::newRow("negative") << price << QStringLiteral("-1500") << QStringLiteral("-1,500 元");
+    const QString fixed =
+        QStringLiteral("\"number\": {\"grouping\": true, \"decimals\": 2, \"prefix\": \"¥\"}");
+    QTest::newRow("fixed decimals padded")
+        << fixed << QStringLiteral("12000") << QStringLiteral("¥12,000.00");
+    QTest::newRow("fixed decimals rounded") << fixed << QStringLiteral("0.125") << QStringLiteral("¥0.13");
+    QTest::newRow("rounding carries")
+        << fixed << QStringLiteral("999999.995") << QStringLiteral("¥1,000,000.00");
+    QTest::newRow("negative rounded to zero") << fixed << QStringLiteral("-0.001") << QStringLiteral("¥0.00");
+    QTest::newRow("prefix already written") << fixed << QStringLiteral("¥ 50") << QStringLiteral("¥50.00");
+    QTest::newRow("no number, nothing said: as it is")
+        << fixed << QStringLiteral("待定") << QStringLiteral("待定");
+    QTest::newRow("no grouping") << QStringLiteral("\"number\": {\"suffix\": \"元\"}")
+                                 << QStringLiteral("12000") << QStringLiteral("12000元");
+    const QString words = QStringLiteral("\"map\": {\"com\": \"国际域名\", \"cn\": \"国内域名\"}");
+    QTest::newRow("text mapped") << words << QStringLiteral(" cn ") << QStringLiteral("国内域名");
+    QTest::newRow("text not in the map") << words << QStringLiteral("net") << QStringLiteral("net");
+}
+
+void tst_Report::numberFormatAndMapping()
+{
+    QFETCH(QString, column);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    ReportProject p;
+    QCOMPARE(p.parse(project2(QStringLiteral("{\"field\": \"a9\", \"width\": 30, %1}").arg(column), {}),
+                     QStringLiteral("x.rav")),
+             QString());
+    QCOMPARE(reportformat::cellText(value, p.defaultReport()->columns.first()), expected);
+}
+
+void tst_Report::rowsLeftOut_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<QStringList>("values"); // of the field the rules look at, one row each
+    QTest::addColumn<bool>("ownDates");      // dates read as the program around the engine reads them
+    QTest::addColumn<QStringList>("kept");
+    const QString expired =
+        QStringLiteral("{\"field\": \"a6\", \"test\": \"before\", \"value\": \"{date}\"}");
+    const QStringList dates = {QStringLiteral("2026-03-08"),
+                               QStringLiteral("2026-03-09"),
+                               QStringLiteral("2027-01-01"),
+                               QStringLiteral("2026/3/1"),
+                               QString(),
+                               QStringLiteral("不详")};
+    // Printed on 2026-03-09: the day before has passed, today has not; unreadable dates stay.
+    QTest::newRow("expired, dates yyyy-MM-dd")
+        << expired << dates << false << QStringList({dates[1], dates[2], dates[3], dates[4], dates[5]});
+    QTest::newRow("expired, dates as the program reads them")
+        << expired << dates << true << QStringList({dates[1], dates[2], dates[4], dates[5]});
+    QTest::newRow("after a given day")
+        << QStringLiteral("{\"field\": \"a6\", \"test\": \"after\", \"value\": \"2026-12-31\"}") << dates
+        << false << QStringList({dates[0], dates[1], dates[3], dates[4], dates[5]});
+    const QStringList prices = {QStringLiteral("50"), QStringLiteral("100"), QStringLiteral("1,500"),
+                                QStringLiteral("议价"), QString()};
+    QTest::newRow("number below") << QStringLiteral(
+                                         "{\"field\": \"a6\", \"test\": \"lessThan\", \"value\": \"100\"}")
+                                  << prices << false << prices.mid(1);
+    QTest::newRow("number above") << QStringLiteral(
+                                         "{\"field\": \"a6\", \"test\": \"greaterThan\", \"value\": \"100\"}")
+                                  << prices << false
+                                  << QStringList({prices[0], prices[1], prices[3], prices[4]});
+    QTest::newRow("empty") << QStringLiteral("{\"field\": \"a6\", \"test\": \"empty\"}")
+                           << QStringList(
+                                  {QStringLiteral("a"), QStringLiteral("  "), QString(), QStringLiteral("b")})
+                           << false << QStringList({QStringLiteral("a"), QStringLiteral("b")});
+    const QStringList words = {QStringLiteral("自用"), QStringLiteral("出售"), QStringLiteral("Sold"),
+                               QStringLiteral("unsold")};
+    QTest::newRow("equals") << QStringLiteral(
+                                   "{\"field\": \"a6\", \"test\": \"equals\", \"value\": \"自用\"}")
+                            << words << false << words.mid(1);
+    QTest::newRow("contains, any case")
+        << QStringLiteral("{\"field\": \"a6\", \"test\": \"contains\", \"value\": \"sold\"}") << words
+        << false << words.mid(0, 2);
+    QTest::newRow("either of two rules")
+        << expired + QStringLiteral(",{\"field\": \"a6\", \"test\": \"empty\"}") << dates << false
+        << QStringList({dates[1], dates[2], dates[3], dates[5]});
+}
+
+void tst_Report::rowsLeftOut()
+{
+    QFETCH(QString, rules);
+    QFETCH(QStringList, values);
+    QFETCH(bool, ownDates);
+    QFETCH(QStringList, kept);
+    ReportProject p;
+    QCOMPARE(p.parse(project2(QStringLiteral(
+                                  "{\"field\": \"a1\", \"width\": 30},{\"field\": \"a6\", \"width\": 30}"),
+                              QStringLiteral("\"omit\": [%1],").arg(rules)),
+                     QStringLiteral("x.rav")),
+             QString());
+    QList<QStringList> rows;
+    for (int i = 0; i < values.size(); ++i)
+        rows << QStringList{QStringLiteral("r%1.com").arg(i), values.at(i)};
+    const TableData data({QStringLiteral("a1"), QStringLiteral("a6")}, rows);
+    ReportContext context{kDate, {}, {}};
+    if (ownDates) // as a program might read them: also with "/" between the parts
+        context.readDay = [](const QString& text) {
+            const QStringList parts = text.split(QRegularExpression(QStringLiteral("[-/]")));
+            const QDate d =
+                parts.size() == 3 ? QDate(parts[0].toInt(), parts[1].toInt(), parts[2].toInt()) : QDate();
+            return d.isValid() ? d.toJulianDay() : qint64(-1);
+        };
+    ReportLayout layout(*p.defaultReport(), data, context);
+    QCOMPARE(layout.prepare(), QString());
+    QCOMPARE(layout.rowCount(), kept.size());
+    QCOMPARE(layout.omittedRows(), values.size() - kept.size());
+
+    // What is printed: the rows kept, in their order, and the count of those.
+    const QString pdf = m_dir.filePath(QStringLiteral("omit.pdf"));
+    QCOMPARE(writeReportPdf(layout, pdf), QString());
+    const QString page = pdftext::pages(pdf).value(0);
+    QStringList printed;
+    for (const QString& line : lines(page))
+        if (line.startsWith(QLatin1Char('r')))
+            printed << values.at(line.section(QLatin1Char('.'), 0, 0).mid(1).toInt());
+    QCOMPARE(printed, kept);
+    QVERIFY2(lines(page).first() == QStringLiteral("标题 %1").arg(kept.size()), qPrintable(page));
+}
+
+void tst_Report::headerFilledFromForm()
+{
+    const QString header = QStringLiteral(
+        "\"header\": {\"left\": [{\"text\": \"{seller}\", \"size\": 16, \"bold\": true}, \"{note}\"],"
+        " \"right\": [\"电话：{phone}\", \"邮箱：{email}\", \"网址：{site}\"]},");
+    ReportProject p;
+    QCOMPARE(p.parse(project2(kTwoColumns, header), QStringLiteral("x.rav")), QString());
+    const TableData data = domains(3);
+    struct Case
+    {
+        QHash<QString, QString> values;
+        QStringList shown;
+        QStringList absent;
+    };
+    const QList<Case> cases = {
+        {{{QStringLiteral("seller"), QStringLiteral("青云域名")},
+          {QStringLiteral("phone"), QStringLiteral("0571-8888 6666")},
+          {QStringLiteral("email"), QStringLiteral("sale@qingyun.cn")},
+          {QStringLiteral("note"), QStringLiteral("诚意出售，支持担保交易")}},
+         {QStringLiteral("青云域名"), QStringLiteral("电话：0571-8888 6666"),
+          QStringLiteral("邮箱：sale@qingyun.cn"), QStringLiteral("诚意出售，支持担保交易"),
+          // A name the program does not fill is printed as written, for the maker of the report to see.
+          QStringLiteral("网址：{site}")},
+         {}},
+        // Lines whose fields are all empty are left out, with their labels.
+        {{{QStringLiteral("seller"), QStringLiteral("青云域名")},
+          {QStringLiteral("phone"), QString()},
+          {QStringLiteral("email"), QStringLiteral("  ")},
+          {QStringLiteral("note"), QString()}},
+         {QStringLiteral("青云域名")},
+         {QStringLiteral("电话"), QStringLiteral("邮箱")}},
+    };
+    for (const Case& c : cases) {
+        ReportLayout layout(*p.defaultReport(), data, ReportContext{kDate, c.values, {}});
+        QCOMPARE(layout.prepare(), QString());
+        QVERIFY(layout.usesFormFields());
+        const QString pdf = m_dir.filePath(QStringLiteral("header.pdf"));
+        QCOMPARE(writeReportPdf(layout, pdf), QString());
+        const QString page = pdftext::pages(pdf).value(0);
+        for (const QString& text : c.shown)
+            QVERIFY2(page.contains(text), qPrintable(text + QLatin1Char('\n') + page));
+        for (const QString& text : c.absent)
+            QVERIFY2(!page.contains(text), qPrintable(text + QLatin1Char('\n') + page));
+        // The header comes first, above the title; the rows follow.
+        QVERIFY(page.indexOf(QStringLiteral("青云域名")) < page.indexOf(QStringLiteral("标题 3")));
+        QVERIFY(page.contains(QStringLiteral("d00003.com")));
+    }
+    // Without a form, the same report has no form fields to fill.
+    ReportLayout plain(*p.defaultReport(), data, kDate);
+    QVERIFY(!plain.usesFormFields());
+}
+
+void tst_Report::buyerReportPdf()
+{
+    ReportProject p;
+    QCOMPARE(p.open(kShipped), QString());
+    const QStringList fields = {QStringLiteral("a1"), QStringLiteral("a2"), QStringLiteral("a6"),
+                                QStringLiteral("a9")};
+    const TableData data(fields, {{QStringLiteral("tianqi.com"), QStringLiteral("天气"),
+                                   QStringLiteral("2027-05-01"), QStringLiteral("128000")},
+                                  {QStringLiteral("expired.cn"), QStringLiteral("已过期"),
+                                   QStringLiteral("2026-03-08"), QStringLiteral("500")},
+                                  {QStringLiteral("offer.net"), QStringLiteral("出价"),
+                                   QStringLiteral("2026-03-09"), QStringLiteral("0")},
+                                  {QStringLiteral("talk.cc"), QStringLiteral("面谈"),
+                                   QStringLiteral("2030-01-01"), QStringLiteral("面议")},
+                                  {QStringLiteral("small.top"), QStringLiteral("小"), QStringLiteral(""),
+                                   QStringLiteral("880")}});
+    const QHash<QString, QString> form = {{QStringLiteral("seller"), QStringLiteral("青云域名")},
+                                          {QStringLiteral("phone"), QStringLiteral("13800001111")},
+                                          {QStringLiteral("email"), QStringLiteral("sale@qingyun.cn")},
+                                          {QStringLiteral("note"), QStringLiteral("诚意出售")}};
+    ReportLayout layout(*p.report(QStringLiteral("报价单")), data, ReportContext{kDate, form, {}});
+    QCOMPARE(layout.prepare(), QString());
+    const QString pdf = m_dir.filePath(QStringLiteral("buyer.pdf"));
+    QCOMPARE(writeReportPdf(layout, pdf), QString());
+    const QStringList pages = pdftext::pages(pdf);
+    QCOMPARE(pages.size(), 1);
+    const QStringList text = lines(pages.first());
+    auto lineOf = [&](const QString& start) {
+        for (const QString& l : text)
+            if (l.startsWith(start))
+                return l;
+        return QString();
+    };
+    QCOMPARE(lineOf(QStringLiteral("tianqi.com")), QStringLiteral("tianqi.com 天气 128,000 元"));
+    QCOMPARE(lineOf(QStringLiteral("offer.net")), QStringLiteral("offer.net 出价 议价"));
+    QCOMPARE(lineOf(QStringLiteral("talk.cc")), QStringLiteral("talk.cc 面谈 议价"));
+    QCOMPARE(lineOf(QStringLiteral("small.top")), QStringLiteral("small.top 小 880 元"));
+    QVERIFY(!pages.first().contains(QStringLiteral("expired.cn")));
+    const QString all = squeezed(pages.first());
+    for (const QString& shown :
+         {QStringLiteral("青云域名"), QStringLiteral("诚意出售"), QStringLiteral("电话：13800001111"),
+          QStringLiteral("邮箱：sale@qingyun.cn"), QStringLiteral("共4个域名")})
+        QVERIFY2(all.contains(shown), qPrintable(shown + QLatin1Char('\n') + pages.first()));
+    // One date, in the footer with the page numbers.
+    QCOMPARE(all.count(QStringLiteral("2026年3月9日")), 1);
+    QVERIFY2(squeezed(text.last()) == QStringLiteral("报价日期：2026年3月9日第1页/共1页"),
+             qPrintable(text.last()));
+    // Internal columns are not printed.
+    QVERIFY(!all.contains(QStringLiteral("2027-05-01")) && !all.contains(QStringLiteral("注册商")));
+}
+
+void tst_Report::previewChoosesReport()
+{
+    ReportProject p;
+    QCOMPARE(p.open(kShipped), QString());
+    // Every third domain has expired; the data has all the fields both reports ask for.
+    const TableData all = domains(30);
+    QList<QStringList> rows;
+    for (int i = 0; i < all.rowCount(); ++i) {
+        QStringList row;
+        for (int f = 0; f < all.fieldNames().size(); ++f)
+            row << all.value(i, f);
+        if (i % 3 == 0)
+            row[6] = QStringLiteral("2020-01-01");
+        rows << row;
+    }
+    const TableData data(all.fieldNames(), rows);
+
+    struct Run
+    {
+        QString remembered;
+        QString opened;
+    };
+    for (const Run& run :
+         {Run{QString(), QStringLiteral("域名列表")}, Run{QStringLiteral("报价单"), QStringLiteral("报价单")},
+          Run{QStringLiteral("已删除的报表"), QStringLiteral("域名列表")}}) {
+        QStringList chosen;
+        int asked = 0;
+        ReportHost host;
+        host.showError = [](QWidget*, const QString& text) { QFAIL(qPrintable(text)); };
+        host.reportChosen = [&](const QString& name) { chosen << name; };
+        host.formButtonText = QStringLiteral("报价单信息…");
+        host.editValues = [&](QWidget*, QHash<QString, QString>& values) {
+            ++asked;
+            values[QStringLiteral("seller")] = QStringLiteral("青云域名");
+            return true;
+        };
+        const QHash<QString, QString> blank = {{QStringLiteral("seller"), QString()},
+                                               {QStringLiteral("phone"), QString()}};
+        bool ran = false;
+        ReportPreview::setShownHook([&](ReportPreview* preview) {
+            ran = true;
+            auto closeAtEnd = qScopeGuard([preview] { preview->reject(); });
+            auto* box = preview->findChild<QComboBox*>(QStringLiteral("reportBox"));
+            QVERIFY(box);
+            QCOMPARE(box->count(), 2);
+            QCOMPARE(box->itemText(0), QStringLiteral("域名列表"));
+            QCOMPARE(box->itemText(1), QStringLiteral("报价单"));
+            QCOMPARE(box->currentText(), run.opened);
+            QCOMPARE(preview->layout().report().name, run.opened);
+            auto* form = preview->findChild<QPushButton*>(QStringLiteral("formButton"));
+            QVERIFY(form);
+            QCOMPARE(form->text(), QStringLiteral("报价单信息…"));
+            auto* status = preview->findChild<QLabel*>(QStringLiteral("statusLabel"));
+
+            // To the list: the form is not offered, nothing is left out.
+            box->setCurrentIndex(0);
+            emit box->activated(0);
+            QCOMPARE(preview->layout().report().name, QStringLiteral("域名列表"));
+            QVERIFY(!form->isVisible());
+            QCOMPARE(preview->layout().rowCount(), 30);
+            QCOMPARE(status->text(), QStringLiteral("共 30 行，%1 页").arg(preview->layout().pageCount()));
+
+            // To the price list: the blank form is asked for first, the expired rows are left out.
+            box->setCurrentIndex(1);
+            emit box->activated(1);
+            QCOMPARE(preview->layout().report().name, QStringLiteral("报价单"));
+            QCOMPARE(asked, 1);
+            QVERIFY(form->isVisible());
+            QCOMPARE(preview->layout().rowCount(), 20);
+            QCOMPARE(preview->layout().pageCount(), 1);
+            QCOMPARE(status->text(), QStringLiteral("共 20 行，1 页（按报表条件略去 10 行）"));
+            QCOMPARE(preview->layout().context().values.value(QStringLiteral("seller")),
+                     QStringLiteral("青云域名"));
+            QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("pageCountLabel"))->text(),
+                     QStringLiteral("/ 1 页"));
+            // Filled in now: choosing it again does not ask; the button does.
+            box->setCurrentIndex(0);
+            emit box->activated(0);
+            box->setCurrentIndex(1);
+            emit box->activated(1);
+            QCOMPARE(asked, 1);
+            form->click();
+            QCOMPARE(asked, 2);
+            QCOMPARE(box->currentIndex(), 1);
+        });
+        const QString error =
+            ReportPreview::run(nullptr, p, run.remembered, data, ReportContext{kDate, blank, {}}, host);
+        ReportPreview::setShownHook({});
+        QCOMPARE(error, QString());
+        QVERIFY(ran);
+        // Each change of report is told, to be remembered.
+        const QStringList expected = run.opened == QStringLiteral("报价单")
+                                         ? QStringList({QStringLiteral("域名列表"), QStringLiteral("报价单"),
+                                                        QStringLiteral("域名列表"), QStringLiteral("报价单")})
+                                         : QStringList({QStringLiteral("报价单"), QStringLiteral("域名列表"),
+                                                        QStringLiteral("报价单")});
+        QCOMPARE(chosen, expected);
+    }
 }
 
 QTEST_MAIN(tst_Report)
