@@ -1,17 +1,25 @@
 #include "PdfText.h"
 #include "TestDb.h"
 #include "platform/Dialogs.h"
+#include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 #include "portfolio/Fr_guanli.h"
+#include "portfolio/QuoteInfoDialog.h"
 #include "report/ReportPreview.h"
 #include "report/ReportProject.h"
 
 #include <QAbstractItemModel>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -19,8 +27,8 @@ namespace {
 const QString kShipped = QStringLiteral(LANSHU_TEST_DATA "/../../resources/shipped/yuming.rav");
 const QString kNotice = QStringLiteral("请先添加域名");
 
-// A fresh database holding the given domains (name, price, description; the first is the oldest),
-// the shipped report project in the current directory unless told otherwise, and the panel.
+// A fresh database holding the given domains (name, price, description, expiry date; the first is the
+// oldest), the shipped report project in the current directory unless told otherwise, and the panel.
 struct Panel
 {
     explicit Panel(const QList<QStringList>& domains, bool withProject = true)
@@ -31,7 +39,7 @@ struct Panel
                        QStringLiteral("万网"),
                        {},
                        QStringLiteral("2021-05-01"),
-                       QStringLiteral("2031-05-01"),
+                       d.value(3, QStringLiteral("2031-05-01")),
                        {},
                        {},
                        d.value(1)});
@@ -67,6 +75,27 @@ QStringList printedDomains(const QString& pdf, const QStringList& known)
         }
     return found;
 }
+// Answers the form 报价单信息 once it is up (it is modal): types info and presses the button.
+void answerQuoteForm(const QuoteInfo& info, QDialogButtonBox::StandardButton button, int* answered)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+        auto* form = qobject_cast<QuoteInfoDialog*>(QApplication::activeModalWidget());
+        if (!form)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        QCOMPARE(form->windowTitle(), QStringLiteral("报价单信息"));
+        form->findChild<QLineEdit*>(QStringLiteral("sellerEdit"))->setText(info.seller);
+        form->findChild<QLineEdit*>(QStringLiteral("phoneEdit"))->setText(info.phone);
+        form->findChild<QLineEdit*>(QStringLiteral("emailEdit"))->setText(info.email);
+        form->findChild<QLineEdit*>(QStringLiteral("noteEdit"))->setText(info.note);
+        ++*answered;
+        form->findChild<QDialogButtonBox*>()->button(button)->click();
+    });
+    poll->start();
+}
 } // namespace
 
 class TestPrint : public QObject
@@ -84,14 +113,18 @@ private slots:
     void damagedProjectNamesTheFileAndWhatIsWrong_data();
     void damagedProjectNamesTheFileAndWhatIsWrong();
     void projectIsReadOncePerRun();
+    void buyerReportFromThePanel();
+    void quoteFormChecksTheEmail();
 
 private:
+    QTemporaryDir m_config; // the user's settings: the layout file with the print choices
     int m_previews = 0;
     std::function<void(ReportPreview*)> m_inPreview;
 };
 
 void TestPrint::initTestCase()
 {
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
     MessageBox::setTestMode(true);
     Platform::setTodayHook([] { return QDate(2026, 5, 4); });
     ReportPreview::setShownHook([this](ReportPreview* preview) {
@@ -211,7 +244,7 @@ void TestPrint::damagedProjectNamesTheFileAndWhatIsWrong_data()
     QTest::newRow("not ours") << QByteArray("\"format\": \"lanshu-report\"")
                               << QByteArray("\"format\": \"other\"")
                               << QStringLiteral("不是岚枢报表项目文件");
-    QTest::newRow("syntax error") << QByteArray("\"version\": 1,") << QByteArray("\"version\": 1")
+    QTest::newRow("syntax error") << QByteArray("\"version\": 2,") << QByteArray("\"version\": 2")
                                   << QStringLiteral("第 4 行");
     QTest::newRow("unknown field") << QByteArray("\"field\": \"a3\"") << QByteArray("\"field\": \"a12\"")
                                    << QStringLiteral("不存在的字段 “a12”");
@@ -265,6 +298,107 @@ void TestPrint::projectIsReadOncePerRun()
     QCOMPARE(m_previews, 3);
     QVERIFY(p.panel.RvProject1().isOpen());
     QCOMPARE(p.panel.RvProject1().defaultReport()->name, QStringLiteral("域名列表"));
+}
+
+void TestPrint::buyerReportFromThePanel()
+{
+    // Printed on 2026-05-04 (today through the seam). Expiry dates are read as the list reads them.
+    Panel p({{QStringLiteral("tianqi.com"), QStringLiteral("128000"), QStringLiteral("天气"),
+              QStringLiteral("2027-05-01")},
+             {QStringLiteral("old.cn"), QStringLiteral("500"), QStringLiteral("昨天到期"),
+              QStringLiteral("2026/5/3")},
+             {QStringLiteral("today.net"), QStringLiteral("0"), QStringLiteral("今天到期"),
+              QStringLiteral("2026-05-04")},
+             {QStringLiteral("talk.cc"), QStringLiteral("面议"), QStringLiteral("面谈"),
+              QStringLiteral("2030年1月1日")},
+             {QStringLiteral("gone.top"), QStringLiteral("880"), QStringLiteral("去年到期"),
+              QStringLiteral("2025.12.31")},
+             {QStringLiteral("lost.xyz"), QStringLiteral("1500.5"), QStringLiteral("日期不详"),
+              QStringLiteral("不详")}});
+    QCOMPARE(PrintSettings::lastReport(), QString());
+    const QuoteInfo info{QStringLiteral("青云域名工作室"), QStringLiteral("138 0000 1111"),
+                         QStringLiteral("sale@qingyun.cn"), QStringLiteral("诚意出售，支持平台担保交易")};
+    const QString pdf = QDir::current().absoluteFilePath(QStringLiteral("buyer.pdf"));
+    int answered = 0;
+    m_inPreview = [&](ReportPreview* preview) {
+        auto* box = preview->findChild<QComboBox*>(QStringLiteral("reportBox"));
+        QVERIFY(box);
+        QCOMPARE(box->currentText(), QStringLiteral("域名列表"));
+        // Chosen with nothing filled in yet: the form comes up first.
+        answerQuoteForm(info, QDialogButtonBox::Ok, &answered);
+        box->setCurrentIndex(box->findText(QStringLiteral("报价单")));
+        emit box->activated(box->currentIndex());
+        QCOMPARE(answered, 1);
+        QCOMPARE(preview->layout().report().name, QStringLiteral("报价单"));
+        FileDialog::setNextSaveFileName(pdf);
+        preview->findChild<QPushButton*>(QStringLiteral("exportPdfButton"))->click();
+    };
+    p.press();
+    QCOMPARE(m_previews, 1);
+    QCOMPARE(MessageBox::takeShown().size(), 0);
+
+    const QStringList pages = pdftext::pages(pdf);
+    QCOMPARE(pages.size(), 1);
+    QStringList rows;
+    for (const QString& line : pages.first().split(QLatin1Char('\n')))
+        if (line.simplified().section(QLatin1Char(' '), 0, 0).contains(QLatin1Char('.')) &&
+            !line.contains(QLatin1Char('@')))
+            rows << line.simplified();
+    // Newest first, as the list holds them; the expired two left out, prices written for a buyer.
+    QCOMPARE(rows,
+             QStringList({QStringLiteral("lost.xyz 日期不详 1,500.5 元"), QStringLiteral("talk.cc 面谈 议价"),
+                          QStringLiteral("today.net 今天到期 议价"),
+                          QStringLiteral("tianqi.com 天气 128,000 元")}));
+    const QString text = pages.first();
+    for (const QString& shown : {info.seller, info.note, QStringLiteral("电话：") + info.phone,
+                                 QStringLiteral("邮箱：") + info.email})
+        QVERIFY2(text.contains(shown), qPrintable(shown + QLatin1Char('\n') + text));
+    QCOMPARE(text.count(QStringLiteral("2026年5月4日")), 1);
+
+    // Kept for the user beside the window layout: the form and the report chosen.
+    QCOMPARE(PrintSettings::quoteInfo(), info);
+    QCOMPARE(PrintSettings::lastReport(), QStringLiteral("报价单"));
+    QVERIFY(QFileInfo(LayoutSettings::filePath()).absolutePath().startsWith(m_config.path()));
+
+    // The next print opens on the price list, with the header kept; nothing is asked.
+    QString reopened;
+    m_inPreview = [&](ReportPreview* preview) {
+        reopened = preview->layout().report().name;
+        QCOMPARE(preview->layout().context().values.value(QStringLiteral("seller")), info.seller);
+    };
+    p.press();
+    QCOMPARE(m_previews, 2);
+    QCOMPARE(reopened, QStringLiteral("报价单"));
+    QCOMPARE(answered, 1);
+}
+
+void TestPrint::quoteFormChecksTheEmail()
+{
+    QuoteInfoDialog form(QuoteInfo{QStringLiteral("青云"), {}, {}, {}});
+    QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("sellerEdit"))->text(), QStringLiteral("青云"));
+    form.findChild<QLineEdit*>(QStringLiteral("phoneEdit"))->setText(QStringLiteral("  0571-88886666 "));
+    form.findChild<QLineEdit*>(QStringLiteral("emailEdit"))->setText(QStringLiteral("sale at qingyun"));
+    form.accept();
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown.first().text.contains(QStringLiteral("邮箱格式不正确")));
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    form.findChild<QLineEdit*>(QStringLiteral("emailEdit"))->setText(QStringLiteral("sale@qingyun.cn"));
+    form.accept();
+    QCOMPARE(MessageBox::takeShown().size(), 0);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(form.info(), (QuoteInfo{QStringLiteral("青云"), QStringLiteral("0571-88886666"),
+                                     QStringLiteral("sale@qingyun.cn"), QString()}));
+
+    // Cancelled: the values and the kept form stay as they were.
+    const QuoteInfo kept = PrintSettings::quoteInfo();
+    QHash<QString, QString> values = quoteFields(kept);
+    int answered = 0;
+    answerQuoteForm(QuoteInfo{QStringLiteral("别的"), {}, {}, {}}, QDialogButtonBox::Cancel, &answered);
+    QVERIFY(!editQuoteFields(nullptr, values));
+    QCOMPARE(answered, 1);
+    QCOMPARE(values, quoteFields(kept));
+    QCOMPARE(PrintSettings::quoteInfo(), kept);
 }
 
 QTEST_MAIN(TestPrint)
