@@ -176,6 +176,7 @@ private slots:
     void headerFilledFromForm();
     void buyerReportPdf();
     void previewChoosesReport();
+    void formatExampleReads();
 
 private:
     QTemporaryDir m_dir;
@@ -1013,6 +1014,22 @@ void tst_Report::previewChoosesReport()
                                                         QStringLiteral("报价单")});
         QCOMPARE(chosen, expected);
     }
+}
+
+void tst_Report::formatExampleReads()
+{
+    // The example of the format's description is a project this engine reads.
+    QFile doc(QStringLiteral(LANSHU_TEST_DATA "/../../src/report/FORMAT.md"));
+    QVERIFY(doc.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(doc.readAll());
+    const qsizetype start = text.indexOf(QLatin1String("```json"));
+    const qsizetype end = text.indexOf(QLatin1String("```"), start + 7);
+    QVERIFY(start >= 0 && end > start);
+    ReportProject p;
+    QCOMPARE(p.parse(text.mid(start + 7, end - start - 7).toUtf8(), QStringLiteral("FORMAT.md")), QString());
+    const ReportColumn& price = p.defaultReport()->columns.last();
+    QCOMPARE(reportformat::cellText(QStringLiteral("12000"), price), QStringLiteral("12,000 元"));
+    QCOMPARE(p.defaultReport()->omit.size(), 1);
 }
 
 QTEST_MAIN(tst_Report)
