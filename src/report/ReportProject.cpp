@@ -241,7 +241,7 @@ QList<ReportCondition> ReportReader::conditions(const QJsonObject& o, const QStr
         const QString test = text(r, "test", ruleWhere, true);
         auto known =
             std::find_if(kTests.begin(), kTests.end(), [&](const auto& t) { return t.first == test; });
-        if (known == kTests.end() && !failed()) {
+        if (known == kTests.end()) {
             QStringList names;
             for (const auto& t : kTests)
                 names << t.first;

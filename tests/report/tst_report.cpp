@@ -253,6 +253,9 @@ void tst_Report::damagedProject_data()
     QTest::newRow("unknown row test")
         << project2(kTwoColumns, QStringLiteral("\"omit\": [{\"field\": \"a6\", \"test\": \"older\"}],"))
         << QStringLiteral("第 1 条略去条件的 “test” “older” 不受支持");
+    QTest::newRow("row test without field or known test")
+        << project2(kTwoColumns, QStringLiteral("\"omit\": [{\"test\": \"older\"}],"))
+        << QStringLiteral("缺少 “field”");
     QTest::newRow("row test without value")
         << project2(kTwoColumns, QStringLiteral("\"omit\": [{\"field\": \"a6\", \"test\": \"before\"}],"))
         << QStringLiteral("缺少 “value”");
