@@ -377,8 +377,9 @@ LookupJob::~LookupJob()
 
 void LookupJob::start()
 {
-    if (m_running || m_worker)
-        return;
+    if (m_started)
+        return; // a job runs once
+    m_started = true;
     qRegisterMetaType<registry::Answer>();
     m_running = true;
     m_worker = new LookupWorker(m_directory, m_items, m_options);
@@ -416,6 +417,7 @@ void LookupJob::cancel()
     if (m_worker)
         disconnect(m_worker, nullptr, this, nullptr);
     // The thread ends at once; the worker, with its requests under way, goes with it.
+    m_worker = nullptr;
     m_thread.quit();
     emit finished();
 }

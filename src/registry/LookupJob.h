@@ -70,6 +70,7 @@ private:
     QList<Answer> m_answers;
     QThread m_thread;
     LookupWorker* m_worker = nullptr;
+    bool m_started = false;
     bool m_running = false;
     bool m_cancelled = false;
 };

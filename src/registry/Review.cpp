@@ -44,8 +44,7 @@ void setValue(DomainRecord& record, Field field, const QString& value)
 }
 
 // A date field: the registry's date against the stored text.
-void compareDate(const DomainRecord& record, const Answer& answer, Field field, const QDate& registryDate,
-                 QList<Difference>& out)
+void compareDate(const DomainRecord& record, Field field, const QDate& registryDate, QList<Difference>& out)
 {
     if (!registryDate.isValid())
         return;
@@ -75,7 +74,6 @@ void compareDate(const DomainRecord& record, const Answer& answer, Field field, 
         d.earlier = true;
         d.note = QStringLiteral("注册局的日期早于现有日期");
     }
-    Q_UNUSED(answer);
     out.append(d);
 }
 
@@ -108,12 +106,16 @@ bool alarmingStatus(const QString& status)
 
 Comparison compare(const QList<DomainRecord>& stored, const QList<Answer>& answers)
 {
-    QHash<QString, const DomainRecord*> byAid;
-    for (const DomainRecord& record : stored)
-        byAid.insert(record.aid, &record);
+    QHash<QString, const Answer*> byAid;
+    for (const Answer& answer : answers)
+        byAid.insert(answer.aid, &answer);
     Comparison c;
-    for (const Answer& answer : answers) {
-        const DomainRecord* record = byAid.value(answer.aid);
+    // In the order of the records, whatever order the answers came in.
+    for (const DomainRecord& record : stored) {
+        const Answer* found = byAid.value(record.aid);
+        if (!found)
+            continue;
+        const Answer& answer = *found;
         if (answer.outcome == Answer::Outcome::Failed) {
             c.notices.append(
                 {Notice::Kind::Failed, answer.domain, QStringLiteral("查询失败：") + answer.reason, false});
@@ -134,19 +136,17 @@ Comparison compare(const QList<DomainRecord>& stored, const QList<Answer>& answe
             c.notices.append({Notice::Kind::Status, answer.domain,
                               QStringLiteral("注册局状态：%1").arg(alarming.join(QStringLiteral("，"))),
                               true});
-        if (!record)
-            continue; // no longer in the portfolio
-        compareDate(*record, answer, Field::Registered, answer.registered, c.differences);
-        compareDate(*record, answer, Field::Expires, answer.expires, c.differences);
+        compareDate(record, Field::Registered, answer.registered, c.differences);
+        compareDate(record, Field::Expires, answer.expires, c.differences);
         if (!answer.registrar.isEmpty() &&
-            simplifiedName(record->registrar) != simplifiedName(answer.registrar)) {
+            simplifiedName(record.registrar) != simplifiedName(answer.registrar)) {
             Difference d;
-            d.aid = record->aid;
-            d.domain = record->domain;
+            d.aid = record.aid;
+            d.domain = record.domain;
             d.field = Field::Registrar;
-            d.stored = record->registrar;
+            d.stored = record.registrar;
             d.registry = answer.registrar;
-            d.ticked = record->registrar.trimmed().isEmpty();
+            d.ticked = record.registrar.trimmed().isEmpty();
             d.prominent = !d.ticked;
             if (d.prominent)
                 d.note = QStringLiteral("注册商不同（可能已转移）");

@@ -62,9 +62,9 @@ struct Comparison
 // Whether a status word is one to be alarmed by: redemption, pending delete, a hold.
 bool alarmingStatus(const QString& status);
 
-// Compares each answer with the record of the same aid. The defaults: an empty stored value or a later
-// registry date ticked; an earlier registry date unticked and marked; a stored text that is no date and
-// a different registrar unticked (the registrar shown prominently).
+// Compares each answer with the record of the same aid, in the order of the records. The defaults: an empty
+// stored value or a later registry date ticked; an earlier registry date unticked and marked; a stored text
+// that is no date and a different registrar unticked (the registrar shown prominently).
 Comparison compare(const QList<DomainRecord>& stored, const QList<Answer>& answers);
 
 struct Applied

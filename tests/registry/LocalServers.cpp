@@ -1,12 +1,27 @@
 #include "LocalServers.h"
 
+#include <QFile>
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 
 namespace localservers {
+
+QByteArray fixture(const char* name)
+{
+    QFile file(QStringLiteral(LANSHU_TEST_DATA "/registry/%1").arg(QLatin1String(name)));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", name);
+    return file.readAll();
+}
+
+QString ace(const QString& name)
+{
+    return QString::fromLatin1(QUrl::toAce(name));
+}
 
 qint64 now()
 {

@@ -13,6 +13,11 @@
 // Both note when each request came, on one clock shared by all of them.
 namespace localservers {
 
+// A registry answer kept in tests/data/registry.
+QByteArray fixture(const char* name);
+// The ascii form of a name as the IDNA rules give it (Qt's own conversion).
+QString ace(const QString& name);
+
 // Milliseconds on the shared clock.
 qint64 now();
 

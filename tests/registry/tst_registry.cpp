@@ -18,23 +18,13 @@ using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(registry::Parsed::Kind)
 
+using localservers::ace;
+using localservers::fixture;
+
 namespace {
-QByteArray fixture(const char* name)
-{
-    QFile file(QStringLiteral(LANSHU_TEST_DATA "/registry/%1").arg(QLatin1String(name)));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", name);
-    return file.readAll();
-}
 
 const QByteArray kCnnicFree = "No matching record.\r\n";
 const QByteArray kCnnicSlow = "Queried interval is too short.\r\n";
-
-// The ascii form of a name as the IDNA rules give it (Qt's own conversion, not ours).
-QString ace(const QString& name)
-{
-    return QString::fromLatin1(QUrl::toAce(name));
-}
 
 const Answer* answerFor(const QList<Answer>& answers, const QString& domain)
 {
