@@ -113,6 +113,7 @@ RegistryReview::RegistryReview(const registry::Comparison& comparison, QWidget* 
             }
         }
     }
+    m_table->horizontalHeader()->setResizeContentsPrecision(200); // a long review opens without delay
     m_table->resizeColumnsToContents();
     m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table, 1);
