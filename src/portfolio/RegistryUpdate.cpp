@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "registry/AnswerLog.h"
+#include "registry/BootstrapUpdate.h"
 #include "registry/LookupJob.h"
 
 #include <QEventLoop>
@@ -27,14 +28,19 @@ struct TestServers
 std::optional<TestServers> g_testServers;
 std::function<bool(RegistryReview&)> g_reviewHook;
 
-// The log beside the database file, which is opened from the current directory.
+// The folder of the database file, which is opened from the current directory.
+QString databaseFolder()
+{
+    return QFileInfo(Connection::kFileName).absolutePath();
+}
+
+// The log beside the database file.
 AnswerLog& answerLog()
 {
     static std::unique_ptr<AnswerLog> log;
     static QString folder;
-    const QString databaseFolder = QFileInfo(Connection::kFileName).absolutePath();
-    if (!log || folder != databaseFolder) {
-        folder = databaseFolder;
+    if (!log || folder != databaseFolder()) {
+        folder = databaseFolder();
         log = std::make_unique<AnswerLog>(folder);
     }
     return *log;
@@ -68,6 +74,28 @@ QList<DomainRecord> recordsOf(TDataModule2* data, Scope scope, QString* error)
     for (int row = 0; row < all.recordCount(); ++row)
         records.append(DomainRecord::fromDataset(all, row));
     return records;
+}
+
+// The shipped addresses, with the RDAP bootstrap file fetched again when the copy beside the database is
+// more than a day old (a failed fetch leaves the copy or the snapshot in use).
+registry::Directory currentDirectory(QWidget* parent)
+{
+    const QString folder = databaseFolder();
+    if (registry::Directory::bootstrapDue(folder, QDateTime::currentDateTime())) {
+        registry::BootstrapUpdate update(QUrl(registry::Directory::kBootstrapAddress), folder);
+        QProgressDialog progress(QStringLiteral("正在更新注册局地址表 …"), QStringLiteral("取消"), 0, 0,
+                                 parent);
+        progress.setWindowTitle(QStringLiteral("从注册局更新"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        QEventLoop wait;
+        QObject::connect(&update, &registry::BootstrapUpdate::finished, &wait, &QEventLoop::quit);
+        QObject::connect(&progress, &QProgressDialog::canceled, &update, &registry::BootstrapUpdate::cancel);
+        update.start();
+        if (update.isRunning())
+            wait.exec();
+    }
+    return registry::Directory::load(folder);
 }
 
 // The suffixes among the records that no server is known for ("zz", "abc").
@@ -123,8 +151,7 @@ bool run(QWidget* parent, TDataModule2* data, Scope scope)
              QStringLiteral("没有连接到互联网，无法从注册局查询。请连接网络后再试，域名列表没有改变。"));
         return false;
     }
-    const registry::Directory directory =
-        g_testServers ? g_testServers->directory : registry::Directory::shipped();
+    const registry::Directory directory = g_testServers ? g_testServers->directory : currentDirectory(parent);
     const registry::LookupOptions options =
         g_testServers ? g_testServers->options : registry::LookupOptions();
     bool anyKnown = false;

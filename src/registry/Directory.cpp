@@ -1,6 +1,8 @@
 #include "Directory.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -123,6 +125,27 @@ Directory Directory::shipped()
     WhoisServers whois;
     whois.parse(readResource(QStringLiteral(":/registry/whois-servers.txt")));
     return Directory(std::move(rdap), std::move(whois));
+}
+
+const QString Directory::kBootstrapFile = QStringLiteral("rdap-dns.json");
+const QString Directory::kBootstrapAddress = QStringLiteral("https://data.iana.org/rdap/dns.json");
+
+Directory Directory::load(const QString& folder)
+{
+    Directory directory = shipped();
+    QFile file(QDir(folder).filePath(kBootstrapFile));
+    RdapBootstrap fetched;
+    // Publication times are ISO texts in UTC: they compare as texts.
+    if (file.open(QIODevice::ReadOnly) && fetched.parse(file.readAll()) &&
+        fetched.publication() >= directory.m_rdap.publication())
+        directory.m_rdap = std::move(fetched);
+    return directory;
+}
+
+bool Directory::bootstrapDue(const QString& folder, const QDateTime& now)
+{
+    const QFileInfo info(QDir(folder).filePath(kBootstrapFile));
+    return !info.exists() || info.lastModified().secsTo(now) >= 24 * 3600 || info.lastModified() > now;
 }
 
 Route Directory::route(const QString& domain) const

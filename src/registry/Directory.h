@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -67,6 +68,14 @@ class Directory
 public:
     // The snapshot and the table shipped inside the program.
     static Directory shipped();
+    // As shipped(), but with the RDAP bootstrap file fetched into folder (kBootstrapFile) when it reads
+    // and is not older than the snapshot.
+    static Directory load(const QString& folder);
+    // Whether the copy in folder is missing or was fetched more than a day before now.
+    static bool bootstrapDue(const QString& folder, const QDateTime& now);
+    // The file in the data folder and where it is fetched from.
+    static const QString kBootstrapFile;
+    static const QString kBootstrapAddress;
     Directory() = default;
     Directory(RdapBootstrap rdap, WhoisServers whois) : m_rdap(std::move(rdap)), m_whois(std::move(whois)) {}
 

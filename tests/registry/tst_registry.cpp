@@ -2,6 +2,7 @@
 #include "TestDb.h"
 #include "db/Backup.h"
 #include "registry/AnswerLog.h"
+#include "registry/BootstrapUpdate.h"
 #include "registry/Directory.h"
 #include "registry/LookupJob.h"
 #include "registry/Parsers.h"
@@ -82,6 +83,7 @@ private slots:
     void asciiNames();
     void shippedDirectory_data();
     void shippedDirectory();
+    void bootstrapRefresh();
 
     void lookupAgainstLocalServers();
     void politenessPerServer();
@@ -294,6 +296,45 @@ void TestRegistry::shippedDirectory()
         QCOMPARE(r.url.toString(), r.source.mid(5) + QStringLiteral("domain/") + r.ascii);
     if (r.kind == Route::Kind::Whois)
         QCOMPARE(r.port, quint16(43));
+}
+
+void TestRegistry::bootstrapRefresh()
+{
+    QTemporaryDir folder;
+    const QDateTime now = QDateTime::currentDateTime();
+    QVERIFY(Directory::bootstrapDue(folder.path(), now));
+    QVERIFY(!Directory::load(folder.path()).route(u"example.zz"_s).url.isValid());
+
+    localservers::Http iana;
+    const QByteArray newer =
+        R"({"publication":"2099-01-01T00:00:00Z","services":[[["zz"],["https://rdap.zz.example/"]]]})";
+    iana.serve("/rdap/dns.json", {{200, "{\"services\":[", {}, false}, {200, newer, {}, false}});
+    LookupOptions options;
+    options.allowPlainHttp = true;
+    auto fetch = [&] {
+        BootstrapUpdate update(QUrl(iana.base() + u"rdap/dns.json"_s), folder.path(), options);
+        QSignalSpy finished(&update, &BootstrapUpdate::finished);
+        update.start();
+        [&] { QTRY_COMPARE(finished.size(), 1); }();
+        return update.error();
+    };
+    // A broken answer is not stored; the shipped snapshot stays in use.
+    QVERIFY(!fetch().isEmpty());
+    QVERIFY(!QFile::exists(QDir(folder.path()).filePath(Directory::kBootstrapFile)));
+    QVERIFY(Directory::bootstrapDue(folder.path(), now));
+    // A good one is, and is used from then on; not due again within the day.
+    QCOMPARE(fetch(), QString());
+    QVERIFY(!Directory::bootstrapDue(folder.path(), QDateTime::currentDateTime().addSecs(23 * 3600)));
+    QVERIFY(Directory::bootstrapDue(folder.path(), QDateTime::currentDateTime().addSecs(25 * 3600)));
+    QCOMPARE(Directory::load(folder.path()).route(u"example.zz"_s).url.toString(),
+             u"https://rdap.zz.example/domain/example.zz"_s);
+    // Outside tests only https is fetched.
+    BootstrapUpdate plain(QUrl(iana.base() + u"rdap/dns.json"_s), folder.path());
+    QSignalSpy finished(&plain, &BootstrapUpdate::finished);
+    plain.start();
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(!plain.error().isEmpty());
+    QCOMPARE(iana.paths().size(), 2);
 }
 
 void TestRegistry::lookupAgainstLocalServers()
