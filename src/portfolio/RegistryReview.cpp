@@ -1,12 +1,13 @@
 #include "RegistryReview.h"
 
+#include <QAbstractTableModel>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
@@ -22,18 +23,107 @@ enum Column
     Note,
     ColumnCount
 };
-
-QTableWidgetItem* cell(const QString& text)
-{
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    item->setToolTip(text);
-    return item;
-}
 } // namespace
 
-RegistryReview::RegistryReview(const registry::Comparison& comparison, QWidget* parent)
-    : QDialog(parent), m_differences(comparison.differences)
+// The differences with their ticks, drawn only where they are seen, so that a long review opens at once.
+class DifferenceModel : public QAbstractTableModel
+{
+public:
+    DifferenceModel(const QList<registry::Difference>& differences, QObject* parent)
+        : QAbstractTableModel(parent), m_differences(differences)
+    {
+        for (const registry::Difference& d : differences)
+            m_ticked.push_back(d.ticked);
+    }
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_differences.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : ColumnCount;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const char* const titles[] = {"写入", "域名", "项目", "域名列表中", "注册局", "说明"};
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
+            return QString::fromUtf8(titles[section]);
+        return {};
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        return index.column() == Tick ? flags | Qt::ItemIsUserCheckable : flags;
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        const registry::Difference& d = m_differences[index.row()];
+        const bool marked = d.prominent || d.earlier || !d.note.isEmpty();
+        switch (role) {
+        case Qt::CheckStateRole:
+            return index.column() == Tick
+                       ? QVariant(m_ticked[size_t(index.row())] ? Qt::Checked : Qt::Unchecked)
+                       : QVariant();
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+            switch (index.column()) {
+            case Domain:
+                return d.domain;
+            case FieldColumn:
+                return registry::fieldTitle(d.field);
+            case Stored:
+                return d.stored.isEmpty() ? QStringLiteral("（空）") : d.stored;
+            case Registry:
+                return d.registry;
+            case Note:
+                return d.note;
+            }
+            return {};
+        case Qt::AccessibleTextRole:
+            return index.column() == Tick ? QStringLiteral("写入") : QVariant();
+        case Qt::ForegroundRole:
+            return marked && index.column() != Tick ? QVariant(d.prominent ? kAlarm : kCaution) : QVariant();
+        case Qt::FontRole:
+            if (d.prominent && index.column() != Tick) {
+                QFont bold;
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
+        }
+        return {};
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
+    {
+        if (!index.isValid() || index.column() != Tick || role != Qt::CheckStateRole)
+            return false;
+        m_ticked[size_t(index.row())] = value.toInt() == Qt::Checked;
+        emit dataChanged(index, index, {Qt::CheckStateRole});
+        return true;
+    }
+    void tickAll(bool on)
+    {
+        std::fill(m_ticked.begin(), m_ticked.end(), on);
+        if (!m_ticked.empty())
+            emit dataChanged(index(0, Tick), index(rowCount() - 1, Tick), {Qt::CheckStateRole});
+    }
+    QList<registry::Difference> ticked() const
+    {
+        QList<registry::Difference> list;
+        for (int row = 0; row < m_differences.size(); ++row)
+            if (m_ticked[size_t(row)])
+                list.append(m_differences[row]);
+        return list;
+    }
+
+private:
+    QList<registry::Difference> m_differences;
+    std::vector<bool> m_ticked;
+};
+
+RegistryReview::RegistryReview(const registry::Comparison& comparison, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("registryReview"));
     setWindowTitle(QStringLiteral("核对注册局信息"));
@@ -61,6 +151,8 @@ RegistryReview::RegistryReview(const registry::Comparison& comparison, QWidget* 
     m_notices = new QListWidget(this);
     m_notices->setObjectName(QStringLiteral("lstNotices"));
     m_notices->setAccessibleName(QStringLiteral("需要注意"));
+    m_notices->setUniformItemSizes(true);
+    const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     QList<registry::Notice> notices = comparison.notices;
     std::stable_sort(
         notices.begin(), notices.end(),
@@ -72,47 +164,23 @@ RegistryReview::RegistryReview(const registry::Comparison& comparison, QWidget* 
             bold.setBold(true);
             item->setFont(bold);
             item->setForeground(kAlarm);
-            item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            item->setIcon(warning);
         }
     }
     m_notices->setVisible(!notices.isEmpty());
     m_notices->setMaximumHeight(notices.isEmpty() ? 0 : std::min(6, int(notices.size())) * 24 + 8);
     layout->addWidget(m_notices);
 
-    m_table = new QTableWidget(int(m_differences.size()), ColumnCount, this);
+    m_model = new DifferenceModel(comparison.differences, this);
+    m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("tblDifferences"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("写入"), QStringLiteral("域名"),
-                                        QStringLiteral("项目"), QStringLiteral("域名列表中"),
-                                        QStringLiteral("注册局"), QStringLiteral("说明")});
+    m_table->setModel(m_model);
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setWordWrap(false);
-    for (int row = 0; row < m_differences.size(); ++row) {
-        const registry::Difference& d = m_differences[row];
-        auto* tick = new QTableWidgetItem;
-        tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        tick->setCheckState(d.ticked ? Qt::Checked : Qt::Unchecked);
-        tick->setData(Qt::AccessibleTextRole, QStringLiteral("写入"));
-        m_table->setItem(row, Tick, tick);
-        m_table->setItem(row, Domain, cell(d.domain));
-        m_table->setItem(row, FieldColumn, cell(registry::fieldTitle(d.field)));
-        m_table->setItem(row, Stored, cell(d.stored.isEmpty() ? QStringLiteral("（空）") : d.stored));
-        m_table->setItem(row, Registry, cell(d.registry));
-        m_table->setItem(row, Note, cell(d.note));
-        if (d.prominent || d.earlier || !d.note.isEmpty()) {
-            const QColor colour = d.prominent ? kAlarm : kCaution;
-            for (int c = Domain; c < ColumnCount; ++c) {
-                QTableWidgetItem* item = m_table->item(row, c);
-                item->setForeground(colour);
-                if (d.prominent) {
-                    QFont bold = item->font();
-                    bold.setBold(true);
-                    item->setFont(bold);
-                }
-            }
-        }
-    }
     m_table->horizontalHeader()->setResizeContentsPrecision(200); // a long review opens without delay
     m_table->resizeColumnsToContents();
     m_table->horizontalHeader()->setStretchLastSection(true);
@@ -129,16 +197,12 @@ RegistryReview::RegistryReview(const registry::Comparison& comparison, QWidget* 
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto tickAll = [this](Qt::CheckState state) {
-        for (int row = 0; row < m_table->rowCount(); ++row)
-            m_table->item(row, Tick)->setCheckState(state);
-    };
-    connect(all, &QPushButton::clicked, this, [tickAll] { tickAll(Qt::Checked); });
-    connect(none, &QPushButton::clicked, this, [tickAll] { tickAll(Qt::Unchecked); });
-    connect(m_table, &QTableWidget::itemChanged, this, &RegistryReview::updateApply);
+    connect(all, &QPushButton::clicked, this, [this] { m_model->tickAll(true); });
+    connect(none, &QPushButton::clicked, this, [this] { m_model->tickAll(false); });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &RegistryReview::updateApply);
     updateApply();
-    if (m_table->rowCount() > 0) {
-        m_table->setCurrentCell(0, Tick);
+    if (m_model->rowCount() > 0) {
+        m_table->setCurrentIndex(m_model->index(0, Tick));
         m_table->setFocus();
     }
     resize(880, 520);
@@ -151,10 +215,5 @@ void RegistryReview::updateApply()
 
 QList<registry::Difference> RegistryReview::ticked() const
 {
-    QList<registry::Difference> list;
-    for (int row = 0; row < m_table->rowCount(); ++row) {
-        if (m_table->item(row, Tick)->checkState() == Qt::Checked)
-            list.append(m_differences[row]);
-    }
-    return list;
+    return m_model->ticked();
 }

@@ -2,13 +2,16 @@
 
 #include "registry/Review.h"
 
+#include <QAbstractTableModel>
+
 #include <QDialog>
 #include <QList>
 
 class QLabel;
 class QListWidget;
 class QPushButton;
-class QTableWidget;
+class QTableView;
+class DifferenceModel;
 
 // The review of what the registries said against the portfolio: above, what needs attention (names the
 // registry does not hold, alarming statuses, failed look-ups); below, one row per differing value with
@@ -22,14 +25,14 @@ public:
     // The differences the user left ticked, in the order shown.
     QList<registry::Difference> ticked() const;
 
-    QTableWidget* table() const { return m_table; }
+    QTableView* table() const { return m_table; }
     QListWidget* notices() const { return m_notices; }
     QPushButton* applyButton() const { return m_apply; } // 应用所选
 
 private:
     void updateApply();
-    QList<registry::Difference> m_differences;
-    QTableWidget* m_table = nullptr;
+    DifferenceModel* m_model = nullptr;
+    QTableView* m_table = nullptr;
     QListWidget* m_notices = nullptr;
     QLabel* m_summary = nullptr;
     QPushButton* m_apply = nullptr;

@@ -16,7 +16,7 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -32,11 +32,12 @@ namespace {
 QList<QStringList> reviewRows(const RegistryReview& review)
 {
     QList<QStringList> rows;
-    const QTableWidget* t = review.table();
-    for (int r = 0; r < t->rowCount(); ++r)
-        rows << QStringList{t->item(r, 1)->text(), t->item(r, 2)->text(), t->item(r, 3)->text(),
-                            t->item(r, 4)->text(),
-                            t->item(r, 0)->checkState() == Qt::Checked ? u"✓"_s : QString()};
+    const QAbstractItemModel* m = review.table()->model();
+    auto text = [m](int r, int c) { return m->index(r, c).data().toString(); };
+    for (int r = 0; r < m->rowCount(); ++r)
+        rows << QStringList{text(r, 1), text(r, 2), text(r, 3), text(r, 4),
+                            m->index(r, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked ? u"✓"_s
+                                                                                           : QString()};
     return rows;
 }
 } // namespace
@@ -296,9 +297,12 @@ void TestRegistryUpdate::reviewDialogTicks()
     QCOMPARE(review.ticked().size(), 1);
     QCOMPARE(review.notices()->item(0)->text(), u"d.com　未注册"_s); // prominent first
     QVERIFY(review.applyButton()->isEnabled());
-    review.table()->item(0, 0)->setCheckState(Qt::Unchecked);
+    QAbstractItemModel* model = review.table()->model();
+    // Space on the current row's tick, as the user untick it.
+    review.table()->setCurrentIndex(model->index(0, 0));
+    QTest::keyClick(review.table(), Qt::Key_Space);
     QVERIFY(!review.applyButton()->isEnabled());
-    review.table()->item(1, 0)->setCheckState(Qt::Checked);
+    QVERIFY(model->setData(model->index(1, 0), Qt::Checked, Qt::CheckStateRole));
     QCOMPARE(review.ticked().size(), 1);
     QCOMPARE(review.ticked()[0].domain, u"b.com"_s);
     QCOMPARE(review.applyButton()->text(), u"应用所选"_s);
