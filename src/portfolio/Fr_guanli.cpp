@@ -215,7 +215,7 @@ QWidget* TFr_guanli::buildToolbar()
     row->addWidget(divider("divider3", bar));
     // 从注册局更新: the current domain, the domains listed now, or all of them.
     QToolButton* registry =
-        addToolButton(bar, "btnRegistry", QStringLiteral("refresh"), QStringLiteral("从注册局更新"));
+        addToolButton(bar, "btnRegistry", QStringLiteral("globe_server"), QStringLiteral("从注册局更新"));
     registry->setToolTip(QStringLiteral("从注册局读取到期日期、注册日期、注册商和状态，核对后写入"));
     registry->setPopupMode(QToolButton::InstantPopup);
     auto* scopes = new QMenu(registry);
@@ -425,6 +425,8 @@ QWidget* TFr_guanli::buildDetailPane()
     // When the registries were last asked about the domain, and what they said of it.
     m_registryNote = caption(QString(), pane);
     m_registryNote->setObjectName(QStringLiteral("lblRegistryNote"));
+    m_registryNote->setWordWrap(true); // many status words never widen the pane
+    m_registryNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     grid->addWidget(m_registryNote, line++, 0, 1, 2);
 
     // 备注

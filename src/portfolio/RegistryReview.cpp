@@ -147,16 +147,15 @@ RegistryReview::RegistryReview(const registry::Comparison& comparison, QWidget* 
             .arg(failed ? QStringLiteral("，%1 个域名查询失败").arg(failed) : QString()));
     layout->addWidget(m_summary);
 
-    // What needs attention first, in the alarm colour; failures after.
+    // Names the registries do not hold first, then alarming statuses, in the alarm colour; failures after.
     m_notices = new QListWidget(this);
     m_notices->setObjectName(QStringLiteral("lstNotices"));
     m_notices->setAccessibleName(QStringLiteral("需要注意"));
     m_notices->setUniformItemSizes(true);
     const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     QList<registry::Notice> notices = comparison.notices;
-    std::stable_sort(
-        notices.begin(), notices.end(),
-        [](const registry::Notice& a, const registry::Notice& b) { return a.prominent && !b.prominent; });
+    std::stable_sort(notices.begin(), notices.end(),
+                     [](const registry::Notice& a, const registry::Notice& b) { return a.kind < b.kind; });
     for (const registry::Notice& n : notices) {
         auto* item = new QListWidgetItem(QStringLiteral("%1　%2").arg(n.domain, n.text), m_notices);
         if (n.prominent) {
