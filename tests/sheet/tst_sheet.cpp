@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -195,6 +196,8 @@ private Q_SLOTS:
     void sharedTextBombsRefused_data();
     void sharedTextBombsRefused();
     void sharedTextBombCancelled();
+    void csvAcrossPieces_data();
+    void csvAcrossPieces();
     void csvEncodingBroken_data();
     void csvEncodingBroken();
     void overLongCellsKeptOnlyInPart_data();
@@ -658,6 +661,48 @@ void TestSheet::sharedTextBombCancelled()
     QVERIFY(!result.ok);
     QVERIFY(result.cancelled);
     QCOMPARE(calls, 5);
+}
+
+// A .csv text of several MB is decoded and read a piece at a time: characters of several bytes, quoted
+// values with line breaks and CR LF pairs fall on every kind of seam and still read whole.
+void TestSheet::csvAcrossPieces_data()
+{
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<QByteArray>("mark");
+    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray();
+    QTest::newRow("UTF-8 with its mark") << QByteArray("UTF-8") << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("GBK") << QByteArray("GB18030") << QByteArray();
+    QTest::newRow("UTF-16") << QByteArray("UTF-16LE") << QByteArray("\xFF\xFE");
+}
+
+void TestSheet::csvAcrossPieces()
+{
+    QFETCH(QByteArray, encoding);
+    QFETCH(QByteArray, mark);
+    constexpr int Rows = 80000;
+    const auto cells = [](int r) {
+        return QStringList{QStringLiteral("域名%1.com").arg(r), QStringLiteral("说明\"引号\"%1😀").arg(r),
+                           QStringLiteral("多行\r\n值%1").arg(r)};
+    };
+    QString text;
+    for (int r = 0; r < Rows; ++r) {
+        const QStringList row = cells(r);
+        text += row[0] + QLatin1Char(',') + QLatin1Char('"') +
+                QString(row[1]).replace(QStringLiteral("\""), QStringLiteral("\"\"")) +
+                QStringLiteral("\",\"") + row[2] + QStringLiteral("\"\r\n");
+    }
+    QStringEncoder encoder(encoding.constData());
+    const QByteArray bytes = mark + QByteArray(encoder.encode(text));
+    QVERIFY(!encoder.hasError());
+    QVERIFY(bytes.size() > 3 * 1024 * 1024); // several pieces
+    const sheet::ReadResult result = sheet::readTableFromMemory(bytes);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.rowCount(), Rows);
+    for (int r = 0; r < Rows; ++r) {
+        const QStringList row = cells(r);
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(result.sheet.cell(r, c).text, row[c]);
+    }
 }
 
 // A .csv text that is not valid in the encoding chosen for it is refused, naming the first line that
