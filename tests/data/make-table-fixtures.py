@@ -78,6 +78,10 @@ move_sheet_part(
     extra=[("xl/media/image1.png", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR" + bytes(range(256)))],
 )
 
+# Writes table_sheet_not_xml.xlsx: the workbook of import_gnumeric.xlsx whose first sheet's part holds a
+# picture instead of XML.
+move_sheet_part("table_sheet_not_xml.xlsx", "sheet1.xml", "sheet1.xml", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR")
+
 
 # Writes the shared-text bombs: small packages whose table of shared texts unpacks to far more than a
 # workbook is allowed to hold. table_bomb_shared_text.xlsx: 160 MB of text in 160 entries;

@@ -605,6 +605,10 @@ void TestSheet::xlsxPartsCheckedWhateverTheirName()
     const sheet::ReadResult damaged = sheet::readTable(dataPath(QStringLiteral("table_fuzz_sheet_bin.xlsx")));
     QVERIFY(!damaged.ok);
     QVERIFY2(damaged.error.contains(QStringLiteral("损坏")), qPrintable(damaged.error));
+    // The first sheet's part holds a picture: nothing to read, and not an empty sheet either.
+    const sheet::ReadResult picture = sheet::readTable(dataPath(QStringLiteral("table_sheet_not_xml.xlsx")));
+    QVERIFY(!picture.ok);
+    QVERIFY2(picture.error.contains(QStringLiteral("损坏")), qPrintable(picture.error));
     // The first sheet as xl/worksheets/Sheet1.BIN, a picture beside it: read as the workbook it came from.
     const sheet::ReadResult renamed = sheet::readTable(dataPath(QStringLiteral("table_renamed_parts.xlsx")));
     QVERIFY2(renamed.ok, qPrintable(renamed.error));
