@@ -406,8 +406,8 @@ QByteArray checkedParts(QByteArrayView bytes, const ZipDirectory& zip, const Rea
                 if (startsWith(start, "\xEF\xBB\xBF", 3))
                     start = start.sliced(3);
                 start = start.trimmed();
-                if (start.isEmpty() && !last)
-                    return true;
+                if (start.isEmpty() && !last && head.size() < 64 * 1024)
+                    return true; // blanks so far (a part of nothing but blanks is no XML)
                 isXml = startsWith(start, "<", 1);
                 if (!isXml)
                     return false; // no XML: never handed on, no need to unpack the rest
