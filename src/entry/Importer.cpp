@@ -62,12 +62,51 @@ DomainRecord rowRecord(const sheet::Sheet& sheet, int index, const QLocale& loca
     return DomainRecord::fromValues(texts);
 }
 
+QString checkRows(const sheet::Sheet& sheet, const QLocale& locale)
+{
+    const Layout layout = layoutOf(sheet, locale);
+    const int rows = countRows(sheet, locale);
+    std::array<const sheet::Cell*, kReadColumns> cells{};
+    const int count = std::min<int>(layout.firstColumn + kColumns, int(cells.size()));
+    for (int index = 0; index < rows; ++index) {
+        const int row = layout.firstRow + index;
+        sheet.rowCells(row, count, cells.data());
+        for (int column = layout.firstColumn; column < count; ++column) {
+            const sheet::Cell& cell = *cells[size_t(column)];
+            // Only a text can be long; a number or a date never is.
+            if (cell.type != sheet::Cell::Type::Text || cell.text.size() <= kMaxDomainLength)
+                continue;
+            const QString where = QStringLiteral("第 %1 行 %2 列").arg(row + 1).arg(QChar(u'A' + column));
+            if (cell.text.size() > sheet::kMaxCellCharacters)
+                return QStringLiteral("无法导入：%1的内容超过了一个单元格最多可以容纳的 %2 个字符。"
+                                      "文件中的域名都没有导入")
+                    .arg(where)
+                    .arg(sheet::kMaxCellCharacters);
+            if (column == layout.firstColumn) {
+                const int length = int(rowRecord(sheet, index, locale, layout).domain.size());
+                if (length > kMaxDomainLength)
+                    return QStringLiteral("无法导入：%1的域名有 %2 个字符，而域名最长 %3 个字符。"
+                                          "文件中的域名都没有导入")
+                        .arg(where)
+                        .arg(length)
+                        .arg(kMaxDomainLength);
+            }
+        }
+    }
+    return {};
+}
+
 Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress,
                   const QLocale& locale)
 {
     Result result;
     const Layout layout = layoutOf(sheet, locale);
     result.rowsRead = countRows(sheet, locale);
+    if (QString refused = checkRows(sheet, locale); !refused.isEmpty()) {
+        result.status = Result::Status::ReadFailed;
+        result.error = std::move(refused);
+        return result;
+    }
     if (progress)
         progress(0, result.rowsRead);
 

@@ -22,6 +22,9 @@ namespace importer {
 inline constexpr int kColumns = 9;
 // Columns the reader keeps: A to I, and J for the export's layout.
 inline constexpr int kReadColumns = kColumns + 1;
+// The longest domain taken from a sheet, in characters: the add dialog's 70, with room for any name in its
+// xn-- form (253, the most the domain name system carries).
+inline constexpr int kMaxDomainLength = 253;
 // Rows stored per transaction; progress is reported between batches, outside any transaction.
 inline constexpr int kBatchRows = 8192;
 
@@ -30,7 +33,8 @@ struct [[nodiscard]] Result
     enum class Status
     {
         Done,        // every row read was stored
-        ReadFailed,  // the workbook could not be opened; nothing was stored
+        ReadFailed,  // the workbook could not be opened, or a row to import holds a text too long for its
+                     // field; nothing was stored
         StoreFailed, // a row was refused; the rows before it are stored, it and the rows after are not
     };
     Status status = Status::Done;
@@ -62,8 +66,14 @@ int countRows(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
 DomainRecord rowRecord(const sheet::Sheet& sheet, int index, const QLocale& locale = QLocale(),
                        const Layout& layout = {});
 
-// Stores rows 0 .. countRows()-1 of the sheet as new records of tt_a. Each row is one
-// INSERT, so a refused row is never stored half-filled; the rows before it are committed.
+// Why the rows 0 .. countRows()-1 cannot be stored: the first of them with a text longer than a cell holds
+// (sheet::kMaxCellCharacters), or a domain longer than kMaxDomainLength, named by its row and column in
+// the sheet. Empty when they can.
+QString checkRows(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
+
+// Stores rows 0 .. countRows()-1 of the sheet as new records of tt_a, unless checkRows refuses them
+// (ReadFailed then, nothing stored). Each row is one INSERT, so a refused row is never stored half-filled;
+// the rows before it are committed.
 Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress = {},
                   const QLocale& locale = QLocale());
 

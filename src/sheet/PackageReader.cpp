@@ -21,9 +21,10 @@ namespace {
 
 namespace ss = orcus::spreadsheet;
 
+// A text of the package as a cell holds it.
 QString fromUtf8(std::string_view s)
 {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    return cutToCell(QString::fromUtf8(s.data(), std::min(qsizetype(s.size()), kMaxCellBytes)));
 }
 
 // The workbook's settings: only its date system matters here.
@@ -39,54 +40,6 @@ public:
 
 private:
     ss::formula_grammar_t m_grammar = ss::formula_grammar_t::unknown;
-};
-
-// The shared texts of the package; rich texts are kept as their plain text.
-class SharedStrings final : public ss::iface::import_shared_strings
-{
-public:
-    size_t append(std::string_view s) override { return push(fromUtf8(s)); }
-    size_t add(std::string_view s) override
-    {
-        const QString text = fromUtf8(s);
-        const auto it = m_index.constFind(text);
-        if (it != m_index.cend())
-            return *it;
-        const size_t index = push(text);
-        m_index.insert(text, index);
-        return index;
-    }
-    void set_segment_font(size_t) override {}
-    void set_segment_bold(bool) override {}
-    void set_segment_italic(bool) override {}
-    void set_segment_font_name(std::string_view) override {}
-    void set_segment_font_size(double) override {}
-    void set_segment_font_color(ss::color_elem_t, ss::color_elem_t, ss::color_elem_t,
-                                ss::color_elem_t) override
-    {
-    }
-    void append_segment(std::string_view s) override { m_segments += fromUtf8(s); }
-    size_t commit_segments() override
-    {
-        const size_t index = push(m_segments);
-        m_segments.clear();
-        return index;
-    }
-
-    QString text(size_t index) const
-    {
-        return index < m_texts.size() ? unescapeXlsxText(m_texts[index]) : QString();
-    }
-
-private:
-    size_t push(const QString& text)
-    {
-        m_texts.push_back(text);
-        return m_texts.size() - 1;
-    }
-    std::vector<QString> m_texts;
-    QHash<QString, size_t> m_index;
-    QString m_segments;
 };
 
 // The styles go to the library's own model; what is kept here is which cell formats show a date.
@@ -168,6 +121,91 @@ private:
     qint64 m_calls = 0;
 };
 
+// The shared texts of the package, held as the UTF-8 they come in, one after the other; rich texts are
+// kept as their plain text. Each counts against the budget of cells. A text becomes a QString once, when a
+// kept cell first shows it, and is never longer than a cell can hold and one character more.
+class SharedStrings final : public ss::iface::import_shared_strings
+{
+public:
+    SharedStrings(CellBudget& budget, const SheetScan& scan) : m_budget(budget)
+    {
+        m_pool.reserve(qsizetype(std::min(scan.textBytes, kMaxTextBytes)));
+        m_ends.reserve(std::size_t(std::min(scan.sharedStrings, kMaxSharedStrings)));
+    }
+
+    size_t append(std::string_view s) override { return push(s); }
+    size_t add(std::string_view s) override
+    {
+        const QByteArray key = QByteArray::fromRawData(s.data(), qsizetype(s.size()));
+        const auto it = m_index.constFind(key);
+        if (it != m_index.cend())
+            return *it;
+        const size_t index = push(s);
+        m_index.insert(QByteArray(s.data(), qsizetype(s.size())), index);
+        return index;
+    }
+    void set_segment_font(size_t) override {}
+    void set_segment_bold(bool) override {}
+    void set_segment_italic(bool) override {}
+    void set_segment_font_name(std::string_view) override {}
+    void set_segment_font_size(double) override {}
+    void set_segment_font_color(ss::color_elem_t, ss::color_elem_t, ss::color_elem_t,
+                                ss::color_elem_t) override
+    {
+    }
+    void append_segment(std::string_view s) override
+    {
+        if (m_segments.size() + qsizetype(s.size()) > kMaxTextBytes)
+            throw Failure{tooMuchTextMessage()};
+        m_segments.append(s.data(), qsizetype(s.size()));
+    }
+    size_t commit_segments() override
+    {
+        const size_t index = push(std::string_view(m_segments.constData(), std::size_t(m_segments.size())));
+        m_segments.clear();
+        return index;
+    }
+
+    QString text(size_t index)
+    {
+        if (index >= m_ends.size())
+            return {};
+        if (m_texts.size() != m_ends.size())
+            m_texts.resize(m_ends.size());
+        QString& text = m_texts[index];
+        if (text.isNull()) {
+            const qsizetype start = index == 0 ? 0 : qsizetype(m_ends[index - 1]);
+            const qsizetype length = std::min<qsizetype>(qsizetype(m_ends[index]) - start, kMaxCellBytes);
+            text = cutToCell(unescapeXlsxText(QString::fromUtf8(m_pool.constData() + start, length)));
+            if (text.isNull())
+                text = QLatin1String("");
+        }
+        return text;
+    }
+
+private:
+    size_t push(std::string_view s)
+    {
+        m_budget.spend();
+        if (m_ends.size() >= std::size_t(kMaxSharedStrings))
+            throw Failure{
+                QStringLiteral("无法读取该文件：工作簿的共享文字表有 %1 万条以上，超过了可以读取的上限")
+                    .arg(kMaxSharedStrings / 10000)};
+        if (m_pool.size() + qsizetype(s.size()) > kMaxTextBytes)
+            throw Failure{tooMuchTextMessage()};
+        m_pool.append(s.data(), qsizetype(s.size()));
+        m_ends.push_back(quint32(m_pool.size()));
+        return m_ends.size() - 1;
+    }
+
+    CellBudget& m_budget;
+    QByteArray m_pool;
+    std::vector<quint32> m_ends;  // where each text ends in the pool
+    std::vector<QString> m_texts; // the texts that kept cells show, decoded once
+    QHash<QByteArray, size_t> m_index;
+    QByteArray m_segments;
+};
+
 // Sheets after the first: everything is dropped, but the cells still count against the budget.
 class IgnoredSheet : public ss::iface::import_sheet
 {
@@ -191,7 +229,7 @@ protected:
 class FirstSheet final : public IgnoredSheet, private ss::iface::import_formula
 {
 public:
-    FirstSheet(CellBudget& budget, const SharedStrings& strings, const ReadOptions& options)
+    FirstSheet(CellBudget& budget, SharedStrings& strings, const ReadOptions& options)
         : IgnoredSheet(budget), m_strings(strings), m_columns(options.columns)
     {
     }
@@ -300,7 +338,7 @@ private:
             m_sheet.setCell(row, col, std::move(cell));
     }
 
-    const SharedStrings& m_strings;
+    SharedStrings& m_strings;
     const int m_columns;
     Sheet m_sheet;
     std::unordered_map<quint64, size_t> m_formats;
@@ -350,8 +388,9 @@ public:
 class Factory final : public ss::iface::import_factory
 {
 public:
-    explicit Factory(const ReadOptions& options)
-        : m_budget(options), m_first(m_budget, m_strings, options), m_ignored(m_budget)
+    Factory(const ReadOptions& options, const SheetScan& scan)
+        : m_budget(options), m_strings(m_budget, scan), m_first(m_budget, m_strings, options),
+          m_ignored(m_budget)
     {
     }
 
@@ -403,6 +442,12 @@ private:
 
 } // namespace
 
+QString tooMuchTextMessage()
+{
+    return QStringLiteral("无法读取该文件：工作簿中的文字解压后超过 %1 MB，超过了可以读取的上限")
+        .arg(kMaxTextBytes / (1024 * 1024));
+}
+
 ReadResult readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions& options)
 {
     return guarded(
@@ -417,7 +462,7 @@ ReadResult readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions&
                 // all there is, and the package library has nothing to add.
                 sheet = std::move(scan.inlineCells);
             } else {
-                Factory factory(options);
+                Factory factory(options, scan);
                 orcus::orcus_xlsx reader(&factory);
                 reader.read_stream(std::string_view(bytes.constData(), std::size_t(bytes.size())));
                 if (!factory.hasSheet())

@@ -2,9 +2,14 @@
 
 // The readers behind readTable, each for one format, each on the whole file in memory.
 
+#include "sheet/TableReader.h"
 #include "sheet/XlsReader.h"
 
 #include <QByteArray>
+
+#include <expat.h>
+
+#include <memory>
 
 namespace sheet::detail {
 
@@ -19,14 +24,37 @@ struct Cancelled
 // Reads a .csv file's bytes (UTF-8 with or without its mark, UTF-16 with its mark, else GB18030).
 ReadResult readCsv(const QByteArray& bytes, const ReadOptions& options);
 
-// What one pass over an .xlsx package's first worksheet part found.
+// What the pass over an .xlsx package's XML parts found.
 struct SheetScan
 {
-    bool scanned = false;        // the part was found and read
+    bool scanned = false;        // the first worksheet's part was found and read
     Sheet inlineCells;           // the cells that hold their text in place ("inlineStr", as some programs
                                  // write every text), in the kept columns
     bool hasOtherValues = false; // cells with a value of another kind (numbers, shared texts, formulas)
+    qint64 sharedStrings = 0;    // entries of the shared texts' tables
+    qint64 textBytes = 0;        // bytes of text in them and held in place in the first worksheet
     bool tooManyCells = false;   // more cells than are ever read (the pass stopped there)
+    bool tooManyStrings = false; // more shared texts than are ever read (the pass stopped there)
+    bool tooMuchText = false;    // more text than is ever read (the pass stopped there)
+    bool stopped() const { return tooManyCells || tooManyStrings || tooMuchText; }
+};
+
+// Checks an XML part of an .xlsx package a piece at a time, as it is unpacked: with a fast parser that
+// builds nothing it proves the part well-formed, counts the shared texts against the limits, and in the
+// first worksheet's part reads the cells that hold their text in place (which the package library does
+// not read) and whether the part holds other values.
+class PartScanner
+{
+public:
+    PartScanner(const ReadOptions& options, SheetScan& scan, bool firstSheet);
+    ~PartScanner();
+    // False when the part is not well-formed XML; true also when the scan stopped at a limit.
+    bool feed(QByteArrayView chunk, bool last);
+
+private:
+    struct State;
+    std::unique_ptr<std::remove_pointer_t<XML_Parser>, void (*)(XML_Parser)> m_parser;
+    std::unique_ptr<State> m_state;
 };
 
 // Reads an .xlsx package whose first worksheet part was scanned before.
@@ -34,14 +62,24 @@ ReadResult readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions&
 // Reads the first table of an OpenDocument spreadsheet's content.xml.
 Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, const QString& damaged);
 
-// Reads an .xlsx worksheet part with a fast XML parser, which also proves it well-formed (false when it is
-// not): the cells that hold their text in place (which the package library does not read), and whether
-// the part holds other values.
-bool scanSheet(const QByteArray& sheetXml, const ReadOptions& options, SheetScan& scan);
-
 // An .xlsx text as it was typed: "_xHHHH_" stands for the character HHHH (a carriage return, say), which
 // XML could not carry as it is.
 QString unescapeXlsxText(QString text);
+
+// The most bytes of a cell's UTF-8 that are decoded: more than the longest text a cell takes, even when
+// written with an escape ("_x000D_") for each of its characters.
+inline constexpr qsizetype kMaxCellBytes = 8 * qsizetype(kMaxCellCharacters);
+
+// A cell's text kept up to one character past the longest a cell holds: enough to see that it is too long.
+inline QString cutToCell(QString text)
+{
+    if (text.size() > kMaxCellCharacters)
+        text.truncate(kMaxCellCharacters + 1);
+    return text;
+}
+
+// The message for a workbook whose texts are more than kMaxTextBytes.
+QString tooMuchTextMessage();
 
 // The message for a workbook that has an opening password, whatever its format.
 QString encryptedText();

@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace sheet {
@@ -169,9 +170,129 @@ public:
         return out;
     }
 
+    // Where the part's packed data starts; -1 when its header lies outside the bytes.
+    static qsizetype dataOffset(QByteArrayView bytes, const Entry& entry)
+    {
+        const qsizetype header = entry.headerOffset;
+        if (header + 30 > bytes.size() || !startsWith(bytes.sliced(header), "PK\x03\x04", 4))
+            return -1;
+        const char* p = bytes.data() + header;
+        const qsizetype data = header + 30 + u16(p + 26) + u16(p + 28);
+        return data + qsizetype(entry.packedSize) <= bytes.size() ? data : -1;
+    }
+
+    // Unpacks a part a piece at a time into sink (a piece, whether it is the last), which returns false to
+    // stop. False when the part is damaged (its data does not unpack, or its size or checksum is not what
+    // the directory says) or sink stopped.
+    template <typename Sink> static bool unpackInPieces(QByteArrayView bytes, const Entry& entry, Sink&& sink)
+    {
+        const qsizetype data = dataOffset(bytes, entry);
+        if (data < 0 || (entry.flags & 1) || (entry.method != 0 && entry.method != 8))
+            return false;
+        const QByteArrayView packed = bytes.sliced(data, entry.packedSize);
+        constexpr qsizetype Piece = 256 * 1024;
+        quint32 crc = quint32(crc32(0, nullptr, 0));
+        qint64 produced = 0;
+        const auto give = [&](QByteArrayView piece, bool last) {
+            produced += piece.size();
+            if (produced > qint64(entry.size))
+                return false;
+            crc = quint32(crc32(crc, reinterpret_cast<const Bytef*>(piece.data()), uInt(piece.size())));
+            if (last && (produced != qint64(entry.size) || crc != entry.crc))
+                return false;
+            return sink(piece, last);
+        };
+        if (entry.method == 0) {
+            if (entry.packedSize != entry.size)
+                return false;
+            qsizetype at = 0;
+            do {
+                const qsizetype length = std::min(Piece, packed.size() - at);
+                if (!give(packed.sliced(at, length), at + length == packed.size()))
+                    return false;
+                at += length;
+            } while (at < packed.size());
+            return true;
+        }
+        z_stream z{};
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
+            throw std::bad_alloc();
+        const std::unique_ptr<z_stream, decltype(&inflateEnd)> end(&z, &inflateEnd);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+        z.avail_in = uInt(packed.size());
+        QByteArray out(Piece, Qt::Uninitialized);
+        for (;;) {
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = uInt(out.size());
+            const int status = inflate(&z, Z_NO_FLUSH);
+            if (status != Z_OK && status != Z_STREAM_END)
+                return false; // damaged data, or packed data that ends too soon
+            const bool last = status == Z_STREAM_END;
+            if (!give(QByteArrayView(out).first(out.size() - qsizetype(z.avail_out)), last))
+                return false;
+            if (last)
+                return true;
+        }
+    }
+
 private:
     std::vector<Entry> m_entries;
 };
+
+// A new package of the given parts of bytes, their packed data copied as it is: all another reader of it
+// can ever reach.
+QByteArray repack(QByteArrayView bytes, const std::vector<const ZipDirectory::Entry*>& parts)
+{
+    const auto put16 = [](QByteArray& out, quint16 v) {
+        out.append(char(v & 0xFF));
+        out.append(char(v >> 8));
+    };
+    const auto put32 = [&](QByteArray& out, quint32 v) {
+        put16(out, quint16(v & 0xFFFF));
+        put16(out, quint16(v >> 16));
+    };
+    // The fields both headers share, from "version needed" to the name's length.
+    const auto common = [&](QByteArray& out, const ZipDirectory::Entry& entry) {
+        put16(out, 20);
+        put16(out, entry.flags & 0x0800); // only whether the name is UTF-8; sizes stand in the header
+        put16(out, entry.method);
+        put32(out, 0x00210000); // 1980-01-01 00:00
+        put32(out, entry.crc);
+        put32(out, entry.packedSize);
+        put32(out, entry.size);
+        put16(out, quint16(entry.name.size()));
+        put16(out, 0);
+    };
+    QByteArray out;
+    QByteArray directory;
+    for (const ZipDirectory::Entry* entry : parts) {
+        const qsizetype data = ZipDirectory::dataOffset(bytes, *entry);
+        const quint32 offset = quint32(out.size());
+        out.append("PK\x03\x04", 4);
+        common(out, *entry);
+        out.append(entry->name);
+        out.append(bytes.sliced(data, entry->packedSize));
+        directory.append("PK\x01\x02", 4);
+        put16(directory, 20);
+        common(directory, *entry);
+        put16(directory, 0); // comment
+        put16(directory, 0); // disk
+        put16(directory, 0); // internal attributes
+        put32(directory, 0); // external attributes
+        put32(directory, offset);
+        directory.append(entry->name);
+    }
+    const quint32 directoryOffset = quint32(out.size());
+    out.append(directory);
+    out.append("PK\x05\x06", 4);
+    put32(out, 0);
+    put16(out, quint16(parts.size()));
+    put16(out, quint16(parts.size()));
+    put32(out, quint32(directory.size()));
+    put32(out, directoryOffset);
+    put16(out, 0);
+    return out;
+}
 
 const QByteArray kOdsMime = QByteArrayLiteral("application/vnd.oasis.opendocument.spreadsheet");
 
@@ -225,7 +346,7 @@ QByteArray firstSheetPartName(QByteArrayView bytes, const ZipDirectory& zip, boo
 {
     const auto unpacked = [&](const char* name) {
         const ZipDirectory::Entry* entry = zip.find(name);
-        return entry ? ZipDirectory::contents(bytes, *entry, quint32(kMaxUnpackedSize)) : QByteArray();
+        return entry ? ZipDirectory::contents(bytes, *entry, 64 * 1024 * 1024) : QByteArray();
     };
     named = false;
     QString target = QStringLiteral("worksheets/sheet1.xml");
@@ -252,22 +373,68 @@ QByteArray firstSheetPartName(QByteArrayView bytes, const ZipDirectory& zip, boo
     return path.toUtf8();
 }
 
-// The XML of a part is well-formed (checked by a fast parser that builds nothing).
-bool isWellFormed(const QByteArray& xml)
-{
-    const std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
-        XML_ParserCreate(nullptr), &XML_ParserFree);
-    if (!parser)
-        return false;
-    return XML_Parse(parser.get(), xml.constData(), int(std::min<qsizetype>(xml.size(), INT_MAX)), 1) ==
-           XML_STATUS_OK;
-}
-
 ReadResult failed(const QString& text)
 {
     ReadResult result;
     result.error = text;
     return result;
+}
+
+// The package library trusts its parts: a damaged one can end the whole program inside it, and it follows
+// a relation to any part, whatever its name. Every part is therefore unpacked and checked here first,
+// a piece at a time (checksum; well-formed XML in UTF-8; the shared texts and the text they hold within
+// the limits; the first worksheet's texts held in place read on the way), and the library is handed a
+// package of the parts that passed, and nothing else: a part that is no XML (a picture, a binary part)
+// is left out, a damaged XML part refuses the workbook.
+QByteArray checkedParts(QByteArrayView bytes, const ZipDirectory& zip, const ReadOptions& options,
+                        detail::SheetScan& scan)
+{
+    bool named = false;
+    const QByteArray sheetName = firstSheetPartName(bytes, zip, named);
+    std::vector<const ZipDirectory::Entry*> kept;
+    for (const ZipDirectory::Entry& entry : zip.entries()) {
+        const bool isSheet = entry.name == sheetName;
+        std::optional<detail::PartScanner> scanner;
+        bool isXml = true;
+        QByteArray head; // the first bytes, until they show whether the part is XML
+        const bool whole = ZipDirectory::unpackInPieces(bytes, entry, [&](QByteArrayView piece, bool last) {
+            if (options.progress && !options.progress(0, 1))
+                throw detail::Cancelled{};
+            if (!scanner) {
+                head.append(piece);
+                QByteArrayView start(head);
+                if (startsWith(start, "\xEF\xBB\xBF", 3))
+                    start = start.sliced(3);
+                start = start.trimmed();
+                if (start.isEmpty() && !last && head.size() < 64 * 1024)
+                    return true; // blanks so far (a part of nothing but blanks is no XML)
+                isXml = startsWith(start, "<", 1);
+                if (!isXml)
+                    return false; // no XML: never handed on, no need to unpack the rest
+                scanner.emplace(options, scan, isSheet);
+                piece = head;
+            }
+            return scanner->feed(piece, last) && !scan.stopped();
+        });
+        if (scan.tooManyCells)
+            throw detail::Failure{QStringLiteral("无法读取该文件：工作簿中的单元格多得无法读取")};
+        if (scan.tooManyStrings)
+            throw detail::Failure{
+                QStringLiteral("无法读取该文件：工作簿的共享文字表有 %1 万条以上，超过了可以读取的上限")
+                    .arg(kMaxSharedStrings / 10000)};
+        if (scan.tooMuchText)
+            throw detail::Failure{detail::tooMuchTextMessage()};
+        if (!isXml && isSheet && named)
+            throw detail::Failure{damagedPackageText()}; // the sheet to read holds no XML
+        if (!isXml)
+            continue;
+        if (!whole)
+            throw detail::Failure{damagedPackageText()};
+        if (isSheet)
+            scan.scanned = named;
+        kept.push_back(&entry);
+    }
+    return repack(bytes, kept);
 }
 
 ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOptions& options)
@@ -284,34 +451,18 @@ ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOp
                           .arg(kMaxUnpackedSize / (1024 * 1024)));
     if (isEncryptedOds(bytes, zip))
         return failed(detail::encryptedText());
-    detail::SheetScan scan;
     if (format == TableFormat::Xlsx) {
-        // The package library trusts its parts: a damaged one can end the whole program inside it. Every
-        // XML part is therefore unpacked and checked here first (checksum, well-formed XML); the first
-        // worksheet's part is checked by the pass that reads what the library leaves out.
-        bool named = false;
-        const QByteArray sheetName = firstSheetPartName(bytes, zip, named);
-        for (const ZipDirectory::Entry& entry : zip.entries()) {
-            const bool isSheet = entry.name == sheetName;
-            if (!isSheet && !entry.name.endsWith(".xml") && !entry.name.endsWith(".rels"))
-                continue;
-            const QByteArray part = ZipDirectory::contents(bytes, entry, quint32(kMaxUnpackedSize));
-            if ((part.isEmpty() && entry.size > 0) ||
-                quint32(crc32(0, reinterpret_cast<const Bytef*>(part.constData()), uInt(part.size()))) !=
-                    entry.crc)
-                return failed(damagedPackageText());
-            if (isSheet) {
-                try {
-                    if (!detail::scanSheet(part, options, scan))
-                        return failed(damagedPackageText());
-                } catch (const std::bad_alloc&) {
-                    return failed(QStringLiteral("无法读取该文件：内存不足"));
-                }
-                scan.scanned = named;
-            } else if (!isWellFormed(part)) {
-                return failed(damagedPackageText());
-            }
-        }
+        detail::SheetScan scan;
+        QByteArray checked;
+        const ReadResult check = detail::guarded(
+            [&] {
+                checked = checkedParts(bytes, zip, options, scan);
+                return Sheet();
+            },
+            damagedPackageText());
+        if (!check.ok)
+            return check;
+        return detail::readXlsx(checked, scan, options);
     }
     if (format == TableFormat::Ods) {
         const QString damaged =
@@ -323,7 +474,7 @@ ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOp
             return failed(damaged);
         return detail::guarded([&] { return detail::readOdsContent(xml, options, damaged); }, damaged);
     }
-    return detail::readXlsx(bytes, scan, options);
+    return failed(notTableText());
 }
 
 ReadResult readBytes(const QByteArray& bytes, const ReadOptions& options)

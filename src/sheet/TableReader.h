@@ -31,5 +31,11 @@ ReadResult readTableFromMemory(const QByteArray& bytes, const ReadOptions& optio
 inline constexpr qint64 kMaxPackedFileSize = 256LL * 1024 * 1024; // the file itself
 inline constexpr qint64 kMaxUnpackedSize = 1024LL * 1024 * 1024;  // all parts of a package, unpacked
 inline constexpr qint64 kMaxCellCalls = 60LL * 1000 * 1000;       // cells a package may hand over
+inline constexpr qint64 kMaxSharedStrings = 5LL * 1000 * 1000;    // entries of an .xlsx shared texts' table
+inline constexpr qint64 kMaxTextBytes = 128LL * 1024 * 1024;      // their text (UTF-8) and that held in place
+
+// The longest text a spreadsheet cell holds (characters, as UTF-16 code units). A reader keeps a longer
+// text only in part, still longer than this, so that it is seen as too long without taking memory.
+inline constexpr int kMaxCellCharacters = 32767;
 
 } // namespace sheet

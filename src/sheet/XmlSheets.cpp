@@ -34,7 +34,11 @@ void appendText(QXmlStreamReader& xml, QString& text)
            xml.name() == QLatin1String("tab") || xml.name() == QLatin1String("line-break")) {
         if (xml.hasError() || xml.atEnd())
             return;
-        if (xml.isCharacters()) {
+        if (text.size() > kMaxCellCharacters) {
+            text.truncate(kMaxCellCharacters + 1); // too long for a cell already: the rest takes no memory
+            if (xml.isStartElement())
+                xml.skipCurrentElement();
+        } else if (xml.isCharacters()) {
             text += xml.text();
         } else if (xml.isStartElement()) {
             const QStringView name = xml.name();
@@ -131,6 +135,9 @@ Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, cons
         if (budget < 0)
             throw Failure{QStringLiteral("无法读取该文件：工作簿中的单元格多得无法读取")};
     };
+    // The texts read, in bytes as they are held (a repeated cell shares its text): within the same budget
+    // as the texts of an .xlsx package.
+    qint64 textBytes = 0;
     // Down to the first table.
     bool found = false;
     while (!found && !xml.atEnd()) {
@@ -154,6 +161,9 @@ Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, cons
             }
             const int columns = std::min(repeat(xml, QLatin1String("table:number-columns-repeated")), 16384);
             const Cell cell = odsCell(xml);
+            textBytes += cell.text.size() * qsizetype(sizeof(QChar));
+            if (textBytes > kMaxTextBytes)
+                throw Failure{tooMuchTextMessage()};
             if (!cell.isEmpty()) {
                 const int kept =
                     options.columns > 0 ? std::clamp(options.columns - column, 0, columns) : columns;
@@ -223,18 +233,22 @@ QString unescapeXlsxText(QString text)
 
 namespace {
 
-// What the expat handlers of scanSheet keep between calls.
-struct InlineState
+// What the expat handlers of PartScanner keep between calls.
+struct ScanState
 {
     XML_Parser parser = nullptr;
     const ReadOptions* options = nullptr;
     SheetScan* scan = nullptr;
+    bool firstSheet = false; // the part is the first worksheet, whose texts held in place are read here
+    int depth = 0;
+    bool sharedStrings = false; // the part is a table of shared texts (its root is <sst>)
     int row = -1;
     int column = -1;
     qint64 cells = 0;
     bool inlineCell = false; // inside <c t="inlineStr">
     int textDepth = 0;       // inside <t> of its <is>
     QByteArray text;
+    bool refused = false; // a document type declaration, which no part of a workbook has
 };
 
 // The local part of an element or attribute name ("x:row" -> "row").
@@ -244,14 +258,37 @@ const char* localName(const char* name)
     return colon ? colon + 1 : name;
 }
 
-void XMLCALL inlineStart(void* data, const XML_Char* name, const XML_Char** attributes)
+void stop(ScanState* state, bool SheetScan::*reason)
 {
-    auto* state = static_cast<InlineState*>(data);
+    state->scan->*reason = true;
+    XML_StopParser(state->parser, XML_FALSE);
+}
+
+// Text the library or this scan would keep: counted against the budget of the whole package.
+void spendText(ScanState* state, qint64 bytes)
+{
+    state->scan->textBytes += bytes;
+    if (state->scan->textBytes > kMaxTextBytes)
+        stop(state, &SheetScan::tooMuchText);
+}
+
+void XMLCALL scanStart(void* data, const XML_Char* name, const XML_Char** attributes)
+{
+    auto* state = static_cast<ScanState*>(data);
     const char* local = localName(name);
+    if (state->depth++ == 0)
+        state->sharedStrings = std::strcmp(local, "sst") == 0;
+    if (state->sharedStrings) {
+        if (state->depth == 2 && std::strcmp(local, "si") == 0 &&
+            ++state->scan->sharedStrings > kMaxSharedStrings)
+            stop(state, &SheetScan::tooManyStrings);
+        return;
+    }
+    if (!state->firstSheet)
+        return;
     if (std::strcmp(local, "c") == 0) {
         if (++state->cells > kMaxCellCalls) {
-            state->scan->tooManyCells = true;
-            XML_StopParser(state->parser, XML_FALSE);
+            stop(state, &SheetScan::tooManyCells);
             return;
         }
         ++state->column;
@@ -285,9 +322,12 @@ void XMLCALL inlineStart(void* data, const XML_Char* name, const XML_Char** attr
     }
 }
 
-void XMLCALL inlineEnd(void* data, const XML_Char* name)
+void XMLCALL scanEnd(void* data, const XML_Char* name)
 {
-    auto* state = static_cast<InlineState*>(data);
+    auto* state = static_cast<ScanState*>(data);
+    --state->depth;
+    if (!state->firstSheet)
+        return;
     const char* local = localName(name);
     if (state->textDepth > 0 && std::strcmp(local, "t") == 0) {
         --state->textDepth;
@@ -296,36 +336,61 @@ void XMLCALL inlineEnd(void* data, const XML_Char* name)
         const int columns = state->options->columns;
         if (state->row >= 0 && state->row < kMaxRows && state->column >= 0 &&
             (columns <= 0 || state->column < columns) && !state->text.isEmpty())
-            state->scan->inlineCells.setCell(state->row, state->column,
-                                             textCell(unescapeXlsxText(QString::fromUtf8(state->text))));
+            state->scan->inlineCells.setCell(
+                state->row, state->column,
+                textCell(cutToCell(unescapeXlsxText(QString::fromUtf8(state->text)))));
     }
 }
 
-void XMLCALL inlineText(void* data, const XML_Char* text, int length)
+void XMLCALL scanText(void* data, const XML_Char* text, int length)
 {
-    auto* state = static_cast<InlineState*>(data);
-    if (state->textDepth > 0)
-        state->text.append(text, length);
+    auto* state = static_cast<ScanState*>(data);
+    if (state->sharedStrings) {
+        spendText(state, length);
+    } else if (state->textDepth > 0) {
+        spendText(state, length);
+        // A text held in place is kept up to one character past the longest a cell takes: the caller
+        // sees that it is too long, and no more of it takes memory.
+        if (state->text.size() <= kMaxCellBytes)
+            state->text.append(text, std::min<qsizetype>(length, kMaxCellBytes + 1));
+    }
+}
+
+void XMLCALL scanDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int)
+{
+    auto* state = static_cast<ScanState*>(data);
+    state->refused = true;
+    XML_StopParser(state->parser, XML_FALSE);
 }
 
 } // namespace
 
-bool scanSheet(const QByteArray& sheetXml, const ReadOptions& options, SheetScan& scan)
+struct PartScanner::State : ScanState
 {
-    const std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
-        XML_ParserCreate(nullptr), &XML_ParserFree);
-    if (!parser)
+};
+
+PartScanner::PartScanner(const ReadOptions& options, SheetScan& scan, bool firstSheet)
+    : m_parser(XML_ParserCreate("UTF-8"), &XML_ParserFree), m_state(std::make_unique<State>())
+{
+    if (!m_parser)
         throw std::bad_alloc();
-    InlineState state;
-    state.parser = parser.get();
-    state.options = &options;
-    state.scan = &scan;
-    XML_SetUserData(parser.get(), &state);
-    XML_SetElementHandler(parser.get(), inlineStart, inlineEnd);
-    XML_SetCharacterDataHandler(parser.get(), inlineText);
-    const bool parsed = XML_Parse(parser.get(), sheetXml.constData(),
-                                  int(std::min<qsizetype>(sheetXml.size(), INT_MAX)), 1) == XML_STATUS_OK;
-    return parsed || scan.tooManyCells;
+    m_state->parser = m_parser.get();
+    m_state->options = &options;
+    m_state->scan = &scan;
+    m_state->firstSheet = firstSheet;
+    XML_SetUserData(m_parser.get(), m_state.get());
+    XML_SetElementHandler(m_parser.get(), scanStart, scanEnd);
+    XML_SetCharacterDataHandler(m_parser.get(), scanText);
+    XML_SetStartDoctypeDeclHandler(m_parser.get(), scanDoctype);
+}
+
+PartScanner::~PartScanner() = default;
+
+bool PartScanner::feed(QByteArrayView chunk, bool last)
+{
+    const SheetScan& scan = *m_state->scan;
+    const bool parsed = XML_Parse(m_parser.get(), chunk.data(), int(chunk.size()), last) == XML_STATUS_OK;
+    return !m_state->refused && (parsed || scan.stopped());
 }
 
 } // namespace sheet::detail

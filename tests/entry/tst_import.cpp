@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "portfolio/ExportCore.h"
 #include "sheet/Cell.h"
+#include "sheet/TableReader.h"
 #include "sheet/XlsReader.h"
 #include "sheet/XlsWriter.h"
 
@@ -123,6 +124,8 @@ private slots:
     void refusedRowKeepsRowsBefore_data();
     void refusedRowKeepsRowsBefore();
     void progressBetweenBatches();
+    void overLongTextsStoreNothing_data();
+    void overLongTextsStoreNothing();
     void valuesGoToTheirColumnsByName();
     void controlCharactersLeaveTheDomain();
     void tableLackingAColumnStoresNothing();
@@ -354,6 +357,21 @@ void TestImport::badFilesStoreNothing_data()
     QByteArray foreign = xlsx;
     foreign.replace("xl/workbook.xml", "xl/workbook.xmm");
     QTest::newRow("other package") << foreign << QStringLiteral("不是表格文件");
+    // A .csv of one line of 20 MB: the reader held no more of it than a cell, the row is named.
+    QTest::newRow("csv line longer than a cell")
+        << QByteArray("a.com,x\nb.com,") + QByteArray(20 * 1024 * 1024, 'y') + QByteArray("\nc.com,z\n")
+        << QStringLiteral("第 2 行 B 列");
+    // A UTF-8 line among GBK lines, which would be stored garbled.
+    QTest::newRow("csv mixing encodings")
+        << QByteArray("\xd3\xf2\xc3\xfb.com,\xcb\xb5\xc3\xf7\r\n" // 域名.com,说明 in GBK
+                      "\xe4\xbe\x8b\xe5\xad\x90.com,x\r\n")       // 例子.com,x in UTF-8
+        << QStringLiteral("第 2 行是 UTF-8 编码");
+    // The shared texts unpack to more than a workbook may hold.
+    QTest::newRow("xlsx shared text bomb")
+        << fixture(QStringLiteral("table_bomb_shared_text.xlsx")) << QStringLiteral("超过了可以读取的上限");
+    // A damaged sheet under a name that does not end in .xml.
+    QTest::newRow("xlsx damaged part named .bin")
+        << fixture(QStringLiteral("table_fuzz_sheet_bin.xlsx")) << QStringLiteral("损坏");
 }
 
 void TestImport::badFilesStoreNothing()
@@ -434,6 +452,57 @@ void TestImport::refusedRowKeepsRowsBefore()
     // No transaction is left open: a later write goes to the file.
     QVERIFY(db.insert(row({QStringLiteral("later.com")})) > 0);
     QCOMPARE(db.countRows(), refused);
+}
+
+// A text longer than a cell holds, or a domain longer than any name, refuses the import before a row is
+// stored, naming where it stands in the sheet; texts up to those limits are stored unchanged.
+void TestImport::overLongTextsStoreNothing_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message"); // empty: stored
+    const QString longest(sheet::kMaxCellCharacters, QChar(u'长'));
+    QTest::newRow("notes over a cell")
+        << 1 << 6 << longest + QLatin1Char('x')
+        << QStringLiteral("第 2 行 G 列的内容超过了一个单元格最多可以容纳的 32767 个字符");
+    QTest::newRow("price over a cell") << 4 << 8 << longest + longest << QStringLiteral("第 5 行 I 列");
+    QTest::newRow("notes as long as a cell holds") << 1 << 6 << longest << QString();
+    QTest::newRow("domain over any name")
+        << 2 << 0 << QString(importer::kMaxDomainLength - 3, QLatin1Char('a')) + QStringLiteral(".com")
+        << QStringLiteral("第 3 行 A 列的域名有 254 个字符，而域名最长 253 个字符");
+    QTest::newRow("domain as long as a name")
+        << 2 << 0 << QString(importer::kMaxDomainLength - 4, QLatin1Char('a')) + QStringLiteral(".com")
+        << QString();
+    QTest::newRow("domain with blanks around")
+        << 2 << 0
+        << QStringLiteral("  ") + QString(importer::kMaxDomainLength - 4, QLatin1Char('a')) +
+               QStringLiteral(".com\t\t ")
+        << QString();
+}
+
+void TestImport::overLongTextsStoreNothing()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    sheet::Sheet sheet = numberedSheet(6);
+    sheet::Cell cell;
+    cell.type = sheet::Cell::Type::Text;
+    cell.text = text;
+    sheet.setCell(row, column, cell);
+    TestDb db;
+    QVERIFY(db.ok());
+    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), sheet);
+    if (message.isEmpty()) {
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QCOMPARE(storedRows(db).at(row).at(column), text.trimmed());
+        return;
+    }
+    QCOMPARE(result.status, importer::Result::Status::ReadFailed);
+    QVERIFY2(result.error.contains(message), qPrintable(result.error));
+    QCOMPARE(db.countRows(), 0);
 }
 
 void TestImport::progressBetweenBatches()

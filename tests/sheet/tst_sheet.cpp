@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -191,6 +192,16 @@ private Q_SLOTS:
     void csvValues_data();
     void csvValues();
     void mutatedTablesNeverCrash();
+    void xlsxPartsCheckedWhateverTheirName();
+    void sharedTextBombsRefused_data();
+    void sharedTextBombsRefused();
+    void sharedTextBombCancelled();
+    void csvAcrossPieces_data();
+    void csvAcrossPieces();
+    void csvEncodingBroken_data();
+    void csvEncodingBroken();
+    void overLongCellsKeptOnlyInPart_data();
+    void overLongCellsKeptOnlyInPart();
     void damaged_data();
     void damaged();
     void everyDamagedFixtureFails();
@@ -584,6 +595,171 @@ void TestSheet::mutatedTablesNeverCrash()
         const sheet::ReadResult result = sheet::readTableFromMemory(fixtureBytes(name));
         QVERIFY2(!result.ok && !result.error.isEmpty(), qPrintable(name));
     }
+}
+
+// The package library follows a relation to any part, whatever its name: every part is checked, and a
+// part that holds no XML is never handed on.
+void TestSheet::xlsxPartsCheckedWhateverTheirName()
+{
+    // A damaged second sheet stored as xl/worksheets/sheet2.bin, its checksum right.
+    const sheet::ReadResult damaged = sheet::readTable(dataPath(QStringLiteral("table_fuzz_sheet_bin.xlsx")));
+    QVERIFY(!damaged.ok);
+    QVERIFY2(damaged.error.contains(QStringLiteral("损坏")), qPrintable(damaged.error));
+    // The first sheet's part holds a picture: nothing to read, and not an empty sheet either.
+    const sheet::ReadResult picture = sheet::readTable(dataPath(QStringLiteral("table_sheet_not_xml.xlsx")));
+    QVERIFY(!picture.ok);
+    QVERIFY2(picture.error.contains(QStringLiteral("损坏")), qPrintable(picture.error));
+    // The first sheet as xl/worksheets/Sheet1.BIN, a picture beside it: read as the workbook it came from.
+    const sheet::ReadResult renamed = sheet::readTable(dataPath(QStringLiteral("table_renamed_parts.xlsx")));
+    QVERIFY2(renamed.ok, qPrintable(renamed.error));
+    const sheet::ReadResult original = sheet::readTable(dataPath(QStringLiteral("import_gnumeric.xlsx")));
+    QVERIFY(original.ok);
+    QVERIFY(original.sheet.rowCount() > 3);
+    QCOMPARE(sheetTexts(renamed.sheet), sheetTexts(original.sheet));
+}
+
+// Packages of a few hundred KB whose shared texts unpack to more than a workbook may hold are refused
+// quickly, holding little memory on the way (the parts are checked a piece at a time).
+void TestSheet::sharedTextBombsRefused_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("160 MB of text") << QStringLiteral("table_bomb_shared_text.xlsx")
+                                    << QStringLiteral("文字解压后超过 128 MB");
+    QTest::newRow("six million entries")
+        << QStringLiteral("table_bomb_shared_count.xlsx") << QStringLiteral("共享文字表有 500 万条以上");
+}
+
+void TestSheet::sharedTextBombsRefused()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+    QVERIFY(QFileInfo(dataPath(file)).size() < 256 * 1024);
+    sheet::ReadOptions options;
+    qint64 most = 0;
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    const auto heap = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return qint64(info.uordblks + info.hblkhd);
+    };
+    const qint64 before = heap();
+    options.progress = [&](qint64, qint64) {
+        most = std::max(most, heap() - before);
+        return true;
+    };
+#endif
+    const sheet::ReadResult result = sheet::readTable(dataPath(file), options);
+    QVERIFY(!result.ok);
+    QVERIFY(!result.cancelled);
+    QVERIFY2(result.error.contains(message), qPrintable(result.error));
+    QVERIFY2(most < 32 * 1024 * 1024, qPrintable(QString::number(most)));
+}
+
+void TestSheet::sharedTextBombCancelled()
+{
+    int calls = 0;
+    sheet::ReadOptions options;
+    options.progress = [&](qint64, qint64) { return ++calls < 5; };
+    const sheet::ReadResult result =
+        sheet::readTable(dataPath(QStringLiteral("table_bomb_shared_text.xlsx")), options);
+    QVERIFY(!result.ok);
+    QVERIFY(result.cancelled);
+    QCOMPARE(calls, 5);
+}
+
+// A .csv text of several MB is decoded and read a piece at a time: characters of several bytes, quoted
+// values with line breaks and CR LF pairs fall on every kind of seam and still read whole.
+void TestSheet::csvAcrossPieces_data()
+{
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<QByteArray>("mark");
+    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray();
+    QTest::newRow("UTF-8 with its mark") << QByteArray("UTF-8") << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("GBK") << QByteArray("GB18030") << QByteArray();
+    QTest::newRow("UTF-16") << QByteArray("UTF-16LE") << QByteArray("\xFF\xFE");
+}
+
+void TestSheet::csvAcrossPieces()
+{
+    QFETCH(QByteArray, encoding);
+    QFETCH(QByteArray, mark);
+    constexpr int Rows = 80000;
+    const auto cells = [](int r) {
+        return QStringList{QStringLiteral("域名%1.com").arg(r), QStringLiteral("说明\"引号\"%1😀").arg(r),
+                           QStringLiteral("多行\r\n值%1").arg(r)};
+    };
+    QString text;
+    for (int r = 0; r < Rows; ++r) {
+        const QStringList row = cells(r);
+        text += row[0] + QLatin1Char(',') + QLatin1Char('"') +
+                QString(row[1]).replace(QStringLiteral("\""), QStringLiteral("\"\"")) +
+                QStringLiteral("\",\"") + row[2] + QStringLiteral("\"\r\n");
+    }
+    QStringEncoder encoder(encoding.constData());
+    const QByteArray bytes = mark + QByteArray(encoder.encode(text));
+    QVERIFY(!encoder.hasError());
+    QVERIFY(bytes.size() > 3 * 1024 * 1024); // several pieces
+    const sheet::ReadResult result = sheet::readTableFromMemory(bytes);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.rowCount(), Rows);
+    for (int r = 0; r < Rows; ++r) {
+        const QStringList row = cells(r);
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(result.sheet.cell(r, c).text, row[c]);
+    }
+}
+
+// A .csv text that is not valid in the encoding chosen for it is refused, naming the first line that
+// breaks it, instead of being stored garbled.
+void TestSheet::csvEncodingBroken_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    const QByteArray gbk("\xd3\xf2\xc3\xfb.com,\xcb\xb5\xc3\xf7\n"); // 域名.com,说明
+    const QByteArray utf8("\xe4\xbe\x8b\xe5\xad\x90.com,x\n");       // 例子.com,x
+    QTest::newRow("GBK, then UTF-8") << gbk + utf8 << QStringLiteral("第 2 行是 UTF-8 编码");
+    QTest::newRow("UTF-8, then GBK") << utf8 + gbk << QStringLiteral("第 1 行是 UTF-8 编码");
+    QTest::newRow("UTF-8 with one GBK line")
+        << QByteArray("a.com\n") + utf8 + utf8 + gbk + utf8 << QStringLiteral("第 4 行不是 UTF-8 编码");
+    QTest::newRow("UTF-8 with its mark, a byte no UTF-8")
+        << QByteArray("\xEF\xBB\xBF") + utf8 + QByteArray("b\xff.com\r\n") << QStringLiteral("第 2 行");
+    QTest::newRow("GBK, a byte no GBK")
+        << gbk + gbk + QByteArray("c.com,\xff\n") << QStringLiteral("第 3 行");
+}
+
+void TestSheet::csvEncodingBroken()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    const sheet::ReadResult result = sheet::readTableFromMemory(bytes);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(message), qPrintable(result.error));
+    QVERIFY2(result.error.contains(QStringLiteral("编码")), qPrintable(result.error));
+}
+
+// A cell's text is kept up to one character past the longest a cell holds: enough to tell it is too long,
+// and a line of hundreds of MB takes no more than that.
+void TestSheet::overLongCellsKeptOnlyInPart_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("length"); // of the text kept
+    const QByteArray longAscii(300000, 'x');
+    QTest::newRow("csv") << QByteArray("a.com,") + longAscii + "\n" << 1 << sheet::kMaxCellCharacters + 1;
+    QTest::newRow("csv, quoted") << QByteArray("\"") + longAscii + "\",b\n"
+                                 << 0 << sheet::kMaxCellCharacters + 1;
+    QTest::newRow("csv, longest a cell holds")
+        << QByteArray("a,") + QByteArray(sheet::kMaxCellCharacters, 'y') << 1 << sheet::kMaxCellCharacters;
+}
+
+void TestSheet::overLongCellsKeptOnlyInPart()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, column);
+    QFETCH(int, length);
+    const sheet::ReadResult result = sheet::readTableFromMemory(bytes);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.sheet.cell(0, column).text.size(), qsizetype(length));
 }
 
 void TestSheet::damaged_data()
