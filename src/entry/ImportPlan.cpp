@@ -2,6 +2,7 @@
 
 #include "InputRules.h"
 #include "db/Connection.h"
+#include "db/Dataset.h"
 #include "db/DomainLookup.h"
 #include "db/DomainWriter.h"
 #include "db/Sql.h"
@@ -31,7 +32,7 @@ QString& field(DomainRecord& record, int f)
 }
 
 QString cellValue(const sheet::Cell& cell, int f, DayOrder order, bool verbatim, const QLocale& locale,
-                  QStringList* warnings)
+                  Row* row)
 {
     if (verbatim)
         return f == headingmap::kDomainField ? inputrules::withoutControls(sheet::cellToText(cell, locale))
@@ -48,8 +49,10 @@ QString cellValue(const sheet::Cell& cell, int f, DayOrder order, bool verbatim,
         cleaned = valuecleaner::cleanPrice(text);
     else
         return f == headingmap::kDomainField ? inputrules::withoutControls(text) : text;
-    if (!cleaned.warning.isEmpty())
-        warnings->append(headingmap::fieldTitle(f) + QStringLiteral("：") + cleaned.warning);
+    if (!cleaned.warning.isEmpty()) {
+        row->warnings.append(headingmap::fieldTitle(f) + QStringLiteral("：") + cleaned.warning);
+        row->warned.append(f);
+    }
     return cleaned.text;
 }
 
@@ -75,12 +78,26 @@ QString actionText(Action action)
     return QStringLiteral("有问题");
 }
 
-Result loadPortfolio(Connection* connection, Portfolio* portfolio)
+Result loadPortfolio(Connection* connection, Portfolio* portfolio, const Dataset* list)
 {
     portfolio->names = duplicatekey::Index();
-    const Result read = domainlookup::eachName(connection, [&](qint64 aid, std::string_view name) {
-        portfolio->names.add(duplicatekey::hashUtf8(name), aid);
-    });
+    Result read = Result::success();
+    if (list && list->isOpen() && !list->isFilling() && list->sql() == sql::kDefaultList) {
+        // Every domain is in memory already: no need to read the file again.
+        const int aidField = list->fieldIndex(QStringLiteral("aid"));
+        const int nameField = list->fieldIndex(QStringLiteral("a1"));
+        portfolio->names.reserve(size_t(list->recordCount()));
+        for (int row = 0; row < list->recordCount(); ++row) {
+            qint64 aid = 0;
+            for (const char digit : list->rawValue(row, aidField))
+                aid = aid * 10 + (digit - '0');
+            portfolio->names.add(duplicatekey::hashUtf8(list->rawValue(row, nameField)), aid);
+        }
+    } else {
+        read = domainlookup::eachName(connection, [&](qint64 aid, std::string_view name) {
+            portfolio->names.add(duplicatekey::hashUtf8(name), aid);
+        });
+    }
     portfolio->names.finish();
     portfolio->rows = [connection](const std::vector<qint64>& aids) {
         QHash<qint64, DomainRecord> found;
@@ -116,6 +133,7 @@ Plan Plan::build(const sheet::Sheet& sheet, const Settings& settings, const Port
 
     // Each row's values.
     std::vector<const sheet::Cell*> cells(size_t(std::max(columns, 1)));
+    plan.m_rows.reserve(size_t(std::max(0, lastRow - settings.firstRow)));
     QHash<QString, int> firstOfKey; // in the sheet: the plan row of a domain's first row
     std::vector<qint64> existing;   // keys of the portfolio's rows that updates need
     std::vector<int> inPortfolio;   // per plan row: the row of the portfolio it meets, or -1
@@ -131,8 +149,8 @@ Plan Plan::build(const sheet::Sheet& sheet, const Settings& settings, const Port
         for (int c = 0; c < columns; ++c) {
             const int f = settings.fields[c];
             if (f != kNoField)
-                field(row.values, f) = cellValue(*cells[size_t(c)], f, plan.m_orders[c], settings.verbatim,
-                                                 locale, &row.warnings);
+                field(row.values, f) =
+                    cellValue(*cells[size_t(c)], f, plan.m_orders[c], settings.verbatim, locale, &row);
         }
         qint64 known = -1;
         if (row.values.domain.isEmpty()) {
@@ -152,10 +170,12 @@ Plan Plan::build(const sheet::Sheet& sheet, const Settings& settings, const Port
                         if (!field(row.values, f).isEmpty())
                             field(first.values, f) = field(row.values, f);
                     first.warnings += row.warnings;
+                    first.warned += row.warned;
                     row.reason =
                         QStringLiteral("与%1是同一域名，非空的值已并入那一行").arg(rowNumber(first.sheetRow));
                 }
                 row.warnings.clear();
+                row.warned.clear();
             } else {
                 firstOfKey.insert(key, int(plan.m_rows.size()));
                 known = portfolio.names.newest(duplicatekey::hashKey(key));
@@ -163,6 +183,7 @@ Plan Plan::build(const sheet::Sheet& sheet, const Settings& settings, const Port
                     row.action = Action::Skip;
                     row.reason = QStringLiteral("已在域名列表中");
                     row.warnings.clear();
+                    row.warned.clear();
                     known = -1;
                 } else if (known >= 0) {
                     row.action = Action::Update;
@@ -199,6 +220,7 @@ Plan Plan::build(const sheet::Sheet& sheet, const Settings& settings, const Port
                 row.action = Action::Skip;
                 row.reason = QStringLiteral("已在域名列表中，表中的值没有不同");
                 row.warnings.clear();
+                row.warned.clear();
             }
         }
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 class Connection;
+class Dataset;
 namespace sheet {
 class Sheet;
 }
@@ -58,6 +59,7 @@ struct Row
     Action action = Action::Add;
     QString reason;       // why it is skipped or not stored
     QStringList warnings; // values kept as they were
+    QList<int> warned;    // their fields
 };
 
 struct Counts
@@ -76,8 +78,9 @@ struct Portfolio
     // The whole rows with these keys (for updates); absent keys are left out.
     std::function<QHash<qint64, DomainRecord>(const std::vector<qint64>&)> rows;
 };
-// Reads every name of tt_a into portfolio->names, and sets the way to read whole rows.
-Result loadPortfolio(Connection* connection, Portfolio* portfolio);
+// Reads every name of tt_a into portfolio->names, and sets the way to read whole rows. The names are taken
+// from the list when it holds every domain (the default list, read to its end), else from the file.
+Result loadPortfolio(Connection* connection, Portfolio* portfolio, const Dataset* list = nullptr);
 
 class Plan
 {

@@ -179,7 +179,7 @@ void ImportPreviewDialog::showPlan()
     const QList<int> ask = m_plan.columnsToAsk();
     for (int c = 0; c < m_orders.size(); ++c) {
         const bool date = headingmap::isDateField(m_settings.fields[c]);
-        m_orders[c]->setEnabled(date && !m_settings.verbatim);
+        m_orders[c]->setVisible(date && !m_settings.verbatim);
         // What "按日期本身判断" came to for this column.
         const DayOrder read = m_plan.orderOf(c);
         m_orders[c]->setItemText(0, read == DayOrder::Unknown || !date
@@ -224,6 +224,12 @@ void ImportPreviewDialog::showPlan()
         for (int f = 0; f < values.size(); ++f) {
             auto* item = new QTableWidgetItem(values[f]);
             item->setToolTip(values[f]);
+            if (row.warned.contains(f)) {
+                // A value kept as it was: marked, the reason at hand.
+                item->setBackground(QColor(0xff, 0xe0, 0xe0));
+                item->setForeground(QColor(0x80, 0, 0));
+                item->setToolTip(row.warnings.value(int(row.warned.indexOf(f))));
+            }
             m_table->setItem(r, f + 2, item);
         }
     }

@@ -1,7 +1,5 @@
 #include "ValueCleaner.h"
 
-#include <QRegularExpression>
-
 #include <vector>
 
 namespace valuecleaner {
@@ -29,9 +27,23 @@ bool isDigit(QChar c)
 }
 
 // The text as numbers, words and separators; runs of blanks are one blank, Chinese 年 and 月 are "-".
+bool isAscii(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 128)
+            return false;
+    return true;
+}
+
+// Full-width digits, letters and signs as their usual forms (only where there are any).
+QString folded(const QString& text)
+{
+    return isAscii(text) ? text : text.normalized(QString::NormalizationForm_KC);
+}
+
 std::vector<Token> tokens(const QString& raw)
 {
-    const QString text = raw.normalized(QString::NormalizationForm_KC);
+    const QString text = folded(raw);
     std::vector<Token> out;
     for (qsizetype i = 0; i < text.size();) {
         QChar c = text[i];
@@ -220,6 +232,45 @@ Parsed parse(const QString& text)
     return p;
 }
 
+// "-", digits, then "." and digits: 1500, -5, 18.99.
+bool isPlainNumber(QStringView text)
+{
+    qsizetype i = text.startsWith(u'-') ? 1 : 0;
+    const qsizetype digitsFrom = i;
+    while (i < text.size() && isDigit(text[i]))
+        ++i;
+    if (i == digitsFrom)
+        return false;
+    if (i < text.size() && text[i] == u'.') {
+        const qsizetype fraction = ++i;
+        while (i < text.size() && isDigit(text[i]))
+            ++i;
+        if (i == fraction)
+            return false;
+    }
+    return i == text.size();
+}
+
+// The same with thousands separated by "," in groups of three: 1,500, 1,234,567.89.
+bool isGroupedNumber(QStringView text)
+{
+    const qsizetype point = text.indexOf(u'.');
+    const QStringView whole = point < 0 ? text : text.left(point);
+    const QStringList groups = whole.toString().split(u',');
+    if (groups.size() < 2)
+        return false;
+    QString joined = groups.join(QString());
+    if (point >= 0)
+        joined += text.mid(point);
+    const QString first = groups.front().startsWith(u'-') ? groups.front().mid(1) : groups.front();
+    if (first.isEmpty() || first.size() > 3)
+        return false;
+    for (qsizetype g = 1; g < groups.size(); ++g)
+        if (groups[g].size() != 3)
+            return false;
+    return isPlainNumber(joined);
+}
+
 } // namespace
 
 QDate readDate(const QString& text, DayOrder order, bool* needsOrder)
@@ -250,7 +301,12 @@ DayOrder columnOrder(const QStringList& values, bool* mustAsk)
     bool dayFirst = false;
     bool monthFirst = false;
     bool open = false;
+    const auto separator = [](QChar c) { return c == u'/' || c == u'-' || c == u'.'; };
     for (const QString& value : values) {
+        // Only a date that starts with one or two digits and a separator can leave the order open.
+        if (value.size() < 6 || !isDigit(value[0]) ||
+            !(separator(value[1]) || (isDigit(value[1]) && separator(value[2]))))
+            continue;
         const Parsed p = parse(value);
         if (!p.found || !p.numeric)
             continue;
@@ -290,7 +346,9 @@ Cleaned cleanPrice(const QString& text)
                                       QStringLiteral("hkd"),    QStringLiteral("hk"),   QStringLiteral("jpy"),
                                       QStringLiteral("cad"),    QStringLiteral("aud"),  QStringLiteral("元"),
                                       QStringLiteral("人民币"), QStringLiteral("美元"), QStringLiteral("圆")};
-    QString rest = text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+    if (isPlainNumber(text))
+        return {text, {}};
+    QString rest = folded(text).toCaseFolded();
     for (const QString& code : codes)
         rest.remove(code);
     QString number;
@@ -299,8 +357,7 @@ Cleaned cleanPrice(const QString& text)
             continue;
         number.append(c);
     }
-    static const QRegularExpression plain(QStringLiteral("^-?(\\d{1,3}(,\\d{3})+|\\d+)(\\.\\d+)?$"));
-    if (!plain.match(number).hasMatch())
+    if (!isPlainNumber(number) && !isGroupedNumber(number))
         return {text, QStringLiteral("“%1”不是数字，按原样保存").arg(text)};
     number.remove(u',');
     return {number, {}};
