@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace headingmap {
 
 namespace {
@@ -102,6 +104,18 @@ const QHash<QString, Match>& knownNames()
     return names;
 }
 
+// A text that reads as a domain name (labels joined by ".", no blanks): a row holding one is a row of data.
+bool looksLikeDomain(const QString& text)
+{
+    const QStringList labels = text.split(u'.');
+    if (labels.size() < 2)
+        return false;
+    for (const QString& label : labels)
+        if (label.isEmpty() || std::any_of(label.cbegin(), label.cend(), [](QChar c) { return c.isSpace(); }))
+            return false;
+    return true;
+}
+
 } // namespace
 
 QString normalise(const QString& heading)
@@ -140,6 +154,8 @@ std::optional<Columns> detect(const sheet::Sheet& sheet, int columnCount, const 
     chosen.fill(kNoField);
     for (int column = 0; column < count; ++column) {
         const QString text = sheet::cellToText(sheet.cell(0, column), locale);
+        if (looksLikeDomain(text))
+            return std::nullopt;
         columns.headings.append(text);
         columns.fields.append(kNoField);
         const Match m = match(text);

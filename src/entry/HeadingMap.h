@@ -49,10 +49,10 @@ struct Columns
     int columnOf(int field) const { return fields.indexOf(field); }
 };
 
-// Reads row 1 as headings when one of its cells names the domain; otherwise (a sheet of domains from row
-// 1, as the import always took them) nothing. Each field goes to one column at most: the strongest name,
-// the leftmost of equals. Ambiguous headings (Amount, Value, Category) and personal or secret ones
-// (Registrant, Email, Phone, Auth Code) are known, yet never mapped by themselves.
+// Reads row 1 as headings when one of its cells names the domain and none reads as a domain name; otherwise
+// (a sheet of domains from row 1, as the import always took them) nothing. Each field goes to one column at
+// most: the strongest name, the leftmost of equals. Ambiguous headings (Amount, Value, Category) and personal
+// or secret ones (Registrant, Email, Phone, Auth Code) are known, yet never mapped by themselves.
 std::optional<Columns> detect(const sheet::Sheet& sheet, int columnCount, const QLocale& locale = QLocale());
 
 // The field's name as the lists show it ("域名", "域名说明", …, "对外报价").

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -93,7 +94,18 @@ ImportPreviewDialog::ImportPreviewDialog(const headingmap::Columns& columns, con
         grid->addWidget(sample, c + 1, 3);
         m_fields.append(field);
         m_orders.append(order);
-        connect(field, &QComboBox::currentIndexChanged, this, &ImportPreviewDialog::settingsChanged);
+        connect(field, &QComboBox::currentIndexChanged, this, [this, c] {
+            // A field takes one column: the column that had it goes to "不导入".
+            const int chosen = m_fields[c]->currentData().toInt();
+            for (int other = 0; other < m_fields.size(); ++other) {
+                if (other != c && chosen != headingmap::kNoField &&
+                    m_fields[other]->currentData().toInt() == chosen) {
+                    const QSignalBlocker quiet(m_fields[other]);
+                    m_fields[other]->setCurrentIndex(0);
+                }
+            }
+            settingsChanged();
+        });
         connect(order, &QComboBox::currentIndexChanged, this, &ImportPreviewDialog::settingsChanged);
     }
     grid->setColumnStretch(3, 1);
@@ -190,12 +202,15 @@ void ImportPreviewDialog::showPlan()
     QStringList asked;
     for (const int c : ask)
         asked.append(QStringLiteral("%1 列“%2”").arg(headingmap::columnLetter(c), m_headings.value(c)));
-    m_ask->setText(asked.isEmpty() ? QString()
-                                   : asked.join(QStringLiteral("、")) +
-                                         QStringLiteral(" 的日期分不清月和日（例如 03/04/2025），"
-                                                        "请在“日期顺序”中选择“月/日/年”或“日/月/年”。"));
-    m_ask->setVisible(!asked.isEmpty());
-    m_import->setEnabled(asked.isEmpty());
+    QString question = asked.isEmpty() ? QString()
+                                       : asked.join(QStringLiteral("、")) +
+                                             QStringLiteral(" 的日期分不清月和日（例如 03/04/2025），"
+                                                            "请在“日期顺序”中选择“月/日/年”或“日/月/年”。");
+    if (!m_settings.fields.contains(headingmap::kDomainField))
+        question = QStringLiteral("没有一列导入到“域名”，请为域名选一列。");
+    m_ask->setText(question);
+    m_ask->setVisible(!question.isEmpty());
+    m_import->setEnabled(question.isEmpty());
 
     const importplan::Counts counts = m_plan.counts();
     m_counts->setText(QStringLiteral("共 %1 行：新增 %2 个，更新 %3 个，跳过 %4 个，有问题 %5 个")

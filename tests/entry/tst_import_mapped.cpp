@@ -220,6 +220,11 @@ void TestImportMapped::sheetWithoutHeadingsIsNotMapped()
                                 headingmap::kReadColumns));
     QVERIFY(!headingmap::detect(readSheet(dataFile(QStringLiteral("import_gnumeric.xls"))),
                                 headingmap::kReadColumns));
+    // A row of data whose description happens to read 域名 is no heading row.
+    QVERIFY(!headingmap::detect(sheetOf({{QStringLiteral("abc.com"), QStringLiteral("域名")}}),
+                                headingmap::kReadColumns));
+    QVERIFY(headingmap::detect(sheetOf({{QStringLiteral("Name"), QStringLiteral("域名")}}),
+                               headingmap::kReadColumns));
 }
 
 void TestImportMapped::ownExportRecognised()
@@ -778,6 +783,23 @@ void TestImportMapped::dialogPreviewThenImport()
              QStringLiteral("共 3 行：新增 2 个，更新 1 个，跳过 0 个，有问题 0 个"));
     preview->findChild<QComboBox*>(QStringLiteral("field4"))->setCurrentIndex(7); // 状态 → 备注
     QCOMPARE(table->item(0, 8)->text(), QStringLiteral("正常"));
+    // A field takes one column: 域名 for 状态 leaves column A without a field, and nothing can be imported.
+    auto* import = preview->findChild<QPushButton*>(QStringLiteral("importButton"));
+    auto* stateField = preview->findChild<QComboBox*>(QStringLiteral("field4"));
+    stateField->setCurrentIndex(1);
+    QCOMPARE(preview->findChild<QComboBox*>(QStringLiteral("field0"))->currentText(),
+             QStringLiteral("不导入"));
+    QCOMPARE(table->item(0, 2)->text(), QStringLiteral("正常"));
+    preview->findChild<QComboBox*>(QStringLiteral("field0"))->setCurrentIndex(1);
+    QCOMPARE(stateField->currentText(), QStringLiteral("不导入"));
+    stateField->setCurrentIndex(7);
+    QVERIFY(import->isEnabled());
+    preview->findChild<QComboBox*>(QStringLiteral("field0"))->setCurrentIndex(0);
+    QVERIFY(!import->isEnabled());
+    QCOMPARE(preview->findChild<QLabel*>(QStringLiteral("askOrder"))->text(),
+             QStringLiteral("没有一列导入到“域名”，请为域名选一列。"));
+    preview->findChild<QComboBox*>(QStringLiteral("field0"))->setCurrentIndex(1);
+    QVERIFY(import->isEnabled());
 
     // Enter imports.
     QTest::keyClick(preview, Qt::Key_Return);
@@ -892,6 +914,13 @@ void TestImportMapped::dialogUndo()
              qPrintable(refused[0].text));
     QCOMPARE(db.countRows(), 5);
     QVERIFY(undoButton->isVisible());
+    // An import of a sheet without headings after it: that one is the last import now, and it has no undo.
+    FileDialog::setNextOpenFileName(dataFile(QStringLiteral("mapped_no_headings.xls")));
+    dlg.bsSkinButton1Click();
+    QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("数据导入成功"));
+    QCOMPARE(db.countRows(), 7);
+    dlg.show();
+    QVERIFY(!undoButton->isVisible());
 }
 
 void TestImportMapped::dialogSheetWithoutHeadingsAsBefore()
