@@ -277,6 +277,8 @@ void Tdaoru::bsSkinButton1Click()
         }
     }
     setBusy(false);
+    if (result.rowsStored > 0)
+        m_mapped->forgetUndo(); // the import by headings before this one is no longer the last
 
     if (result.status == importer::Result::Status::ReadFailed) {
         MessageBox::appError(this, result.error);
@@ -288,8 +290,6 @@ void Tdaoru::bsSkinButton1Click()
                          QStringLiteral("导入数据出错"), MessageBox::Ok);
         return;
     }
-    if (result.rowsStored > 0)
-        m_mapped->forgetUndo(); // the import by headings before this one is no longer the last
     MessageBox::show(this, MessageBox::Warning, QStringLiteral("提示信息"), QStringLiteral("数据导入成功"),
                      MessageBox::Ok);
     accept();

@@ -254,7 +254,7 @@ void ImportPreviewDialog::showPlan()
 }
 
 ImportResultDialog::ImportResultDialog(const importplan::Counts& counts, const QStringList& lines,
-                                       QWidget* parent)
+                                       bool canUndo, QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("importResult"));
@@ -289,6 +289,7 @@ ImportResultDialog::ImportResultDialog(const importplan::Counts& counts, const Q
     m_undo->setObjectName(QStringLiteral("undoButton"));
     m_undo->setAutoDefault(false);
     m_undo->setToolTip(QStringLiteral("Ctrl+Z"));
+    m_undo->setVisible(canUndo);
     auto* close = new QPushButton(QStringLiteral("关  闭"), this);
     close->setObjectName(QStringLiteral("closeButton"));
     close->setDefault(true);
@@ -298,6 +299,7 @@ ImportResultDialog::ImportResultDialog(const importplan::Counts& counts, const Q
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_undo, &QPushButton::clicked, this, &ImportResultDialog::undoRequested);
     auto* undoKey = new QShortcut(QKeySequence::Undo, this);
+    undoKey->setEnabled(canUndo);
     connect(undoKey, &QShortcut::activated, m_undo, &QPushButton::click);
     close->setFocus();
 }

@@ -54,7 +54,9 @@ class ImportResultDialog : public QDialog
 {
     Q_OBJECT
 public:
-    ImportResultDialog(const importplan::Counts& counts, const QStringList& lines, QWidget* parent = nullptr);
+    // canUndo: the import changed something that "撤销上次导入" can take back.
+    ImportResultDialog(const importplan::Counts& counts, const QStringList& lines, bool canUndo,
+                       QWidget* parent = nullptr);
     static QString summary(const importplan::Counts& counts);
 
 Q_SIGNALS:

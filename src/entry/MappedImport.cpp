@@ -108,14 +108,15 @@ void MappedImport::store(importplan::Plan plan)
         Q_EMIT finished(false);
         return;
     }
-    if (!outcome.undo.isEmpty()) {
+    const bool changed = !outcome.undo.isEmpty();
+    if (changed) {
         m_undo = std::move(outcome.undo);
         Q_EMIT undoAvailable(true);
     }
     // The list shows what the file holds now, with the statement it holds (a search stays in force).
     (void)m_data->domains()->reopen();
 
-    auto* result = new ImportResultDialog(plan.counts(), plan.report(), m_window);
+    auto* result = new ImportResultDialog(plan.counts(), plan.report(), changed, m_window);
     result->setAttribute(Qt::WA_DeleteOnClose);
     connect(result, &ImportResultDialog::undoRequested, this, [this, result] {
         if (undoLast(result))

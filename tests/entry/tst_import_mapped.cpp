@@ -914,6 +914,20 @@ void TestImportMapped::dialogUndo()
              qPrintable(refused[0].text));
     QCOMPARE(db.countRows(), 5);
     QVERIFY(undoButton->isVisible());
+    // The same file once more changes nothing: its result offers no undo, the earlier import keeps its own.
+    FileDialog::setNextOpenFileName(dataFile(QStringLiteral("mapped_pst_prices.csv")));
+    dlg.bsSkinButton1Click();
+    previewOf(dlg)->accept();
+    auto* again = dlg.findChild<ImportResultDialog*>(QStringLiteral("importResult"));
+    QVERIFY(again);
+    QCOMPARE(again->findChild<QLabel*>(QStringLiteral("summary"))->text(),
+             QStringLiteral("导入完成：新增 0 个，更新 0 个，跳过 4 个"));
+    QVERIFY(again->findChild<QPushButton*>(QStringLiteral("undoButton"))->isHidden());
+    again->accept();
+    QTRY_VERIFY(!dlg.isVisible());
+    dlg.show();
+    QVERIFY(undoButton->isVisible());
+    QCOMPARE(db.countRows(), 5);
     // An import of a sheet without headings after it: that one is the last import now, and it has no undo.
     FileDialog::setNextOpenFileName(dataFile(QStringLiteral("mapped_no_headings.xls")));
     dlg.bsSkinButton1Click();
