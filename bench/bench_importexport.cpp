@@ -12,8 +12,10 @@
 //                                  a sheet of 65,535 domains under a heading row, one in ten already in a
 //                                  portfolio of 1,000,000: imported by its headings (preview worked out with
 //                                  the duplicate check, then stored) beside the same file imported as before
-//   bench_importexport --by-headings|--as-before <folder> <workbook>   one run of either, on
-//   <folder>/service.dll
+//   bench_importexport --by-headings|--as-before <folder> <workbook> [update]
+//                                  one run of either on <folder>/service.dll (update: the domains already
+//                                  there are updated with the sheet's filled values instead of skipped)
+//   bench_importexport --make-headings <workbook.csv> [rows]   only writes that sheet
 #include "DomainGenerator.h"
 #include "db/DataModule.h"
 #include "db/Schema.h"
@@ -204,7 +206,8 @@ QString makeHeadingWorkbook(int rows, const QString& workbook)
 
 // One import of the workbook into <folder>/service.dll: by its headings (the preview's plan with the
 // duplicate check, then storing it), or as before (every row from row 1 by position).
-int runHeadingImport(const QString& dir, const QString& workbook, bool byHeadings)
+int runHeadingImport(const QString& dir, const QString& workbook, bool byHeadings,
+                     importplan::Duplicates duplicates = importplan::Duplicates::Skip)
 {
     QString error;
     auto module = TDataModule2::create(&error, dir + QStringLiteral("/service.dll"));
@@ -244,6 +247,7 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
         const double portfolioSeconds = double(timer.nsecsElapsed()) / 1e9;
         importplan::Settings settings;
         settings.fields = columns->fields;
+        settings.duplicates = duplicates;
         const importplan::Plan plan = importplan::Plan::build(read.sheet, settings, portfolio);
         previewSeconds = double(timer.nsecsElapsed()) / 1e9;
         previewCpu = cpuSeconds() - cpu;
@@ -253,8 +257,9 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
         if (!outcome.ok)
             return fail("import", outcome.error);
         stored = int(outcome.undo.added.size());
-        counts = QStringLiteral("added %1, skipped %2; names of the portfolio read in %3 s")
+        counts = QStringLiteral("added %1, updated %2, skipped %3; names of the portfolio read in %4 s")
                      .arg(plan.counts().added)
+                     .arg(plan.counts().updated)
                      .arg(plan.counts().skipped)
                      .arg(portfolioSeconds, 0, 'f', 3);
     } else {
@@ -295,7 +300,9 @@ int main(int argc, char** argv)
         return runExport(args[2], args.size() > 3 ? args[3] : exporter::kFileName);
     if (args.size() > 3 &&
         (args[1] == QLatin1String("--by-headings") || args[1] == QLatin1String("--as-before")))
-        return runHeadingImport(args[2], args[3], args[1] == QLatin1String("--by-headings"));
+        return runHeadingImport(args[2], args[3], args[1] == QLatin1String("--by-headings"),
+                                args.value(4) == QLatin1String("update") ? importplan::Duplicates::Update
+                                                                         : importplan::Duplicates::Skip);
     if (args.size() > 2 && args[1] == QLatin1String("--make-headings")) {
         const QString error =
             makeHeadingWorkbook(args.size() > 3 ? args[3].toInt() : exporter::kMaxDomains, args[2]);

@@ -1,6 +1,7 @@
 #include "DomainLookup.h"
 
 #include "Connection.h"
+#include "DomainWriter.h"
 #include "Sql.h"
 
 #include <sqlite3.h>
@@ -88,6 +89,47 @@ Result remove(Connection* connection, qint64 aid, bool* deleted)
         return failed(connection);
     if (deleted)
         *deleted = sqlite3_changes(connection->handle()) > 0;
+    return Result::success();
+}
+
+Updater::Updater(Connection* connection) : m_connection(connection) {}
+
+Updater::~Updater()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+Result Updater::update(const DomainRecord& record)
+{
+    if (!m_stmt) {
+        const QByteArray text = sql::kUpdateDomain.toUtf8();
+        if (!m_connection || !m_connection->isOpen() ||
+            sqlite3_prepare_v2(m_connection->handle(), text.constData(), int(text.size()), &m_stmt,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(m_stmt);
+            m_stmt = nullptr;
+            return failed(m_connection);
+        }
+    }
+    const QStringList values = record.values();
+    std::vector<QByteArray> utf8; // kept until the statement has run
+    utf8.reserve(size_t(values.size()) + 1);
+    const auto bind = [&](char letter, const QString& value) {
+        const char name[] = {':', letter, '\0'};
+        utf8.push_back(value.toUtf8());
+        sqlite3_bind_text(m_stmt, sqlite3_bind_parameter_index(m_stmt, name), utf8.back().constData(),
+                          int(utf8.back().size()), SQLITE_STATIC);
+    };
+    for (int i = 0; i < DomainRecord::kValueCount; ++i)
+        bind(sql::kUpdateDomainParams[i], values[i]);
+    bind(sql::kUpdateDomainKey[0], record.aid);
+    const int rc = sqlite3_step(m_stmt);
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    if (rc != SQLITE_DONE)
+        return failed(m_connection);
+    if (sqlite3_changes(m_connection->handle()) == 0)
+        return Result::failure(domainwriter::goneText());
     return Result::success();
 }
 

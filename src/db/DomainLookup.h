@@ -10,6 +10,7 @@
 #include <vector>
 
 class Connection;
+struct sqlite3_stmt;
 
 // Reading domains of tt_a by key, outside the shared list: what an import needs to find the domains
 // already in the file and to put back what it changed.
@@ -23,5 +24,21 @@ Result rows(Connection* connection, const std::vector<qint64>& aids, QHash<qint6
 
 // Deletes the row with this key; *deleted tells whether there was one.
 Result remove(Connection* connection, qint64 aid, bool* deleted = nullptr);
+
+// Updates a1 .. a9 of rows by their aid with one statement prepared once (for many rows in one transaction).
+class Updater
+{
+public:
+    explicit Updater(Connection* connection);
+    ~Updater();
+    Updater(const Updater&) = delete;
+    Updater& operator=(const Updater&) = delete;
+    // Writes the record's a1 .. a9 into the row record.aid; a row that is not there is a failure.
+    Result update(const DomainRecord& record);
+
+private:
+    Connection* m_connection;
+    sqlite3_stmt* m_stmt = nullptr;
+};
 
 } // namespace domainlookup

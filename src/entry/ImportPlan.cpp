@@ -6,7 +6,6 @@
 #include "db/DomainLookup.h"
 #include "db/DomainWriter.h"
 #include "db/Sql.h"
-#include "db/Statement.h"
 #include "sheet/Cell.h"
 
 #include <array>
@@ -268,7 +267,7 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
         outcome.error = begun.error();
         return outcome;
     }
-    Statement update(connection);
+    domainlookup::Updater update(connection);
     QHash<qint64, DomainRecord> before;
     {
         std::vector<qint64> aids;
@@ -297,7 +296,7 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
                 outcome.error = domainwriter::goneText();
                 break;
             }
-            if (const Result written = domainwriter::update(update, row.values); !written.ok()) {
+            if (const Result written = update.update(row.values); !written.ok()) {
                 outcome.error = written.error();
                 break;
             }
@@ -366,9 +365,9 @@ Result undo(Connection* connection, const Undo& undo, QString* refusal)
     for (const DomainRecord& added : undo.added)
         if (const Result gone = domainlookup::remove(connection, added.aid.toLongLong()); !gone.ok())
             return rollback(gone.error());
-    Statement update(connection);
+    domainlookup::Updater update(connection);
     for (const auto& [before, after] : undo.updated)
-        if (const Result back = domainwriter::update(update, before); !back.ok())
+        if (const Result back = update.update(before); !back.ok())
             return rollback(back.error());
     if (const QString committed = connection->execute(sql::kCommit); !committed.isEmpty())
         return rollback(committed);
