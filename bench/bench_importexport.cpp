@@ -8,9 +8,19 @@
 //   bench_importexport --make <workbook> [rows]      only writes the workbook (.xls, .xlsx or .csv)
 //   bench_importexport --import <folder> <workbook>  one import into <folder>/service.dll
 //   bench_importexport --export <folder> [name]      one export of <folder>/service.dll to name
+//   bench_importexport --headings [rows] [portfolio] [runs]
+//                                  a sheet of 65,535 domains under a heading row, one in ten already in a
+//                                  portfolio of 1,000,000: imported by its headings (preview worked out with
+//                                  the duplicate check, then stored) beside the same file imported as before
+//   bench_importexport --by-headings|--as-before <folder> <workbook> [update]
+//                                  one run of either on <folder>/service.dll (update: the domains already
+//                                  there are updated with the sheet's filled values instead of skipped)
+//   bench_importexport --make-headings <workbook.csv> [rows]   only writes that sheet
 #include "DomainGenerator.h"
 #include "db/DataModule.h"
 #include "db/Schema.h"
+#include "entry/HeadingMap.h"
+#include "entry/ImportPlan.h"
 #include "entry/Importer.h"
 #include "portfolio/ExportCore.h"
 #include "sheet/TableReader.h"
@@ -168,6 +178,116 @@ int runExport(const QString& dir, const QString& name)
     return 0;
 }
 
+// A workbook (.csv) of rows domains under the heading row of a registrar's export, columns in their own
+// order; every tenth row is a domain of the generated portfolio (the first ones DomainMaker gives), with a
+// new price.
+QString makeHeadingWorkbook(int rows, const QString& workbook)
+{
+    benchgen::DomainMaker fresh(7u);
+    benchgen::DomainMaker known; // the portfolio's own sequence
+    QFile file(workbook);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    QString text = QStringLiteral("Domain Name,Expiration Date,Registrar,Auto Renew,Created,Price,Notes\r\n");
+    for (int r = 0; r < rows; ++r) {
+        QStringList v = r % 10 == 0 ? known.next() : fresh.next();
+        if (r % 10 == 0)
+            v[8] = QString::number(r);
+        const QStringList cells{v[0], v[5], v[2], QStringLiteral("Yes"), v[4], QStringLiteral("$ ") + v[8],
+                                v[6]};
+        QStringList quoted;
+        for (const QString& cell : cells)
+            quoted.append(csvValue(cell));
+        text += quoted.join(QLatin1Char(',')) + QLatin1String("\r\n");
+    }
+    file.write(text.toUtf8());
+    return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+}
+
+// One import of the workbook into <folder>/service.dll: by its headings (the preview's plan with the
+// duplicate check, then storing it), or as before (every row from row 1 by position).
+int runHeadingImport(const QString& dir, const QString& workbook, bool byHeadings,
+                     importplan::Duplicates duplicates = importplan::Duplicates::Skip)
+{
+    QString error;
+    auto module = TDataModule2::create(&error, dir + QStringLiteral("/service.dll"));
+    if (!module)
+        return fail("open", error);
+    // The list as the program holds it once started: every domain read.
+    if (const QString filled = module->Query_a()->finishFill(); !filled.isEmpty())
+        return fail("load", filled);
+    const int before = [&] {
+        Dataset count(module->Conn_service());
+        count.setSql(QStringLiteral("select count(*) from tt_a"));
+        return count.open().isEmpty() ? count.value(0, 0).toInt() : -1;
+    }();
+    QElapsedTimer timer;
+    timer.start();
+    sheet::ReadOptions options;
+    options.columns = headingmap::kReadColumns;
+    const sheet::ReadResult read = sheet::readTable(workbook, options);
+    if (!read.ok)
+        return fail("read", read.error);
+    const double readSeconds = double(timer.nsecsElapsed()) / 1e9;
+    timer.restart();
+    double cpu = cpuSeconds();
+    double previewSeconds = 0;
+    double previewCpu = 0;
+    int stored = 0;
+    QString counts;
+    if (byHeadings) {
+        const auto columns = headingmap::detect(read.sheet, headingmap::kReadColumns);
+        if (!columns)
+            return fail("headings", QStringLiteral("not recognised"));
+        importplan::Portfolio portfolio;
+        if (const Result loaded =
+                importplan::loadPortfolio(module->Conn_service(), &portfolio, module->Query_a());
+            !loaded.ok())
+            return fail("portfolio", loaded.error());
+        const double portfolioSeconds = double(timer.nsecsElapsed()) / 1e9;
+        importplan::Settings settings;
+        settings.fields = columns->fields;
+        settings.duplicates = duplicates;
+        const importplan::Plan plan = importplan::Plan::build(read.sheet, settings, portfolio);
+        previewSeconds = double(timer.nsecsElapsed()) / 1e9;
+        previewCpu = cpuSeconds() - cpu;
+        cpu = cpuSeconds();
+        timer.restart();
+        const importplan::Outcome outcome = importplan::apply(module->Conn_service(), plan);
+        if (!outcome.ok)
+            return fail("import", outcome.error);
+        stored = int(outcome.undo.added.size());
+        counts = QStringLiteral("added %1, updated %2, skipped %3; names of the portfolio read in %4 s")
+                     .arg(plan.counts().added)
+                     .arg(plan.counts().updated)
+                     .arg(plan.counts().skipped)
+                     .arg(portfolioSeconds, 0, 'f', 3);
+    } else {
+        const importer::Result result = importer::storeSheet(module->Conn_service(), read.sheet);
+        if (!result.ok())
+            return fail("import", result.error);
+        stored = result.rowsStored;
+    }
+    const double storeSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const double storeCpu = cpuSeconds() - cpu;
+    cpu = cpuSeconds();
+    timer.restart();
+    error = module->Query_a()->open();
+    if (!error.isEmpty())
+        return fail("reopen", error);
+    const double reloadSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const double reloadCpu = cpuSeconds() - cpu;
+    std::printf(
+        "%-11s portfolio %d, %d rows stored%s\n  read %.3f s | preview %.3f s (cpu %.3f s) | store %.3f s "
+        "(cpu %.3f s) | reload list %.3f s (cpu %.3f s) | import (store + reload) %.3f s (cpu %.3f s)  peak "
+        "%.1f MB\n",
+        byHeadings ? "by headings" : "as before", before, stored,
+        counts.isEmpty() ? "" : qPrintable(QStringLiteral(" (") + counts + QLatin1Char(')')), readSeconds,
+        previewSeconds, previewCpu, storeSeconds, storeCpu, reloadSeconds, reloadCpu,
+        storeSeconds + reloadSeconds, storeCpu + reloadCpu, peakMb());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -178,6 +298,48 @@ int main(int argc, char** argv)
         return runImport(args[2], args[3]);
     if (args.size() > 2 && args[1] == QLatin1String("--export"))
         return runExport(args[2], args.size() > 3 ? args[3] : exporter::kFileName);
+    if (args.size() > 3 &&
+        (args[1] == QLatin1String("--by-headings") || args[1] == QLatin1String("--as-before")))
+        return runHeadingImport(args[2], args[3], args[1] == QLatin1String("--by-headings"),
+                                args.value(4) == QLatin1String("update") ? importplan::Duplicates::Update
+                                                                         : importplan::Duplicates::Skip);
+    if (args.size() > 2 && args[1] == QLatin1String("--make-headings")) {
+        const QString error =
+            makeHeadingWorkbook(args.size() > 3 ? args[3].toInt() : exporter::kMaxDomains, args[2]);
+        return error.isEmpty() ? 0 : fail("workbook", error);
+    }
+    if (args.size() > 1 && args[1] == QLatin1String("--headings")) {
+        const int rows = args.size() > 2 ? args[2].toInt() : exporter::kMaxDomains;
+        const int portfolioRows = args.size() > 3 ? args[3].toInt() : 1000000;
+        const int runs = args.size() > 4 ? args[4].toInt() : 2;
+        QTemporaryDir dir;
+        const QString workbook = dir.filePath(QStringLiteral("registrar.csv"));
+        if (const QString error = makeHeadingWorkbook(rows, workbook); !error.isEmpty())
+            return fail("workbook", error);
+        const QString master = dir.filePath(QStringLiteral("portfolio.dll"));
+        QElapsedTimer timer;
+        timer.start();
+        if (const QString error = benchgen::generateDomains(master, portfolioRows); !error.isEmpty())
+            return fail("generate", error);
+        std::printf("portfolio of %d domains generated in %.1f s; sheet of %d rows under a heading row\n",
+                    portfolioRows, double(timer.elapsed()) / 1000.0, rows);
+        std::fflush(stdout);
+        for (int i = 0; i < runs; ++i) {
+            for (const QString& mode : {QStringLiteral("--as-before"), QStringLiteral("--by-headings")}) {
+                const QString copy = dir.filePath(QStringLiteral("service.dll"));
+                QFile::remove(copy);
+                if (!QFile::copy(master, copy))
+                    return fail("copy", copy);
+                QProcess child;
+                child.setProcessChannelMode(QProcess::ForwardedChannels);
+                child.start(app.applicationFilePath(), {mode, dir.path(), workbook});
+                child.waitForFinished(-1);
+                if (child.exitCode() != 0)
+                    return 1;
+            }
+        }
+        return 0;
+    }
     if (args.size() > 2 && args[1] == QLatin1String("--make")) {
         const QString error =
             makeWorkbook(args.size() > 3 ? args[3].toInt() : exporter::kMaxDomains, args[2]);

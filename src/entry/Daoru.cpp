@@ -1,6 +1,8 @@
 #include "Daoru.h"
 
+#include "HeadingMap.h"
 #include "Importer.h"
+#include "MappedImport.h"
 #include "WorkbookLoader.h"
 #include "db/Backup.h"
 #include "db/Connection.h"
@@ -18,6 +20,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -111,6 +114,14 @@ Tdaoru::Tdaoru(QWidget* parent) : QDialog(parent)
     m_cancel->setObjectName(QStringLiteral("bsSkinButton2"));
     m_cancel->setMinimumWidth(90);
     buttons->addWidget(m_cancel);
+    // --- import by headings: undo of the last one ---
+    m_undo = new QPushButton(QStringLiteral("撤销上次导入"), this);
+    m_undo->setObjectName(QStringLiteral("undoImport"));
+    m_undo->setToolTip(QStringLiteral("Ctrl+Z"));
+    m_undo->setAutoDefault(false);
+    m_undo->setVisible(false);
+    buttons->addWidget(m_undo);
+    // --- end ---
     buttons->addStretch();
     column->addLayout(buttons);
     column->addStretch();
@@ -120,6 +131,34 @@ Tdaoru::Tdaoru(QWidget* parent) : QDialog(parent)
 
     connect(m_import, &QPushButton::clicked, this, &Tdaoru::bsSkinButton1Click);
     connect(m_cancel, &QPushButton::clicked, this, &Tdaoru::bsSkinButton2Click);
+
+    // --- import by headings ---
+    m_mapped = new MappedImport(this);
+    connect(m_undo, &QPushButton::clicked, this, &Tdaoru::undoImportClick);
+    auto* undoKey = new QShortcut(QKeySequence::Undo, this);
+    connect(undoKey, &QShortcut::activated, this, [this] {
+        if (m_undo->isVisible())
+            undoImportClick();
+    });
+    connect(m_mapped, &MappedImport::undoAvailable, m_undo, &QPushButton::setVisible);
+    connect(m_mapped, &MappedImport::finished, this, [this](bool stored) {
+        setBusy(false);
+        if (stored)
+            accept();
+    });
+    // --- end ---
+}
+
+void Tdaoru::bindData(TDataModule2* data)
+{
+    m_data = data;
+    m_mapped->bindData(data);
+}
+
+void Tdaoru::undoImportClick()
+{
+    if (!m_busy)
+        m_mapped->undoLast(this);
 }
 
 void Tdaoru::FormShow()
@@ -196,7 +235,7 @@ void Tdaoru::bsSkinButton1Click()
         connect(&loader, &WorkbookLoader::progressChanged, &progress, &QProgressDialog::setValue);
         connect(&loader, &WorkbookLoader::finished, &wait, &QEventLoop::quit);
         connect(&progress, &QProgressDialog::canceled, &loader, &WorkbookLoader::cancel);
-        loader.start(path, importer::kReadColumns);
+        loader.start(path, headingmap::kReadColumns);
         if (loader.isRunning())
             wait.exec();
         if (progress.wasCanceled())
@@ -210,13 +249,15 @@ void Tdaoru::bsSkinButton1Click()
         if (!read.ok) {
             result.status = importer::Result::Status::ReadFailed;
             result.error = read.error;
+        } else if (const auto columns = headingmap::detect(read.sheet, headingmap::kReadColumns)) {
+            // --- a heading row: the columns go by their headings, after a preview ---
+            progress.close();
+            m_mapped->start(std::move(read.sheet), *columns); // busy until it has finished
+            return;
+            // --- end ---
         } else {
             // A copy of the database before the rows go in; a failed copy is told once and stops nothing.
-            const QString backupError = backup::make(m_data->Conn_service(), Connection::kFileName,
-                                                     QDateTime(Platform::today(), QTime::currentTime()));
-            if (!backupError.isEmpty() && backup::reportFailureOnce())
-                MessageBox::show(this, MessageBox::Warning, QStringLiteral("提示"), backupError,
-                                 MessageBox::Ok);
+            backupBeforeImport(this, m_data);
             WaitCursor waitCursor;
             // Shown only when storing takes long; the window keeps drawing between batches.
             std::unique_ptr<QProgressDialog> storing;
@@ -236,6 +277,8 @@ void Tdaoru::bsSkinButton1Click()
         }
     }
     setBusy(false);
+    if (result.rowsStored > 0)
+        m_mapped->forgetUndo(); // the import by headings before this one is no longer the last
 
     if (result.status == importer::Result::Status::ReadFailed) {
         MessageBox::appError(this, result.error);

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class MappedImport;
 class QLabel;
 class QPushButton;
 class TDataModule2;
@@ -13,7 +14,7 @@ class Tdaoru : public QDialog
     Q_OBJECT
 public:
     explicit Tdaoru(QWidget* parent = nullptr);
-    void bindData(TDataModule2* data) { m_data = data; }
+    void bindData(TDataModule2* data);
 
     // Empties the hidden path label; runs on every showing.
     void FormShow();
@@ -21,6 +22,10 @@ public:
     void bsSkinButton1Click();
     // "取  消": closes the dialog.
     void bsSkinButton2Click();
+    // "撤销上次导入" (also Ctrl+Z): takes the last import by headings back.
+    void undoImportClick();
+    // A sheet with a heading row goes through this import, with its preview.
+    MappedImport* mappedImport() const { return m_mapped; }
 
     // Refused while an import runs.
     void reject() override;
@@ -37,5 +42,7 @@ private:
     QPushButton* m_import = nullptr; // bsSkinButton1
     QPushButton* m_cancel = nullptr; // bsSkinButton2
     QLabel* m_path = nullptr;        // bsSkinStdLabel9, the chosen file (never shown)
+    QPushButton* m_undo = nullptr;   // 撤销上次导入, shown while the last import can be taken back
+    MappedImport* m_mapped = nullptr;
     bool m_busy = false;
 };
