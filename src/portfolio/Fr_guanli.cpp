@@ -7,6 +7,7 @@
 #include "PanelWidgets.h"
 #include "PortfolioStatus.h"
 #include "Print.h"
+#include "RegistryUpdate.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
@@ -20,6 +21,7 @@
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -210,6 +212,18 @@ QWidget* TFr_guanli::buildToolbar()
         addToolButton(bar, "btnRefresh", QStringLiteral("refresh"), QStringLiteral("刷 新"));
     QToolButton* print = addToolButton(bar, "btnPrint", QStringLiteral("print"), QStringLiteral("打 印"));
     QToolButton* help = addToolButton(bar, "btnHelp", QStringLiteral("help"), QStringLiteral("帮 助"));
+    row->addWidget(divider("divider3", bar));
+    // 从注册局更新: the current domain, the domains listed now, or all of them.
+    QToolButton* registry =
+        addToolButton(bar, "btnRegistry", QStringLiteral("globe_server"), QStringLiteral("从注册局更新"));
+    registry->setToolTip(QStringLiteral("从注册局读取到期日期、注册日期、注册商和状态，核对后写入"));
+    registry->setPopupMode(QToolButton::InstantPopup);
+    auto* scopes = new QMenu(registry);
+    scopes->setObjectName(QStringLiteral("menuRegistry"));
+    scopes->addAction(QStringLiteral("当前域名"), this, [this] { updateFromRegistries(0); });
+    scopes->addAction(QStringLiteral("列表中的域名"), this, [this] { updateFromRegistries(1); });
+    scopes->addAction(QStringLiteral("全部域名"), this, [this] { updateFromRegistries(2); });
+    registry->setMenu(scopes);
     row->addStretch(1);
 
     add->setToolTip(withKey(QStringLiteral("添加域名"), QKeySequence::New));
@@ -283,6 +297,11 @@ QWidget* TFr_guanli::buildListColumn()
     m_grid->verticalScrollBar()->installEventFilter(this);
     m_grid->horizontalScrollBar()->installEventFilter(this);
     box->addWidget(m_grid, 1);
+    auto* registryAction = new QAction(QStringLiteral("从注册局更新此域名"), m_grid);
+    registryAction->setObjectName(QStringLiteral("actRegistry"));
+    connect(registryAction, &QAction::triggered, this, [this] { updateFromRegistries(0); });
+    m_grid->addAction(registryAction);
+    m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(header, &QHeaderView::sectionClicked, this, &TFr_guanli::sortByColumn);
     connect(
         m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -403,6 +422,12 @@ QWidget* TFr_guanli::buildDetailPane()
     linkRow->addWidget(icp);
     linkRow->addStretch(1);
     grid->addWidget(links, line++, 0, 1, 2);
+    // When the registries were last asked about the domain, and what they said of it.
+    m_registryNote = caption(QString(), pane);
+    m_registryNote->setObjectName(QStringLiteral("lblRegistryNote"));
+    m_registryNote->setWordWrap(true); // many status words never widen the pane
+    m_registryNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    grid->addWidget(m_registryNote, line++, 0, 1, 2);
 
     // 备注
     auto* notesGroup = new QGroupBox(QStringLiteral("备注"), pane);
@@ -652,6 +677,7 @@ void TFr_guanli::showCurrentRecord()
         m_notes->setPlainText(shown.notes);
     m_password->setText(shown.password);
     m_price->setText(shown.price);
+    m_registryNote->setText(registryupdate::noteFor(shown.domain));
     m_shown = shown;
     // The visit link after the management address shows exactly when there is an address (blanks count).
     // Only a change of state touches the widget: showing or hiding lays the pane out again at once.
@@ -780,6 +806,14 @@ void TFr_guanli::deleteCurrentDomain()
         return;
     if (const Result result = changeList(list(), [&] { return list()->deleteCurrent(); }); !result.ok())
         MessageBox::appError(this, result.error());
+}
+
+void TFr_guanli::updateFromRegistries(int scope)
+{
+    if (refuseEmptyList())
+        return;
+    registryupdate::run(this, m_data, registryupdate::Scope(scope));
+    showCurrentRecord();
 }
 
 void TFr_guanli::openAddress(const QString& address)

@@ -69,6 +69,8 @@ public:
     void listExpiring();
     void requestEdit(); // 编 辑, double-click or Enter on a row
     void printList();   // 打 印
+    // 从注册局更新: 0 the current domain, 1 the domains listed now, 2 all domains.
+    void updateFromRegistries(int scope);
 
     // The report project yuming.rav, open from the first print to the end of the run.
     const ReportProject& RvProject1() const { return *m_rvProject1; }
@@ -120,6 +122,7 @@ private:
     QLabel* m_expDate = nullptr;       // a6
     QLabel* m_expiryNote = nullptr;    // beside a6: 剩余 N 天, 今天到期, 已过期 N 天
     QPlainTextEdit* m_notes = nullptr; // a7
+    QLabel* m_registryNote = nullptr;  // 注册局信息：...
     DomainRecord m_shown;              // what the pane shows
     QToolButton* m_visitAddress = nullptr;
 
