@@ -9,7 +9,7 @@ PACKAGES=(
   python3 python3-xlrd gnumeric
   xvfb xauth fonts-wqy-microhei poppler-utils
   qt6-translations-l10n
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file lintian
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

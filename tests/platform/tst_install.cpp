@@ -1,6 +1,7 @@
 // The installation: cmake --install of this build into a scratch prefix, the layout it makes, the desktop's
 // own validators over the menu entry and its description, and the installed program's first start for two
-// new users, each of whom gets a data folder of their own.
+// new users, each of whom gets a data folder of their own. Then the Debian package made from the build,
+// checked by Debian's own package checker.
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +44,7 @@ private slots:
     void validators_data();
     void validators();
     void firstStartOfEachUser();
+    void debianPackage();
 
 private:
     QString prefix(const QString& path) const { return m_prefix.filePath(path); }
@@ -176,6 +179,53 @@ void TestInstall::firstStartOfEachUser()
         QVERIFY(QDir(elsewhere).isEmpty());
         QCOMPARE(QDir(prefix(QStringLiteral("lib/lanshu"))).entryList(QDir::Files).size(),
                  Platform::shippedFiles().size() + 2);
+    }
+}
+
+void TestInstall::debianPackage()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the Debian package is made on Linux");
+#endif
+    const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+    QVERIFY2(!lintian.isEmpty(), "lintian is not installed: run scripts/setup.sh");
+    QTemporaryDir out;
+    QVERIFY(out.isValid());
+    QByteArray output;
+    int rc = run(QStringLiteral(LANSHU_CPACK),
+                 {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                  QStringLiteral(LANSHU_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), out.path()},
+                 &output);
+    QVERIFY2(rc == 0, output.constData());
+    const QStringList packages = QDir(out.path()).entryList({QStringLiteral("lanshu_*.deb")}, QDir::Files);
+    QCOMPARE(packages.size(), 1);
+    const QString deb = QDir(out.path()).filePath(packages.first());
+
+    // No error and no warning; informational remarks are allowed.
+    rc = run(lintian, {deb}, &output);
+    QVERIFY2(rc == 0, output.constData());
+    const QList<QByteArray> lines = output.split('\n');
+    for (const QByteArray& line : lines)
+        QVERIFY2(!line.startsWith("E:") && !line.startsWith("W:"), output.constData());
+
+    // What the system must bring along that the linker cannot see: Qt's Chinese translations for the
+    // standard dialogs, and the input-method module for Chinese input with fcitx5.
+    const struct
+    {
+        const char* field;
+        const char* package;
+    } relations[] = {{"Depends", "qt6-translations-l10n"}, {"Recommends", "fcitx5-frontend-qt6"}};
+    for (const auto& relation : relations) {
+        rc = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QString::fromLatin1(relation.field)},
+                 &output);
+        QVERIFY2(rc == 0, output.constData());
+        const QStringList names = QString::fromUtf8(output).split(QRegularExpression(QStringLiteral("[,|]")));
+        bool found = false;
+        for (const QString& name : names)
+            found =
+                found || name.trimmed().section(QLatin1Char(' '), 0, 0) == QLatin1String(relation.package);
+        QVERIFY2(found, qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(relation.field),
+                                                                QString::fromUtf8(output))));
     }
 }
 
