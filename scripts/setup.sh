@@ -7,7 +7,7 @@ PACKAGES=(
   libsqlcipher-dev libssl-dev sqlcipher
   libgsf-1-dev liborcus-dev libxlsxwriter-dev libexpat1-dev
   python3 python3-xlrd gnumeric
-  xvfb xauth fonts-wqy-microhei poppler-utils
+  xvfb xauth fonts-wqy-microhei poppler-utils libxcb1-dev
   qt6-translations-l10n
   desktop-file-utils appstream dpkg-dev file lintian
 )

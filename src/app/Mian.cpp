@@ -186,31 +186,12 @@ void Tmian::FormShow()
         m_help->exec();
 }
 
-QWidget* Tmian::shownPanel() const
-{
-    for (QWidget* p : {static_cast<QWidget*>(m_wel), static_cast<QWidget*>(m_guanli),
-                       static_cast<QWidget*>(m_jiaoyi), static_cast<QWidget*>(m_gongju)}) {
-        if (!p->isHidden())
-            return p;
-    }
-    return nullptr;
-}
-
 bool Tmian::restoreLayout()
 {
     const WindowLayout layout = LayoutSettings::load();
     m_guanli->restoreLayout(layout.splitter, layout.columnWidths);
     const bool placed = !layout.geometry.isEmpty() && restoreGeometry(layout.geometry);
-    // The panel last shown comes back only when the program is not locked: the lock group hidden
-    // and the navigation enabled. It is reached as its navigation item reaches it.
-    if (m_nav->isEnabled() && m_wel->lockGroup()->isHidden()) {
-        if (layout.panel == m_guanli->objectName())
-            showPortfolio();
-        else if (layout.panel == m_jiaoyi->objectName())
-            showTrading();
-        else if (layout.panel == m_gongju->objectName())
-            showTools();
-    }
+    // The panel is not restored: every start begins on the welcome panel, with its news and lock group.
     return placed;
 }
 
@@ -220,8 +201,6 @@ void Tmian::saveLayout() const
     layout.geometry = saveGeometry();
     layout.splitter = m_guanli->splitterState();
     layout.columnWidths = m_guanli->columnWidths();
-    if (const QWidget* panel = shownPanel())
-        layout.panel = panel->objectName();
     // Losing the layout costs the user nothing but a resize; it is not worth a message at exit.
     (void)LayoutSettings::save(layout);
 }

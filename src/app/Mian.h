@@ -38,8 +38,8 @@ public:
     void FormShow();
 
     // The layout the user left at the last close (size and place, the portfolio's splitter and
-    // columns, the panel shown), from the per-user settings; run after the show step, before the
-    // window is shown. False when there was no remembered size and place.
+    // columns; never the panel: a start begins on the welcome panel), from the per-user settings; run after
+    // the show step, before the window is shown. False when there was no remembered size and place.
     bool restoreLayout();
     // Writes the layout to the per-user settings (done when the window closes).
     void saveLayout() const;
@@ -70,7 +70,6 @@ protected:
 private:
     void showOnly(QWidget* panel);
     void openEditDialog();
-    QWidget* shownPanel() const;
 
     TDataModule2* m_data = nullptr;
     NavigationBar* m_nav = nullptr;

@@ -34,9 +34,8 @@ int Startup::run(int& argc, char** argv, const Options& options)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lanshu"));
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
-    // The name on the task bar and in the window titles.
-    QApplication::setApplicationDisplayName(QStringLiteral("岚枢"));
-    // The menu entry that an installed copy belongs to (its icon and name on the task bar).
+    // No application display name: the platform would append it to every window title. The desktop knows
+    // the program by its menu entry (named 岚枢, its icon, the window class "lanshu" it names).
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.lanshu.lanshu"));
     Skin::apply(app);
     if (options.prepared)

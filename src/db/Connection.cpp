@@ -1,10 +1,13 @@
 #include "Connection.h"
 
 #include "Expiry.h"
+#include "LikeMatcher.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 #include <sqlite3.h>
+#include <string>
 
 namespace {
 // expiry_date(text): the expiry date read the way the list reads it, as "yyyy-mm-dd" so that it sorts
@@ -23,6 +26,37 @@ void expiryDateFunction(sqlite3_context* context, int, sqlite3_value** args)
     }
     const QByteArray utf8 = date.toLatin1();
     sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// X LIKE Y (called as like(Y, X)) with the matcher the search of the names held uses: the same rules,
+// and letter case folded for every letter, where the engine's own LIKE folds A-Z only. A list the engine
+// makes (the expiry lists within a search) then holds exactly the names the search holds.
+void likeFunction(sqlite3_context* context, int, sqlite3_value** args)
+{
+    const auto* pattern = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[1]));
+    if (!pattern || !text) {
+        sqlite3_result_null(context);
+        return;
+    }
+    // The pattern is read once per statement run and kept with it.
+    auto* kept = static_cast<const like::Pattern*>(sqlite3_get_auxdata(context, 0));
+    std::optional<like::Pattern> own;
+    if (!kept) {
+        own.emplace(std::string_view(pattern, size_t(sqlite3_value_bytes(args[0]))), like::Folding::Unicode);
+        if (own->tooComplex()) {
+            sqlite3_result_error(context, "LIKE or GLOB pattern too complex", -1);
+            return;
+        }
+        sqlite3_set_auxdata(context, 0, new like::Pattern(*own),
+                            [](void* p) { delete static_cast<like::Pattern*>(p); });
+    }
+    const like::Pattern& compiled = kept ? *kept : *own;
+    thread_local std::string folded;
+    folded.clear();
+    like::normalize(folded, std::string_view(text, size_t(sqlite3_value_bytes(args[1]))),
+                    like::Folding::Unicode);
+    sqlite3_result_int(context, compiled.matches(folded) ? 1 : 0);
 }
 } // namespace
 
@@ -142,6 +176,8 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
     m_defaultCacheKib = cacheSize < 0 ? -cacheSize : cacheSize * pragmaNumber(db, "PRAGMA page_size") / 1024;
     sqlite3_create_function_v2(db, "expiry_date", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                expiryDateFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+                               nullptr, nullptr, nullptr);
     m_db = db;
     m_path = path;
     fitCacheToFile();

@@ -37,7 +37,6 @@ WindowLayout LayoutSettings::load()
         }
         layout.columnWidths.append(width);
     }
-    layout.panel = s.value(QStringLiteral("window/panel")).toString();
     return layout;
 }
 
@@ -45,7 +44,7 @@ QString LayoutSettings::save(const WindowLayout& layout)
 {
     QSettings s(LAYOUT_FILE);
     s.setValue(QStringLiteral("window/geometry"), layout.geometry);
-    s.setValue(QStringLiteral("window/panel"), layout.panel);
+    s.remove(QStringLiteral("window/panel")); // kept by earlier versions, no longer read
     s.setValue(QStringLiteral("portfolio/splitter"), layout.splitter);
     QStringList widths;
     for (int w : layout.columnWidths)

@@ -2,25 +2,35 @@
 // answers to message boxes (LANSHU_SCRIPTED_MESSAGES: each box answered with its default and reported on
 // stderr) and a report once the main window is shown (--startup-probe), with the window's layout; with
 // --change-layout the probe first changes the layout as a user would and closes the window, which
-// remembers it. Built with the tests only, never shipped.
+// remembers it; with --caption-probe (on an X display) the probe shows the main window, 关于, the guide
+// and an information box and prints each window's title and class as the X server holds them for the
+// window manager. Built with the tests only, never shipped.
 #include "app/Mian.h"
 #include "app/Startup.h"
+#include "guide/About.h"
+#include "guide/Help.h"
 #include "platform/Dialogs.h"
 #include "portfolio/Fr_guanli.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #ifdef Q_OS_LINUX
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#endif
+#ifdef LANSHU_PROBE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 #endif
 
 namespace {
@@ -42,11 +52,88 @@ void printLayout(Tmian* w)
         if (p && !p->isHidden())
             panel = p->objectName();
     }
+    // The portfolio's splitter and columns as they are once it is shown (a start shows the welcome panel).
+    if (panel != QLatin1String("Fr_guanli1")) {
+        w->showPortfolio();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
     std::printf("layout: geometry %d,%d,%d,%d | panel %s | splitter %s | columns %s\n", g.x(), g.y(),
                 g.width(), g.height(), panel.toUtf8().constData(),
                 joined(w->Fr_guanli1()->splitter()->sizes()).toUtf8().constData(),
                 joined(w->Fr_guanli1()->columnWidths()).toUtf8().constData());
     std::fflush(stdout);
+}
+
+#ifdef LANSHU_PROBE_XCB
+// One text property of a window as the X server holds it ("" when it is not set).
+QByteArray xProperty(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type)
+{
+    const xcb_intern_atom_cookie_t ac = xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, ac, nullptr);
+    if (!atom)
+        return {};
+    const xcb_get_property_cookie_t pc = xcb_get_property(c, 0, window, atom->atom, type, 0, 1024);
+    std::free(atom);
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(c, pc, nullptr);
+    if (!reply)
+        return {};
+    QByteArray value(static_cast<const char*>(xcb_get_property_value(reply)),
+                     xcb_get_property_value_length(reply));
+    std::free(reply);
+    return value;
+}
+
+xcb_atom_t atomOf(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(atom);
+    return a;
+}
+
+// "caption: <_NET_WM_NAME> | class: <WM_CLASS instance>,<WM_CLASS class>" of a shown top-level window.
+void printCaption(QWidget* window)
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11) {
+        std::printf("caption: no X display\n");
+        return;
+    }
+    xcb_connection_t* c = x11->connection();
+    const auto id = xcb_window_t(window->winId());
+    const QByteArray name = xProperty(c, id, "_NET_WM_NAME", atomOf(c, "UTF8_STRING"));
+    const QList<QByteArray> wmClass = xProperty(c, id, "WM_CLASS", XCB_ATOM_STRING).split('\0');
+    std::printf("caption: %s | class: %s,%s\n", name.constData(), wmClass.value(0).constData(),
+                wmClass.value(1).constData());
+    std::fflush(stdout);
+}
+#else
+void printCaption(QWidget*)
+{
+    std::printf("caption: probe built without X\n");
+}
+#endif
+
+// Shows the windows whose titles the window manager shows, one after the other, and prints each.
+void printCaptions(Tmian* w)
+{
+    printCaption(w);
+    Tabout about(w);
+    about.show();
+    printCaption(&about);
+    about.close();
+    Thelp guide(w);
+    guide.show();
+    printCaption(&guide);
+    guide.close();
+    QMessageBox box(w);
+    MessageBox::prepare(box, MessageBox::Information, QStringLiteral("Information"), QStringLiteral("..."),
+                        MessageBox::Ok, MessageBox::Ok);
+    box.show();
+    printCaption(&box);
+    box.close();
 }
 
 // Calls done() once ready() holds, looking again after the events of each pass have been handled.
@@ -97,8 +184,11 @@ int main(int argc, char** argv)
         };
     }
     bool changeLayout = false;
-    for (int i = 1; i < argc; ++i)
+    bool captions = false;
+    for (int i = 1; i < argc; ++i) {
         changeLayout = changeLayout || std::strcmp(argv[i], "--change-layout") == 0;
+        captions = captions || std::strcmp(argv[i], "--caption-probe") == 0;
+    }
     static Tmian* mian = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--startup-probe") != 0)
@@ -115,9 +205,9 @@ int main(int argc, char** argv)
                 }
             });
         };
-        options.shown = [clock, changeLayout](QApplication& app) {
+        options.shown = [clock, changeLayout, captions](QApplication& app) {
             std::printf("main window shown after %lld ms\n", static_cast<long long>(clock.elapsed()));
-            std::printf("display name: %s\n", QApplication::applicationDisplayName().toUtf8().constData());
+            std::printf("desktop entry: %s\n", QGuiApplication::desktopFileName().toUtf8().constData());
 #ifdef Q_OS_LINUX
             const mode_t mask = ::umask(0);
             ::umask(mask);
@@ -127,6 +217,13 @@ int main(int argc, char** argv)
             std::fflush(stdout);
             if (changeLayout) {
                 changeLayoutAndClose(mian, app);
+                return;
+            }
+            if (captions) {
+                QTimer::singleShot(0, mian, [&app] {
+                    printCaptions(mian);
+                    app.quit();
+                });
                 return;
             }
             // The layout once the window has laid itself out.

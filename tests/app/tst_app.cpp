@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -98,6 +99,7 @@ private slots:
     void secondProcessIsRefused();
     void missingDatabaseEndsStartup();
     void startsAndShowsMainWindow();
+    void captionsAsTheWindowManagerReceivesThem();
     void shippedProgramHasNoTestHooks();
     void firstStartOfADayKeepsABackup();
     void failedBackupIsToldOnceAndStopsNothing();
@@ -463,7 +465,9 @@ void TestApp::layoutComesBackAtTheNextStart()
     again.show();
     QVERIFY(QTest::qWaitForWindowExposed(&again));
     QTRY_COMPARE(again.geometry(), geometry);
-    QCOMPARE(visiblePanels(again), QStringList{QStringLiteral("Fr_guanli1")});
+    // The window closed on the portfolio; the next start still begins on the welcome panel.
+    QCOMPARE(visiblePanels(again), QStringList{QStringLiteral("Fr_wel1")});
+    again.showPortfolio();
     QTRY_COMPARE(again.Fr_guanli1()->splitter()->sizes(), splitter);
     QCOMPARE(again.Fr_guanli1()->columnWidths().mid(0, 4), widths.mid(0, 4));
     QVERIFY(again.Fr_guanli1()->bsSkinDBGrid1()->columnWidth(4) >= 65);
@@ -502,7 +506,10 @@ void TestApp::layoutComesBackAcrossTwoRealStarts()
 
     const Run second = probe(runtime.path(), folder.path());
     QCOMPARE(second.exitCode, 0);
-    QCOMPARE(layoutLine(second.out), changed);
+    // Everything comes back but the panel: a start begins on the welcome panel.
+    QString expectedAgain = changed;
+    expectedAgain.replace(QStringLiteral("| panel Fr_guanli1 |"), QStringLiteral("| panel Fr_wel1 |"));
+    QCOMPARE(layoutLine(second.out), expectedAgain);
     QVERIFY(!second.err.contains(QStringLiteral("message:")));
 }
 
@@ -511,9 +518,13 @@ void TestApp::lockedStartKeepsTheWelcomePanel()
     TestDb db;
     QVERIFY(db.ok());
     WindowLayout remembered;
-    remembered.panel = QStringLiteral("Fr_guanli1");
     remembered.columnWidths = {1, 2, 3}; // damaged: ignored
     QCOMPARE(LayoutSettings::save(remembered), QString());
+    {
+        // An earlier version remembered the panel; it is not followed.
+        QSettings old(LayoutSettings::filePath(), QSettings::IniFormat);
+        old.setValue(QStringLiteral("window/panel"), QStringLiteral("Fr_guanli1"));
+    }
     QCOMPARE(db.exec(QStringLiteral("update jz_ub set ub2='1'")), QString());
     QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
     Tmian w;
@@ -610,12 +621,48 @@ void TestApp::startsAndShowsMainWindow()
     const QString& out = p.out;
     QVERIFY2(out.contains(QStringLiteral("main window shown")), qPrintable(out));
     QVERIFY(!p.err.contains(QStringLiteral("message:")));
-    // The name on the task bar and in the titles; no core dump with the user's data; private files.
-    QVERIFY2(out.contains(QStringLiteral("display name: 岚枢\n")), qPrintable(out));
+    // The desktop knows the program by its menu entry (named 岚枢), not by a name added to every title;
+    // no core dump with the user's data; private files.
+    QVERIFY2(out.contains(QStringLiteral("desktop entry: io.github.lanshu.lanshu\n")), qPrintable(out));
 #ifdef Q_OS_LINUX
     QVERIFY2(out.contains(QStringLiteral("dumpable: 0\n")), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("umask: 077\n")), qPrintable(out));
 #endif
+}
+
+// The titles as the X server holds them for the window manager (_NET_WM_NAME), read by the program on a
+// display of its own: exactly the windows' own texts, nothing appended; the window class that the menu
+// entry's StartupWMClass names.
+void TestApp::captionsAsTheWindowManagerReceivesThem()
+{
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    if (xvfb.isEmpty())
+        QSKIP("xvfb-run is not installed");
+    QTemporaryDir runtime, folder;
+    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
+    QProcessEnvironment env = childEnvironment(runtime.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder.path());
+    p.start(xvfb, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+                   kProgram, QStringLiteral("--startup-probe"), QStringLiteral("--caption-probe")});
+    QVERIFY(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QStringList captions;
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("caption: ")))
+            captions << line.mid(9);
+    }
+    // The class is the one the menu entry names; the instance is the program file's name.
+    const QString wmClass = QStringLiteral(" | class: %1,lanshu").arg(QFileInfo(kProgram).fileName());
+    const QStringList expected = {
+        QStringLiteral("岚枢 V1.0") + wmClass,
+        QStringLiteral("关于") + wmClass,
+        QStringLiteral("岚枢入门") + wmClass,
+        QStringLiteral("Information") + wmClass,
+    };
+    QVERIFY2(captions == expected, qPrintable(out + QString::fromUtf8(p.readAllStandardError())));
 }
 
 // The switches that only tests use are not in the program that ships.
@@ -630,7 +677,7 @@ void TestApp::shippedProgramHasNoTestHooks()
     QVERIFY(!shipped.isEmpty() && !scripted.isEmpty());
     for (const QByteArray& hook :
          {QByteArrayLiteral("LANSHU_SCRIPTED_MESSAGES"), QByteArrayLiteral("--startup-probe"),
-          QByteArrayLiteral("--change-layout")}) {
+          QByteArrayLiteral("--change-layout"), QByteArrayLiteral("--caption-probe")}) {
         QVERIFY2(scripted.contains(hook), hook.constData()); // the search would see it
         QVERIFY2(!shipped.contains(hook), hook.constData());
     }

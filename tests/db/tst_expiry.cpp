@@ -1,4 +1,6 @@
 #include "TestDb.h"
+#include "db/DataModule.h"
+#include "db/DomainList.h"
 #include "db/Expiry.h"
 #include "db/ListTotals.h"
 #include "db/Sql.h"
@@ -34,6 +36,7 @@ private slots:
     void totalsFollowTheRowsHeld();
     void keptTotalsMatchARecount();
     void expiryListsAreSoonestFirstAndReopenTheSame();
+    void expiryListsWithinASearchHoldWhatTheSearchHolds();
 };
 
 void TestExpiry::dateForms_data()
@@ -340,6 +343,47 @@ void TestExpiry::expiryListsAreSoonestFirstAndReopenTheSame()
     QCOMPARE(columnTexts(q, QStringLiteral("a1")), QStringList({QStringLiteral("c-gone.cn")}));
     QVERIFY(q->replaceStatement(sql::kExpiringList, searched).isEmpty());
     QCOMPARE(columnTexts(q, QStringLiteral("a1")), QStringList({QStringLiteral("e-today.cn")}));
+}
+
+// The search ignores the case of every letter ("äb" finds "ÄBC.cn"); an expiry list within that search
+// holds the same names, so that "已过期 1 个" under the search lists one domain, not none.
+void TestExpiry::expiryListsWithinASearchHoldWhatTheSearchHolds()
+{
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    QVERIFY(db.insert({QStringLiteral("ÄBC.cn"), {}, {}, {}, {}, dayText(-10)}) > 0);
+    QVERIFY(db.insert({QStringLiteral("äbx.com"), {}, {}, {}, {}, dayText(5)}) > 0);
+    QVERIFY(db.insert({QStringLiteral("abc.com"), {}, {}, {}, {}, dayText(-3)}) > 0);
+    QVERIFY(db.insert({QStringLiteral("ÉCOLE.cn"), {}, {}, {}, {}, dayText(-1)}) > 0);
+    DomainList* list = db.module()->domains();
+    QVERIFY(list->showDefault().ok());
+
+    struct Case
+    {
+        QString typed;
+        QStringList found, expired, expiring;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("äb"),
+         {QStringLiteral("äbx.com"), QStringLiteral("ÄBC.cn")},
+         {QStringLiteral("ÄBC.cn")},
+         {QStringLiteral("äbx.com")}},
+        {QStringLiteral("ÄB"),
+         {QStringLiteral("äbx.com"), QStringLiteral("ÄBC.cn")},
+         {QStringLiteral("ÄBC.cn")},
+         {QStringLiteral("äbx.com")}},
+        {QStringLiteral("école"), {QStringLiteral("ÉCOLE.cn")}, {QStringLiteral("ÉCOLE.cn")}, {}},
+        {QStringLiteral("ABC"), {QStringLiteral("abc.com")}, {QStringLiteral("abc.com")}, {}},
+    };
+    for (const Case& c : cases) {
+        QVERIFY(list->search(c.typed).ok());
+        QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")), c.found);
+        QVERIFY(list->showExpired(kToday).ok());
+        QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")), c.expired);
+        QVERIFY(list->search(c.typed).ok());
+        QVERIFY(list->showExpiring(kToday).ok());
+        QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")), c.expiring);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestExpiry)

@@ -14,6 +14,7 @@
 
 #include <QRandomGenerator>
 #include <QtTest>
+#include <sqlite3.h>
 
 namespace {
 using like::Folding;
@@ -50,16 +51,50 @@ QString normalized(const QString& text, Folding folding)
 }
 
 // The aids the engine's search statement returns, in its order.
-QStringList engineSearch(Connection* connection, const QString& table, const QString& text, QString* error)
+// The engine's own LIKE: a plain connection to the same file, without the program's functions (the
+// program's connections match LIKE with the matcher itself).
+class EngineConnection
 {
-    Dataset d(connection);
+public:
+    explicit EngineConnection(const QString& path)
+    {
+        if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+            sqlite3_key(m_db, Connection::kPassword.constData(), int(Connection::kPassword.size())) !=
+                SQLITE_OK) {
+            sqlite3_close(m_db);
+            m_db = nullptr;
+        }
+    }
+    ~EngineConnection() { sqlite3_close(m_db); }
+    EngineConnection(const EngineConnection&) = delete;
+    EngineConnection& operator=(const EngineConnection&) = delete;
+    sqlite3* handle() const { return m_db; }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+// The aids the search statement finds with the engine's LIKE, in its order.
+QStringList engineSearch(const EngineConnection& engine, const QString& table, const QString& text,
+                         QString* error)
+{
     QString statement = sql::kSearch;
-    d.setSql(statement.replace(QStringLiteral("tt_a"), table));
-    d.setParam(QStringLiteral("q"), text);
-    *error = d.open();
+    const QByteArray sqlText = statement.replace(QStringLiteral("tt_a"), table)
+                                   .replace(QStringLiteral(":q"), QStringLiteral("?1"))
+                                   .toUtf8();
+    sqlite3_stmt* stmt = nullptr;
     QStringList aids;
-    for (int r = 0; r < d.recordCount(); ++r)
-        aids << d.value(r, 0);
+    if (sqlite3_prepare_v2(engine.handle(), sqlText.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        *error = QString::fromUtf8(sqlite3_errmsg(engine.handle()));
+        return aids;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        aids << QString::number(sqlite3_column_int64(stmt, 0));
+    *error = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(engine.handle()));
+    sqlite3_finalize(stmt);
     return aids;
 }
 
@@ -166,20 +201,22 @@ void TestLikeMatcher::sameRowsAsTheEngine()
     loadIndex(c, QStringLiteral("tt_f"), preFolded, foldedAids);
     QCOMPARE(foldedAids, aids);
 
+    const EngineConnection plain(db.path());
+    QVERIFY(plain.handle());
     QStringList texts = {QString(),           QStringLiteral("%"),      QStringLiteral("_"),
                          QStringLiteral("'"), QStringLiteral("\uFFFD"), QStringLiteral("a\u0000b")};
     for (int i = 0; i < 300; ++i)
         texts << randomText(random, kTextPieces, 6);
     for (const QString& text : texts) {
         QString error;
-        const QStringList engine = engineSearch(c, QStringLiteral("tt_a"), text, &error);
+        const QStringList engine = engineSearch(plain, QStringLiteral("tt_a"), text, &error);
         QCOMPARE(error, QString());
         QCOMPARE(matcherSearch(ascii, aids, text, Folding::Ascii), engine);
 
         if (text.contains(QChar(0)))
             continue; // the engine's pattern ends at the NUL, before the closing "%"; folded below anyway
         const QString foldedText = normalized(text, Folding::Unicode);
-        const QStringList engineFolded = engineSearch(c, QStringLiteral("tt_f"), foldedText, &error);
+        const QStringList engineFolded = engineSearch(plain, QStringLiteral("tt_f"), foldedText, &error);
         QCOMPARE(error, QString());
         QCOMPARE(matcherSearch(folded, aids, text, Folding::Unicode), engineFolded);
         // The same text reached by narrowing the result of a shorter one.
