@@ -25,9 +25,9 @@ for tool in debootstrap Xvfb xdotool import; do
 done
 [ "$(id -u)" -eq 0 ] || { echo "run as root (debootstrap, chroot and mount need it)" >&2; exit 2; }
 
-# Debian's mirror as this machine's apt knows it.
-mirror="$(grep -rhoE 'https?://[^ ]*/debian/?' /etc/apt/sources.list /etc/apt/sources.list.d/ 2>/dev/null |
-  grep -v -- '-security' | head -n1 || true)"
+# Debian's mirror as this machine's apt knows it (lines in use, not comments).
+mirror="$(grep -rhE '^[^#]*https?://' /etc/apt/sources.list /etc/apt/sources.list.d/ 2>/dev/null |
+  grep -oE 'https?://[^ ]*/debian/?' | grep -v -- '-security' | head -n1 || true)"
 mirror="${mirror:-http://deb.debian.org/debian}"
 mirror="${mirror%/}"
 security="${mirror%/debian}/debian-security"

@@ -2,6 +2,7 @@
 
 #include "Dataset.h"
 #include "Expiry.h"
+#include "LikeMatcher.h"
 #include "Sql.h"
 
 #include <algorithm>
@@ -29,7 +30,8 @@ bool DomainList::searchWaits(const QString& text) const
 Result DomainList::search(const QString& text)
 {
     const QString error = m_query->replaceStatement(sql::kSearch, searchParams(text));
-    if (error.contains(QLatin1String("pattern too complex")))
+    // A text too long for the pattern matcher cannot be part of a domain name: no rows, and no error.
+    if (!error.isEmpty() && like::Pattern::contains(text, like::Folding::Unicode).tooComplex())
         return Result::success();
     return Result::fromError(error);
 }
