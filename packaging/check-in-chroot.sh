@@ -124,11 +124,15 @@ wait_gone() {
 # Clicks at a point of a window (pixels from its top left corner).
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
-main="$(wait_window '^岚枢 V')"
-# The picture guide opens at the first start; closing it shows the welcome panel.
+# The picture guide opens at the first start, before the main window; closing it shows the main window on
+# the welcome panel.
 guide="$(wait_window '^岚枢入门')"
+sleep 1
+import -window root "$out/0-guide.png"
+xdotool windowfocus --sync "$guide" 2>/dev/null || true
 xdotool key --window "$guide" Escape
 wait_gone '^岚枢入门'
+main="$(wait_window '^岚枢 V')"
 sleep 2
 import -window root "$out/1-started.png"
 
@@ -148,4 +152,4 @@ click "$import_dialog" 264 216 # 从EXCEL导 入
 wait_window '^请选择正确的excel文件' >/dev/null
 sleep 1
 import -window root "$out/2-standard-dialog.png"
-echo "== Screenshots in $out: 1-started.png, 2-standard-dialog.png (the program's output: lanshu.log)"
+echo "== Screenshots in $out: 0-guide.png, 1-started.png, 2-standard-dialog.png (the program's output: lanshu.log)"
