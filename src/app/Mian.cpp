@@ -4,6 +4,7 @@
 #include "db/DataModule.h"
 #include "entry/Daoru.h"
 #include "entry/Edit_yuming.h"
+#include "entry/MappedImport.h"
 #include "entry/New_yuming.h"
 #include "guide/About.h"
 #include "guide/Help.h"
@@ -30,6 +31,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
@@ -164,6 +166,16 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
     m_add = add;
     m_import = import;
     m_wel->attachPasswordDialog(m_setMima);
+    // Ctrl+Z on the portfolio takes the last import by headings back, as "撤销上次导入" does (the search
+    // box keeps Ctrl+Z for its own text while it has the focus).
+    if (m_import) {
+        auto* undoImport = new QShortcut(QKeySequence::Undo, m_guanli);
+        undoImport->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(undoImport, &QShortcut::activated, this, [this] {
+            if (m_import->mappedImport()->canUndo())
+                m_import->mappedImport()->undoLast(this);
+        });
+    }
     // The guide's animated picture: this window, framing the navigation bar, the toolbar, the domain
     // list, the search strip and the detail pane in turn; a locked program keeps its domains hidden.
     if (m_help)

@@ -4,7 +4,9 @@
 #include "db/Backup.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
+#include "entry/Daoru.h"
 #include "entry/Edit_yuming.h"
+#include "entry/ImportPreviewDialog.h"
 #include "lock/Fr_wel.h"
 #include "platform/Dialogs.h"
 #include "platform/LayoutSettings.h"
@@ -92,6 +94,7 @@ private slots:
     void wheelMovesExactlyOneRow();
     void webLinkOpensHomePage();
     void editButtonOpensTheCurrentRecord();
+    void undoKeyOnThePortfolioTakesTheLastImportBack();
     void statusBarCountsShowWithThePortfolioOnly();
     void layoutComesBackAtTheNextStart();
     void layoutComesBackAcrossTwoRealStarts();
@@ -426,6 +429,62 @@ void TestApp::statusBarCountsShowWithThePortfolioOnly()
     w.bsSkinSpeedButton3Click();
     QVERIFY(!counts->isVisible());
     Platform::setTodayHook({});
+}
+
+// After an import by headings, Ctrl+Z on the portfolio (the list has the focus) takes it back; in the
+// search box Ctrl+Z stays the box's own.
+void TestApp::undoKeyOnThePortfolioTakesTheLastImportBack()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert({QStringLiteral("abc.cn"), QStringLiteral("旧说明")});
+    Tmian w;
+    auto* import = new Tdaoru(&w);
+    import->bindData(db.module());
+    w.bindData(db.module());
+    w.setDialogs(nullptr, nullptr, nullptr, nullptr, nullptr, import);
+    w.FormShow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.showPortfolio();
+    QCOMPARE(db.queryA()->recordCount(), 1);
+
+    // The sheet: a registrar's export with a heading row, two new domains and abc.cn again (skipped).
+    import->show();
+    FileDialog::setNextOpenFileName(QStringLiteral(LANSHU_TEST_DATA "/mapped_cn_registrar.xlsx"));
+    import->bsSkinButton1Click();
+    auto* preview = import->findChild<ImportPreviewDialog*>(QStringLiteral("importPreview"));
+    QVERIFY(preview);
+    QTRY_VERIFY(preview->isVisible());
+    QTest::keyClick(preview, Qt::Key_Return);
+    auto* result = import->findChild<ImportResultDialog*>(QStringLiteral("importResult"));
+    QTRY_VERIFY(result);
+    result->findChild<QPushButton*>(QStringLiteral("closeButton"))->click();
+    QTRY_VERIFY(!import->isVisible());
+    QCOMPARE(db.countRows(), 3);
+    (void)MessageBox::takeShown();
+
+    // Ctrl+Z in the search box is the box's own: the import stays.
+    QLineEdit* search = w.Fr_guanli1()->searchBox();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    search->setFocus();
+    QTest::keyClicks(search, QStringLiteral("x"));
+    QTest::keyClick(search, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(search->text(), QString());
+    QCOMPARE(db.countRows(), 3);
+
+    // On the list it takes the import back, told as the dialog's button tells it.
+    w.Fr_guanli1()->bsSkinDBGrid1()->setFocus();
+    QTest::keyClick(w.Fr_guanli1()->bsSkinDBGrid1(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(db.countRows(), 1);
+    QTRY_COMPARE(db.queryA()->recordCount(), 1);
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, QStringLiteral("已撤销上次导入：删除新增的 2 个域名，恢复更新过的 0 个域名。"));
+    // Once taken back there is nothing more to take back.
+    QTest::keyClick(w.Fr_guanli1()->bsSkinDBGrid1(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
 void TestApp::layoutComesBackAtTheNextStart()
