@@ -302,10 +302,17 @@ void Dataset::fillLater()
         emit fillFailed(error);
         return;
     }
-    if (m_current < 0 && !m_order.empty())
-        setCurrentRow(0);
+    stepDone();
     if (m_fillStmt)
         QTimer::singleShot(0, this, &Dataset::fillLater);
+}
+
+void Dataset::stepDone()
+{
+    if (m_current < 0 && !m_order.empty())
+        setCurrentRow(0);
+    if (!m_fillStmt)
+        emit fillFinished();
 }
 
 QString Dataset::finishFill()
@@ -317,8 +324,7 @@ QString Dataset::finishFill()
         close();
         return error;
     }
-    if (m_current < 0 && !m_order.empty())
-        setCurrentRow(0);
+    stepDone();
     return {};
 }
 

@@ -166,6 +166,9 @@ signals:
     // Rows read by a later step of openInSteps(), at the end.
     void rowsAboutToBeAdded(int first, int last);
     void rowsAdded(int first, int last);
+    // The last rows of an open in steps were read (by a later step or by finishFill()): the rows held
+    // are now every row of the statement.
+    void fillFinished();
     // A later step of openInSteps() failed; the dataset is closed.
     void fillFailed(const QString& error);
 
@@ -177,6 +180,8 @@ private:
     // Shows the rows kept by a statement answered from the rows held, or drops them all on its error.
     QString showKept(std::vector<uint32_t>& kept, const QString& error);
     void fillLater();
+    // After a later step that succeeded: the first row read becomes current, and the end is announced.
+    void stepDone();
     void clearForFetch();
     // The end of an open: on an error the rows are dropped (the views told if they held rows), else the
     // first row becomes current. Returns the error.

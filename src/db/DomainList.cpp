@@ -7,7 +7,11 @@
 
 #include <algorithm>
 
-DomainList::DomainList(Dataset* query, QObject* parent) : QObject(parent), m_query(query) {}
+DomainList::DomainList(Dataset* query, QObject* parent) : QObject(parent), m_query(query)
+{
+    connect(m_query, &Dataset::fillFinished, this, &DomainList::fillFinished);
+    connect(m_query, &Dataset::fillFailed, this, &DomainList::fillFailed);
+}
 
 Result DomainList::showDefault(int headings)
 {
@@ -76,6 +80,16 @@ Result DomainList::deleteCurrent()
 Result DomainList::reopen()
 {
     return Result::fromError(m_query->open());
+}
+
+bool DomainList::isFilling() const
+{
+    return m_query->isFilling();
+}
+
+Result DomainList::readAll()
+{
+    return Result::fromError(m_query->finishFill());
 }
 
 bool DomainList::isOpen() const

@@ -44,6 +44,12 @@ public:
     // Runs the statement held once more (a search in force stays; a sort is gone).
     Result reopen();
 
+    // Whether rows are still coming in after the start (the list then holds only the first of them).
+    bool isFilling() const;
+    // Reads the rest of the rows still coming in at once, so that the list holds all of its rows: for
+    // whatever counts, writes or changes every row. On an error the list is left empty.
+    Result readAll();
+
     bool isOpen() const;
     int count() const;
     bool isEmpty() const { return count() == 0; }
@@ -57,6 +63,10 @@ public:
 signals:
     // The first `columns` list headings go back to their default texts.
     void headingsReset(int columns);
+    // The rows coming in after the start are all read: the list and its counts are complete.
+    void fillFinished();
+    // Reading the rows coming in after the start failed: the list is left empty.
+    void fillFailed(const QString& error);
 
 private:
     Result showByExpiry(const QString& statement, const QDate& today);

@@ -1,6 +1,7 @@
 #include "Export.h"
 
 #include "ExportCore.h"
+#include "ListChange.h"
 #include "db/DomainList.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
@@ -14,6 +15,10 @@
 
 void exportDomainList(QWidget* parent, DomainList* list)
 {
+    // Every row, also while they are still coming in after the start: the kind of file depends on their
+    // number.
+    if (!readWholeList(parent, list))
+        return;
     // Checked before the old file is deleted, so that a refused export loses nothing.
     if (list->count() > exporter::kMaxLargeDomains) {
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"),

@@ -3,6 +3,7 @@
 #include "DomainListModel.h"
 #include "ExpiryStyle.h"
 #include "Export.h"
+#include "ListChange.h"
 #include "Lookups.h"
 #include "PanelWidgets.h"
 #include "PortfolioStatus.h"
@@ -16,7 +17,6 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -40,21 +40,6 @@ const QColor kNotesGround(245, 249, 254); // the notes box
 const int kListWidth = 490;               // the left column at the design size
 const int kColumnWidths[] = {113, 60, 130, 106, 65};
 const int kExpiryColumn = 4; // 到期, the last column
-
-// Makes a change of the list. While the rows after the first ones are still being read (the first
-// second after the start of a large portfolio), a sort, a deletion or an expiry list waits for the rest
-// (a search only when the file changed meanwhile; it is otherwise answered from the rows read so far):
-// the busy cursor shows it meanwhile (and is gone before any message about the change).
-template <typename Change> Result changeList(const DomainList* list, Change change, bool waits = true)
-{
-    const bool filling = waits && list && list->rows()->isFilling();
-    if (filling)
-        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    const Result result = change();
-    if (filling)
-        QGuiApplication::restoreOverrideCursor();
-    return result;
-}
 
 // A text with its key, for a tool tip: "添加域名 (Ctrl+N)".
 QString withKey(const QString& text, const QKeySequence& key)
@@ -623,7 +608,10 @@ void TFr_guanli::bindData(TDataModule2* data)
         connect(ds, &Dataset::rowsReset, this, &TFr_guanli::updateTotals);
         connect(ds, &Dataset::rowRemoved, this, &TFr_guanli::updateTotals);
         connect(ds, &Dataset::rowAppended, this, &TFr_guanli::updateTotals);
-        connect(ds, &Dataset::rowsAdded, this, &TFr_guanli::updateTotals); // the rows of a fill as they come
+        connect(domains, &DomainList::fillFinished, this, &TFr_guanli::updateTotals);
+        // A later step of the start-up read that fails leaves the list empty: say why.
+        connect(domains, &DomainList::fillFailed, this,
+                [this](const QString& error) { MessageBox::appError(this, error); });
         connect(domains, &QObject::destroyed, this, [this] {
             m_data = nullptr;
             showCurrentRecord();
@@ -772,6 +760,11 @@ void TFr_guanli::updateTotals()
 {
     if (!m_status)
         return;
+    // The counts of the rows read so far would pass for those of the whole list.
+    if (list() && list()->isFilling()) {
+        m_status->setReading();
+        return;
+    }
     const Dataset* rows = list() ? list()->rows() : nullptr;
     m_status->setTotals(rows ? m_data->listCounter()->count(*rows, expiry::dayOf(Platform::today()))
                              : ListTotals());

@@ -62,9 +62,19 @@ QString PortfolioStatus::priceText(const ListTotals& totals)
     return QStringLiteral("报价合计 %1 元").arg(ListTotals::groupedAmount(totals.priceCents));
 }
 
+void PortfolioStatus::setReading()
+{
+    m_totals = {};
+    m_count->setText(readingText());
+    for (QLabel* label : {m_expired, m_expiring, m_price})
+        label->hide();
+}
+
 void PortfolioStatus::setTotals(const ListTotals& totals)
 {
     m_totals = totals;
+    for (QLabel* label : {m_expired, m_expiring, m_price})
+        label->show();
     m_count->setText(countText(totals.count));
     setLinkText(m_expired, expiredText(totals.expired), totals.expired, expirystyle::kExpired);
     setLinkText(m_expiring, expiringText(totals.within30), totals.within30, expirystyle::kSoon);

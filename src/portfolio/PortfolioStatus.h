@@ -17,12 +17,16 @@ public:
 
     void setTotals(const ListTotals& totals);
     const ListTotals& totals() const { return m_totals; }
+    // While the rows are still coming in after the start: "正在读取域名……" in place of the counts, which
+    // would only count the rows read so far. setTotals() shows the counts again.
+    void setReading();
 
     // The texts as shown, without link markup.
     static QString countText(int count) { return QStringLiteral("域名 %1 个").arg(count); }
     static QString expiredText(int count) { return QStringLiteral("已过期 %1 个").arg(count); }
     static QString expiringText(int count) { return QStringLiteral("30天内到期 %1 个").arg(count); }
     static QString priceText(const ListTotals& totals);
+    static QString readingText() { return QStringLiteral("正在读取域名……"); }
 
 signals:
     void expiredClicked();  // 已过期 X 个

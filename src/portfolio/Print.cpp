@@ -1,5 +1,6 @@
 #include "Print.h"
 
+#include "ListChange.h"
 #include "QuoteInfoDialog.h"
 #include "RvData.h"
 #include "db/DomainList.h"
@@ -18,6 +19,9 @@ const QString kProjectFile = QStringLiteral("yuming.rav");
 
 void printDomainList(QWidget* parent, DomainList* list, ReportProject& project)
 {
+    // Every row, also while they are still coming in after the start: the report counts them.
+    if (list && !readWholeList(parent, list))
+        return;
     if (!list || list->isEmpty()) {
         MessageBox::information(parent, QStringLiteral("请先添加域名"));
         return;

@@ -62,8 +62,7 @@ QList<DomainRecord> recordsOf(TDataModule2* data, Scope scope, QString* error)
         return records;
     }
     if (scope == Scope::Listed) {
-        if (list->rows()->isFilling())
-            *error = list->rows()->finishFill();
+        *error = list->readAll().error();
         for (int row = 0; row < list->count(); ++row)
             records.append(list->record(row));
         return records;

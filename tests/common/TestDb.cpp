@@ -64,6 +64,11 @@ QString TestDb::setting(const QString& field) const
     return d.value(0, field);
 }
 
+void TestDb::interruptRunningStatements()
+{
+    sqlite3_interrupt(m_module->Conn_service()->handle());
+}
+
 QStringList columnTexts(const Dataset* rows, const QString& field)
 {
     QStringList out;

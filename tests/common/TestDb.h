@@ -33,6 +33,9 @@ public:
     int countRows() const;
     // Runs a statement on the test connection.
     QString exec(const QString& sqlText);
+    // Makes the engine refuse the next step of every statement now running on the module's connection
+    // (SQLITE_INTERRUPT), as it refuses a read of a damaged file: a read in progress fails midway.
+    void interruptRunningStatements();
     // Reads one text of the settings row.
     QString setting(const QString& field) const;
 

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -91,6 +92,20 @@ QStringList texts(const QJsonArray& row)
     return list;
 }
 
+// The 域名 column of the first sheet, top to bottom, read back by the independent readers above.
+QStringList readNames(const QString& path)
+{
+    QStringList names;
+    if (path.endsWith(QLatin1String(".xlsx"))) {
+        for (const QStringList& row : readBackXlsx(path))
+            names.append(row.value(1));
+    } else {
+        for (const QJsonValue& row : readBack(path)[0].toObject()[QStringLiteral("rows")].toArray())
+            names.append(texts(row.toArray()).value(1));
+    }
+    return names;
+}
+
 QStringList withoutTrailingEmpties(QStringList list)
 {
     while (!list.isEmpty() && list.last().isEmpty())
@@ -129,6 +144,8 @@ private slots:
     void sheetLimit_data();
     void sheetLimit();
     void largeListReadByGnumeric();
+    void exportWhileTheRowsComeInHoldsEveryRow_data();
+    void exportWhileTheRowsComeInHoldsEveryRow();
 
 private:
     QString exportPath() const { return Platform::dataFolder() + QStringLiteral("yuming.xls"); }
@@ -402,6 +419,57 @@ void TestExport::largeListReadByGnumeric()
             expected.removeLast();
         QCOMPARE(got, expected);
     }
+}
+
+void TestExport::exportWhileTheRowsComeInHoldsEveryRow_data()
+{
+    QTest::addColumn<int>("domains");
+    QTest::addColumn<QString>("file"); // the file written: .xls up to 65,535 domains, else .xlsx
+    QTest::newRow("one worksheet") << 50000 << QStringLiteral("yuming.xls");
+    QTest::newRow("beyond one worksheet") << 70000 << QStringLiteral("yuming.xlsx");
+}
+
+// 批量导出 at once after the start of a large portfolio, while the list still reads its rows: the export
+// waits for the rest (busy cursor meanwhile), chooses the kind of file by the whole count and holds every
+// row.
+void TestExport::exportWhileTheRowsComeInHoldsEveryRow()
+{
+    QFETCH(int, domains);
+    QFETCH(QString, file);
+    if (file.endsWith(QLatin1String(".xlsx")) &&
+        QStandardPaths::findExecutable(QStringLiteral("ssconvert")).isEmpty())
+        QSKIP("ssconvert (gnumeric) is not installed");
+    TestDb db;
+    QVERIFY(db.ok());
+    addManyDomains(db, domains);
+    Dataset* query = db.queryA();
+    query->setSql(sql::kDefaultList);
+    QCOMPARE(query->openInSteps(), QString()); // the first rows at once, as at the start
+    QVERIFY(query->isFilling());
+    QVERIFY(query->recordCount() < domains);
+    TFr_guanli panel;
+    panel.bindData(db.module());
+    QList<int> cursors; // the override cursor whenever more rows came in
+    connect(query, &Dataset::rowsAdded, this, [&cursors] {
+        const QCursor* c = QGuiApplication::overrideCursor();
+        cursors << (c ? int(c->shape()) : -1);
+    });
+
+    panel.findChild<QToolButton*>(QStringLiteral("btnExport"))->click();
+
+    QVERIFY(MessageBox::takeShown().isEmpty());
+    const QString path = Platform::dataFolder() + file;
+    QCOMPARE(m_opened, QStringList{path});
+    QVERIFY(!QFile::exists(path == exportPath() ? largeExportPath() : exportPath()));
+    const QStringList names = readNames(path);
+    QCOMPARE(names.size(), domains + 1);
+    QCOMPARE(names.first(), QStringLiteral("域名"));
+    QCOMPARE(names.value(1), QStringLiteral("d%1.com").arg(domains)); // newest first
+    QCOMPARE(names.last(), QStringLiteral("d1.com"));
+    QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), domains + 1); // each domain once
+    QVERIFY(!query->isFilling());
+    QCOMPARE(cursors, QList<int>{int(Qt::BusyCursor)});
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
 QTEST_MAIN(TestExport)

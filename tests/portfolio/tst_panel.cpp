@@ -110,6 +110,10 @@ private slots:
     void searchText();
     void searchWhileTheRowsComeInAnswersAtOnce();
     void sortWhileTheRowsComeInWaitsWithABusyCursor();
+    void totalsWaitForTheWholeList();
+    void failedLaterReadIsShown();
+    void typingUpperCaseFindsLowerCase_data();
+    void typingUpperCaseFindsLowerCase();
     void searchStaysForAReopen();
     void searchErrorEmptiesTheListUntilTheNextGoodSearch();
 
@@ -421,6 +425,13 @@ void openLargeInSteps(Panel& p, int count, int stepRows = -1)
     QVERIFY(q->isFilling());
 }
 
+// What the status bar shows first: the count of the domains listed, or that they are still being read.
+QString countShown(const TFr_guanli& panel)
+{
+    return panel.statusStrip()->findChild<QLabel*>(QStringLiteral("lblDomainCount"))->text();
+}
+const QString kReading = QStringLiteral("正在读取域名……");
+
 QList<int> overrideCursors;
 void noteOverrideCursor()
 {
@@ -446,7 +457,7 @@ void TestPortfolioPanel::searchWhileTheRowsComeInAnswersAtOnce()
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     QCOMPARE(p.listed(), QStringList{QStringLiteral("n2995.com")}); // of n3000.com ... n2991.com
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("n2995.com"));
-    QCOMPARE(p.panel.statusStrip()->totals().count, 1);
+    QCOMPARE(countShown(p.panel), kReading); // one found so far: not yet a count to show
     QTRY_VERIFY(!q->isFilling());
     const QStringList found{QStringLiteral("n2995.com"), QStringLiteral("n1995.com"),
                             QStringLiteral("n995.com")};
@@ -454,8 +465,8 @@ void TestPortfolioPanel::searchWhileTheRowsComeInAnswersAtOnce()
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("n2995.com"));
     QVERIFY(!overrideCursors.isEmpty());
     QCOMPARE(overrideCursors, QList<int>(overrideCursors.size(), -1));
-    QCOMPARE(p.panel.statusStrip()->totals(), ListTotals::of(*q, expiry::dayOf(Platform::today())));
-    QCOMPARE(p.panel.statusStrip()->totals().count, found.size());
+    // Priced at their numbers (2995 + 1995 + 995 元), no expiry dates.
+    QCOMPARE(p.panel.statusStrip()->totals(), (ListTotals{.count = 3, .priced = 3, .priceCents = 598500}));
     // 清除 shows every domain again.
     p.find<QPushButton>("btnClear")->click();
     QCOMPARE(p.panel.statusStrip()->totals().count, 3000);
@@ -477,6 +488,88 @@ void TestPortfolioPanel::sortWhileTheRowsComeInWaitsWithABusyCursor()
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     QCOMPARE(p.listed().value(0), QStringLiteral("n1.com"));
     QCOMPARE(p.listed().size(), 3000);
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+// The status bar while the rows come in after the start of a large portfolio: "正在读取域名……" instead of
+// counts of the rows read so far, the counts of every row once they are all read.
+void TestPortfolioPanel::totalsWaitForTheWholeList()
+{
+    Panel p;
+    openLargeInSteps(p, 3000, 100);
+    const PortfolioStatus* strip = p.panel.statusStrip();
+    auto* price = strip->findChild<QLabel*>(QStringLiteral("lblPriceSum"));
+    QCOMPARE(countShown(p.panel), kReading);
+    QVERIFY(price->isHidden());
+    QTRY_VERIFY(!p.query()->isFilling());
+    // n1.com .. n3000.com, priced 1 .. 3000 元: 3000 × 3001 / 2 = 4,501,500 元.
+    QCOMPARE(strip->totals(), (ListTotals{.count = 3000, .priced = 3000, .priceCents = 450150000}));
+    QCOMPARE(countShown(p.panel), QStringLiteral("域名 3000 个"));
+    QVERIFY(!price->isHidden());
+    QCOMPARE(price->text(), QStringLiteral("报价合计 4,501,500 元"));
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+// A later step of the start-up read that the engine refuses (here interrupted, as a damaged or vanished
+// file would): the list is left empty and the error is shown, not swallowed.
+void TestPortfolioPanel::failedLaterReadIsShown()
+{
+    Panel p;
+    openLargeInSteps(p, 3000, 100);
+    QVERIFY(p.query()->recordCount() > 0);
+    p.db.interruptRunningStatements();
+    QTRY_VERIFY(!MessageBox::shown().isEmpty());
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].icon, MessageBox::Critical);
+    QCOMPARE(shown[0].caption, QStringLiteral("岚枢"));
+    QVERIFY2(shown[0].text.contains(QLatin1String("interrupt")), qPrintable(shown[0].text));
+    QVERIFY(!p.query()->isFilling());
+    QVERIFY(p.listed().isEmpty());
+    QCOMPARE(p.shown("lblDomain"), QString());
+    QCOMPARE(countShown(p.panel), QStringLiteral("域名 0 个"));
+}
+
+void TestPortfolioPanel::typingUpperCaseFindsLowerCase_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("found"); // newest first
+    QTest::addColumn<bool>("whileReading"); // typed while the rows still come in after the start
+    // Stored, oldest first: abc.com, xyz.net, Cab.cn, ABCD.org, ab-c.com, and (while reading) n1.com ...
+    const QStringList abc{QStringLiteral("ABCD.org"), QStringLiteral("abc.com")};
+    QTest::newRow("all read") << QStringLiteral("ABC") << abc << false;
+    QTest::newRow("mixed case") << QStringLiteral("aB")
+                                << QStringList{QStringLiteral("ab-c.com"), QStringLiteral("ABCD.org"),
+                                               QStringLiteral("Cab.cn"), QStringLiteral("abc.com")}
+                                << false;
+    QTest::newRow("to the dot") << QStringLiteral("CAB.") << QStringList{QStringLiteral("Cab.cn")} << false;
+    QTest::newRow("while reading") << QStringLiteral("ABC") << abc << true;
+}
+
+// Typed into the search box key by key, capitals find the names in any case (each key narrows the list
+// found for the keys before it), also among the rows still coming in.
+void TestPortfolioPanel::typingUpperCaseFindsLowerCase()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, found);
+    QFETCH(bool, whileReading);
+    Panel p(names({QStringLiteral("abc.com"), QStringLiteral("xyz.net"), QStringLiteral("Cab.cn"),
+                   QStringLiteral("ABCD.org"), QStringLiteral("ab-c.com")}));
+    if (whileReading) {
+        // The five first, then 3000 more, read 10 at once and 100 a step: the five come last (oldest).
+        QCOMPARE(
+            p.db.exec(QStringLiteral("insert into tt_a (a1) with recursive n(i) as (select 1 union all "
+                                     "select i+1 from n where i < 3000) select 'n' || i || '.com' from n")),
+            QString());
+        p.query()->setSql(sql::kDefaultList);
+        QCOMPARE(p.query()->openInSteps(10, 100), QString());
+    }
+    QTest::keyClicks(p.panel.searchBox(), typed);
+    QCOMPARE(p.panel.searchBox()->text(), typed);
+    QTRY_VERIFY(!p.query()->isFilling());
+    QCOMPARE(p.listed(), found);
+    QCOMPARE(p.shown("lblDomain"), found.first());
+    QCOMPARE(p.panel.statusStrip()->totals().count, found.size());
     QVERIFY(MessageBox::shown().isEmpty());
 }
 

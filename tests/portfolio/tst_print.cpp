@@ -1,5 +1,6 @@
 #include "PdfText.h"
 #include "TestDb.h"
+#include "db/Sql.h"
 #include "platform/Dialogs.h"
 #include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
@@ -114,6 +115,7 @@ private slots:
     void damagedProjectNamesTheFileAndWhatIsWrong();
     void projectIsReadOncePerRun();
     void buyerReportFromThePanel();
+    void printWhileTheRowsComeInCountsEveryRow();
     void quoteFormChecksTheEmail();
 
 private:
@@ -298,6 +300,38 @@ void TestPrint::projectIsReadOncePerRun()
     QCOMPARE(m_previews, 3);
     QVERIFY(p.panel.RvProject1().isOpen());
     QCOMPARE(p.panel.RvProject1().defaultReport()->name, QStringLiteral("域名列表"));
+}
+
+// 打印 at once after the start of a large portfolio, while the list still reads its rows: the report
+// waits for the rest and counts every domain.
+void TestPrint::printWhileTheRowsComeInCountsEveryRow()
+{
+    Panel p({});
+    QCOMPARE(
+        p.db.exec(QStringLiteral("insert into tt_a (a1,a9) with recursive n(i) as (select 1 union all "
+                                 "select i+1 from n where i < 50000) select 'n' || i || '.com', i from n")),
+        QString());
+    Dataset* q = p.db.queryA();
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(), QString()); // the first rows at once, as at the start
+    QVERIFY(q->isFilling());
+    const QString pdf = QDir::current().absoluteFilePath(QStringLiteral("all.pdf"));
+    QStringList pages;
+    m_inPreview = [&](ReportPreview* preview) {
+        FileDialog::setNextSaveFileName(pdf);
+        preview->findChild<QPushButton*>(QStringLiteral("exportPdfButton"))->click();
+        pages = pdftext::pages(pdf);
+    };
+    p.press();
+    QCOMPARE(m_previews, 1);
+    QCOMPARE(MessageBox::takeShown().size(), 0);
+    QVERIFY(!pages.isEmpty());
+    // pdftotext drops some blanks between Chinese text and digits; compare without any.
+    const QString text = pages.join(QLatin1Char('\n')).remove(QLatin1Char(' '));
+    const QStringList counted = text.split(QLatin1Char('\n')).filter(QStringLiteral("个域名"));
+    QVERIFY2(text.contains(QStringLiteral("共50000个域名")), qPrintable(counted.join(QLatin1Char('\n'))));
+    QVERIFY(text.contains(QStringLiteral("n50000.com")) && text.contains(QStringLiteral("n1.com")));
+    QVERIFY(!q->isFilling());
 }
 
 void TestPrint::buyerReportFromThePanel()
