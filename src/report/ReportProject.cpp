@@ -1,6 +1,7 @@
 #include "ReportProject.h"
 
 #include "ReportFormat.h"
+#include "sheet/SourceFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -400,18 +401,20 @@ QString ReportProject::open(const QString& path)
 {
     close();
     m_path = QFileInfo(path).absoluteFilePath();
-    QFile file(m_path);
-    if (!file.exists())
+    if (!QFileInfo::exists(m_path))
         return QStringLiteral("报表项目文件不存在：%1").arg(QDir::toNativeSeparators(m_path));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("无法读取报表项目文件 “%1”：%2")
-            .arg(QDir::toNativeSeparators(m_path), file.errorString());
-    // A project is a few kilobytes of text; anything this large is some other file.
-    if (file.size() > kMaxFileSize) {
+    // A project is a few kilobytes of text. It is read like any file from outside: a link to a device or
+    // a pipe is refused before it is opened, and no more than the limit is ever read.
+    QFile file;
+    QByteArray text;
+    QString error = sheet::openSourceFile(m_path, kMaxFileSize, file, QStringLiteral("岚枢报表项目文件"));
+    if (error.isEmpty())
+        error = sheet::readSourceFile(file, kMaxFileSize, text);
+    if (!error.isEmpty()) {
         m_path = QDir::toNativeSeparators(m_path);
-        return faultText(QStringLiteral("文件过大（%1 字节），不是岚枢报表项目文件").arg(file.size()));
+        return faultText(error);
     }
-    return parse(file.readAll(), path);
+    return parse(text, path);
 }
 
 void ReportProject::close()

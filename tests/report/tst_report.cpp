@@ -20,6 +20,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 const QString kShipped = QStringLiteral(LANSHU_TEST_DATA "/../../resources/shipped/yuming.rav");
 // The shipped project as it was in the first version of the format.
@@ -157,6 +165,8 @@ private slots:
     void missingProject();
     void damagedProject_data();
     void damagedProject();
+    void projectThatIsNoFile_data();
+    void projectThatIsNoFile();
     void unknownField();
     void pagesRepeatTheHeadingAndNumberTheFooter_data();
     void pagesRepeatTheHeadingAndNumberTheFooter();
@@ -311,6 +321,66 @@ void tst_Report::damagedProject()
     QVERIFY2(error.contains(expected), qPrintable(error));
     QVERIFY(!p.isOpen());
     QVERIFY(!p.defaultReport());
+}
+
+void tst_Report::projectThatIsNoFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("link to /dev/zero") << "zero" << QStringLiteral("不是普通文件");
+    QTest::newRow("pipe") << "fifo" << QStringLiteral("不是普通文件");
+    QTest::newRow("link to a pipe") << "fifo link" << QStringLiteral("不是普通文件");
+    QTest::newRow("folder") << "folder" << QStringLiteral("是一个文件夹");
+    QTest::newRow("a gigabyte, sparse") << "sparse" << QStringLiteral("文件过大");
+}
+
+// What yuming.rav may turn out to be: none of it may keep the window waiting, or fill the memory.
+void tst_Report::projectThatIsNoFile()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("devices and named pipes as the system of the test machine offers them");
+#else
+    QFETCH(QString, kind);
+    QFETCH(QString, expected);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("yuming.rav"));
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    if (kind == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    else if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("fifo link"))
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 && QFile::link(fifo, path));
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("yuming.rav")));
+    else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(1) << 30));
+    }
+
+    // Opened on a thread of its own, so that a reader that waits or reads without end fails the test
+    // instead of stalling the run.
+    struct Outcome
+    {
+        std::atomic<bool> done{false};
+        QString error;
+        bool opened = false;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    std::thread([outcome, path] {
+        ReportProject p;
+        outcome->error = p.open(path);
+        outcome->opened = p.isOpen();
+        outcome->done = true;
+    }).detach();
+    if (!QTest::qWaitFor([&] { return outcome->done.load(); }, 10000))
+        qFatal("opening the report project did not return: it waits on the file or reads it without end");
+    QVERIFY(!outcome->opened);
+    const QString error = outcome->error;
+    QVERIFY2(error.startsWith(QStringLiteral("报表项目文件 “%1” 有误：").arg(QDir::toNativeSeparators(path))),
+             qPrintable(error));
+    QVERIFY2(error.contains(expected), qPrintable(error));
+#endif
 }
 
 void tst_Report::unknownField()
