@@ -9,10 +9,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPainter>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -165,6 +167,8 @@ private slots:
     void missingProject();
     void damagedProject_data();
     void damagedProject();
+    void hostileButReadableProject_data();
+    void hostileButReadableProject();
     void projectThatIsNoFile_data();
     void projectThatIsNoFile();
     void unknownField();
@@ -298,6 +302,26 @@ void tst_Report::damagedProject_data()
     QTest::newRow("newer version") << project(kTwoColumns, QStringLiteral("{}"),
                                               QStringLiteral("\"format\": \"lanshu-report\", \"version\": 3"))
                                    << QStringLiteral("版本 3 比本程序支持的版本 2 新");
+    // Hostile numbers and shapes: each is told, none ends the program.
+    QTest::newRow("lines beyond any int (found by fuzzing)")
+        << project2(QStringLiteral(
+                        "{\"field\": \"a1\", \"width\": 10, \"overflow\": \"wrap\", \"maxLines\": 2.2e70}"),
+                    {})
+        << QStringLiteral("“maxLines” 不能大于 1000");
+    QTest::newRow("decimals beyond any int")
+        << project2(QStringLiteral("{\"field\": \"a9\", \"width\": 10, \"number\": {\"decimals\": 1e300}}"),
+                    {})
+        << QStringLiteral("“decimals” 应为 0 到 10 的整数");
+    QTest::newRow("version beyond any int")
+        << project(kTwoColumns, QStringLiteral("{}"),
+                   QStringLiteral("\"format\": \"lanshu-report\", \"version\": 1e300"))
+        << QStringLiteral("缺少有效的版本号");
+    QTest::newRow("number beyond any double")
+        << project(QStringLiteral("{\"field\": \"a1\", \"width\": 1e999}")) << QStringLiteral("第 ");
+    QTest::newRow("deep nesting") << project(QStringLiteral("{\"field\": \"a1\", \"width\": 10, \"x\": %1%2}")
+                                                 .arg(QString(100000, QLatin1Char('[')),
+                                                      QString(100000, QLatin1Char(']'))))
+                                  << QStringLiteral("第 ");
     QTest::newRow("default report missing")
         << project(kTwoColumns, QStringLiteral("{}"),
                    QStringLiteral("\"format\": \"lanshu-report\", \"version\": 1, \"default\": \"别的\""))
@@ -321,6 +345,41 @@ void tst_Report::damagedProject()
     QVERIFY2(error.contains(expected), qPrintable(error));
     QVERIFY(!p.isOpen());
     QVERIFY(!p.defaultReport());
+}
+
+void tst_Report::hostileButReadableProject_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QString many;
+    for (int i = 0; i < 3000; ++i)
+        many += QStringLiteral("%1{\"field\": \"a%2\", \"width\": 1}")
+                    .arg(i ? QStringLiteral(",") : QString())
+                    .arg(i % 9 + 1);
+    QTest::newRow("three thousand columns") << project(many);
+    QTest::newRow("widths near the largest number") << project(
+        QStringLiteral("{\"field\": \"a1\", \"width\": 1.7e308}, {\"field\": \"a2\", \"width\": 1.7e308}"));
+    QTest::newRow("smallest width beside the largest") << project(
+        QStringLiteral("{\"field\": \"a1\", \"width\": 5e-324}, {\"field\": \"a2\", \"width\": 1.7e308}"));
+    QTest::newRow("unknown members everywhere")
+        << project(QStringLiteral("{\"field\": \"a1\", \"width\": 10, \"colour\": [1, {\"x\": null}]}"),
+                   QStringLiteral("{\"size\": \"A4\", \"scale\": 1e300}"));
+}
+
+// A project the reader takes, however odd: it prints pages or says why not, and never ends the program.
+void tst_Report::hostileButReadableProject()
+{
+    QFETCH(QByteArray, text);
+    ReportProject p;
+    QCOMPARE(p.parse(text, QStringLiteral("x.rav")), QString());
+    const TableData data = domains(30);
+    ReportLayout layout(*p.defaultReport(), data, kDate);
+    const QString error = layout.prepare();
+    if (error.isEmpty()) {
+        QVERIFY(layout.pageCount() >= 1);
+        QImage page(layout.paperSize().toSize().boundedTo(QSize(2000, 3000)), QImage::Format_RGB32);
+        QPainter painter(&page);
+        layout.paintPage(painter, 0);
+    }
 }
 
 void tst_Report::projectThatIsNoFile_data()
