@@ -3,11 +3,12 @@
 # sanitizers) and runs it for the given number of seconds, seeded from the fixtures of tests/data:
 #   fuzz_table_reader  every format, told by the content   fuzz_xlsx_reader  .xlsx packages
 #   fuzz_ods_reader    OpenDocument content (content.xml)  fuzz_csv_reader   .csv texts
+#   fuzz_report        report projects (yuming.rav)
 # (the .xls reader alone: scripts/fuzz-sheet.sh). Crash files land in <build>/fuzz-crashes/<target>;
-# after fixing, keep each as tests/data/table_fuzz_*.
+# after fixing, keep each as tests/data/table_fuzz_* (report projects as tests/data/report_fuzz_*.rav).
 # Usage: scripts/fuzz-tables.sh <target> [seconds, default 600] [build folder, default build-fuzz-sheet]
 # A corpus can be replayed without clang too: build the target normally and run
-#   build/tests/sheet/<target> <files or folders>
+#   build/tests/sheet/<target> <files or folders>   (build/tests/report/fuzz_report)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 target="$1"
@@ -25,6 +26,7 @@ data="$here/tests/data"
 case "$target" in
 fuzz_xlsx_reader) cp "$data"/*.xlsx "$corpus"/ ;;
 fuzz_csv_reader) cp "$data"/*.csv "$corpus"/ ;;
+fuzz_report) cp "$here/resources/shipped/yuming.rav" "$data"/*.rav "$corpus"/ ;;
 fuzz_ods_reader)
   cp "$data"/*.fods "$corpus"/
   for ods in "$data"/*.ods; do unzip -p "$ods" content.xml >"$corpus/content_$(basename "$ods").xml"; done
@@ -42,5 +44,7 @@ if [ "$target" = fuzz_table_reader ]; then
   export ASAN_OPTIONS="fast_unwind_on_malloc=0"
 fi
 
-exec "$build/tests/sheet/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 \
+area=sheet
+[ "$target" = fuzz_report ] && area=report
+exec "$build/tests/$area/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 \
   -max_len=262144 -print_final_stats=1 -artifact_prefix="$crashes/" "$corpus"

@@ -1,9 +1,9 @@
 #include "Backup.h"
 
 #include "Connection.h"
+#include "platform/Platform.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -36,46 +36,13 @@ QRegularExpression copyName(const QString& dbPath)
             .arg(QRegularExpression::escape(stem(dbPath)), QRegularExpression::escape(suffix(dbPath))));
 }
 
-QString copyFile(const QString& from, const QString& to)
-{
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return in.errorString();
-    QFile out(to);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return out.errorString();
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QString error;
-    while (!in.atEnd() && error.isEmpty()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (in.error() != QFileDevice::NoError)
-            error = in.errorString();
-        else if (out.write(chunk) != chunk.size())
-            error = out.errorString();
-    }
-    if (error.isEmpty() && !out.flush())
-        error = out.errorString();
-    out.close();
-    if (error.isEmpty() && out.error() != QFileDevice::NoError)
-        error = out.errorString();
-    if (!error.isEmpty())
-        out.remove();
-    return error;
-}
-
-} // namespace
-
-QString folderFor(const QString& dbPath)
-{
-    return QFileInfo(dbPath).absoluteDir().filePath(QStringLiteral("backups"));
-}
-
-QStringList copies(const QString& dbPath)
+// The names of the copies in the folder, oldest first.
+QStringList copiesIn(const Platform::Folder& folder, const QString& dbPath)
 {
     const QRegularExpression pattern = copyName(dbPath);
     // By stamp; a further copy within one second carries "-2", "-3", ... and sorts after the first.
     std::vector<std::tuple<QString, int, QString>> found;
-    for (const QString& name : QDir(folderFor(dbPath)).entryList(QDir::Files)) {
+    for (const QString& name : folder.fileNames()) {
         const QRegularExpressionMatch m = pattern.match(name);
         if (m.hasMatch())
             found.emplace_back(m.captured(1) + m.captured(2), m.captured(3).toInt(), name);
@@ -87,19 +54,32 @@ QStringList copies(const QString& dbPath)
     return names;
 }
 
+} // namespace
+
+QString folderFor(const QString& dbPath)
+{
+    return QFileInfo(dbPath).absoluteDir().filePath(QStringLiteral("backups"));
+}
+
+QStringList copies(const QString& dbPath)
+{
+    // Never through a link: a linked folder holds no copies of ours.
+    return copiesIn(Platform::Folder(folderFor(dbPath), Platform::Folder::OpenExisting), dbPath);
+}
+
 QString make(Connection* connection, const QString& dbPath, const QDateTime& now)
 {
-    const QString folder = folderFor(dbPath);
-    const QString shownFolder = QDir::toNativeSeparators(folder);
-    if (!QDir().mkpath(folder))
-        return QStringLiteral("无法备份数据库文件：无法创建文件夹“%1”").arg(shownFolder);
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // The folder is made, narrowed and pruned only when it is a folder of its own: a link there (to a
+    // folder of someone else's, say) means no copy, and nothing done there.
+    Platform::Folder folder(folderFor(dbPath), Platform::Folder::CreateMissing);
+    if (!folder.isOpen())
+        return QStringLiteral("无法备份数据库文件：%1").arg(folder.error());
+    folder.narrow();
 
     const QString base = stem(dbPath) + QLatin1Char('-') + now.toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
     QString name = base + suffix(dbPath);
-    for (int n = 2; QFile::exists(QDir(folder).filePath(name)); ++n)
+    for (int n = 2; folder.contains(name); ++n)
         name = base + QStringLiteral("-%1").arg(n) + suffix(dbPath);
-    const QString target = QDir(folder).filePath(name);
 
     // A read transaction: no other program can write the file while it is copied. Should the engine not
     // give one, the copy is still made, as the file stands.
@@ -107,15 +87,16 @@ QString make(Connection* connection, const QString& dbPath, const QDateTime& now
         connection && connection->isOpen() && connection->execute(QStringLiteral("begin")).isEmpty();
     if (inTransaction)
         (void)connection->execute(QStringLiteral("select count(*) from sqlite_master"));
-    const QString error = copyFile(dbPath, target);
+    const QString error = folder.copyFile(dbPath, name);
     if (inTransaction)
         (void)connection->execute(QStringLiteral("commit")); // it only read: nothing to lose
     if (!error.isEmpty())
-        return QStringLiteral("无法备份数据库文件到“%1”：%2").arg(QDir::toNativeSeparators(target), error);
+        return QStringLiteral("无法备份数据库文件到“%1”：%2")
+            .arg(QDir::toNativeSeparators(QDir(folder.path()).filePath(name)), error);
 
-    const QStringList all = copies(dbPath);
+    const QStringList all = copiesIn(folder, dbPath);
     for (qsizetype i = 0; i + kKept < all.size(); ++i)
-        QFile::remove(QDir(folder).filePath(all[i]));
+        folder.removeFile(all[i]);
     return {};
 }
 

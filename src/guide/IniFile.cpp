@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include "platform/Platform.h"
+#include "sheet/SourceFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -106,6 +107,16 @@ QByteArray unquoted(QByteArray value)
     return value;
 }
 
+// The whole file, when it is a regular file of a sensible size: a device or a pipe under the name is
+// never opened, so that reading neither waits nor goes on without end.
+bool readSettings(const QString& path, QByteArray& bytes)
+{
+    constexpr qint64 kMaxSize = 1024 * 1024;
+    QFile file;
+    return sheet::openSourceFile(path, kMaxSize, file, QStringLiteral("设置文件")).isEmpty() &&
+           sheet::readSourceFile(file, kMaxSize, bytes).isEmpty();
+}
+
 QString writeError(const QString& path)
 {
     return QStringLiteral("Unable to write to %1").arg(path);
@@ -126,10 +137,10 @@ void IniFile::setFolderForTests(const QString& folder)
 QString IniFile::readString(const QString& path, const QString& section, const QString& key,
                             const QString& defaultValue)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!readSettings(path, bytes))
         return defaultValue;
-    const QList<Line> lines = splitLines(file.readAll());
+    const QList<Line> lines = splitLines(bytes);
     const Place place = locate(lines, section, key);
     if (place.key < 0)
         return defaultValue;
@@ -142,12 +153,12 @@ QString IniFile::writeString(const QString& path, const QString& section, const 
 {
     QByteArray bytes;
     const QFileInfo info(path);
-    if (info.exists()) {
-        QFile file(path);
-        if (!info.isFile() || !info.isWritable() || !file.open(QIODevice::ReadOnly))
-            return writeError(path);
-        bytes = file.readAll();
-    }
+    // A link under the name is left alone, and what it points to too: saving would replace the file
+    // there, which may be anything of the user's.
+    if (info.isSymLink())
+        return writeError(path);
+    if (info.exists() && (!info.isWritable() || !readSettings(path, bytes)))
+        return writeError(path);
     // A value is one line: line breaks in it would make new lines of the file.
     QByteArray newValue = value.toUtf8();
     newValue.replace('\r', ' ').replace('\n', ' ');

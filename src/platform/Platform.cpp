@@ -16,6 +16,8 @@
 #include <wininet.h>
 #else
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -47,6 +49,211 @@ bool isPrivateFolder(const QByteArray& path, bool tighten)
 }
 #endif
 } // namespace
+
+namespace {
+QString linkedFolderText(const QString& shown)
+{
+    return QStringLiteral("“%"
+                          "1”是一个链接，不是文件夹；为免改动别处的文件，程序不会通过链接在那里存放、删除文件"
+                          "或更改权限。")
+        .arg(shown);
+}
+
+#ifndef Q_OS_WIN
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+#endif
+} // namespace
+
+Platform::Folder::Folder(const QString& path, Mode mode)
+{
+    // A separator at the end would have the system follow a link to a folder.
+    m_path = QDir::cleanPath(QDir::fromNativeSeparators(path));
+    const QString shown = QDir::toNativeSeparators(m_path);
+#ifdef Q_OS_WIN
+    const QFileInfo info(m_path);
+    if (info.isSymLink() || info.isJunction())
+        m_error = linkedFolderText(shown);
+    else if (!info.exists() && mode == OpenExisting)
+        m_error = QStringLiteral("文件夹“%1”不存在").arg(shown);
+    else if (!info.exists() && !QDir().mkdir(m_path))
+        m_error = QStringLiteral("无法创建文件夹“%1”").arg(shown);
+    else if (info.exists() && !info.isDir())
+        m_error = QStringLiteral("“%1”不是文件夹").arg(shown);
+#else
+    const QByteArray name = QFile::encodeName(m_path);
+    if (mode == CreateMissing && ::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) {
+        m_error = QStringLiteral("无法创建文件夹“%1”（%2）").arg(shown, systemErrorText(errno));
+        return;
+    }
+    m_fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (m_fd >= 0)
+        return;
+    const int error = errno;
+    struct stat st
+    {
+    };
+    if (::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        m_error = linkedFolderText(shown);
+    else if (error == ENOENT)
+        m_error = QStringLiteral("文件夹“%1”不存在").arg(shown);
+    else if (error == ENOTDIR)
+        m_error = QStringLiteral("“%1”不是文件夹").arg(shown);
+    else
+        m_error = QStringLiteral("无法打开文件夹“%1”（%2）").arg(shown, systemErrorText(error));
+#endif
+}
+
+Platform::Folder::~Folder()
+{
+#ifndef Q_OS_WIN
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
+}
+
+bool Platform::Folder::narrow()
+{
+    if (!isOpen())
+        return false;
+#ifdef Q_OS_WIN
+    return QFile::setPermissions(m_path,
+                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+#else
+    return ::fchmod(m_fd, 0700) == 0;
+#endif
+}
+
+QStringList Platform::Folder::fileNames() const
+{
+    QStringList names;
+    if (!isOpen())
+        return names;
+#ifdef Q_OS_WIN
+    const QDir dir(m_path);
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!info.isSymLink())
+            names << info.fileName();
+    }
+#else
+    // The listing reads its own copy of the handle, from the start.
+    const int fd = ::dup(m_fd);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return names;
+    }
+    ::rewinddir(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st
+        {
+        };
+        if (::fstatat(m_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            names << QFile::decodeName(entry->d_name);
+    }
+    ::closedir(dir);
+#endif
+    return names;
+}
+
+bool Platform::Folder::contains(const QString& name) const
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(QDir(m_path).filePath(name));
+    return info.exists() || info.isSymLink();
+#else
+    struct stat st
+    {
+    };
+    // Anything but "no such name" counts as there: nothing is made over what could not be looked at.
+    return isOpen() && (::fstatat(m_fd, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 ||
+                        errno != ENOENT);
+#endif
+}
+
+bool Platform::Folder::createFile(const QString& name, QFile& file) const
+{
+    if (!isOpen())
+        return false;
+#ifdef Q_OS_WIN
+    file.setFileName(QDir(m_path).filePath(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
+#else
+    const int fd = ::openat(m_fd, QFile::encodeName(name).constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#endif
+}
+
+bool Platform::Folder::removeFile(const QString& name) const
+{
+    if (!isOpen())
+        return false;
+#ifdef Q_OS_WIN
+    const QFileInfo info(QDir(m_path).filePath(name));
+    return (info.isSymLink() || !info.isDir()) && QFile::remove(info.filePath());
+#else
+    const QByteArray local = QFile::encodeName(name);
+    struct stat st
+    {
+    };
+    return ::fstatat(m_fd, local.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode) &&
+           ::unlinkat(m_fd, local.constData(), 0) == 0;
+#endif
+}
+
+QString Platform::Folder::copyFile(const QString& source, const QString& name) const
+{
+    if (!isOpen())
+        return m_error;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return in.errorString();
+    // Written whole under a name of its own, then given its name: a copy cut short leaves no half file.
+    const QString part = QLatin1Char('.') + name + QStringLiteral(".part");
+    removeFile(part); // left by a copy that was cut short
+    QFile out;
+    if (!createFile(part, out))
+        return QStringLiteral("无法创建文件“%1”").arg(QDir::toNativeSeparators(QDir(m_path).filePath(part)));
+    QString error;
+    while (!in.atEnd() && error.isEmpty()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (in.error() != QFileDevice::NoError)
+            error = in.errorString();
+        else if (out.write(chunk) != chunk.size())
+            error = out.errorString();
+    }
+    if (error.isEmpty() && !out.flush())
+        error = out.errorString();
+    out.close();
+    if (error.isEmpty() && out.error() != QFileDevice::NoError)
+        error = out.errorString();
+#ifdef Q_OS_WIN
+    if (error.isEmpty() && !QFile::rename(out.fileName(), QDir(m_path).filePath(name)))
+        error = QStringLiteral("无法命名文件“%1”").arg(QDir::toNativeSeparators(QDir(m_path).filePath(name)));
+#else
+    if (error.isEmpty() && contains(name))
+        error = QStringLiteral("“%1”已经存在").arg(QDir::toNativeSeparators(QDir(m_path).filePath(name)));
+    if (error.isEmpty() &&
+        ::renameat(m_fd, QFile::encodeName(part).constData(), m_fd, QFile::encodeName(name).constData()) != 0)
+        error = systemErrorText(errno);
+#endif
+    if (!error.isEmpty())
+        removeFile(part);
+    return error;
+}
 
 QString Platform::SingleInstance::lockPath(const QString& name)
 {
@@ -177,26 +384,26 @@ QString Platform::prepareDataFolder()
 QString Platform::seedDataFolder(const QString& from, const QString& to)
 {
     const QString shown = QDir::toNativeSeparators(to);
-    // Parents that are missing come into being private too (the process's file mask); the folder itself
-    // is closed to everyone else even when the user made it earlier with a wider mode.
-    if (!QDir().mkpath(to) || !QFileInfo(to).isDir())
+    // Parents that are missing come into being private too (the process's file mask). The folder itself is
+    // made or opened without following a link, and closed to everyone else even when the user made it
+    // earlier with a wider mode; a link under its name would have the files put, and the mode changed,
+    // wherever it points, so it is refused.
+    const QString parent = QFileInfo(QDir::cleanPath(to)).absolutePath();
+    if (!QDir().mkpath(parent))
         return QStringLiteral("无法建立数据文件夹“%1”。").arg(shown);
-    constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    if (!QFile::setPermissions(to, kOwnerOnly | QFileDevice::ExeOwner))
+    Folder folder(to, Folder::CreateMissing);
+    if (!folder.isOpen())
+        return QStringLiteral("无法建立数据文件夹“%1”：%2").arg(shown, folder.error());
+    if (!folder.narrow())
         return QStringLiteral("无法设置数据文件夹“%1”的权限。").arg(shown);
-    const QDir target(to);
     for (const QString& name : shippedFiles()) {
-        const QString destination = target.filePath(name);
         // A file there, or anything else under that name (a link, even a broken one), is the user's.
-        if (QFileInfo(destination).exists() || QFileInfo(destination).isSymLink())
+        if (folder.contains(name))
             continue;
         const QString source = QDir(from).filePath(name);
-        // QFile::copy writes a temporary file and renames it, so a copy cut short leaves no half file.
-        if (!QFile::copy(source, destination))
+        if (!folder.copyFile(source, name).isEmpty())
             return QStringLiteral("无法把“%1”复制到数据文件夹“%2”。")
                 .arg(QDir::toNativeSeparators(source), shown);
-        // The copy takes the mode of the shipped file; the user's copy is the user's alone.
-        QFile::setPermissions(destination, kOwnerOnly);
     }
     return {};
 }

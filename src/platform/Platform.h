@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -37,6 +38,54 @@ public:
 #ifdef Q_OS_WIN
         void* m_handle = nullptr;
 #else
+        int m_fd = -1;
+#endif
+    };
+
+    // A folder of the user's files that the program creates files in, narrows or prunes, opened without
+    // following a link: a link under its name (even to a folder) is refused and nothing is done through it.
+    // Once open, everything happens in the folder that was opened, even should its name be pointed
+    // elsewhere meanwhile; links inside it are never followed either.
+    class Folder
+    {
+    public:
+        enum Mode
+        {
+            OpenExisting,
+            CreateMissing // a missing folder is made, readable by the user alone (its parent must exist)
+        };
+        Folder(const QString& path, Mode mode);
+        ~Folder();
+        Folder(const Folder&) = delete;
+        Folder& operator=(const Folder&) = delete;
+
+        // Empty when the folder is open, else the reason in Chinese (a missing folder, with OpenExisting,
+        // included).
+        QString error() const { return m_error; }
+        bool isOpen() const { return m_error.isEmpty(); }
+        QString path() const { return m_path; }
+
+        // Closes the folder to everyone but the user. False when that fails.
+        bool narrow();
+        // The names of the regular files in it: links, folders and the like are left out.
+        QStringList fileNames() const;
+        // Whether anything of that name is there, a link (even a broken one) included.
+        bool contains(const QString& name) const;
+        // Makes a new file of that name, readable and writable by the user alone, and opens it in file for
+        // writing. False when anything of that name is there already or the file cannot be made.
+        bool createFile(const QString& name, QFile& file) const;
+        // Copies the file at source into a new file of that name, readable and writable by the user alone:
+        // written whole under another name first, so that a copy cut short leaves nothing under the name.
+        // Empty on success, else the reason; nothing of that name may be there yet.
+        QString copyFile(const QString& source, const QString& name) const;
+        // Removes the regular file of that name (a link of that name is removed itself, never what it points
+        // to; a folder stays). False when nothing was removed.
+        bool removeFile(const QString& name) const;
+
+    private:
+        QString m_path;
+        QString m_error;
+#ifndef Q_OS_WIN
         int m_fd = -1;
 #endif
     };

@@ -1,6 +1,7 @@
 #include "ReportProject.h"
 
 #include "ReportFormat.h"
+#include "sheet/SourceFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,8 +11,21 @@
 #include <QJsonObject>
 #include <QSizeF>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace {
 const QString kFormatName = QStringLiteral("lanshu-report");
+
+// More lines than any page holds.
+constexpr int kMaxLines = 1000;
+
+// Whether d is a whole number from minimum to maximum (and so can be made an int when they are ints).
+bool isWhole(double d, double minimum, double maximum)
+{
+    return d >= minimum && d <= maximum && d == std::floor(d);
+}
 
 // Line and column (both from 1) of a byte offset into UTF-8 text.
 QString positionText(const QByteArray& text, int offset)
@@ -185,9 +199,11 @@ ReportNumberFormat ReportReader::numberFormat(const QJsonObject& c, const QStrin
     f.enabled = true;
     f.grouping = flag(o, "grouping", numberWhere, false);
     const double decimals = number(o, "decimals", numberWhere, -1, 0, true);
-    if (decimals != -1 && (decimals != double(int(decimals)) || decimals > 10))
+    // Checked before it is made an int: a huge number has no int.
+    const bool wholeDecimals = decimals == -1 || isWhole(decimals, 0, 10);
+    if (!wholeDecimals)
         fail(QStringLiteral("%1的 “decimals” 应为 0 到 10 的整数").arg(numberWhere));
-    f.decimals = int(decimals);
+    f.decimals = wholeDecimals ? int(decimals) : -1;
     f.prefix = text(o, "prefix", numberWhere, false);
     f.suffix = text(o, "suffix", numberWhere, false);
     f.hasOtherwise = o.contains(QLatin1String("otherwise"));
@@ -371,7 +387,10 @@ ReportDefinition ReportReader::read(const QJsonObject& o, int index)
         else if (overflow != QLatin1String("elide"))
             fail(QStringLiteral("%1的 “overflow” “%2” 不受支持（可用 elide 或 wrap）")
                      .arg(columnWhere, overflow));
-        column.maxLines = int(number(c, "maxLines", columnWhere, column.maxLines, 1, true));
+        const double maxLines = number(c, "maxLines", columnWhere, column.maxLines, 1, true);
+        if (maxLines > kMaxLines)
+            fail(QStringLiteral("%1的 “maxLines” 不能大于 %2").arg(columnWhere).arg(kMaxLines));
+        column.maxLines = int(std::min(maxLines, double(kMaxLines)));
         column.number = numberFormat(c, columnWhere);
         column.map = valueMap(c, columnWhere);
         r.columns << column;
@@ -400,18 +419,20 @@ QString ReportProject::open(const QString& path)
 {
     close();
     m_path = QFileInfo(path).absoluteFilePath();
-    QFile file(m_path);
-    if (!file.exists())
+    if (!QFileInfo::exists(m_path))
         return QStringLiteral("报表项目文件不存在：%1").arg(QDir::toNativeSeparators(m_path));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("无法读取报表项目文件 “%1”：%2")
-            .arg(QDir::toNativeSeparators(m_path), file.errorString());
-    // A project is a few kilobytes of text; anything this large is some other file.
-    if (file.size() > kMaxFileSize) {
+    // A project is a few kilobytes of text. It is read like any file from outside: a link to a device or
+    // a pipe is refused before it is opened, and no more than the limit is ever read.
+    QFile file;
+    QByteArray text;
+    QString error = sheet::openSourceFile(m_path, kMaxFileSize, file, QStringLiteral("岚枢报表项目文件"));
+    if (error.isEmpty())
+        error = sheet::readSourceFile(file, kMaxFileSize, text);
+    if (!error.isEmpty()) {
         m_path = QDir::toNativeSeparators(m_path);
-        return faultText(QStringLiteral("文件过大（%1 字节），不是岚枢报表项目文件").arg(file.size()));
+        return faultText(error);
     }
-    return parse(file.readAll(), path);
+    return parse(text, path);
 }
 
 void ReportProject::close()
@@ -438,7 +459,7 @@ QString ReportProject::parse(const QByteArray& text, const QString& path)
     if (!doc.isObject() || root.value(QLatin1String("format")).toString() != kFormatName)
         return faultText(QStringLiteral("不是岚枢报表项目文件"));
     const QJsonValue version = root.value(QLatin1String("version"));
-    if (!version.isDouble() || version.toDouble() != double(int(version.toDouble())) || version.toInt() < 1)
+    if (!version.isDouble() || !isWhole(version.toDouble(), 1, std::numeric_limits<int>::max()))
         return faultText(QStringLiteral("缺少有效的版本号 “version”"));
     if (version.toInt() > kVersion)
         return faultText(QStringLiteral("版本 %1 比本程序支持的版本 %2 新，请升级程序")

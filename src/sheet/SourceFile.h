@@ -1,14 +1,23 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 
-// The checks every workbook reader makes before it reads a file from disk.
+// The checks every reader of a file from outside (a workbook, the report project) makes before it reads it.
 namespace sheet {
 
 // Opens path read-only after making sure that it is a regular file no larger than maxFileSize (a folder, a
-// device, a pipe or a socket is refused before it is opened). Empty on success, else a Chinese error text.
-QString openSourceFile(const QString& path, qint64 maxFileSize, QFile& file);
+// device, a pipe or a socket is refused before it is opened, so that opening never waits and reading always
+// ends). kind names what the file should be in the messages ("表格文件"). Empty on success, else a Chinese
+// error text.
+QString openSourceFile(const QString& path, qint64 maxFileSize, QFile& file,
+                       const QString& kind = QStringLiteral("表格文件"));
+
+// Reads the rest of a file that openSourceFile opened, never more than maxFileSize bytes: a file that has
+// grown past the limit since it was opened is refused like one that was larger from the start. Empty on
+// success, else a Chinese error text.
+QString readSourceFile(QFile& file, qint64 maxFileSize, QByteArray& bytes);
 
 // "The file has so many MB, over the limit": for a file or for what a packed workbook unpacks to.
 QString tooLargeText(qint64 size, qint64 limit);

@@ -4,6 +4,7 @@
 #include "sheet/GsfSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -589,8 +590,11 @@ QString XlsWriter::save(const QString& path) const
     if (!built)
         return buildFailedText();
     const QByteArrayView bytes = bytesOf(built.get());
-    QSaveFile file(path);
     const QString shown = QDir::toNativeSeparators(path);
+    // A link under the name is replaced itself, as the saving below would write into what it points to.
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path))
+        return QStringLiteral("无法保存文件：%1（无法替换这个链接）").arg(shown);
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("无法保存文件：%1（%2）").arg(shown, file.errorString());
     // The workbook holds every management password: readable by the user alone.

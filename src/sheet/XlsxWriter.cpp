@@ -7,6 +7,9 @@
 
 #include <xlsxwriter.h>
 
+#include <filesystem>
+#include <system_error>
+
 namespace sheet {
 
 struct XlsxWriter::Data
@@ -122,10 +125,15 @@ QString XlsxWriter::save()
         QFile::remove(d->partPath);
         return d->error.isEmpty() ? writeErrorText(d->path, closed) : d->error;
     }
-    QFile::remove(d->path);
-    if (!QFile::rename(d->partPath, d->path)) {
+    // Put in place in one step: until the new workbook takes the name, the old one stays whole under it.
+    // A link under the name is replaced itself; the file it pointed to is left as it was.
+    std::error_code failed;
+    std::filesystem::rename(QFile(d->partPath).filesystemFileName(), QFile(d->path).filesystemFileName(),
+                            failed);
+    if (failed) {
         QFile::remove(d->partPath);
-        return QStringLiteral("无法写入 %1").arg(QDir::toNativeSeparators(d->path));
+        return QStringLiteral("无法写入 %1（%2）")
+            .arg(QDir::toNativeSeparators(d->path), QString::fromLocal8Bit(failed.message()));
     }
     return {};
 }

@@ -105,6 +105,7 @@ private slots:
     void captionsAsTheWindowManagerReceivesThem();
     void shippedProgramHasNoTestHooks();
     void firstStartOfADayKeepsABackup();
+    void failedBackupIsToldOnceAndStopsNothing_data();
     void failedBackupIsToldOnceAndStopsNothing();
     void lockLivesInAPrivateFolder();
 
@@ -764,20 +765,35 @@ void TestApp::firstStartOfADayKeepsABackup()
     }
 }
 
+void TestApp::failedBackupIsToldOnceAndStopsNothing_data()
+{
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("a file in the folder's place") << false;
+    QTest::newRow("a link to another folder") << true;
+}
+
 void TestApp::failedBackupIsToldOnceAndStopsNothing()
 {
-    QTemporaryDir runtime, folder;
+    QFETCH(bool, linked);
+    QTemporaryDir runtime, folder, other;
     QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
-    // A file where the folder of the copies should be: no copy can be made.
-    QFile blocker(folder.filePath(QStringLiteral("backups")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    if (linked) {
+        // The folder of the copies points elsewhere: nothing is put there.
+        QVERIFY(QFile::link(other.path(), folder.filePath(QStringLiteral("backups"))));
+    } else {
+        // A file where the folder of the copies should be: no copy can be made.
+        QFile blocker(folder.filePath(QStringLiteral("backups")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+    }
     const Run p = probe(runtime.path(), folder.path());
     QCOMPARE(p.exitCode, 0);
     QVERIFY(p.out.contains(QStringLiteral("main window shown")));
     const QString& err = p.err;
     QCOMPARE(err.count(QStringLiteral("message:")), 1);
     QVERIFY2(err.contains(QStringLiteral("message: 提示 | 无法备份数据库文件")), qPrintable(err));
+    QVERIFY(
+        QDir(other.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
 }
 
 // The single-instance lock is a file named with the user id in a folder only the user can write.

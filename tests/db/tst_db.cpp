@@ -37,6 +37,7 @@ private slots:
     void backupsKeepTheNewestTen();
     void backupOncePerDay();
     void failedBackupLeavesNothing();
+    void linkedBackupsFolderIsLeftAlone();
     void readOnlyFileSaysItCannotBeWritten();
     void opensWithBothQueries();
     void newRowsComeFirstAndKeysGrow();
@@ -218,6 +219,50 @@ void TestDbLayer::failedBackupLeavesNothing()
     // The first failure of a run is told, later ones are not.
     QVERIFY(backup::reportFailureOnce());
     QVERIFY(!backup::reportFailureOnce());
+    QVERIFY(db.insert({QStringLiteral("x.com")}) > 0);
+}
+
+// "backups" pointed at a folder of someone else's: no copy is made there, its mode stays, nothing in it is
+// pruned, and the failure is told like any failed copy.
+void TestDbLayer::linkedBackupsFolderIsLeftAlone()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString path = QStringLiteral("service.dll");
+    const QDateTime now(QDate(2024, 1, 20), QTime(9, 0));
+    const QTemporaryDir other;
+    // Eleven files named like copies, the newest of the same day: pruning would remove one, and a daily
+    // copy would think itself made already.
+    QStringList before;
+    for (int day = 10; day <= 20; ++day)
+        before << QStringLiteral("service-2024-01-%1_080000.dll").arg(day);
+    before << QStringLiteral("notes.txt");
+    for (const QString& name : before) {
+        QFile file(QDir(other.path()).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QFileDevice::Permissions open =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+        QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QVERIFY(QFile::setPermissions(other.path(), open));
+    QVERIFY(QFile::link(other.path(), backup::folderFor(path)));
+
+    for (const QString& error : {backup::makeDaily(db.module()->Conn_service(), path, now),
+                                 backup::make(db.module()->Conn_service(), path, now.addSecs(60))}) {
+        QVERIFY2(error.startsWith(QStringLiteral("无法备份数据库文件")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("链接")), qPrintable(error));
+    }
+    QDir otherDir(other.path());
+    QStringList after =
+        otherDir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    before.sort();
+    after.sort();
+    QCOMPARE(after, before);
+    QCOMPARE(QFileInfo(other.path()).permissions() &
+                 ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+             open & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser));
+    QVERIFY(backup::copies(path).isEmpty());
+    QVERIFY(QFileInfo(backup::folderFor(path)).isSymLink());
     QVERIFY(db.insert({QStringLiteral("x.com")}) > 0);
 }
 

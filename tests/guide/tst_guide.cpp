@@ -234,6 +234,8 @@ void TestGuide::refusedWrite_data()
     QTest::newRow("read-only folder") << "folder";
     QTest::newRow("missing folder") << "missing";
     QTest::newRow("a folder in the file's place") << "directory";
+    QTest::newRow("a link to a file elsewhere") << "link";
+    QTest::newRow("a link to a device") << "device";
 }
 
 void TestGuide::refusedWrite()
@@ -241,6 +243,9 @@ void TestGuide::refusedWrite()
     QFETCH(QString, kind);
     QString path = file();
     QString error;
+    const QTemporaryDir otherDir;
+    const QString elsewhere = otherDir.filePath(QStringLiteral("settings.conf"));
+    QVERIFY(writeAll(elsewhere, "[pro_set]\nrun=1\n# someone else's file\n"));
     if (kind == QLatin1String("folder")) {
         QVERIFY(writeAll(path, "[pro_set]\nrun=1\n"));
         RefusedWrites refused(m_dir->path());
@@ -249,11 +254,18 @@ void TestGuide::refusedWrite()
         path = m_dir->filePath(QStringLiteral("gone/iset.ini"));
         error =
             IniFile::writeString(path, QStringLiteral("pro_set"), QStringLiteral("run"), QStringLiteral("0"));
+    } else if (kind == QLatin1String("link") || kind == QLatin1String("device")) {
+        // Saving would replace the file the link points to, or read a device without end.
+        QVERIFY(QFile::link(kind == QLatin1String("link") ? elsewhere : QStringLiteral("/dev/zero"), path));
+        error = IniFile::writeRun(QStringLiteral("0"));
+        QVERIFY(QFileInfo(path).isSymLink());
+        QCOMPARE(IniFile::readRun(), kind == QLatin1String("link") ? QStringLiteral("1") : QString());
     } else {
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("iset.ini")));
         error = IniFile::writeRun(QStringLiteral("0"));
     }
     QCOMPARE(error, QStringLiteral("Unable to write to ") + path);
+    QCOMPARE(readAll(elsewhere), QByteArray("[pro_set]\nrun=1\n# someone else's file\n"));
     if (kind == QLatin1String("folder"))
         QCOMPARE(readAll(path), QByteArray("[pro_set]\nrun=1\n"));
     else if (kind == QLatin1String("missing"))

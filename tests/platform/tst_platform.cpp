@@ -253,6 +253,8 @@ void TestPlatform::seedingFailures_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("data folder is a file") << QStringLiteral("file") << QStringLiteral("无法建立数据文件夹");
     QTest::newRow("shipped file missing") << QStringLiteral("missing") << QStringLiteral("无法把");
+    QTest::newRow("data folder is a link to another folder")
+        << QStringLiteral("folder link") << QStringLiteral("无法建立数据文件夹");
     QTest::newRow("a link of the user's, even broken, is kept") << QStringLiteral("link") << QString();
 }
 
@@ -263,10 +265,19 @@ void TestPlatform::seedingFailures()
     const QString from = makeShipped();
     const QString to = m_dir->filePath(QStringLiteral("data/"));
     const QString first = Platform::shippedFiles().constFirst();
+    // The folder a link named like the data folder points to: someone else's, open to others.
+    const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
+    constexpr QFileDevice::Permissions kOpenFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                     QFileDevice::ExeOther;
     if (what == QLatin1String("file")) {
         writeFile(m_dir->filePath(QStringLiteral("data")), "not a folder");
     } else if (what == QLatin1String("missing")) {
         QVERIFY(QFile::remove(from + first));
+    } else if (what == QLatin1String("folder link")) {
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(QFile::setPermissions(elsewhere, kOpenFolder));
+        QVERIFY(QFile::link(elsewhere, m_dir->filePath(QStringLiteral("data"))));
     } else {
         QVERIFY(QDir().mkpath(to));
         QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("elsewhere.dll")), to + first));
@@ -282,6 +293,14 @@ void TestPlatform::seedingFailures()
         // The path is named, and nothing half-made is left in its place.
         QVERIFY2(error.contains(QDir::toNativeSeparators(m_dir->path())), qPrintable(error));
         QVERIFY(!QFileInfo(to + first).isFile());
+    }
+    if (what == QLatin1String("folder link")) {
+        // Nothing put there, and its mode as it was.
+        QVERIFY(
+            QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+#ifndef Q_OS_WIN
+        QCOMPARE(modeOf(elsewhere), 0705);
+#endif
     }
 }
 

@@ -9,16 +9,26 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPainter>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 const QString kShipped = QStringLiteral(LANSHU_TEST_DATA "/../../resources/shipped/yuming.rav");
@@ -157,6 +167,10 @@ private slots:
     void missingProject();
     void damagedProject_data();
     void damagedProject();
+    void hostileButReadableProject_data();
+    void hostileButReadableProject();
+    void projectThatIsNoFile_data();
+    void projectThatIsNoFile();
     void unknownField();
     void pagesRepeatTheHeadingAndNumberTheFooter_data();
     void pagesRepeatTheHeadingAndNumberTheFooter();
@@ -288,6 +302,26 @@ void tst_Report::damagedProject_data()
     QTest::newRow("newer version") << project(kTwoColumns, QStringLiteral("{}"),
                                               QStringLiteral("\"format\": \"lanshu-report\", \"version\": 3"))
                                    << QStringLiteral("版本 3 比本程序支持的版本 2 新");
+    // Hostile numbers and shapes: each is told, none ends the program.
+    QTest::newRow("lines beyond any int (found by fuzzing)")
+        << project2(QStringLiteral(
+                        "{\"field\": \"a1\", \"width\": 10, \"overflow\": \"wrap\", \"maxLines\": 2.2e70}"),
+                    {})
+        << QStringLiteral("“maxLines” 不能大于 1000");
+    QTest::newRow("decimals beyond any int")
+        << project2(QStringLiteral("{\"field\": \"a9\", \"width\": 10, \"number\": {\"decimals\": 1e300}}"),
+                    {})
+        << QStringLiteral("“decimals” 应为 0 到 10 的整数");
+    QTest::newRow("version beyond any int")
+        << project(kTwoColumns, QStringLiteral("{}"),
+                   QStringLiteral("\"format\": \"lanshu-report\", \"version\": 1e300"))
+        << QStringLiteral("缺少有效的版本号");
+    QTest::newRow("number beyond any double")
+        << project(QStringLiteral("{\"field\": \"a1\", \"width\": 1e999}")) << QStringLiteral("第 ");
+    QTest::newRow("deep nesting") << project(QStringLiteral("{\"field\": \"a1\", \"width\": 10, \"x\": %1%2}")
+                                                 .arg(QString(100000, QLatin1Char('[')),
+                                                      QString(100000, QLatin1Char(']'))))
+                                  << QStringLiteral("第 ");
     QTest::newRow("default report missing")
         << project(kTwoColumns, QStringLiteral("{}"),
                    QStringLiteral("\"format\": \"lanshu-report\", \"version\": 1, \"default\": \"别的\""))
@@ -311,6 +345,101 @@ void tst_Report::damagedProject()
     QVERIFY2(error.contains(expected), qPrintable(error));
     QVERIFY(!p.isOpen());
     QVERIFY(!p.defaultReport());
+}
+
+void tst_Report::hostileButReadableProject_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QString many;
+    for (int i = 0; i < 3000; ++i)
+        many += QStringLiteral("%1{\"field\": \"a%2\", \"width\": 1}")
+                    .arg(i ? QStringLiteral(",") : QString())
+                    .arg(i % 9 + 1);
+    QTest::newRow("three thousand columns") << project(many);
+    QTest::newRow("widths near the largest number") << project(
+        QStringLiteral("{\"field\": \"a1\", \"width\": 1.7e308}, {\"field\": \"a2\", \"width\": 1.7e308}"));
+    QTest::newRow("smallest width beside the largest") << project(
+        QStringLiteral("{\"field\": \"a1\", \"width\": 5e-324}, {\"field\": \"a2\", \"width\": 1.7e308}"));
+    QTest::newRow("unknown members everywhere")
+        << project(QStringLiteral("{\"field\": \"a1\", \"width\": 10, \"colour\": [1, {\"x\": null}]}"),
+                   QStringLiteral("{\"size\": \"A4\", \"scale\": 1e300}"));
+}
+
+// A project the reader takes, however odd: it prints pages or says why not, and never ends the program.
+void tst_Report::hostileButReadableProject()
+{
+    QFETCH(QByteArray, text);
+    ReportProject p;
+    QCOMPARE(p.parse(text, QStringLiteral("x.rav")), QString());
+    const TableData data = domains(30);
+    ReportLayout layout(*p.defaultReport(), data, kDate);
+    const QString error = layout.prepare();
+    if (error.isEmpty()) {
+        QVERIFY(layout.pageCount() >= 1);
+        QImage page(layout.paperSize().toSize().boundedTo(QSize(2000, 3000)), QImage::Format_RGB32);
+        QPainter painter(&page);
+        layout.paintPage(painter, 0);
+    }
+}
+
+void tst_Report::projectThatIsNoFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("link to /dev/zero") << "zero" << QStringLiteral("不是普通文件");
+    QTest::newRow("pipe") << "fifo" << QStringLiteral("不是普通文件");
+    QTest::newRow("link to a pipe") << "fifo link" << QStringLiteral("不是普通文件");
+    QTest::newRow("folder") << "folder" << QStringLiteral("是一个文件夹");
+    QTest::newRow("a gigabyte, sparse") << "sparse" << QStringLiteral("文件过大");
+}
+
+// What yuming.rav may turn out to be: none of it may keep the window waiting, or fill the memory.
+void tst_Report::projectThatIsNoFile()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("devices and named pipes as the system of the test machine offers them");
+#else
+    QFETCH(QString, kind);
+    QFETCH(QString, expected);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("yuming.rav"));
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    if (kind == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    else if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("fifo link"))
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 && QFile::link(fifo, path));
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("yuming.rav")));
+    else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(1) << 30));
+    }
+
+    // Opened on a thread of its own, so that a reader that waits or reads without end fails the test
+    // instead of stalling the run.
+    struct Outcome
+    {
+        std::atomic<bool> done{false};
+        QString error;
+        bool opened = false;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    std::thread([outcome, path] {
+        ReportProject p;
+        outcome->error = p.open(path);
+        outcome->opened = p.isOpen();
+        outcome->done = true;
+    }).detach();
+    if (!QTest::qWaitFor([&] { return outcome->done.load(); }, 10000))
+        qFatal("opening the report project did not return: it waits on the file or reads it without end");
+    QVERIFY(!outcome->opened);
+    const QString error = outcome->error;
+    QVERIFY2(error.startsWith(QStringLiteral("报表项目文件 “%1” 有误：").arg(QDir::toNativeSeparators(path))),
+             qPrintable(error));
+    QVERIFY2(error.contains(expected), qPrintable(error));
+#endif
 }
 
 void tst_Report::unknownField()

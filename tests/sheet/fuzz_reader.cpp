@@ -2,19 +2,15 @@
 // (.xls, .xlsx, .ods, .csv, told by their content), and as one target for each format alone
 // (LANSHU_FUZZ_XLS_ONLY, LANSHU_FUZZ_XLSX, LANSHU_FUZZ_ODS, LANSHU_FUZZ_CSV).
 // Built with -DLANSHU_FUZZ=ON (clang, libFuzzer with the address and undefined-behaviour sanitizers);
-// otherwise a plain program that replays the given files and folders.
+// otherwise a plain program that replays the given files and folders (FuzzReplay.cpp).
 #include "sheet/Readers.h"
 #include "sheet/TableReader.h"
 
 #include <QByteArray>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 
 #include <glib.h>
 
 #include <cstdint>
-#include <cstdio>
 
 namespace {
 // The compound-file library warns about every broken container on stderr; a fuzzer makes millions.
@@ -57,41 +53,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     return 0;
 }
-
-#ifdef LANSHU_FUZZ_REPLAY
-namespace {
-int replay(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot open %s\n", qPrintable(path));
-        return 1;
-    }
-    const QByteArray bytes = file.readAll();
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
-    return 0;
-}
-} // namespace
-
-int main(int argc, char** argv)
-{
-    LLVMFuzzerInitialize(&argc, &argv);
-    int failures = 0;
-    int files = 0;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (QFileInfo(arg).isDir()) {
-            QDirIterator it(arg, QDir::Files, QDirIterator::Subdirectories);
-            while (it.hasNext()) {
-                failures += replay(it.next());
-                ++files;
-            }
-        } else {
-            failures += replay(arg);
-            ++files;
-        }
-    }
-    std::printf("replayed %d files\n", files);
-    return failures == 0 ? 0 : 1;
-}
-#endif

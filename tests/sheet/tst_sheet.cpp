@@ -3,6 +3,7 @@
 #include "sheet/TableReader.h"
 #include "sheet/XlsReader.h"
 #include "sheet/XlsWriter.h"
+#include "sheet/XlsxWriter.h"
 
 #include <algorithm>
 
@@ -193,6 +194,8 @@ private Q_SLOTS:
     void csvValues();
     void mutatedTablesNeverCrash();
     void xlsxPartsCheckedWhateverTheirName();
+    void workbookTakesItsPlaceInOneStep_data();
+    void workbookTakesItsPlaceInOneStep();
     void sharedTextBombsRefused_data();
     void sharedTextBombsRefused();
     void sharedTextBombCancelled();
@@ -620,6 +623,90 @@ void TestSheet::xlsxPartsCheckedWhateverTheirName()
 
 // Packages of a few hundred KB whose shared texts unpack to more than a workbook may hold are refused
 // quickly, holding little memory on the way (the parts are checked a piece at a time).
+void TestSheet::workbookTakesItsPlaceInOneStep_data()
+{
+    QTest::addColumn<QString>("suffix");   // the kind of workbook written
+    QTest::addColumn<QString>("standing"); // what stands under the name before
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("xlsx over an older one") << "xlsx"
+                                            << "file" << true;
+    QTest::newRow("xlsx over a half file left by a killed export") << "xlsx"
+                                                                   << "part" << true;
+    QTest::newRow("xlsx over a link") << "xlsx"
+                                      << "link" << true;
+    QTest::newRow("xlsx where a folder stands") << "xlsx"
+                                                << "folder" << false;
+    QTest::newRow("xls over an older one") << "xls"
+                                           << "file" << true;
+    QTest::newRow("xls over a link") << "xls"
+                                     << "link" << true;
+    QTest::newRow("xls where a folder stands") << "xls"
+                                               << "folder" << false;
+}
+
+// A workbook is written whole under another name and then takes its place in one step: whatever fails,
+// the older file stays as it was and no half file is left, under the name or beside it. A link under the
+// name is replaced itself; what it points to is never written.
+void TestSheet::workbookTakesItsPlaceInOneStep()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, standing);
+    QFETCH(bool, saved);
+    const QTemporaryDir dir;
+    const QTemporaryDir otherDir;
+    const QString path = dir.filePath(QStringLiteral("yuming.") + suffix);
+    const QString other = otherDir.filePath(QStringLiteral("notes.txt"));
+    const QByteArray old("the export before");
+    auto write = [](const QString& at, const QByteArray& bytes) {
+        QFile file(at);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    auto read = [](const QString& at) {
+        QFile file(at);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    if (standing == QLatin1String("link")) {
+        QVERIFY(write(other, "someone else's"));
+        QVERIFY(QFile::link(other, path));
+    } else if (standing == QLatin1String("folder")) {
+        QVERIFY(QDir(dir.path()).mkdir(QFileInfo(path).fileName()));
+        QVERIFY(write(QDir(path).filePath(QStringLiteral("inside.txt")), old));
+    } else {
+        QVERIFY(write(path, old));
+        if (standing == QLatin1String("part"))
+            QVERIFY(write(path + QStringLiteral(".part"), "PK half"));
+    }
+
+    QString error;
+    const QStringList row{QStringLiteral("例子.com"), QStringLiteral("1200")};
+    if (suffix == QLatin1String("xlsx")) {
+        sheet::XlsxWriter writer(path, 2);
+        QCOMPARE(writer.appendRow(row), QString());
+        error = writer.save();
+    } else {
+        sheet::XlsWriter writer(2);
+        writer.appendRow(0, row);
+        error = writer.save(path);
+    }
+
+    if (saved) {
+        QCOMPARE(error, QString());
+        QVERIFY(QFileInfo(path).isFile() && !QFileInfo(path).isSymLink());
+        const sheet::ReadResult result = sheet::readTable(path);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(sheet::cellToText(result.sheet.cell(0, 0)), row[0]);
+    } else {
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+        QCOMPARE(read(QDir(path).filePath(QStringLiteral("inside.txt"))), old);
+    }
+    if (standing == QLatin1String("link"))
+        QCOMPARE(read(other), QByteArray("someone else's"));
+    // Nothing but the workbook (or the folder that stood there) is left.
+    QCOMPARE(
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        QStringList{QFileInfo(path).fileName()});
+}
+
 void TestSheet::sharedTextBombsRefused_data()
 {
     QTest::addColumn<QString>("file");
