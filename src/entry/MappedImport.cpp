@@ -43,9 +43,12 @@ void MappedImport::start(sheet::Sheet sheet, const headingmap::Columns& columns)
     {
         WaitCursor wait;
         // The list is read to its end first when it still reads its rows (the whole list is needed).
+        if (const Result read = m_data->domains()->readAll(); !read.ok()) {
+            MessageBox::appError(m_window, read.error());
+            Q_EMIT finished(false);
+            return;
+        }
         Dataset* list = m_data->domains()->rows();
-        if (list->isFilling())
-            (void)list->finishFill();
         const Result loaded = importplan::loadPortfolio(m_data->Conn_service(), &m_portfolio, list);
         if (!loaded.ok()) {
             MessageBox::appError(m_window, loaded.error());
