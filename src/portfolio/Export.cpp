@@ -48,6 +48,7 @@ void exportDomainList(QWidget* parent, DomainList* list)
                 shown = std::make_unique<QProgressDialog>(QStringLiteral("正在导出域名……"), QString(), 0,
                                                           total, parent);
                 shown->setObjectName(QStringLiteral("exportProgress"));
+                shown->setWindowTitle(QStringLiteral("批量导出"));
                 shown->setWindowModality(Qt::WindowModal);
                 shown->setCancelButton(nullptr);
                 shown->setMinimumDuration(0);
