@@ -95,9 +95,8 @@ public:
                         download->cancel();
                 });
         // A new window is never made: its address goes to the user's web browser.
-        connect(this, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
-            handOff(request.requestedUrl(), request.isUserInitiated());
-        });
+        connect(this, &QWebEnginePage::newWindowRequested, this,
+                [this](QWebEngineNewWindowRequest& request) { handOff(request.requestedUrl()); });
         connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
             if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.errorCode() != Aborted)
                 QMetaObject::invokeMethod(
@@ -108,7 +107,7 @@ public:
     }
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
     {
         const QString scheme = url.scheme();
         if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
@@ -118,7 +117,7 @@ protected:
             if (onSite == url)
                 return true;
             if (onSite.isEmpty())
-                handOff(url, type == NavigationTypeLinkClicked);
+                handOff(url);
             else
                 QMetaObject::invokeMethod(
                     this, [this, onSite] { load(onSite); }, Qt::QueuedConnection);
@@ -135,11 +134,14 @@ protected:
     bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
 
 private:
-    // Gives an address elsewhere to the user's web browser. A page may do so once by itself (a site that
-    // has moved on); any more need the user's click, so that no page can flood the browser with windows.
-    void handOff(const QUrl& url, bool userAsked)
+    // Gives an address elsewhere to the user's web browser. Each click or key press inside the browser
+    // lets one address through; a page may send one more by itself (a site that has moved on), so that
+    // no page can flood the user's browser with windows.
+    void handOff(const QUrl& url)
     {
-        if (!userAsked) {
+        if (m_browser->m_userInput) {
+            m_browser->m_userInput = false;
+        } else {
             if (m_handedOffUnasked)
                 return;
             m_handedOffUnasked = true;
@@ -153,7 +155,8 @@ private:
 
 // ApplicationEvents1: sees every event of the program before it is delivered, and drops right-button
 // presses, releases, double clicks and context-menu requests addressed to its own browser or to
-// anything inside it. Everything else, and everything outside the browser, passes untouched.
+// anything inside it. Everything else, and everything outside the browser, passes untouched; a
+// press of another button or of a key inside the browser is noted as the user's own doing.
 class WebBrowser::RightClickFilter : public QObject
 {
 public:
@@ -165,14 +168,19 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        bool drop = false;
         switch (event->type()) {
         case QEvent::ContextMenu:
+            drop = true;
             break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
-            if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton)
+            drop = static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+            if (!drop && event->type() != QEvent::MouseButtonPress)
                 return false;
+            break;
+        case QEvent::KeyPress:
             break;
         default:
             return false;
@@ -180,7 +188,11 @@ protected:
         if (!watched->isWidgetType())
             return false;
         auto* target = static_cast<QWidget*>(watched);
-        return target == m_browser || m_browser->isAncestorOf(target);
+        if (target != m_browser && !m_browser->isAncestorOf(target))
+            return false;
+        if (!drop)
+            m_browser->m_userInput = true;
+        return drop;
     }
 
 private:

@@ -50,4 +50,5 @@ private:
     WebPage m_page;         // the page last requested, for its failure page
     bool m_waiting = false; // a navigation waits for the first drawing
     bool m_loadQueued = false;
+    bool m_userInput = false; // a click or key press inside the browser not yet followed by a hand-off
 };
