@@ -7,6 +7,14 @@
 #include <QMouseEvent>
 #include <QQuickWidget>
 #include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineFileSystemAccessRequest>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineRegisterProtocolHandlerRequest>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 namespace {
@@ -18,11 +26,137 @@ QString offlineDocument(const QString& body)
                           "<style>html, body { margin: 0; overflow: hidden; }</style></head>") +
            body + QStringLiteral("</html>");
 }
+
+// The engine's error numbers that name the reason best; the rest read as "no connection".
+enum EngineError
+{
+    Aborted = -3, // the navigation was stopped, refused or became a download: nothing failed
+    TimedOut = -7,
+    InternetDisconnected = -106,
+    NameNotResolved = -105,
+    ConnectionTimedOut = -118,
+    NameResolutionFailed = -137,
+    EmptyResponse = -324,
+};
+
+// The one-line reason of the failure page, in the user's words.
+QString failureReason(const QWebEngineLoadingInfo& info)
+{
+    switch (info.errorDomain()) {
+    case QWebEngineLoadingInfo::HttpStatusCodeDomain:
+        return QStringLiteral("网站返回错误 %1").arg(info.errorCode());
+    case QWebEngineLoadingInfo::DnsErrorDomain:
+        return QStringLiteral("找不到网站");
+    case QWebEngineLoadingInfo::CertificateErrorDomain:
+        return QStringLiteral("网站的安全证书无效");
+    default:
+        break;
+    }
+    switch (info.errorCode()) {
+    case NameNotResolved:
+    case NameResolutionFailed:
+        return QStringLiteral("找不到网站");
+    case TimedOut:
+    case ConnectionTimedOut:
+    case EmptyResponse:
+        return QStringLiteral("网站没有回应");
+    case InternetDisconnected:
+        return QStringLiteral("网络已断开");
+    default:
+        return QStringLiteral("无法连接到网站");
+    }
+}
 } // namespace
+
+// The engine's page of a browser: keeps it on the site and says no to everything a page may ask of
+// the program.
+class WebBrowser::Page : public QWebEnginePage
+{
+public:
+    Page(WebBrowser* browser, QObject* parent) : QWebEnginePage(parent), m_browser(browser)
+    {
+        // A failure shows the program's own page; the engine's would flash first.
+        settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+        // No other program is started for an address the engine does not know (mailto: and the like).
+        settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+        connect(this, &QWebEnginePage::featurePermissionRequested, this,
+                [this](const QUrl& origin, Feature feature) {
+                    setFeaturePermission(origin, feature, PermissionDeniedByUser);
+                });
+        connect(this, &QWebEnginePage::fileSystemAccessRequested, this,
+                [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
+        connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
+                [](QWebEngineRegisterProtocolHandlerRequest request) { request.reject(); });
+        connect(this, &QWebEnginePage::fullScreenRequested, this,
+                [](QWebEngineFullScreenRequest request) { request.reject(); });
+        connect(profile(), &QWebEngineProfile::downloadRequested, this,
+                [this](QWebEngineDownloadRequest* download) {
+                    if (download->page() == this)
+                        download->cancel();
+                });
+        // A new window is never made: its address goes to the user's web browser.
+        connect(this, &QWebEnginePage::newWindowRequested, this,
+                [this](QWebEngineNewWindowRequest& request) { handOff(request.requestedUrl()); });
+        connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+            if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.errorCode() != Aborted)
+                QMetaObject::invokeMethod(
+                    m_browser,
+                    [browser = m_browser, reason = failureReason(info)] { browser->showFailure(reason); },
+                    Qt::QueuedConnection);
+        });
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override
+    {
+        const QString scheme = url.scheme();
+        if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
+            if (!isMainFrame)
+                return true;
+            const QUrl onSite = webpages::onSite(url);
+            if (onSite == url)
+                return true;
+            if (onSite.isEmpty())
+                handOff(url);
+            else
+                QMetaObject::invokeMethod(
+                    this, [this, onSite] { load(onSite); }, Qt::QueuedConnection);
+            return false;
+        }
+        // The program's own pages; anything else (a mail address, another program's scheme) is dropped.
+        return scheme == QLatin1String("data") || scheme == QLatin1String("about");
+    }
+
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override { return {}; }
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
+
+private:
+    // Gives an address elsewhere to the user's web browser. Each click or key press inside the browser
+    // lets one address through; a page may send one more by itself (a site that has moved on), so that
+    // no page can flood the user's browser with windows.
+    void handOff(const QUrl& url)
+    {
+        if (m_browser->m_userInput) {
+            m_browser->m_userInput = false;
+        } else {
+            if (m_handedOffUnasked)
+                return;
+            m_handedOffUnasked = true;
+        }
+        Platform::openInBrowser(url.toString(QUrl::FullyEncoded));
+    }
+
+    WebBrowser* m_browser;
+    bool m_handedOffUnasked = false;
+};
 
 // ApplicationEvents1: sees every event of the program before it is delivered, and drops right-button
 // presses, releases, double clicks and context-menu requests addressed to its own browser or to
-// anything inside it. Everything else, and everything outside the browser, passes untouched.
+// anything inside it. Everything else, and everything outside the browser, passes untouched; a
+// press of another button or of a key inside the browser is noted as the user's own doing.
 class WebBrowser::RightClickFilter : public QObject
 {
 public:
@@ -34,14 +168,19 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        bool drop = false;
         switch (event->type()) {
         case QEvent::ContextMenu:
+            drop = true;
             break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
-            if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton)
+            drop = static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+            if (!drop && event->type() != QEvent::MouseButtonPress)
                 return false;
+            break;
+        case QEvent::KeyPress:
             break;
         default:
             return false;
@@ -49,7 +188,11 @@ protected:
         if (!watched->isWidgetType())
             return false;
         auto* target = static_cast<QWidget*>(watched);
-        return target == m_browser || m_browser->isAncestorOf(target);
+        if (target != m_browser && !m_browser->isAncestorOf(target))
+            return false;
+        if (!drop)
+            m_browser->m_userInput = true;
+        return drop;
     }
 
 private:
@@ -96,6 +239,7 @@ void WebBrowser::load()
     m_waiting = false;
     if (!m_view) {
         m_view = new QWebEngineView(this);
+        m_view->setPage(new Page(this, m_view));
         delete m_placeholder;
         m_placeholder = nullptr;
         m_view->setContextMenuPolicy(Qt::NoContextMenu);
@@ -103,12 +247,24 @@ void WebBrowser::load()
     }
     const QString body = webpages::offlineBody(m_address);
     if (!body.isEmpty())
-        m_view->setHtml(offlineDocument(body));
+        showBody(body);
     else
         m_view->setUrl(QUrl(m_address));
 }
 
+void WebBrowser::showBody(const QString& body)
+{
+    m_view->setHtml(offlineDocument(body));
+}
+
+void WebBrowser::showFailure(const QString& reason)
+{
+    if (!m_page.failureHeading.isEmpty())
+        showBody(webpages::failureBody(m_page, reason));
+}
+
 void WebBrowser::requestPage(const WebPage& page)
 {
+    m_page = page;
     Navigate(webpages::requestAddress(page, Platform::isNetworkConnected()));
 }

@@ -10,13 +10,17 @@
 #include "web/WebPages.h"
 
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QLabel>
 #include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QToolButton>
+#include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtTest>
 
@@ -28,7 +32,8 @@ constexpr int kEngineTimeout = 120000;
 
 // A small web site on 127.0.0.1 that serves any path with a page naming that path, and counts the
 // requests per path. Each page records the mouse buttons and context-menu requests that reach it in
-// its title, so that a test can see what the engine received.
+// its title, so that a test can see what the engine received. A test may give a path its own answer
+// instead: a whole HTTP response, or nothing at all (the connection is closed unanswered).
 class LoopbackSite : public QObject
 {
 public:
@@ -42,6 +47,7 @@ public:
     }
     QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
     int requests(const QString& path) const { return m_requests.value(path); }
+    void answer(const QString& path, const QByteArray& response) { m_answers.insert(path, response); }
     int total() const
     {
         int n = 0;
@@ -68,6 +74,11 @@ private:
                 return;
             }
             ++m_requests[path];
+            if (m_answers.contains(path)) {
+                socket->write(m_answers.value(path));
+                socket->disconnectFromHost();
+                return;
+            }
             const QByteArray body = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" +
                                     path.toLatin1() + "</title></head><body style=\"height:2000px\">page " +
                                     path.toLatin1() +
@@ -87,7 +98,26 @@ private:
 
     QTcpServer m_server;
     QHash<QString, int> m_requests;
+    QHash<QString, QByteArray> m_answers;
 };
+
+QByteArray response(const QByteArray& status, const QByteArray& body,
+                    const QByteArray& headers = "Content-Type: text/html; charset=utf-8\r\n")
+{
+    return "HTTP/1.1 " + status + "\r\n" + headers + "Cache-Control: no-store\r\nConnection: close\r\n" +
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+// A page of the site: a full-window link (clicked in its middle) and a script, both optional.
+QByteArray sitePage(const QByteArray& link, const QByteArray& script, const QByteArray& target = {})
+{
+    const QByteArray anchor = link.isEmpty() ? QByteArray()
+                                             : "<a href=\"" + link + "\" target=\"" + target +
+                                                   "\" style=\"display:block; height:100%\">link</a>";
+    return response("200 OK", "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>site</title></head>"
+                              "<body style=\"margin:0; height:100vh\">" +
+                                  anchor + "<script>" + script + "</script></body></html>");
+}
 
 // Runs a script in the page and waits for its result, as text.
 QString evaluate(QWebEngineView* view, const QString& script)
@@ -160,10 +190,22 @@ private slots:
     void rightClicksInsideViewsAreDropped_data();
     void rightClicksInsideViewsAreDropped();
     void rightClicksElsewhereStillWork();
+    void onSite_data();
+    void onSite();
+    void loadFailurePages_data();
+    void loadFailurePages();
+    void navigationStaysOnSite_data();
+    void navigationStaysOnSite();
+    void downloadsAreRefused();
+    void pageRequestsAreRefused_data();
+    void pageRequestsAreRefused();
 
 private:
     // The main window over a fresh database, after its show step, on screen.
     void startWindow();
+    // Shows the panel of a navigation item (the welcome panel for an empty name) and returns its
+    // browser once the engine's view exists.
+    WebBrowser* showPanel(const QString& item);
 
     std::unique_ptr<LoopbackSite> m_site;
     std::unique_ptr<TestDb> m_db;
@@ -184,6 +226,7 @@ void TestWeb::cleanup()
     m_db.reset();
     webpages::setPagesHostForTest({});
     Platform::setNetworkHook({});
+    Platform::setBrowserHook({});
     m_site.reset();
 }
 
@@ -198,6 +241,21 @@ void TestWeb::startWindow()
     m_window->show();
     m_windowId = m_window->winId();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get(), kEngineTimeout));
+}
+
+WebBrowser* TestWeb::showPanel(const QString& item)
+{
+    Tmian& w = *m_window;
+    QWidget* panel = w.Fr_wel1();
+    if (!item.isEmpty()) {
+        w.findChild<QToolButton*>(item)->click();
+        panel = item == QLatin1String("navJiaoyi") ? static_cast<QWidget*>(w.Fr_jiaoyi1())
+                                                   : static_cast<QWidget*>(w.Fr_gongju1());
+    }
+    auto* browser = panel->findChild<WebBrowser*>(QStringLiteral("WebBrowser1"));
+    if (browser && !QTest::qWaitFor([browser] { return browser->view() != nullptr; }, kEngineTimeout))
+        return nullptr;
+    return browser;
 }
 
 void TestWeb::pagesAreRequestedOnceEach()
@@ -414,6 +472,355 @@ void TestWeb::rightClicksElsewhereStillWork()
         QCOMPARE(spy.seen, 3);
         target->removeEventFilter(&spy);
     }
+}
+
+namespace {
+// The path each place requests from the site.
+QString pathOf(const QString& item)
+{
+    if (item == QLatin1String("navJiaoyi"))
+        return QStringLiteral("/appin/jiaoyi.htm");
+    if (item == QLatin1String("navGongju"))
+        return QStringLiteral("/appin/gongju.htm");
+    return QStringLiteral("/appin/zixun.htm");
+}
+
+// Waits until a page of sitePage() has been read, its scripts have run and the engine has drawn it, so
+// that input reaches it. (The empty document before it is complete at once.)
+bool waitUntilDrawn(QWebEngineView* view)
+{
+    if (!QTest::qWaitFor(
+            [view] {
+                return evaluate(view, QStringLiteral("document.title + ' ' + document.readyState")) ==
+                       QLatin1String("site complete");
+            },
+            kEngineTimeout))
+        return false;
+    evaluate(view,
+             QStringLiteral("requestAnimationFrame(() => requestAnimationFrame(() => window.drawn = true))"));
+    return QTest::qWaitFor(
+        [view] {
+            return evaluate(view, QStringLiteral("String(window.drawn === true)")) == QLatin1String("true");
+        },
+        kEngineTimeout);
+}
+
+// Stands in for the system's mail program.
+class MailHandler : public QObject
+{
+    Q_OBJECT
+public:
+    int opened = 0;
+public slots:
+    void open(const QUrl&) { ++opened; }
+};
+
+// Closes every modal window that opens (a page's own message box) and counts them.
+struct ModalWatcher
+{
+    int closed = 0;
+    QTimer timer;
+    ModalWatcher()
+    {
+        timer.callOnTimeout([this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                ++closed;
+                modal->close();
+            }
+        });
+        timer.start(20);
+    }
+};
+} // namespace
+
+void TestWeb::onSite_data()
+{
+    QTest::addColumn<QString>("site");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("loaded"); // empty: elsewhere
+
+    const QString plain = QStringLiteral("http://www.lanshu.example");
+    const QString secure = QStringLiteral("https://www.lanshu.example");
+    const QString local = QStringLiteral("http://127.0.0.1:8000");
+    const struct
+    {
+        const char* name;
+        const QString& site;
+        const char* address;
+        const char* loaded;
+    } rows[] = {
+        {"page", plain, "http://www.lanshu.example/appin/a.htm?x=1",
+         "http://www.lanshu.example/appin/a.htm?x=1"},
+        {"upper-case host", plain, "http://WWW.Lanshu.Example/a", "http://www.lanshu.example/a"},
+        {"usual port named", plain, "http://www.lanshu.example:80/a", "http://www.lanshu.example:80/a"},
+        {"https of an http site", plain, "https://www.lanshu.example/a", "https://www.lanshu.example/a"},
+        {"other port", plain, "http://www.lanshu.example:8080/a", ""},
+        {"https on another port", plain, "https://www.lanshu.example:8443/a", ""},
+        {"parent domain", plain, "http://lanshu.example/a", ""},
+        {"longer name", plain, "http://www.lanshu.example.net/a", ""},
+        {"user part that looks like the host", plain, "http://www.lanshu.example@other.example/a", ""},
+        {"other scheme", plain, "ftp://www.lanshu.example/a", ""},
+        {"http of an https site", secure, "http://www.lanshu.example/a?x=1#y",
+         "https://www.lanshu.example/a?x=1#y"},
+        {"http on its usual port of an https site", secure, "http://www.lanshu.example:80/a",
+         "https://www.lanshu.example/a"},
+        {"https site", secure, "https://www.lanshu.example/a", "https://www.lanshu.example/a"},
+        {"http on another port of an https site", secure, "http://www.lanshu.example:8080/a", ""},
+        {"local site", local, "http://127.0.0.1:8000/a", "http://127.0.0.1:8000/a"},
+        {"local site by another name", local, "http://localhost:8000/a", ""},
+        {"local site on another port", local, "http://127.0.0.1:8001/a", ""},
+        {"other loopback address", local, "http://127.0.0.2:8000/a", ""},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row.name) << row.site << QString::fromLatin1(row.address)
+                                << QString::fromLatin1(row.loaded);
+}
+
+void TestWeb::onSite()
+{
+    QFETCH(QString, site);
+    QFETCH(QString, address);
+    QFETCH(QString, loaded);
+    webpages::setPagesHostForTest(site);
+    QCOMPARE(webpages::onSite(QUrl(address)).toString(), loaded);
+}
+
+void TestWeb::loadFailurePages_data()
+{
+    QTest::addColumn<QString>("item");      // navigation item that shows the panel; empty for the news box
+    QTest::addColumn<QString>("host");      // "refused", "unresolvable" or empty for the test's site
+    QTest::addColumn<QByteArray>("answer"); // the site's answer to the page's path; empty: closed unanswered
+    QTest::addColumn<QString>("text");
+
+    const QByteArray errorPage = "<html><body>Internal Server Error</body></html>";
+    QTest::newRow("news, nobody listening") << QString() << QStringLiteral("refused") << QByteArray()
+                                            << QStringLiteral("读取资讯失败\n无法连接到网站");
+    QTest::newRow("news, unknown host name") << QString() << QStringLiteral("unresolvable") << QByteArray()
+                                             << QStringLiteral("读取资讯失败\n找不到网站");
+    QTest::newRow("news, 503 without a body")
+        << QString() << QString() << response("503 Service Unavailable", {})
+        << QStringLiteral("读取资讯失败\n网站返回错误 503");
+    QTest::newRow("trading, 500 with a page")
+        << QStringLiteral("navJiaoyi") << QString() << response("500 Internal Server Error", errorPage)
+        << QStringLiteral("读取内容失败\n网站返回错误 500");
+    QTest::newRow("trading, closed unanswered") << QStringLiteral("navJiaoyi") << QString() << QByteArray()
+                                                << QStringLiteral("读取内容失败\n网站没有回应");
+    QTest::newRow("tools, 404 with a page") << QStringLiteral("navGongju") << QString()
+                                            << response("404 Not Found", "<html><body>gone</body></html>")
+                                            << QStringLiteral("读取内容失败\n网站返回错误 404");
+    QTest::newRow("tools, nobody listening")
+        << QStringLiteral("navGongju") << QStringLiteral("refused") << QByteArray()
+        << QStringLiteral("读取内容失败\n无法连接到网站");
+}
+
+void TestWeb::loadFailurePages()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, host);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, text);
+
+    if (host == QLatin1String("refused")) {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        webpages::setPagesHostForTest(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
+    } else if (host == QLatin1String("unresolvable")) {
+        // Only where the name is refused at once: a resolver that is asked across the network may take
+        // many seconds, or answer anything.
+        const QString name = QStringLiteral("nosuchhost.invalid");
+        std::optional<QHostInfo> result;
+        QHostInfo::lookupHost(name, this, [&result](const QHostInfo& info) { result = info; });
+        if (!QTest::qWaitFor([&result] { return result.has_value(); }, 2000) ||
+            result->error() == QHostInfo::NoError)
+            QSKIP("The resolver does not refuse an unknown name at once here.");
+        webpages::setPagesHostForTest(QStringLiteral("http://") + name);
+    }
+    m_site->answer(pathOf(item), answer);
+    MessageBox::clearShown();
+    Platform::setNetworkHook([] { return true; });
+    startWindow();
+    WebBrowser* browser = showPanel(item);
+    QVERIFY(browser);
+    QWebEngineView* view = browser->view();
+    QTRY_COMPARE_WITH_TIMEOUT(evaluate(view, QStringLiteral("document.body ? document.body.innerText : ''")),
+                              text, kEngineTimeout);
+    // The offline page's style: grey 12 pixels on the light blue, no scroll bars, placed as it is.
+    QCOMPARE(evaluate(view, QStringLiteral("document.body.getAttribute('style')")),
+             item.isEmpty()
+                 ? QStringLiteral("font-size:12px; color:#999; padding:20px 0 0 12px; "
+                                  "background-color:#E3EEFD;")
+                 : QStringLiteral("font-size:12px; color:#999; padding:20px 0 0 0; text-align:center; "
+                                  "background-color:#E3EEFD;"));
+    QCOMPARE(evaluate(view, QStringLiteral("getComputedStyle(document.body).fontSize")),
+             QStringLiteral("12px"));
+    QCOMPARE(evaluate(view, QStringLiteral("getComputedStyle(document.body).color")),
+             QStringLiteral("rgb(153, 153, 153)"));
+    QCOMPARE(evaluate(view, QStringLiteral("getComputedStyle(document.body).backgroundColor")),
+             QStringLiteral("rgb(227, 238, 253)"));
+    QCOMPARE(evaluate(view, QStringLiteral("getComputedStyle(document.body).textAlign")),
+             item.isEmpty() ? QStringLiteral("start") : QStringLiteral("center"));
+    QCOMPARE(evaluate(view, QStringLiteral("getComputedStyle(document.documentElement).overflow")),
+             QStringLiteral("hidden"));
+    QCOMPARE(MessageBox::shown().size(), 0);
+}
+
+void TestWeb::navigationStaysOnSite_data()
+{
+    // The panel's page: a full-window link, a script, or a server redirect, to {elsewhere} (an address on
+    // another host) or elsewhere on the site.
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QByteArray>("link");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("redirect");
+    QTest::addColumn<bool>("click");     // the page is clicked in its middle
+    QTest::addColumn<QString>("opened"); // what the user's web browser is asked to open
+
+    const QString jiaoyi = QStringLiteral("navJiaoyi");
+    const QString gongju = QStringLiteral("navGongju");
+    const QByteArray to = "{elsewhere}";
+    const QString elsewhere = QString::fromLatin1(to);
+    QTest::newRow("script redirect") << jiaoyi << QByteArray() << QByteArray()
+                                     << QByteArray("location.href = '{elsewhere}';") << false << false
+                                     << elsewhere;
+    // A page may send the user's browser one address by itself, not a flood of them.
+    QTest::newRow("repeated script redirects")
+        << jiaoyi << QByteArray() << QByteArray()
+        << QByteArray("let n = 0; const t = setInterval(() => { location.href = '{elsewhere}?' + n;"
+                      " if (++n == 20) { clearInterval(t); setTimeout(() => document.title = 'done', 200); } "
+                      "}, 10);")
+        << false << false << QStringLiteral("{elsewhere}?0");
+    QTest::newRow("server redirect") << gongju << QByteArray() << QByteArray() << QByteArray() << true
+                                     << false << elsewhere;
+    QTest::newRow("link") << jiaoyi << to << QByteArray() << QByteArray() << false << true << elsewhere;
+    QTest::newRow("link to a new window")
+        << gongju << to << QByteArray("_blank") << QByteArray() << false << true << elsewhere;
+    QTest::newRow("window.open on a click")
+        << jiaoyi << QByteArray() << QByteArray()
+        << QByteArray("document.addEventListener('click', () => window.open('{elsewhere}'));") << false
+        << true << elsewhere;
+    QTest::newRow("news box link") << QString() << to << QByteArray() << QByteArray() << false << true
+                                   << elsewhere;
+    QTest::newRow("link on the site") << jiaoyi << QByteArray("/appin/next.htm") << QByteArray()
+                                      << QByteArray() << false << true << QString();
+    QTest::newRow("mail link") << jiaoyi << QByteArray("mailto:someone@example.com") << QByteArray()
+                               << QByteArray() << false << true << QString();
+}
+
+void TestWeb::navigationStaysOnSite()
+{
+    QFETCH(QString, item);
+    QFETCH(QByteArray, link);
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, script);
+    QFETCH(bool, redirect);
+    QFETCH(bool, click);
+    QFETCH(QString, opened);
+
+    // The same server under another name is another host.
+    const QString other =
+        m_site->address().replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost")) +
+        QStringLiteral("/elsewhere");
+    const QByteArray to = other.toUtf8();
+    opened.replace(QStringLiteral("{elsewhere}"), other);
+    link.replace("{elsewhere}", to);
+    script.replace("{elsewhere}", to);
+    m_site->answer(pathOf(item), redirect ? response("302 Found", {}, "Location: " + to + "\r\n")
+                                          : sitePage(link, script, target));
+    QStringList browserOpened;
+    Platform::setBrowserHook([&browserOpened](const QString& address) { browserOpened << address; });
+    // Another program the system would start for the address.
+    MailHandler mail;
+    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &mail, "open");
+    auto unregister = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("mailto")); });
+    Platform::setNetworkHook([] { return true; });
+    startWindow();
+    WebBrowser* browser = showPanel(item);
+    QVERIFY(browser);
+    QWebEngineView* view = browser->view();
+    const QString panelAddress = m_site->address() + pathOf(item);
+    QTRY_COMPARE_WITH_TIMEOUT(m_site->requests(pathOf(item)), 1, kEngineTimeout);
+    if (click) {
+        QVERIFY(waitUntilDrawn(view));
+        QTRY_VERIFY_WITH_TIMEOUT(view->focusProxy(), kEngineTimeout);
+        QTest::mouseClick(view->focusProxy(), Qt::LeftButton, Qt::NoModifier, view->rect().center());
+    }
+    if (link.startsWith('/')) {
+        // A page on the site opens in the panel.
+        QTRY_COMPARE_WITH_TIMEOUT(m_site->requests(QString::fromLatin1(link)), 1, kEngineTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(view->url().toString(), m_site->address() + QString::fromLatin1(link),
+                                  kEngineTimeout);
+        QCOMPARE(browserOpened, QStringList());
+    } else if (opened.isEmpty()) {
+        // Once a script run after the click has answered, the click's navigation has been decided.
+        QCOMPARE(evaluate(view, QStringLiteral("document.title")), QStringLiteral("site"));
+        QCOMPARE(view->url().toString(), panelAddress);
+        QCOMPARE(browserOpened, QStringList());
+        QCOMPARE(mail.opened, 0);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(browserOpened, QStringList{opened}, kEngineTimeout);
+        if (script.contains("setInterval")) {
+            QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("done"), kEngineTimeout);
+            QCOMPARE(browserOpened, QStringList{opened});
+        } else if (!redirect) {
+            QCOMPARE(evaluate(view, QStringLiteral("document.title")), QStringLiteral("site"));
+            QCOMPARE(view->url().toString(), panelAddress);
+        }
+    }
+    QCOMPARE(m_site->requests(QStringLiteral("/elsewhere")), 0);
+}
+
+void TestWeb::downloadsAreRefused()
+{
+    m_site->answer(QStringLiteral("/appin/jiaoyi.htm"), sitePage({}, "location.href = '/appin/file.bin';"));
+    m_site->answer(QStringLiteral("/appin/file.bin"),
+                   response("200 OK", QByteArray(4096, 'x'),
+                            "Content-Type: application/octet-stream\r\n"
+                            "Content-Disposition: attachment; filename=\"file.bin\"\r\n"));
+    Platform::setNetworkHook([] { return true; });
+    startWindow();
+    WebBrowser* browser = showPanel(QStringLiteral("navJiaoyi"));
+    QVERIFY(browser);
+    QWebEngineView* view = browser->view();
+    QList<QWebEngineDownloadRequest::DownloadState> states;
+    connect(view->page()->profile(), &QWebEngineProfile::downloadRequested, this,
+            [&states](QWebEngineDownloadRequest* download) { states << download->state(); });
+    QTRY_COMPARE_WITH_TIMEOUT(m_site->requests(QStringLiteral("/appin/file.bin")), 1, kEngineTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(states.size(), 1, kEngineTimeout);
+    QCOMPARE(states.first(), QWebEngineDownloadRequest::DownloadCancelled);
+    QCOMPARE(evaluate(view, QStringLiteral("document.title")), QStringLiteral("site"));
+    QCOMPARE(view->url().toString(), m_site->address() + QStringLiteral("/appin/jiaoyi.htm"));
+}
+
+void TestWeb::pageRequestsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("script"); // ends by putting its result into the title
+    QTest::addColumn<QString>("title");
+    QTest::newRow("alert, confirm and prompt")
+        << QByteArray(
+               "alert('a'); const c = confirm('b'); document.title = 'done ' + c + ' ' + prompt('c', 'd');")
+        << QStringLiteral("done false null");
+    QTest::newRow("notifications")
+        << QByteArray("Notification.requestPermission().then(answer => document.title = 'done ' + answer);")
+        << QStringLiteral("done denied");
+    QTest::newRow("geolocation") << QByteArray("navigator.geolocation.getCurrentPosition("
+                                               "() => document.title = 'done granted',"
+                                               "e => document.title = 'done ' + e.code);")
+                                 << QStringLiteral("done 1");
+}
+
+void TestWeb::pageRequestsAreRefused()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QString, title);
+    m_site->answer(QStringLiteral("/appin/gongju.htm"), sitePage({}, script));
+    Platform::setNetworkHook([] { return true; });
+    startWindow();
+    ModalWatcher boxes;
+    WebBrowser* browser = showPanel(QStringLiteral("navGongju"));
+    QVERIFY(browser);
+    QTRY_COMPARE_WITH_TIMEOUT(browser->view()->title(), title, kEngineTimeout);
+    QCOMPARE(boxes.closed, 0);
 }
 
 QTEST_MAIN(TestWeb)
