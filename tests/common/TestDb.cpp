@@ -69,6 +69,26 @@ void TestDb::interruptRunningStatements()
     sqlite3_interrupt(m_module->Conn_service()->handle());
 }
 
+QList<QStringList> storedRows(TestDb& db)
+{
+    QList<QStringList> rows;
+    Dataset d(db.module()->Conn_service());
+    d.setSql(QStringLiteral("select * from tt_a order by aid"));
+    if (!d.open().isEmpty())
+        return rows;
+    for (int r = 0; r < d.recordCount(); ++r)
+        rows.append(d.rowValues(r).mid(1));
+    return rows;
+}
+
+QStringList row(std::initializer_list<QString> values)
+{
+    QStringList list(values);
+    while (list.size() < 9)
+        list.append(QString());
+    return list;
+}
+
 QStringList columnTexts(const Dataset* rows, const QString& field)
 {
     QStringList out;

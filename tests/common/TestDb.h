@@ -6,6 +6,7 @@
 
 class QAbstractItemModel;
 #include <QTemporaryDir>
+#include <initializer_list>
 #include <memory>
 
 // A fresh encrypted database file in a temporary folder, with the shipped tables and settings
@@ -47,6 +48,10 @@ private:
     std::unique_ptr<TDataModule2> m_module;
 };
 
+// a1..a9 of every row of tt_a in the file, oldest first.
+QList<QStringList> storedRows(TestDb& db);
+// A row of a1..a9: the values given, then empty ones.
+QStringList row(std::initializer_list<QString> values);
 // The texts of one field in every row a dataset holds, in display order.
 QStringList columnTexts(const Dataset* rows, const QString& field);
 // The display texts of one column of a model, top to bottom.

@@ -41,27 +41,6 @@ sheet::Sheet readSheet(const QString& path)
     return std::move(read.sheet);
 }
 
-// a1..a9 of every row of tt_a, oldest first.
-QList<QStringList> storedRows(TestDb& db)
-{
-    QList<QStringList> rows;
-    Dataset d(db.module()->Conn_service());
-    d.setSql(QStringLiteral("select * from tt_a order by aid"));
-    if (!d.open().isEmpty())
-        return rows;
-    for (int r = 0; r < d.recordCount(); ++r)
-        rows.append(d.rowValues(r).mid(1));
-    return rows;
-}
-
-QStringList row(std::initializer_list<QString> values)
-{
-    QStringList list(values);
-    while (list.size() < 9)
-        list.append(QString());
-    return list;
-}
-
 // The plan for a sheet read from a file, mapped by its headings.
 struct Planned
 {
