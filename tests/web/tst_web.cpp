@@ -12,7 +12,6 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QLabel>
 #include <QTableView>
 #include <QTcpServer>
@@ -588,15 +587,13 @@ void TestWeb::onSite()
 void TestWeb::loadFailurePages_data()
 {
     QTest::addColumn<QString>("item");      // navigation item that shows the panel; empty for the news box
-    QTest::addColumn<QString>("host");      // "refused", "unresolvable" or empty for the test's site
+    QTest::addColumn<QString>("host");      // "refused" or empty for the test's site
     QTest::addColumn<QByteArray>("answer"); // the site's answer to the page's path; empty: closed unanswered
     QTest::addColumn<QString>("text");
 
     const QByteArray errorPage = "<html><body>Internal Server Error</body></html>";
     QTest::newRow("news, nobody listening") << QString() << QStringLiteral("refused") << QByteArray()
                                             << QStringLiteral("读取资讯失败\n无法连接到网站");
-    QTest::newRow("news, unknown host name") << QString() << QStringLiteral("unresolvable") << QByteArray()
-                                             << QStringLiteral("读取资讯失败\n找不到网站");
     QTest::newRow("news, 503 without a body")
         << QString() << QString() << response("503 Service Unavailable", {})
         << QStringLiteral("读取资讯失败\n网站返回错误 503");
@@ -624,16 +621,6 @@ void TestWeb::loadFailurePages()
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         webpages::setPagesHostForTest(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
-    } else if (host == QLatin1String("unresolvable")) {
-        // Only where the name is refused at once: a resolver that is asked across the network may take
-        // many seconds, or answer anything.
-        const QString name = QStringLiteral("nosuchhost.invalid");
-        std::optional<QHostInfo> result;
-        QHostInfo::lookupHost(name, this, [&result](const QHostInfo& info) { result = info; });
-        if (!QTest::qWaitFor([&result] { return result.has_value(); }, 2000) ||
-            result->error() == QHostInfo::NoError)
-            QSKIP("The resolver does not refuse an unknown name at once here.");
-        webpages::setPagesHostForTest(QStringLiteral("http://") + name);
     }
     m_site->answer(pathOf(item), answer);
     MessageBox::clearShown();
