@@ -1,11 +1,12 @@
-// bench_report [count ...]: the shipped reports (the domain list and the price list) over generated
-// domains (10,000 and 100,000 by default): layout, PDF written to disk, and the time until the
+// bench_report [--keep DIR] [count ...]: the shipped reports (the domain list and the price list) over
+// generated domains (10,000 and 100,000 by default): layout, PDF written to disk, and the time until the
 // preview has painted its first page, with the peak memory of the process.
 #include "DomainGenerator.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
 #include "db/Dataset.h"
 #include "db/Expiry.h"
+#include "platform/Platform.h"
 #include "portfolio/RvData.h"
 #include "report/ReportLayout.h"
 #include "report/ReportOutput.h"
@@ -51,10 +52,16 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    Platform::tuneMemory(); // as the program does at start
     QApplication app(argc, argv);
     QList<int> counts;
-    for (int i = 1; i < argc; ++i)
-        counts << std::max(1, atoi(argv[i]));
+    QString keep; // --keep DIR: the PDFs are copied there, to be looked at
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--keep" && i + 1 < argc)
+            keep = QString::fromLocal8Bit(argv[++i]);
+        else
+            counts << std::max(1, atoi(argv[i]));
+    }
     if (counts.isEmpty())
         counts = {10000, 100000};
 
@@ -133,6 +140,9 @@ int main(int argc, char** argv)
             std::printf("  to PDF: %8.0f ms, processor %.0f ms (%d rows, %d left out, %d pages, %.1f MiB)\n",
                         msSince(clock), cpuMs() - cpuStart, layout.rowCount(), layout.omittedRows(),
                         layout.pageCount(), double(QFileInfo(pdf).size()) / (1024 * 1024));
+            if (!keep.isEmpty())
+                QFile::copy(pdf,
+                            QDir(keep).filePath(QStringLiteral("%1-%2.pdf").arg(count).arg(report.name)));
         }
         std::printf("  peak memory so far: %.0f MiB\n", peakMiB());
     }

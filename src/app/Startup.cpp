@@ -23,6 +23,7 @@ int Startup::run(int& argc, char** argv, const Options& options)
 {
     // Before anything holds the user's data: no core dump, and files readable by the user alone.
     Platform::protectUserData();
+    Platform::tuneMemory();
 
     // One running copy per user: a refused start shows nothing and ends quietly.
     Platform::SingleInstance lock(QStringLiteral("lanshu_tovex"));

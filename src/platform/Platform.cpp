@@ -26,6 +26,9 @@
 #include <sys/prctl.h>
 #endif
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 std::function<void(const QString&)> g_browserHook;
@@ -316,6 +319,17 @@ void Platform::protectUserData()
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 #endif
     ::umask(077);
+#endif
+}
+
+void Platform::tuneMemory()
+{
+#ifdef __GLIBC__
+    // Up to 64 MiB free at the top of the heap stays there; blocks below 32 MiB come from the heap (the
+    // page streams of a PDF grow to several megabytes and would each be mapped afresh).
+    ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    ::mallopt(M_TOP_PAD, 16 * 1024 * 1024);
+    ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
 #endif
 }
 
