@@ -8,7 +8,10 @@
 #include "db/Sql.h"
 #include "sheet/Cell.h"
 
+#include <algorithm>
 #include <array>
+#include <memory>
+#include <string>
 
 namespace importplan {
 
@@ -28,6 +31,10 @@ QString& field(DomainRecord& record, int f)
         &DomainRecord::address, &DomainRecord::registered,  &DomainRecord::expires,
         &DomainRecord::notes,   &DomainRecord::password,    &DomainRecord::price};
     return record.*members[size_t(f)];
+}
+const QString& field(const DomainRecord& record, int f)
+{
+    return field(const_cast<DomainRecord&>(record), f);
 }
 
 QString cellValue(const sheet::Cell& cell, int f, DayOrder order, bool verbatim, const QLocale& locale,
@@ -81,26 +88,48 @@ Result loadPortfolio(Connection* connection, Portfolio* portfolio, const Dataset
 {
     portfolio->names = duplicatekey::Index();
     Result read = Result::success();
+    // Where each key sits in the list, in the order of the keys; empty when the names come from the file.
+    auto places = std::make_shared<std::vector<std::pair<qint64, int>>>();
     if (list && list->isOpen() && !list->isFilling() && list->sql() == sql::kDefaultList) {
         // Every domain is in memory already: no need to read the file again.
         const int aidField = list->fieldIndex(QStringLiteral("aid"));
         const int nameField = list->fieldIndex(QStringLiteral("a1"));
         portfolio->names.reserve(size_t(list->recordCount()));
+        places->reserve(size_t(list->recordCount()));
         for (int row = 0; row < list->recordCount(); ++row) {
             qint64 aid = 0;
             for (const char digit : list->rawValue(row, aidField))
                 aid = aid * 10 + (digit - '0');
             portfolio->names.add(duplicatekey::hashUtf8(list->rawValue(row, nameField)), aid);
+            places->emplace_back(aid, row);
         }
+        // The default list comes newest first: turned round, it is in order already.
+        if (std::is_sorted(places->rbegin(), places->rend()))
+            std::reverse(places->begin(), places->end());
+        else
+            std::sort(places->begin(), places->end());
     } else {
         read = domainlookup::eachName(connection, [&](qint64 aid, std::string_view name) {
             portfolio->names.add(duplicatekey::hashUtf8(name), aid);
         });
     }
     portfolio->names.finish();
-    portfolio->rows = [connection](const std::vector<qint64>& aids) {
+    portfolio->rows = [connection, list, places](const std::vector<qint64>& aids) {
         QHash<qint64, DomainRecord> found;
-        (void)domainlookup::rows(connection, aids, &found);
+        found.reserve(qsizetype(aids.size()));
+        // From the list where it still holds the row the key was seen in; the rest from the file.
+        std::vector<qint64> missing;
+        const int aidField = places->empty() ? -1 : list->fieldIndex(QStringLiteral("aid"));
+        for (const qint64 aid : aids) {
+            const auto it = std::lower_bound(places->begin(), places->end(), std::make_pair(aid, -1));
+            if (it != places->end() && it->first == aid && it->second < list->recordCount() &&
+                list->rawValue(it->second, aidField) == std::to_string(aid))
+                found.insert(aid, DomainRecord::fromDataset(*list, it->second));
+            else
+                missing.push_back(aid);
+        }
+        if (!missing.empty())
+            (void)domainlookup::rows(connection, missing, &found);
         return found;
     };
     return read;
@@ -212,8 +241,10 @@ Plan Plan::build(const sheet::Sheet& sheet, const Settings& settings, const Port
             }
             DomainRecord after = *it;
             for (int f = 1; f < kFields; ++f)
-                if (!field(row.values, f).isEmpty())
+                if (!field(row.values, f).isEmpty()) {
                     field(after, f) = field(row.values, f);
+                    row.fromSheet |= quint16(1u << f);
+                }
             row.values = after;
             if (after == *it) {
                 row.action = Action::Skip;
@@ -296,11 +327,17 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
                 outcome.error = domainwriter::goneText();
                 break;
             }
-            if (const Result written = update.update(row.values); !written.ok()) {
+            // The sheet's values over the row as the file holds it now: a change made since the preview
+            // (by this window or another program) to a field the sheet leaves alone is kept.
+            DomainRecord after = *old;
+            for (int f = 1; f < kFields; ++f)
+                if (row.fromSheet & (1u << f))
+                    field(after, f) = field(row.values, f);
+            if (const Result written = update.update(after); !written.ok()) {
                 outcome.error = written.error();
                 break;
             }
-            outcome.undo.updated.emplace_back(*old, row.values);
+            outcome.undo.updated.emplace_back(*old, after);
         }
         if (++done % kProgressRows == 0 && progress && !progress(done, total)) {
             outcome.cancelled = true;

@@ -57,9 +57,10 @@ struct Row
     int sheetRow = 0;    // 0-based
     DomainRecord values; // as they will be stored; for an update the whole record after it (with its aid)
     Action action = Action::Add;
-    QString reason;       // why it is skipped or not stored
-    QStringList warnings; // values kept as they were
-    QList<int> warned;    // their fields
+    QString reason;        // why it is skipped or not stored
+    QStringList warnings;  // values kept as they were
+    QList<int> warned;     // their fields
+    quint16 fromSheet = 0; // for an update: the fields the sheet fills (bit per field)
 };
 
 struct Counts

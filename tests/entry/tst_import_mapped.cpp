@@ -127,6 +127,8 @@ private slots:
     void cancelStoresNothing();
     void undoAfterImport();
     void undoRefusedAfterEdit();
+    void updateKeepsAChangeMadeSince_data();
+    void updateKeepsAChangeMadeSince();
 
     void dialogPreviewThenImport();
     void dialogPreviewCancelStoresNothing();
@@ -694,6 +696,70 @@ void TestImportMapped::undoAfterImport()
     QVERIFY(importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
     QVERIFY(refusal.isEmpty());
     QCOMPARE(storedRows(db), before);
+}
+
+void TestImportMapped::updateKeepsAChangeMadeSince_data()
+{
+    QTest::addColumn<bool>("fromList");
+    QTest::addColumn<bool>("changeBeforePreview");
+    // The rows of the preview read from the file; the note changed between the preview and storing.
+    QTest::newRow("file, changed after the preview") << false << false;
+    // The rows taken from the list in memory, which has not yet seen another program's change.
+    QTest::newRow("list, changed before the preview") << true << true;
+    QTest::newRow("list, changed after the preview") << true << false;
+}
+
+void TestImportMapped::updateKeepsAChangeMadeSince()
+{
+    QFETCH(bool, fromList);
+    QFETCH(bool, changeBeforePreview);
+    TestDb db;
+    QVERIFY(db.ok());
+    db.insert(row(
+        {QStringLiteral("example.com"), QStringLiteral("旧说明"), {}, {}, {}, {}, QStringLiteral("旧备注")}));
+    Dataset* list = db.queryA();
+    QCOMPARE(list->open(), QString());
+    QCOMPARE(list->finishFill(), QString());
+    QCOMPARE(list->recordCount(), 1);
+    const QString change =
+        QStringLiteral("update tt_a set a7 = '另一个程序写的备注' where a1 = 'example.com'");
+    if (changeBeforePreview)
+        QCOMPARE(db.exec(change), QString());
+
+    const sheet::Sheet sheet = sheetOf({{QStringLiteral("Domain"), QStringLiteral("Price")},
+                                        {QStringLiteral("example.com"), QStringLiteral("1200")}});
+    importplan::Settings settings;
+    settings.fields = headingmap::detect(sheet, headingmap::kReadColumns, kChina).value().fields;
+    settings.duplicates = importplan::Duplicates::Update;
+    importplan::Portfolio portfolio;
+    QVERIFY(
+        importplan::loadPortfolio(db.module()->Conn_service(), &portfolio, fromList ? list : nullptr).ok());
+    const importplan::Plan plan = importplan::Plan::build(sheet, settings, portfolio, kChina);
+    QCOMPARE(plan.counts().updated, 1);
+    if (!changeBeforePreview)
+        QCOMPARE(db.exec(change), QString());
+
+    const importplan::Outcome outcome = importplan::apply(db.module()->Conn_service(), plan);
+    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("example.com"),
+                                                      QStringLiteral("旧说明"),
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      QStringLiteral("另一个程序写的备注"),
+                                                      {},
+                                                      QStringLiteral("1200")})}));
+    // Undo puts back the row as it was just before the import, the other program's note with it.
+    QString refusal;
+    QVERIFY(importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
+    QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("example.com"),
+                                                      QStringLiteral("旧说明"),
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      QStringLiteral("另一个程序写的备注")})}));
 }
 
 void TestImportMapped::undoRefusedAfterEdit()
