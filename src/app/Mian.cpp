@@ -1,7 +1,11 @@
 #include "Mian.h"
 
 #include "NavigationBar.h"
+#include "RestoreBackup.h"
+#include "db/Backup.h"
+#include "db/Connection.h"
 #include "db/DataModule.h"
+#include "db/DomainList.h"
 #include "entry/Daoru.h"
 #include "entry/Edit_yuming.h"
 #include "entry/MappedImport.h"
@@ -17,6 +21,7 @@
 #include "platform/Platform.h"
 #include "platform/Site.h"
 #include "portfolio/Fr_guanli.h"
+#include "portfolio/ListChange.h"
 #include "portfolio/PortfolioStatus.h"
 #include "web/Fr_gongju.h"
 #include "web/Fr_jiaoyi.h"
@@ -61,6 +66,8 @@ Tmian::Tmian()
         m_nav->addSection(QStringLiteral("设 置"), QStringLiteral("bsSkinButtonsBarSection2"));
     QToolButton* mima = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/key.svg")),
                                        QStringLiteral("设置密码"), QStringLiteral("navMima"));
+    QToolButton* restore = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/restore.svg")),
+                                          QStringLiteral("从备份恢复"), QStringLiteral("navRestore"));
     QToolButton* help = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/help.svg")),
                                        QStringLiteral("帮 助"), QStringLiteral("navHelp"));
     QToolButton* about = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/about.svg")),
@@ -121,6 +128,7 @@ Tmian::Tmian()
         if (m_setMima)
             m_setMima->exec();
     });
+    connect(restore, &QToolButton::clicked, this, &Tmian::restoreFromBackup);
     connect(help, &QToolButton::clicked, this, [this] {
         if (m_help)
             m_help->exec();
@@ -185,6 +193,53 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
                                m_guanli->findChild<QWidget*>(QStringLiteral("searchStrip")),
                                m_guanli->findChild<QWidget*>(QStringLiteral("detailPane"))},
                               [this] { return isNavigationEnabled(); });
+}
+
+void Tmian::restoreFromBackup()
+{
+    if (!m_data)
+        return;
+    const QString dbPath = Connection::kFileName;
+    if (backup::copies(dbPath).isEmpty()) {
+        MessageBox::show(
+            this, MessageBox::Information, QStringLiteral("从备份恢复"),
+            QStringLiteral("还没有数据库的备份。程序每天第一次启动时、导入和从注册局更新之前都会自动备份。"),
+            MessageBox::Ok);
+        return;
+    }
+    TRestoreBackup dialog(dbPath, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosen().isEmpty())
+        return;
+    const QString made =
+        backup::info(dbPath, dialog.chosen()).made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (MessageBox::show(
+            this, MessageBox::Question, QStringLiteral("从备份恢复"),
+            QStringLiteral("确定用 %1 的备份替换现在的全部域名吗？\n现在的数据库会先另存为一份新的备份，"
+                           "需要时可以再恢复回来。")
+                .arg(made),
+            MessageBox::Yes | MessageBox::No, MessageBox::No) != MessageBox::Yes)
+        return;
+    // The list read to its end first: its read and the restore share the connection.
+    DomainList* list = m_data->domains();
+    if (!readWholeList(this, list))
+        return;
+    int domains = 0;
+    QString error;
+    {
+        WaitCursor wait;
+        error = backup::restore(m_data->Conn_service(), dbPath, dialog.chosen(),
+                                QDateTime(Platform::today(), QTime::currentTime()), &domains);
+    }
+    if (!error.isEmpty()) {
+        MessageBox::show(this, MessageBox::Warning, QStringLiteral("从备份恢复"), error, MessageBox::Ok);
+        return;
+    }
+    // Every view follows: the list from the file, its totals and detail pane with it.
+    if (const Result reread = list->reopen(); !reread.ok())
+        MessageBox::appError(this, reread.error());
+    MessageBox::show(this, MessageBox::Information, QStringLiteral("从备份恢复"),
+                     QStringLiteral("已从 %1 的备份恢复，现有 %2 个域名。").arg(made).arg(domains),
+                     MessageBox::Ok);
 }
 
 void Tmian::FormShow()

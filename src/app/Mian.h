@@ -56,6 +56,7 @@ public:
     void showTools();               // "岚枢工具"
     void bsSkinSpeedButton3Click(); // padlock
     void bsSkinLinkImage1Click();   // web link picture
+    void restoreFromBackup();       // "从备份恢复"
 
     NavigationBar* bsSkinButtonsBar1() const { return m_nav; }
     TFr_wel* Fr_wel1() const { return m_wel; }

@@ -1,11 +1,14 @@
 #include "Backup.h"
 
 #include "Connection.h"
+#include "Statement.h"
 #include "platform/Platform.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <tuple>
@@ -67,7 +70,7 @@ QStringList copies(const QString& dbPath)
     return copiesIn(Platform::Folder(folderFor(dbPath), Platform::Folder::OpenExisting), dbPath);
 }
 
-QString make(Connection* connection, const QString& dbPath, const QDateTime& now)
+QString make(Connection* connection, const QString& dbPath, const QDateTime& now, const QString& keep)
 {
     // The folder is made, narrowed and pruned only when it is a folder of its own: a link there (to a
     // folder of someone else's, say) means no copy, and nothing done there.
@@ -94,8 +97,9 @@ QString make(Connection* connection, const QString& dbPath, const QDateTime& now
         return QStringLiteral("无法备份数据库文件到“%1”：%2")
             .arg(QDir::toNativeSeparators(QDir(folder.path()).filePath(name)), error);
 
-    const QStringList all = copiesIn(folder, dbPath);
-    for (qsizetype i = 0; i + kKept < all.size(); ++i)
+    QStringList all = copiesIn(folder, dbPath);
+    const bool kept = all.removeOne(keep); // counts among the ten, but goes last
+    for (qsizetype i = 0; i + kKept < all.size() + (kept ? 1 : 0); ++i)
         folder.removeFile(all[i]);
     return {};
 }
@@ -109,6 +113,115 @@ QString makeDaily(Connection* connection, const QString& dbPath, const QDateTime
             return {};
     }
     return make(connection, dbPath, now);
+}
+
+QString check(const QString& copyPath, int* domains, Check how)
+{
+    if (domains)
+        *domains = -1;
+    Connection copy;
+    if (const QString error = copy.open(copyPath); !error.isEmpty())
+        return error;
+    QString result;
+    int count = -1;
+    QString error;
+    if (how == Check::Count) {
+        // Counting alone.
+    } else if (sqlite3_stmt* stmt =
+                   Statement::prepare(&copy, QStringLiteral("pragma quick_check"), {}, &error)) {
+        QStringList problems;
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            problems << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        if (sqlite3_errcode(copy.handle()) != SQLITE_DONE && sqlite3_errcode(copy.handle()) != SQLITE_OK)
+            problems = {copy.lastError()};
+        sqlite3_finalize(stmt);
+        if (problems != QStringList{QStringLiteral("ok")})
+            result = problems.join(QLatin1Char('\n'));
+    } else {
+        result = error;
+    }
+    if (result.isEmpty()) {
+        if (sqlite3_stmt* stmt =
+                Statement::prepare(&copy, QStringLiteral("select count(*) from tt_a"), {}, &error)) {
+            if (sqlite3_step(stmt) == SQLITE_ROW)
+                count = sqlite3_column_int(stmt, 0);
+            else
+                result = copy.lastError();
+            sqlite3_finalize(stmt);
+        } else {
+            result = error;
+        }
+    }
+    if (domains)
+        *domains = result.isEmpty() ? count : -1;
+    return result;
+}
+
+CopyInfo info(const QString& dbPath, const QString& name)
+{
+    CopyInfo info;
+    info.name = name;
+    const QRegularExpressionMatch m = copyName(dbPath).match(name);
+    info.made = QDateTime(QDate::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd")),
+                          QTime::fromString(m.captured(2), QStringLiteral("HHmmss")));
+    info.bytes = QFileInfo(QDir(folderFor(dbPath)).filePath(name)).size();
+    return info;
+}
+
+QString restore(Connection* connection, const QString& dbPath, const QString& name, const QDateTime& now,
+                int* domains)
+{
+    if (!copies(dbPath).contains(name))
+        return QStringLiteral("找不到备份“%1”").arg(name);
+    const QString copyPath = QDir(folderFor(dbPath)).filePath(name);
+    int expected = -1;
+    if (const QString damaged = check(copyPath, &expected); !damaged.isEmpty())
+        return QStringLiteral("备份“%1”已损坏，不能用来恢复：%2").arg(name, damaged);
+    if (const QString failed = make(connection, dbPath, now, name); !failed.isEmpty())
+        return QStringLiteral("恢复前未能先备份现在的数据库，什么也没有改动。%1").arg(failed);
+
+    QString error;
+    sqlite3_stmt* attach =
+        Statement::prepare(connection, QStringLiteral("attach database :file as restored key :key"),
+                           {{QStringLiteral("file"), copyPath},
+                            {QStringLiteral("key"), QString::fromLatin1(Connection::kPassword)}},
+                           &error);
+    if (!attach)
+        return QStringLiteral("无法读取备份“%1”：%2").arg(name, error);
+    const int attached = sqlite3_step(attach);
+    sqlite3_finalize(attach);
+    if (attached != SQLITE_DONE)
+        return QStringLiteral("无法读取备份“%1”：%2").arg(name, connection->lastError());
+
+    const QString columns = QStringLiteral("aid, a1, a2, a3, a4, a5, a6, a7, a8, a9");
+    error = connection->execute(QStringLiteral("begin immediate"));
+    if (error.isEmpty()) {
+        error =
+            connection->execute(QStringLiteral("delete from main.tt_a; insert into main.tt_a (%1) select %1 "
+                                               "from restored.tt_a order by aid;")
+                                    .arg(columns));
+        int stored = -1;
+        if (error.isEmpty()) {
+            if (sqlite3_stmt* count = Statement::prepare(
+                    connection, QStringLiteral("select count(*) from main.tt_a"), {}, &error)) {
+                if (sqlite3_step(count) == SQLITE_ROW)
+                    stored = sqlite3_column_int(count, 0);
+                sqlite3_finalize(count);
+            }
+            if (error.isEmpty() && stored != expected)
+                error = QStringLiteral("恢复后的域名数 %1 与备份中的 %2 不符").arg(stored).arg(expected);
+        }
+        if (error.isEmpty())
+            error = connection->execute(QStringLiteral("commit"));
+        if (!error.isEmpty())
+            (void)connection->execute(QStringLiteral("rollback"));
+        else if (domains)
+            *domains = stored;
+    }
+    (void)connection->execute(QStringLiteral("detach database restored"));
+    if (!error.isEmpty())
+        return QStringLiteral("未能从备份“%1”恢复，什么也没有改动：%2").arg(name, error);
+    return {};
 }
 
 bool reportFailureOnce()

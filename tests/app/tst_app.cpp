@@ -1,7 +1,9 @@
 #include "TestDb.h"
 #include "app/Mian.h"
 #include "app/NavigationBar.h"
+#include "app/RestoreBackup.h"
 #include "db/Backup.h"
+#include "db/Connection.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
 #include "entry/Daoru.h"
@@ -29,6 +31,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -95,6 +98,7 @@ private slots:
     void webLinkOpensHomePage();
     void editButtonOpensTheCurrentRecord();
     void undoKeyOnThePortfolioTakesTheLastImportBack();
+    void restoreFromABackupWithTheKeyboard();
     void statusBarCountsShowWithThePortfolioOnly();
     void layoutComesBackAtTheNextStart();
     void layoutComesBackAcrossTwoRealStarts();
@@ -486,6 +490,70 @@ void TestApp::undoKeyOnThePortfolioTakesTheLastImportBack()
     // Once taken back there is nothing more to take back.
     QTest::keyClick(w.Fr_guanli1()->bsSkinDBGrid1(), Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(MessageBox::takeShown().isEmpty());
+}
+
+void TestApp::restoreFromABackupWithTheKeyboard()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    MessageBox::setTestMode(true);
+    db.insert({QStringLiteral("old.com"), QStringLiteral("昨天的")});
+    const QDateTime yesterday(QDate(2026, 12, 9), QTime(8, 15));
+    QCOMPARE(backup::make(db.module()->Conn_service(), Connection::kFileName, yesterday), QString());
+    QCOMPARE(backup::make(db.module()->Conn_service(), Connection::kFileName, yesterday.addSecs(3600)),
+             QString());
+    db.insert({QStringLiteral("new1.com")});
+    db.insert({QStringLiteral("new2.com")});
+    Tmian w;
+    w.bindData(db.module());
+    w.FormShow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.showPortfolio();
+    QTRY_COMPARE(db.queryA()->recordCount(), 3);
+    (void)MessageBox::takeShown();
+
+    // The dialog lists the copies newest first with their domains; Down and Return choose the older one.
+    QString listed;
+    QTimer::singleShot(0, &w, [&] {
+        auto* dialog = w.findChild<TRestoreBackup*>(QStringLiteral("restoreBackup"));
+        if (!dialog)
+            return;
+        QTRY_VERIFY(dialog->counted());
+        for (int row = 0; row < dialog->table()->rowCount(); ++row)
+            listed += dialog->table()->item(row, 0)->text() + QLatin1Char('|') +
+                      dialog->table()->item(row, 2)->text() + QLatin1Char(';');
+        QTest::keyClick(dialog->table(), Qt::Key_Down);
+        QTest::keyClick(dialog->table(), Qt::Key_Return);
+    });
+    MessageBox::setNextAnswer(MessageBox::Yes);
+    auto* item = w.bsSkinButtonsBar1()->findChild<QToolButton*>(QStringLiteral("navRestore"));
+    QVERIFY(item);
+    QCOMPARE(item->text(), QStringLiteral("从备份恢复"));
+    item->click();
+    QCOMPARE(listed, QStringLiteral("2026-12-09 09:15:00|1;2026-12-09 08:15:00|1;"));
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[0].text,
+             QStringLiteral("确定用 2026-12-09 08:15:00 的备份替换现在的全部域名吗？\n现在的数据库会先"
+                            "另存为一份新的备份，需要时可以再恢复回来。"));
+    QCOMPARE(shown[1].text, QStringLiteral("已从 2026-12-09 08:15:00 的备份恢复，现有 1 个域名。"));
+    // The list follows at once; today's file is the newest copy.
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")), QStringList{QStringLiteral("old.com")});
+    QCOMPARE(db.countRows(), 1);
+    QCOMPARE(backup::copies(Connection::kFileName).size(), 3);
+
+    // Answered No: nothing changes.
+    db.insert({QStringLiteral("again.com")});
+    QTimer::singleShot(0, &w, [&] {
+        if (auto* dialog = w.findChild<TRestoreBackup*>(QStringLiteral("restoreBackup")))
+            QTest::keyClick(dialog->table(), Qt::Key_Return);
+    });
+    MessageBox::setNextAnswer(MessageBox::No);
+    item->click();
+    QCOMPARE(db.countRows(), 2);
+    QCOMPARE(backup::copies(Connection::kFileName).size(), 3);
+    MessageBox::setTestMode(false);
 }
 
 void TestApp::layoutComesBackAtTheNextStart()

@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,6 +37,10 @@ private slots:
     void fileInUseIsReportedAsInUse();
     void backupsKeepTheNewestTen();
     void backupOncePerDay();
+    void restoreReplacesTheDomainsAndKeepsTheCurrentFile();
+    void restoreOfTheOldestCopyKeepsIt();
+    void damagedCopyIsRefused_data();
+    void damagedCopyIsRefused();
     void failedBackupLeavesNothing();
     void linkedBackupsFolderIsLeftAlone();
     void readOnlyFileSaysItCannotBeWritten();
@@ -203,6 +208,136 @@ void TestDbLayer::backupOncePerDay()
     QCOMPARE(backup::copies(path).size(), 2);
     // The connection is left as it was: writes go through at once.
     QVERIFY(db.insert({QStringLiteral("x.com")}) > 0);
+}
+
+void TestDbLayer::restoreReplacesTheDomainsAndKeepsTheCurrentFile()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString path = QStringLiteral("service.dll");
+    db.insert(row({QStringLiteral("kept.com"), QStringLiteral("旧说明")}));
+    db.insert(row({QStringLiteral("gone.cn")}));
+    const QDateTime yesterday(QDate(2026, 12, 9), QTime(9, 30));
+    QCOMPARE(backup::make(db.module()->Conn_service(), path, yesterday), QString());
+    // Since then: one removed, one changed, one added; the password rule changed too.
+    QCOMPARE(db.exec(QStringLiteral("delete from tt_a where a1 = 'gone.cn'; update tt_a set a2 = '新说明'; "
+                                    "insert into tt_a (a1) values ('new.net'); update jz_ub set ub2 = '1'")),
+             QString());
+    const QList<QStringList> today = storedRows(db);
+
+    QCOMPARE(backup::copies(path), QStringList{QStringLiteral("service-2026-12-09_093000.dll")});
+    const backup::CopyInfo listed = backup::info(path, backup::copies(path).constFirst());
+    QCOMPARE(listed.made, yesterday);
+    QCOMPARE(listed.bytes, QFileInfo(backup::folderFor(path) + QLatin1Char('/') + listed.name).size());
+    for (const backup::Check how : {backup::Check::Count, backup::Check::Full}) {
+        int counted = -1;
+        QCOMPARE(backup::check(backup::folderFor(path) + QLatin1Char('/') + listed.name, &counted, how),
+                 QString());
+        QCOMPARE(counted, 2);
+    }
+
+    int domains = -1;
+    QCOMPARE(backup::restore(db.module()->Conn_service(), path, listed.name, yesterday.addDays(1), &domains),
+             QString());
+    QCOMPARE(domains, 2);
+    QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("kept.com"), QStringLiteral("旧说明")}),
+                                                 row({QStringLiteral("gone.cn")})}));
+    // The keys come back as they were, and a new domain gets a key never used before.
+    QCOMPARE(db.row(2).value(1), QStringLiteral("gone.cn"));
+    QVERIFY(db.insert({QStringLiteral("later.org")}) > 3);
+    // The password rule of today stays.
+    QCOMPARE(db.setting(QStringLiteral("ub2")), QStringLiteral("1"));
+    // Today's file was kept first, as a copy of its own.
+    const QStringList copies = backup::copies(path);
+    QCOMPARE(copies, QStringList({QStringLiteral("service-2026-12-09_093000.dll"),
+                                  QStringLiteral("service-2026-12-10_093000.dll")}));
+    {
+        QString error;
+        auto kept = TDataModule2::create(&error, backup::folderFor(path) + QLatin1Char('/') + copies.last());
+        QVERIFY2(kept, qPrintable(error));
+        QCOMPARE(kept->Query_a()->finishFill(), QString());
+        QCOMPARE(kept->Query_a()->recordCount(), today.size());
+    }
+}
+
+void TestDbLayer::restoreOfTheOldestCopyKeepsIt()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString path = QStringLiteral("service.dll");
+    const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
+    db.insert({QStringLiteral("first.com")});
+    for (int i = 0; i < backup::kKept; ++i) {
+        QCOMPARE(backup::make(db.module()->Conn_service(), path, start.addDays(i)), QString());
+        db.insert({QStringLiteral("d%1.com").arg(i)});
+    }
+    // The new copy of today's file would push the oldest out; the one being restored stays instead.
+    QCOMPARE(backup::restore(db.module()->Conn_service(), path,
+                             QStringLiteral("service-2026-01-01_080000.dll"), start.addDays(20)),
+             QString());
+    QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("first.com")})}));
+    const QStringList copies = backup::copies(path);
+    QCOMPARE(copies.size(), backup::kKept);
+    QCOMPARE(copies.first(), QStringLiteral("service-2026-01-01_080000.dll"));
+    QCOMPARE(copies.last(), QStringLiteral("service-2026-01-21_080000.dll"));
+    QVERIFY(!copies.contains(QStringLiteral("service-2026-01-02_080000.dll")));
+}
+
+void TestDbLayer::damagedCopyIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("damage");
+    QTest::addColumn<QString>("reason");
+    // Bytes overwritten in the middle of the file: a page that no longer decrypts.
+    QTest::newRow("page damaged") << QByteArray("middle") << QStringLiteral("");
+    // Cut short: the engine finds the file shorter than its pages say.
+    QTest::newRow("cut short") << QByteArray("truncate") << QStringLiteral("");
+    // Not a database of ours at all.
+    QTest::newRow("not a database") << QByteArray("text") << QStringLiteral("is not a database");
+}
+
+void TestDbLayer::damagedCopyIsRefused()
+{
+    QFETCH(QByteArray, damage);
+    QFETCH(QString, reason);
+    TestDb db;
+    QVERIFY(db.ok());
+    const QString path = QStringLiteral("service.dll");
+    QCOMPARE(db.exec(QStringLiteral(
+                 "with recursive n(i) as (select 0 union all select i + 1 from n where i < 1999) "
+                 "insert into tt_a (a1, a2) select 'domain' || i || '.com', '说明 ' || i from n")),
+             QString());
+    const QDateTime when(QDate(2026, 12, 1), QTime(12, 0));
+    QCOMPARE(backup::make(db.module()->Conn_service(), path, when), QString());
+    const QString name = backup::copies(path).constFirst();
+    QFile copy(backup::folderFor(path) + QLatin1Char('/') + name);
+    QVERIFY(copy.open(QIODevice::ReadWrite));
+    const qint64 size = copy.size();
+    if (damage == "middle") {
+        copy.seek(size / 2);
+        copy.write(QByteArray(4096, 'x'));
+    } else if (damage == "truncate") {
+        copy.resize(size / 2);
+    } else {
+        copy.resize(0);
+        copy.write(QByteArray("域名,说明\nexample.com,x\n").repeated(500));
+    }
+    copy.close();
+    db.insert({QStringLiteral("today.com")});
+    const QList<QStringList> before = storedRows(db);
+
+    int domains = 0;
+    const QString problem = backup::check(copy.fileName(), &domains);
+    QCOMPARE(domains, -1);
+    QVERIFY(!problem.isEmpty());
+    if (!reason.isEmpty())
+        QVERIFY2(problem.contains(reason), qPrintable(problem));
+
+    const QString refused = backup::restore(db.module()->Conn_service(), path, name, when.addDays(1));
+    QVERIFY2(refused.startsWith(QStringLiteral("备份“%1”已损坏").arg(name)), qPrintable(refused));
+    QVERIFY(refused.contains(problem));
+    // Nothing changed: the domains, and no new copy.
+    QCOMPARE(storedRows(db), before);
+    QCOMPARE(backup::copies(path), QStringList{name});
 }
 
 void TestDbLayer::failedBackupLeavesNothing()
