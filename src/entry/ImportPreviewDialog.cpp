@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +16,8 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QVBoxLayout>
 
 namespace {
@@ -276,6 +279,28 @@ ImportResultDialog::ImportResultDialog(const importplan::Counts& counts, const Q
         list->setReadOnly(true);
         list->setLineWrapMode(QPlainTextEdit::NoWrap);
         list->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        // Tab stops after the widest text of each column, so that the names and reasons line up.
+        {
+            const QFontMetricsF metrics(list->font());
+            QList<double> widths;
+            for (const QString& line : lines) {
+                const QStringList fields = line.split(u'\t');
+                for (qsizetype f = 0; f + 1 < fields.size(); ++f) {
+                    if (widths.size() <= f)
+                        widths.append(0);
+                    widths[f] = std::max(widths[f], metrics.horizontalAdvance(fields[f]));
+                }
+            }
+            QTextOption option = list->document()->defaultTextOption();
+            QList<QTextOption::Tab> tabs;
+            double at = 0;
+            for (const double width : widths) {
+                at += width + metrics.horizontalAdvance(QStringLiteral("域名"));
+                tabs.append(QTextOption::Tab(at, QTextOption::LeftTab));
+            }
+            option.setTabs(tabs);
+            list->document()->setDefaultTextOption(option);
+        }
         column->addWidget(list, 1);
         auto* copy = new QPushButton(QStringLiteral("复制列表"), this);
         copy->setObjectName(QStringLiteral("copyList"));
