@@ -99,7 +99,7 @@ int main(int argc, char** argv)
         for (const ReportDefinition& report : project.reports()) {
             // The price list as the program runs it: its header filled in, expiry dates read as the
             // list reads them, the domains expired by the day of printing left out.
-            ReportContext context{QDate(2026, 1, 1), {}, {}};
+            ReportContext context{QDate(2026, 1, 1), {}, {}, {}};
             context.values = {{QStringLiteral("seller"), QStringLiteral("青云域名工作室")},
                               {QStringLiteral("phone"), QStringLiteral("138 0000 1111")},
                               {QStringLiteral("email"), QStringLiteral("sale@qingyun.cn")},

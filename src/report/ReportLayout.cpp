@@ -50,7 +50,7 @@ QString oneLine(QString text)
 
 ReportLayout::ReportLayout(const ReportDefinition& report, const ReportDataSource& data,
                            const QDate& printDate)
-    : ReportLayout(report, data, ReportContext{printDate, {}, {}})
+    : ReportLayout(report, data, ReportContext{printDate, {}, {}, {}})
 {
 }
 
@@ -58,6 +58,11 @@ ReportLayout::ReportLayout(const ReportDefinition& report, const ReportDataSourc
                            ReportContext context)
     : m_report(report), m_data(data), m_context(std::move(context)), m_date(m_context.printDate)
 {
+    if (m_report.columnsFollowList && m_context.listColumns) {
+        QList<ReportColumn> shown = m_context.listColumns(m_report.columns);
+        if (!shown.isEmpty())
+            m_report.columns = std::move(shown);
+    }
     QSizeF paper = QPageSize(report.pageSize).size(QPageSize::Point) * 10;
     if (report.orientation == QPageLayout::Landscape)
         paper.transpose();

@@ -26,6 +26,9 @@ struct ReportContext
     QDate printDate;                // {date}, and the day the date conditions compare with
     QHash<QString, QString> values; // form fields: {name} in the report's texts
     ReportDayReader readDay;        // how date values are read; unset: yyyy-MM-dd
+    // For a report whose columns follow the list: its columns as the list now shows them, made from the
+    // report's own. Unset, or an empty answer: the report's own columns.
+    std::function<QList<ReportColumn>(const QList<ReportColumn>& own)> listColumns;
 };
 
 // One report laid out over one data connection: paginated once, each page painted on demand,

@@ -561,7 +561,7 @@ QString ReportPreview::run(QWidget* parent, const ReportDefinition& report, cons
 {
     QString error;
     const std::unique_ptr<ReportLayout> layout =
-        layOut(parent, report, data, ReportContext{printDate, {}, {}}, &error);
+        layOut(parent, report, data, ReportContext{printDate, {}, {}, {}}, &error);
     if (!layout)
         return error;
 

@@ -396,6 +396,12 @@ ReportDefinition ReportReader::read(const QJsonObject& o, int index)
         r.columns << column;
     }
 
+    const QString follow = text(o, "columnsFollow", where, false);
+    if (follow == QLatin1String("list"))
+        r.columnsFollowList = true;
+    else if (!follow.isEmpty())
+        fail(QStringLiteral("%1的 “columnsFollow” “%2” 不受支持（可用 list）").arg(where, follow));
+
     // The page must leave room inside its margins.
     QSizeF paper = QPageSize(r.pageSize).size(QPageSize::Millimeter);
     if (r.orientation == QPageLayout::Landscape)

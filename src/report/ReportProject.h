@@ -95,6 +95,9 @@ struct ReportDefinition
     Qt::Alignment titleAlign = Qt::AlignHCenter;
     QList<ReportCondition> omit; // a row that meets any of these is left out
     QList<ReportColumn> columns;
+    // The columns follow those the program's list shows ("columnsFollow": "list"; see
+    // ReportContext::listColumns): the ones given here are the columns of a list as it first shows.
+    bool columnsFollowList = false;
     QColor headingBackground{0xe4, 0xea, 0xf2};
     QColor shading{0xf4, 0xf6, 0xf9}; // every second detail row; invalid for none
     QColor rule{0x8a, 0x99, 0xad};    // lines under the heading band and above the footer
@@ -108,7 +111,7 @@ struct ReportDefinition
 class ReportProject
 {
 public:
-    static constexpr int kVersion = 2;
+    static constexpr int kVersion = 3;
     static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
 
     // Reads and checks the project file. Empty on success, else a message naming the file and

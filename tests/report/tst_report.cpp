@@ -188,6 +188,7 @@ private slots:
     void rowsLeftOut_data();
     void rowsLeftOut();
     void headerFilledFromForm();
+    void columnsFollowTheList();
     void buyerReportPdf();
     void previewChoosesReport();
     void formatExampleReads();
@@ -300,8 +301,8 @@ void tst_Report::damagedProject_data()
         << project2(kTwoColumns, QStringLiteral("\"title\": {\"text\": \"x\", \"align\": \"right\"},"))
         << QStringLiteral("标题对齐 “right” 不受支持");
     QTest::newRow("newer version") << project(kTwoColumns, QStringLiteral("{}"),
-                                              QStringLiteral("\"format\": \"lanshu-report\", \"version\": 3"))
-                                   << QStringLiteral("版本 3 比本程序支持的版本 2 新");
+                                              QStringLiteral("\"format\": \"lanshu-report\", \"version\": 4"))
+                                   << QStringLiteral("版本 4 比本程序支持的版本 3 新");
     // Hostile numbers and shapes: each is told, none ends the program.
     QTest::newRow("lines beyond any int (found by fuzzing)")
         << project2(QStringLiteral(
@@ -920,7 +921,7 @@ void tst_Report::rowsLeftOut()
     for (int i = 0; i < values.size(); ++i)
         rows << QStringList{QStringLiteral("r%1.com").arg(i), values.at(i)};
     const TableData data({QStringLiteral("a1"), QStringLiteral("a6")}, rows);
-    ReportContext context{kDate, {}, {}};
+    ReportContext context{kDate, {}, {}, {}};
     if (ownDates) // as a program might read them: also with "/" between the parts
         context.readDay = [](const QString& text) {
             const QStringList parts = text.split(QRegularExpression(QStringLiteral("[-/]")));
@@ -978,7 +979,7 @@ void tst_Report::headerFilledFromForm()
          {QStringLiteral("电话"), QStringLiteral("邮箱")}},
     };
     for (const Case& c : cases) {
-        ReportLayout layout(*p.defaultReport(), data, ReportContext{kDate, c.values, {}});
+        ReportLayout layout(*p.defaultReport(), data, ReportContext{kDate, c.values, {}, {}});
         QCOMPARE(layout.prepare(), QString());
         QVERIFY(layout.usesFormFields());
         const QString pdf = m_dir.filePath(QStringLiteral("header.pdf"));
@@ -995,6 +996,61 @@ void tst_Report::headerFilledFromForm()
     // Without a form, the same report has no form fields to fill.
     ReportLayout plain(*p.defaultReport(), data, kDate);
     QVERIFY(!plain.usesFormFields());
+}
+
+void tst_Report::columnsFollowTheList()
+{
+    const QString columns = QStringLiteral("{\"field\": \"a1\", \"heading\": \"域名\", \"width\": 30},"
+                                           "{\"field\": \"a2\", \"heading\": \"说明\", \"width\": 30}");
+    // The list hides 说明 and shows 备注: the hook's answer is what is printed.
+    const auto listColumns = [](const QList<ReportColumn>& own) {
+        QList<ReportColumn> shown{own.first()};
+        ReportColumn notes;
+        notes.field = QStringLiteral("a7");
+        notes.heading = QStringLiteral("备注");
+        notes.width = 40;
+        shown << notes;
+        return shown;
+    };
+    const QList<QStringList> rows{
+        {QStringLiteral("x1.com"), QStringLiteral("说明一"), QStringLiteral("备注一")}};
+    const TableData data({QStringLiteral("a1"), QStringLiteral("a2"), QStringLiteral("a7")}, rows);
+    struct Case
+    {
+        QString member;
+        bool hook;
+        QStringList headings;
+    };
+    const QList<Case> cases{
+        {QStringLiteral("\"columnsFollow\": \"list\","),
+         true,
+         {QStringLiteral("域名"), QStringLiteral("备注")}},
+        // Without a hook, or in a report that does not follow the list, its own columns.
+        {QStringLiteral("\"columnsFollow\": \"list\","),
+         false,
+         {QStringLiteral("域名"), QStringLiteral("说明")}},
+        {QString(), true, {QStringLiteral("域名"), QStringLiteral("说明")}},
+    };
+    for (const Case& c : cases) {
+        ReportProject p;
+        QCOMPARE(p.parse(project2(columns, c.member), QStringLiteral("x.rav")), QString());
+        ReportContext context{kDate, {}, {}, {}};
+        if (c.hook)
+            context.listColumns = listColumns;
+        ReportLayout layout(*p.defaultReport(), data, context);
+        QCOMPARE(layout.prepare(), QString());
+        const QString pdf = m_dir.filePath(QStringLiteral("follow.pdf"));
+        QCOMPARE(writeReportPdf(layout, pdf), QString());
+        const QStringList printed = lines(pdftext::pages(pdf).value(0));
+        const int heading = int(printed.indexOf(QRegularExpression(QStringLiteral("域名\\s.*"))));
+        QVERIFY2(heading >= 0, qPrintable(printed.join(u'\n')));
+        QCOMPARE(printed.at(heading).split(QRegularExpression(QStringLiteral("\\s+"))), c.headings);
+    }
+    // Only "list" is known.
+    ReportProject wrong;
+    const QString error = wrong.parse(project2(columns, QStringLiteral("\"columnsFollow\": \"sheet\",")),
+                                      QStringLiteral("x.rav"));
+    QVERIFY2(error.contains(QStringLiteral("“columnsFollow” “sheet” 不受支持")), qPrintable(error));
 }
 
 void tst_Report::buyerReportPdf()
@@ -1017,7 +1073,7 @@ void tst_Report::buyerReportPdf()
                                           {QStringLiteral("phone"), QStringLiteral("13800001111")},
                                           {QStringLiteral("email"), QStringLiteral("sale@qingyun.cn")},
                                           {QStringLiteral("note"), QStringLiteral("诚意出售")}};
-    ReportLayout layout(*p.report(QStringLiteral("报价单")), data, ReportContext{kDate, form, {}});
+    ReportLayout layout(*p.report(QStringLiteral("报价单")), data, ReportContext{kDate, form, {}, {}});
     QCOMPARE(layout.prepare(), QString());
     const QString pdf = m_dir.filePath(QStringLiteral("buyer.pdf"));
     QCOMPARE(writeReportPdf(layout, pdf), QString());
@@ -1134,7 +1190,7 @@ void tst_Report::previewChoosesReport()
             QCOMPARE(box->currentIndex(), 1);
         });
         const QString error =
-            ReportPreview::run(nullptr, p, run.remembered, data, ReportContext{kDate, blank, {}}, host);
+            ReportPreview::run(nullptr, p, run.remembered, data, ReportContext{kDate, blank, {}, {}}, host);
         ReportPreview::setShownHook({});
         QCOMPARE(error, QString());
         QVERIFY(ran);
