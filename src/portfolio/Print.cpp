@@ -15,9 +15,67 @@
 
 namespace {
 const QString kProjectFile = QStringLiteral("yuming.rav");
+// The columns of the list at its first start (the shipped default report is made for them).
+const QStringList kFirstShown{QStringLiteral("a1"), QStringLiteral("a9"), QStringLiteral("a2"),
+                              QStringLiteral("a3"), QStringLiteral("a6")};
+
+// A column for a field the list shows and the report has not: its heading and width (millimetres).
+ReportColumn columnFor(const QString& field)
+{
+    ReportColumn c;
+    c.field = field;
+    struct Known
+    {
+        const char* field;
+        const char16_t* heading;
+        double width;
+        Qt::Alignment align;
+        bool wrap;
+    };
+    static const Known known[] = {
+        {"a1", u"域名", 62, Qt::AlignLeft, true},         {"a2", u"说明", 84, Qt::AlignLeft, true},
+        {"a3", u"注册商", 44, Qt::AlignLeft, false},      {"a4", u"管理地址", 60, Qt::AlignLeft, false},
+        {"a5", u"注册日期", 26, Qt::AlignHCenter, false}, {"a6", u"到期日期", 26, Qt::AlignHCenter, false},
+        {"a7", u"备注", 70, Qt::AlignLeft, true},         {"a9", u"报价", 26, Qt::AlignRight, false}};
+    for (const Known& k : known)
+        if (field == QLatin1String(k.field)) {
+            c.heading = QString::fromUtf16(k.heading);
+            c.width = k.width;
+            c.align = k.align;
+            c.wrap = k.wrap;
+        }
+    return c;
+}
+} // namespace
+
+QList<ReportColumn> listReportColumns(const QList<ReportColumn>& own, const QStringList& shown,
+                                      const QStringList& firstShown)
+{
+    if (shown.isEmpty())
+        return own;
+    const QString password = QStringLiteral("a8");
+    QList<ReportColumn> columns;
+    QStringList fields;
+    for (const ReportColumn& c : own) {
+        if (c.field == password || (firstShown.contains(c.field) && !shown.contains(c.field)))
+            continue;
+        columns << c;
+        fields << c.field;
+    }
+    for (const QString& field : shown) {
+        if (field == password || fields.contains(field) || firstShown.contains(field))
+            continue;
+        const ReportColumn added = columnFor(field);
+        if (added.width > 0) {
+            columns << added;
+            fields << field;
+        }
+    }
+    return columns;
 }
 
-void printDomainList(QWidget* parent, DomainList* list, ReportProject& project)
+void printDomainList(QWidget* parent, DomainList* list, ReportProject& project,
+                     const QStringList& shownColumns)
 {
     // Every row, also while they are still coming in after the start: the report counts them.
     if (list && !readWholeList(parent, list))
@@ -51,6 +109,9 @@ void printDomainList(QWidget* parent, DomainList* list, ReportProject& project)
     context.printDate = Platform::today();
     context.values = quoteFields(PrintSettings::quoteInfo());
     context.readDay = [](const QString& text) { return expiry::parse(text); };
+    context.listColumns = [shownColumns](const QList<ReportColumn>& own) {
+        return listReportColumns(own, shownColumns, kFirstShown);
+    };
 
     const RvData data(list->rows());
     const QString error =

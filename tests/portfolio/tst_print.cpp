@@ -5,6 +5,7 @@
 #include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 #include "portfolio/Fr_guanli.h"
+#include "portfolio/Print.h"
 #include "portfolio/QuoteInfoDialog.h"
 #include "report/ReportPreview.h"
 #include "report/ReportProject.h"
@@ -117,6 +118,8 @@ private slots:
     void buyerReportFromThePanel();
     void printWhileTheRowsComeInCountsEveryRow();
     void quoteFormChecksTheEmail();
+    void reportColumnsFollowTheList_data();
+    void reportColumnsFollowTheList();
 
 private:
     QTemporaryDir m_config; // the user's settings: the layout file with the print choices
@@ -246,7 +249,7 @@ void TestPrint::damagedProjectNamesTheFileAndWhatIsWrong_data()
     QTest::newRow("not ours") << QByteArray("\"format\": \"lanshu-report\"")
                               << QByteArray("\"format\": \"other\"")
                               << QStringLiteral("不是岚枢报表项目文件");
-    QTest::newRow("syntax error") << QByteArray("\"version\": 2,") << QByteArray("\"version\": 2")
+    QTest::newRow("syntax error") << QByteArray("\"version\": 3,") << QByteArray("\"version\": 3")
                                   << QStringLiteral("第 4 行");
     QTest::newRow("unknown field") << QByteArray("\"field\": \"a3\"") << QByteArray("\"field\": \"a12\"")
                                    << QStringLiteral("不存在的字段 “a12”");
@@ -433,6 +436,44 @@ void TestPrint::quoteFormChecksTheEmail()
     QCOMPARE(answered, 1);
     QCOMPARE(values, quoteFields(kept));
     QCOMPARE(PrintSettings::quoteInfo(), kept);
+}
+
+// Fields a1 .. a9 given as one text, blank between.
+static QStringList fieldList(const char* fields)
+{
+    return QString::fromLatin1(fields).split(QLatin1Char(' '));
+}
+
+void TestPrint::reportColumnsFollowTheList_data()
+{
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("printed");
+    const QStringList own = fieldList("a1 a9 a2 a3 a5 a6"); // the shipped 域名列表
+    QTest::newRow("nothing chosen") << QStringList() << own;
+    QTest::newRow("the first columns") << fieldList("a1 a9 a2 a3 a6") << own;
+    QTest::newRow("报价 and 说明 hidden") << fieldList("a1 a3 a6") << fieldList("a1 a3 a5 a6");
+    QTest::newRow("备注 and 管理地址 shown, the password never")
+        << fieldList("a1 a9 a2 a3 a6 a7 a8 a4") << fieldList("a1 a9 a2 a3 a5 a6 a7 a4");
+    QTest::newRow("注册日期 shown: once") << fieldList("a1 a5 a6") << fieldList("a1 a5 a6");
+}
+
+void TestPrint::reportColumnsFollowTheList()
+{
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, printed);
+    ReportProject project;
+    QCOMPARE(project.open(kShipped), QString());
+    const ReportDefinition* list = project.defaultReport();
+    QVERIFY(list->columnsFollowList);
+    QVERIFY(!project.report(QStringLiteral("报价单"))->columnsFollowList);
+    const QList<ReportColumn> columns = listReportColumns(list->columns, shown, fieldList("a1 a9 a2 a3 a6"));
+    QStringList fields;
+    for (const ReportColumn& c : columns) {
+        fields << c.field;
+        QVERIFY(!c.heading.isEmpty());
+        QVERIFY(c.width > 0);
+    }
+    QCOMPARE(fields, printed);
 }
 
 QTEST_MAIN(TestPrint)
