@@ -48,7 +48,7 @@ void MappedImport::start(sheet::Sheet sheet, const headingmap::Columns& columns)
             Q_EMIT finished(false);
             return;
         }
-        Dataset* list = m_data->domains()->rows();
+        const Dataset* list = m_data->domains()->rows();
         const Result loaded = importplan::loadPortfolio(m_data->Conn_service(), &m_portfolio, list);
         if (!loaded.ok()) {
             MessageBox::appError(m_window, loaded.error());
