@@ -12,7 +12,8 @@ TDataModule2::TDataModule2()
     m_queryA->setObjectName(QStringLiteral("Query_a"));
     m_queryJzUb->setObjectName(QStringLiteral("Query_jz_ub"));
     m_queryA->setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
-    m_queryA->setRowFilter(&m_search);
+    // The search is answered in memory from the default list's rows (see DomainSearch).
+    m_queryA->setRowFilter(&m_search, sql::kSearch, sql::kDefaultList);
     m_queryA->setRowKeeper(&m_counter);
     m_queryJzUb->setTable(QStringLiteral("jz_ub"), QStringLiteral("ubid"));
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "RowStore.h"
+#include "SteppedReader.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -13,15 +16,14 @@ class Connection;
 class Dataset;
 struct sqlite3_stmt;
 
-// Answers some statements from the rows a dataset already holds, instead of the engine: the rows of a
-// base statement, narrowed in memory (Query_a's search narrows the default list). The dataset still
-// holds the statement and its parameters, so a reopen gives the same rows.
+// Answers one statement from the rows a dataset already holds, instead of the engine: the rows of a
+// base statement, narrowed in memory (Query_a's search narrows the default list). Which statement, and
+// over which base, the dataset is told with the filter (Dataset::setRowFilter). The dataset still holds
+// the statement and its parameters, so a reopen gives the same rows.
 class RowFilter
 {
 public:
     virtual ~RowFilter() = default;
-    // The statement whose rows `text` narrows, or empty when the engine must run `text`.
-    virtual QString baseStatement(const QString& text) const = 0;
     // The stored rows (ascending) that the statement keeps with these parameters. Empty on success,
     // else the error the engine would give for it.
     virtual QString select(const Dataset& rows, const QHash<QString, QString>& params,
@@ -53,9 +55,10 @@ public:
 // exact record count, a current row, in-place sorting by one field, deletion of the
 // current row and appending of rows. Every value is handled as text.
 //
-// Rows are held compactly: all texts of a row one after the other in one UTF-8 arena, each after
-// its length, one offset per row, and the display order as a list of row numbers, so a million
-// domains stay small and a sort only permutes that list.
+// The rows read are kept once in a RowStore; the dataset itself is the ordered list over them (stored
+// row numbers in display order) with its current row, so a million domains stay small and a sort
+// (naturalSort) or a search only makes a new list of numbers. A SteppedReader reads them from the file,
+// at once or in steps from the event loop.
 class Dataset : public QObject
 {
     Q_OBJECT
@@ -65,8 +68,9 @@ public:
 
     // The table that deletes and appends go to, and its key field.
     void setTable(const QString& table, const QString& keyField);
-    // Statements answered from the rows held (not owned; null for none).
-    void setRowFilter(RowFilter* filter) { m_filter = filter; }
+    // The statement `narrowedStatement` is answered by `filter` (not owned; null for none) from the rows of
+    // `baseStatement`, in memory: the engine never runs it. Any other statement is run by the engine.
+    void setRowFilter(RowFilter* filter, const QString& narrowedStatement, const QString& baseStatement);
     // Told of every row stored from now on and of every clearing (not owned; null for none). Set it
     // before the first open.
     void setRowKeeper(RowKeeper* keeper) { m_keeper = keeper; }
@@ -91,11 +95,11 @@ public:
     // first reads the rest. A later step reads as many rows as about 12 ms allow, and at most stepRows
     // when that is positive.
     [[nodiscard]] QString openInSteps(int firstRows = 2000, int stepRows = -1);
-    bool isFilling() const { return m_fillStmt != nullptr; }
+    bool isFilling() const { return m_reader.isReading(); }
     // Whether replaceStatement(text, params) would first read the rest of an open in steps.
     bool waitsForFill(const QString& text, const QHash<QString, QString>& params = {}) const
     {
-        return m_fillStmt && !answersDuringFill(text, params);
+        return m_reader.isReading() && !answersDuringFill(text, params);
     }
     // Reads the rest of an open in steps at once. Empty on success, else the engine's message.
     [[nodiscard]] QString finishFill();
@@ -108,9 +112,9 @@ public:
 
     // --- fields and rows ---
     int recordCount() const { return m_open ? int(m_order.size()) : 0; }
-    int fieldCount() const { return int(m_fields.size()); }
-    QString fieldName(int field) const { return m_fields.value(field); }
-    int fieldIndex(const QString& name) const;
+    int fieldCount() const { return m_rows.fieldCount(); }
+    QString fieldName(int field) const { return m_rows.fields().value(field); }
+    int fieldIndex(const QString& name) const { return m_rows.fieldIndex(name); }
 
     QString value(int row, int field) const;
     QString value(int row, const QString& field) const { return value(row, fieldIndex(field)); }
@@ -120,15 +124,18 @@ public:
     bool isNull(int row, int field) const;
 
     // --- the rows as fetched, whatever the display order (for indexes over them) ---
-    std::string_view storedValue(uint32_t stored, int field, bool* isNull = nullptr) const;
+    std::string_view storedValue(uint32_t stored, int field, bool* isNull = nullptr) const
+    {
+        return m_rows.value(stored, field, isNull);
+    }
     // Stored rows: the rows as fetched and appended, whatever the display order. Each display row is
     // one stored row; a stored row keeps its number and its values until the rows are replaced
     // (open, close), which changes generation(). Lets a reader keep something per row between sorts,
     // deletions and appends.
     int storedRow(int row) const { return row >= 0 && row < recordCount() ? int(m_order[size_t(row)]) : -1; }
-    int storedRowCount() const { return int(m_rowStart.size()); }
+    int storedRowCount() const { return int(m_rows.rowCount()); }
     std::string_view rawStoredValue(int stored, int field) const;
-    quint64 generation() const { return m_generation; }
+    quint64 generation() const { return m_rows.generation(); }
     // The text of a field in the current row; empty when there is no current row.
     QString fieldText(const QString& field) const { return value(m_current, fieldIndex(field)); }
 
@@ -173,8 +180,7 @@ signals:
     void fillFailed(const QString& error);
 
 private:
-    QString fetch(sqlite3_stmt* stmt);
-    QString readRows(sqlite3_stmt* stmt, int maxRows, qint64 budgetNs, bool* done);
+    bool narrows(const QString& text) const; // whether the row filter answers text
     QString fillStep(int maxRows, qint64 budgetNs, bool announce);
     bool answersDuringFill(const QString& text, const QHash<QString, QString>& params) const;
     // Shows the rows kept by a statement answered from the rows held, or drops them all on its error.
@@ -187,12 +193,11 @@ private:
     // first row becomes current. Returns the error.
     QString finishOpen(bool wasOpen, const QString& error);
     QString fetchAndFilter();
-    void clearRows(); // drops the rows held, without telling the views
+    void clearRows();  // drops the rows held, without telling the views
+    void forgetRows(); // the list, the read and the cursor over rows already dropped
     QString storeRow(const std::vector<std::string_view>& values); // a null data() is NULL
-    std::string_view raw(uint32_t stored, int field) const { return storedValue(stored, field); }
     void finalizeAppend();
     void applyFilter(std::vector<uint32_t>& kept);
-    std::vector<uint32_t> naturalOrder(int field, bool descending) const;
 
     Connection* m_connection;
     QString m_table;
@@ -200,25 +205,14 @@ private:
     QString m_sql;
     QHash<QString, QString> m_params;
     bool m_open = false;
-    QStringList m_fields;
-    // Per stored row, each field as its length + 1 (0 for NULL) in 7-bit groups, then its bytes.
-    std::string m_arena;
-    std::vector<uint32_t> m_rowStart; // per stored row, where it starts in m_arena
-    std::vector<uint32_t> m_order;    // stored row numbers in display order
-    std::vector<bool> m_deleted;      // stored rows deleted through the cursor (sized at the first)
-    quint64 m_generation = 0;
+    RowStore m_rows;
+    std::vector<uint32_t> m_order; // stored row numbers in display order
+    SteppedReader m_reader;
     qint64 m_sizeHint = 0;
     RowFilter* m_filter = nullptr;
+    QString m_narrowedStatement; // the statement m_filter answers
+    QString m_baseStatement;     // the statement whose rows it narrows
     RowKeeper* m_keeper = nullptr;
-    QString m_fetched;      // the statement whose rows are stored
-    QString m_fetchedStamp; // the connection's change stamp when they were read
-    bool m_fetchedWithParams = false;
-    sqlite3_stmt* m_fillStmt = nullptr; // an open in steps still reading
-    QString m_fillSql;                  // its statement and parameters
-    QHash<QString, QString> m_fillParams;
-    QString m_fillStamp;         // the connection's change stamp when it started
-    bool m_fillNarrowed = false; // the rows shown are those of a statement narrowing it
-    int m_stepRows = -1;         // rows per later step at most (any number when negative)
     bool m_appended = false; // rows appended since the fetch: the stored order is no longer the statement's
     int m_current = -1;
     QString m_sort;

@@ -9,8 +9,30 @@
 
 DomainList::DomainList(Dataset* query, QObject* parent) : QObject(parent), m_query(query)
 {
-    connect(m_query, &Dataset::fillFinished, this, &DomainList::fillFinished);
-    connect(m_query, &Dataset::fillFailed, this, &DomainList::fillFailed);
+    using Kind = ListChange::Kind;
+    auto tell = [this](Kind kind, bool done, int first = -1, int last = -1) {
+        emit changed({kind, done, first, last, {}});
+    };
+    connect(m_query, &Dataset::rowsAboutToReset, this, [tell] { tell(Kind::Reset, false); });
+    connect(m_query, &Dataset::rowsReset, this, [tell] { tell(Kind::Reset, true); });
+    connect(m_query, &Dataset::rowAboutToBeAppended, this,
+            [tell](int row) { tell(Kind::RowsInserted, false, row, row); });
+    connect(m_query, &Dataset::rowAppended, this,
+            [tell](int row) { tell(Kind::RowsInserted, true, row, row); });
+    connect(m_query, &Dataset::rowAboutToBeRemoved, this,
+            [tell](int row) { tell(Kind::RowsRemoved, false, row, row); });
+    connect(m_query, &Dataset::rowRemoved, this,
+            [tell](int row) { tell(Kind::RowsRemoved, true, row, row); });
+    connect(m_query, &Dataset::currentRowChanged, this,
+            [tell](int row) { tell(Kind::CurrentMoved, true, row); });
+    connect(m_query, &Dataset::rowsAboutToBeAdded, this,
+            [tell](int first, int last) { tell(Kind::FillProgress, false, first, last); });
+    connect(m_query, &Dataset::rowsAdded, this,
+            [tell](int first, int last) { tell(Kind::FillProgress, true, first, last); });
+    connect(m_query, &Dataset::fillFinished, this, [tell] { tell(Kind::FillFinished, true); });
+    connect(m_query, &Dataset::fillFailed, this, [this](const QString& error) {
+        emit changed({Kind::FillFailed, true, -1, -1, error});
+    });
 }
 
 Result DomainList::showDefault(int headings)

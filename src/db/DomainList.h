@@ -8,6 +8,33 @@
 
 class Dataset;
 
+// One change of the domain list, as DomainList::changed tells it. A change of the rows is told twice:
+// first with `done` false, just before it is made (the rows are still as they were, so a view can make
+// ready), then with `done` true once it is made. The others are told once, done.
+struct ListChange
+{
+    enum class Kind
+    {
+        Reset,        // the rows were replaced or reordered (a reload, a search, a sort, closing)
+        RowsInserted, // rows first .. last were added (a domain appended)
+        RowsRemoved,  // rows first .. last were taken out (a domain deleted)
+        CurrentMoved, // the current row is now `first` (-1 for none)
+        FillProgress, // rows first .. last came in by a later step of the start-up read
+        FillFinished, // the start-up read is complete: the list and its counts are whole
+        FillFailed,   // a later step of the start-up read failed (`error`): the list is left empty
+    };
+    Kind kind = Kind::Reset;
+    bool done = true;
+    int first = -1;
+    int last = -1;
+    QString error;
+
+    bool changesRows() const
+    {
+        return kind == Kind::Reset || kind == Kind::RowsInserted || kind == Kind::RowsRemoved;
+    }
+};
+
 // The domain list: every action on the shared domain query Query_a (tt_a) goes through here, so that
 // the windows only show what it holds and report its errors. Knows nothing of widgets.
 class DomainList : public QObject
@@ -19,8 +46,9 @@ public:
 
     explicit DomainList(Dataset* query, QObject* parent = nullptr);
 
-    // The rows as they are held now, for the views that draw or write them.
-    Dataset* rows() const { return m_query; }
+    // The rows as they are held now, read-only, for the views that draw, count or write them. A reader of
+    // every row calls readAll() first: while rows are still coming in it holds only the first of them.
+    const Dataset* rows() const { return m_query; }
 
     // The default list: all domains, newest first. Resets the first `headings` list headings first
     // (headingsReset); the unlock resets only the first two.
@@ -61,12 +89,10 @@ public:
     DomainRecord record(int row) const;
 
 signals:
+    // Every change of the rows held, of the current row and of the start-up read, whoever made it.
+    void changed(const ListChange& change);
     // The first `columns` list headings go back to their default texts.
     void headingsReset(int columns);
-    // The rows coming in after the start are all read: the list and its counts are complete.
-    void fillFinished();
-    // Reading the rows coming in after the start failed: the list is left empty.
-    void fillFailed(const QString& error);
 
 private:
     Result showByExpiry(const QString& statement, const QDate& today);

@@ -2,11 +2,6 @@
 
 #include "Sql.h"
 
-QString DomainSearch::baseStatement(const QString& text) const
-{
-    return text == sql::kSearch ? sql::kDefaultList : QString();
-}
-
 void DomainSearch::index(const Dataset& rows)
 {
     const auto count = size_t(rows.storedRowCount());

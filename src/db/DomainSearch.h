@@ -5,16 +5,17 @@
 
 #include <optional>
 
-// Answers the domain search of Query_a from the names it already holds: the default list narrowed by
-// the search text, with the statement's LIKE (see LikeMatcher.h), newest first as the default list
-// holds them. Typing that extends the text narrows the previous result instead of every name.
+// Answers the domain search of Query_a (sql::kSearch) from the names it already holds, instead of the
+// engine: the default list narrowed in memory by the search text with LikeMatcher, the one matcher of
+// this program (the engine's like() on its connections is the same one, so the expiry lists, which the
+// engine runs, agree with it), newest first as the default list holds them. Typing that extends the
+// text narrows the previous result instead of every name.
 //
 // While the default list is still being read, the names are indexed as far as they are read, and the
 // rows read later are searched as they come (selectFrom).
 class DomainSearch : public RowFilter
 {
 public:
-    QString baseStatement(const QString& text) const override;
     QString select(const Dataset& rows, const QHash<QString, QString>& params,
                    std::vector<uint32_t>& kept) override;
     QString selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,

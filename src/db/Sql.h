@@ -6,8 +6,12 @@
 // cursor's own delete and append from the templates at the end.
 namespace sql {
 inline const QString kDefaultList = QStringLiteral("select * from tt_a order by aid desc");
-// The search text is bound as :q, never pasted into the text, so any character is searched for as typed;
-// "%" and "_" keep their wildcard meaning inside LIKE.
+// The domains whose name holds :q, newest first. The search text is bound as :q, never pasted into the
+// text, so any character is searched for as typed; "%" and "_" keep their wildcard meaning inside LIKE.
+// Query_a never sends this statement to the engine: it is answered in memory, by narrowing the rows of
+// kDefaultList with the LIKE matcher the engine's like() uses on this program's connections
+// (DomainSearch, LikeMatcher). It states what that search gives, and the engine's own rows for it are
+// what the tests compare the search with; editing it alone changes no search in the program.
 inline const QString kSearch =
     QStringLiteral("select * from tt_a where a1 like '%' || :q || '%' order by aid desc");
 // The domains of a list (all, or those of a search: :q as in kSearch) whose expiry date has passed

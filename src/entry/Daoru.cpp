@@ -256,8 +256,11 @@ void Tdaoru::bsSkinButton1Click()
             return;
             // --- end ---
         } else {
-            // A copy of the database before the rows go in; a failed copy is told once and stops nothing.
-            backupBeforeImport(this, m_data);
+            // The list read whole and a copy of the database before the rows go in.
+            if (!prepareToStore(this, m_data)) {
+                setBusy(false);
+                return;
+            }
             WaitCursor waitCursor;
             // Shown only when storing takes long; the window keeps drawing between batches.
             std::unique_ptr<QProgressDialog> storing;

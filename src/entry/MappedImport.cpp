@@ -6,6 +6,7 @@
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
+#include "portfolio/ListChange.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,12 +14,15 @@
 
 #include <memory>
 
-void backupBeforeImport(QWidget* parent, TDataModule2* data)
+bool prepareToStore(QWidget* parent, TDataModule2* data)
 {
+    if (!readWholeList(parent, data->domains()))
+        return false;
     const QString backupError = backup::make(data->Conn_service(), Connection::kFileName,
                                              QDateTime(Platform::today(), QTime::currentTime()));
     if (!backupError.isEmpty() && backup::reportFailureOnce())
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"), backupError, MessageBox::Ok);
+    return true;
 }
 
 MappedImport::MappedImport(QWidget* window) : QObject(window), m_window(window) {}
@@ -43,12 +47,11 @@ void MappedImport::start(sheet::Sheet sheet, const headingmap::Columns& columns)
     {
         WaitCursor wait;
         // The list is read to its end first when it still reads its rows (the whole list is needed).
-        if (const Result read = m_data->domains()->readAll(); !read.ok()) {
-            MessageBox::appError(m_window, read.error());
+        if (!readWholeList(m_window, m_data->domains())) {
             Q_EMIT finished(false);
             return;
         }
-        Dataset* list = m_data->domains()->rows();
+        const Dataset* list = m_data->domains()->rows();
         const Result loaded = importplan::loadPortfolio(m_data->Conn_service(), &m_portfolio, list);
         if (!loaded.ok()) {
             MessageBox::appError(m_window, loaded.error());
@@ -76,7 +79,12 @@ void MappedImport::start(sheet::Sheet sheet, const headingmap::Columns& columns)
 
 void MappedImport::store(importplan::Plan plan)
 {
-    backupBeforeImport(m_window, m_data);
+    if (!prepareToStore(m_window, m_data)) {
+        m_sheet = sheet::Sheet();
+        m_portfolio = importplan::Portfolio();
+        Q_EMIT finished(false);
+        return;
+    }
     importplan::Outcome outcome;
     {
         WaitCursor wait;

@@ -11,9 +11,12 @@ class QWidget;
 class TDataModule2;
 class ImportResultDialog;
 
-// Makes the copy of the database file that every import takes first; a failed copy is told once a run
-// and stops nothing.
-void backupBeforeImport(QWidget* parent, TDataModule2* data);
+// What every import does before it writes: the domain list reads the rest of its rows still coming in
+// after the start (its later steps run from the event loop, which an import's progress window turns,
+// and must not read the table on the connection while the import writes to it), then the copy of the
+// database file is made; a failed copy is told once a run and stops nothing. False, after the error
+// box, when the list could not be read: the import then stores nothing.
+[[nodiscard]] bool prepareToStore(QWidget* parent, TDataModule2* data);
 
 // The import of a sheet with a heading row, from the preview to the result, and its undo. Runs beside the
 // import dialog: start() shows the preview over it and returns; finished() tells how it ended.

@@ -2,6 +2,7 @@
 
 #include "ExpiryStyle.h"
 #include "db/Dataset.h"
+#include "db/DomainList.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -40,36 +41,57 @@ QString DomainListModel::markedHeading(const QString& heading, bool ascending)
     return text + (ascending ? QStringLiteral(" \u2227") : QStringLiteral(" \u2228"));
 }
 
-void DomainListModel::setDataset(Dataset* dataset)
+void DomainListModel::setList(const DomainList* list)
 {
     beginResetModel();
-    if (m_dataset)
-        disconnect(m_dataset, nullptr, this, nullptr);
-    m_dataset = dataset;
+    if (m_list)
+        disconnect(m_list, nullptr, this, nullptr);
+    m_list = list;
+    m_dataset = list ? list->rows() : nullptr;
     refreshFieldMap();
-    if (m_dataset) {
-        connect(m_dataset, &Dataset::rowsAboutToReset, this, [this] { beginResetModel(); });
-        connect(m_dataset, &Dataset::rowsReset, this, [this] {
-            refreshFieldMap();
-            endResetModel();
-        });
-        connect(m_dataset, &Dataset::rowAboutToBeRemoved, this,
-                [this](int row) { beginRemoveRows({}, row, row); });
-        connect(m_dataset, &Dataset::rowRemoved, this, [this] { endRemoveRows(); });
-        connect(m_dataset, &Dataset::rowAboutToBeAppended, this,
-                [this](int row) { beginInsertRows({}, row, row); });
-        connect(m_dataset, &Dataset::rowAppended, this, [this] { endInsertRows(); });
-        connect(m_dataset, &Dataset::rowsAboutToBeAdded, this,
-                [this](int first, int last) { beginInsertRows({}, first, last); });
-        connect(m_dataset, &Dataset::rowsAdded, this, [this] { endInsertRows(); });
-        connect(m_dataset, &QObject::destroyed, this, [this] {
+    if (m_list) {
+        connect(m_list, &DomainList::changed, this, &DomainListModel::follow);
+        connect(m_list, &QObject::destroyed, this, [this] {
             beginResetModel();
+            m_list = nullptr;
             m_dataset = nullptr;
             refreshFieldMap();
             endResetModel();
         });
     }
     endResetModel();
+}
+
+void DomainListModel::follow(const ListChange& change)
+{
+    using Kind = ListChange::Kind;
+    switch (change.kind) {
+    case Kind::Reset:
+        if (!change.done) {
+            beginResetModel();
+        } else {
+            refreshFieldMap();
+            endResetModel();
+        }
+        break;
+    case Kind::RowsInserted:
+    case Kind::FillProgress:
+        if (!change.done)
+            beginInsertRows({}, change.first, change.last);
+        else
+            endInsertRows();
+        break;
+    case Kind::RowsRemoved:
+        if (!change.done)
+            beginRemoveRows({}, change.first, change.last);
+        else
+            endRemoveRows();
+        break;
+    case Kind::CurrentMoved:
+    case Kind::FillFinished:
+    case Kind::FillFailed:
+        break;
+    }
 }
 
 void DomainListModel::refreshFieldMap()

@@ -4,10 +4,13 @@
 #include <QStringList>
 
 class Dataset;
+class DomainList;
+struct ListChange;
 
-// Adapts the domain query to a grid: a chosen set of its fields as columns, each with a heading.
-// It holds no rows of its own; every value is read from the dataset when drawn, and the
-// dataset's resets, removals and appends are passed on as the matching model changes.
+// Adapts the domain list to a grid: a chosen set of its fields as columns, each with a heading.
+// It holds no rows of its own; every value is read from the list's rows when drawn, and the
+// list's resets, removals and additions (DomainList::changed) are passed on as the matching model
+// changes.
 class DomainListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -20,8 +23,8 @@ public:
     // Any columns: field names of the dataset and their default headings, in column order.
     DomainListModel(const QStringList& fields, const QStringList& headings, QObject* parent = nullptr);
 
-    void setDataset(Dataset* dataset);
-    Dataset* dataset() const { return m_dataset; }
+    void setList(const DomainList* list);
+    const DomainList* list() const { return m_list; }
 
     static const QStringList& defaultHeadings(); // "域名", "报价", "说明", "注册商", "到期"
     static const QStringList& fieldNames();      // a1, a9, a2, a3, a6
@@ -44,10 +47,12 @@ public:
 
 private:
     void refreshFieldMap();
+    void follow(const ListChange& change);
     QVariant expiryData(const QModelIndex& index, int role) const;
-    Dataset* m_dataset = nullptr;
-    int m_expiryField = -1;  // a6 in the dataset
-    int m_expiryColumn = -1; // the column showing a6, if any
+    const DomainList* m_list = nullptr;
+    const Dataset* m_dataset = nullptr; // its rows
+    int m_expiryField = -1;             // a6 in the dataset
+    int m_expiryColumn = -1;            // the column showing a6, if any
     QStringList m_fields;
     QStringList m_defaultHeadings;
     QStringList m_headings;

@@ -584,34 +584,15 @@ void TFr_guanli::restoreLayout(const QByteArray& splitterState, const QList<int>
 
 void TFr_guanli::bindData(TDataModule2* data)
 {
-    if (DomainList* old = list()) {
+    if (DomainList* old = list())
         disconnect(old, nullptr, this, nullptr);
-        disconnect(old->rows(), nullptr, this, nullptr);
-    }
     m_data = data;
     DomainList* domains = list();
-    Dataset* ds = domains ? domains->rows() : nullptr;
     // The model first, so that it has taken every change before the panel follows it.
-    m_model->setDataset(ds);
-    if (ds) {
-        auto hold = [this] { m_syncing = true; };
-        auto release = [this] { m_syncing = false; };
-        connect(ds, &Dataset::rowsAboutToReset, this, hold);
-        connect(ds, &Dataset::rowAboutToBeRemoved, this, hold);
-        connect(ds, &Dataset::rowAboutToBeAppended, this, hold);
-        connect(ds, &Dataset::rowsReset, this, release);
-        connect(ds, &Dataset::rowRemoved, this, release);
-        connect(ds, &Dataset::rowAppended, this, release);
-        connect(ds, &Dataset::currentRowChanged, this, &TFr_guanli::followCurrentRow);
+    m_model->setList(domains);
+    if (domains) {
+        connect(domains, &DomainList::changed, this, &TFr_guanli::followListChange);
         connect(domains, &DomainList::headingsReset, this, &TFr_guanli::resetHeadings);
-        // The counts of the status bar follow every change of the rows held.
-        connect(ds, &Dataset::rowsReset, this, &TFr_guanli::updateTotals);
-        connect(ds, &Dataset::rowRemoved, this, &TFr_guanli::updateTotals);
-        connect(ds, &Dataset::rowAppended, this, &TFr_guanli::updateTotals);
-        connect(domains, &DomainList::fillFinished, this, &TFr_guanli::updateTotals);
-        // A later step of the start-up read that fails leaves the list empty: say why.
-        connect(domains, &DomainList::fillFailed, this,
-                [this](const QString& error) { MessageBox::appError(this, error); });
         connect(domains, &QObject::destroyed, this, [this] {
             m_data = nullptr;
             showCurrentRecord();
@@ -620,6 +601,22 @@ void TFr_guanli::bindData(TDataModule2* data)
     }
     followCurrentRow(domains ? domains->currentRow() : -1);
     updateTotals();
+}
+
+void TFr_guanli::followListChange(const ListChange& change)
+{
+    using Kind = ListChange::Kind;
+    // While the rows change the grid's selection moves with them: not a choice of a row.
+    if (change.changesRows())
+        m_syncing = !change.done;
+    if (change.kind == Kind::CurrentMoved)
+        followCurrentRow(change.first);
+    // The counts of the status bar follow every change of the rows held.
+    if (change.done && (change.changesRows() || change.kind == Kind::FillFinished))
+        updateTotals();
+    // A later step of the start-up read that fails leaves the list empty: say why.
+    if (change.kind == Kind::FillFailed)
+        MessageBox::appError(this, change.error);
 }
 
 DomainList* TFr_guanli::list() const

@@ -17,6 +17,7 @@ class QSplitter;
 class QTableView;
 class QToolButton;
 class DomainList;
+struct ListChange;
 class DomainListModel;
 class ReportProject;
 class TDataModule2;
@@ -94,6 +95,7 @@ private:
     DomainList* list() const;
     void showCurrentRecord();
     void followCurrentRow(int row);
+    void followListChange(const ListChange& change);
     void listCurrentChanged(int row);
     void openAddress(const QString& address);
     void updateTotals();

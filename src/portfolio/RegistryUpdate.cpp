@@ -3,6 +3,7 @@
 #include "RegistryReview.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
+#include "db/Sql.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "registry/AnswerLog.h"
@@ -68,7 +69,7 @@ QList<DomainRecord> recordsOf(TDataModule2* data, Scope scope, QString* error)
         return records;
     }
     Dataset all(data->Conn_service());
-    all.setSql(QStringLiteral("select * from tt_a order by aid desc"));
+    all.setSql(sql::kDefaultList); // every domain of the file, whatever search the list holds
     *error = all.open();
     for (int row = 0; row < all.recordCount(); ++row)
         records.append(DomainRecord::fromDataset(all, row));

@@ -55,6 +55,16 @@ QString TestDb::exec(const QString& sqlText)
     return m_module->Conn_service()->execute(sqlText);
 }
 
+QString TestDb::addManyDomains(int count)
+{
+    return exec(QStringLiteral("begin;"
+                               "with recursive n(x) as (select 1 union all select x + 1 from n where x < %1) "
+                               "insert into tt_a (a1,a2,a3,a4,a5,a6,a7,a8,a9) select 'd' || x || '.com', "
+                               "'说明', '注册商', '', '2012-10-10', '2022-10-10', '', '', x from n;"
+                               "commit;")
+                    .arg(count));
+}
+
 QString TestDb::setting(const QString& field) const
 {
     Dataset d(m_module->Conn_service());

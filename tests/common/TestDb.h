@@ -34,6 +34,9 @@ public:
     int countRows() const;
     // Runs a statement on the test connection.
     QString exec(const QString& sqlText);
+    // Adds count domains d1.com .. d<count>.com (说明, 注册商, expired 2022-10-10, priced by their number)
+    // in one transaction. Empty on success, else the engine's message.
+    QString addManyDomains(int count);
     // Makes the engine refuse the next step of every statement now running on the module's connection
     // (SQLITE_INTERRUPT), as it refuses a read of a damaged file: a read in progress fails midway.
     void interruptRunningStatements();

@@ -30,6 +30,9 @@ private slots:
     void moveCurrent_data();
     void moveCurrent();
     void deleteCurrentOnAnEmptyListFails();
+    void changesAreToldBeforeAndAfter_data();
+    void changesAreToldBeforeAndAfter();
+    void startUpReadIsToldAsItComes();
     void lockSettingsWriteAndReadBack();
 };
 
@@ -53,6 +56,28 @@ struct Listed
     }
     TestDb db;
     bool ok = false;
+};
+// One change as the list told it: "Kind before|done first last".
+QString told(const ListChange& c)
+{
+    static const char* const kinds[] = {"Reset",        "RowsInserted", "RowsRemoved", "CurrentMoved",
+                                        "FillProgress", "FillFinished", "FillFailed"};
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(QLatin1String(kinds[int(c.kind)]), c.done ? QStringLiteral("done") : QStringLiteral("before"))
+        .arg(c.first)
+        .arg(c.last);
+}
+
+// Every change the list tells from now on, as told().
+struct Told
+{
+    explicit Told(DomainList* list)
+    {
+        QObject::connect(list, &DomainList::changed, &receiver,
+                         [this](const ListChange& c) { all << told(c); });
+    }
+    QObject receiver;
+    QStringList all;
 };
 } // namespace
 
@@ -248,6 +273,71 @@ void TestServices::deleteCurrentOnAnEmptyListFails()
     QVERIFY(!result.ok());
     QVERIFY(!result.error().isEmpty());
     QCOMPARE(l.list()->moveCurrent(1), false);
+}
+
+void TestServices::changesAreToldBeforeAndAfter_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("told");
+    // The list: c.com, b.com, a.com (newest first), row 1 (b.com) current.
+    QTest::newRow("delete") << u"delete"_s
+                            << QStringList{u"RowsRemoved before 1 1"_s, u"RowsRemoved done 1 1"_s,
+                                           u"CurrentMoved done 1 -1"_s};
+    QTest::newRow("search") << u"search"_s
+                            << QStringList{u"Reset before -1 -1"_s, u"Reset done -1 -1"_s,
+                                           u"CurrentMoved done 0 -1"_s};
+    QTest::newRow("sort") << u"sort"_s
+                          << QStringList{u"Reset before -1 -1"_s, u"Reset done -1 -1"_s,
+                                         u"CurrentMoved done 0 -1"_s};
+    QTest::newRow("move") << u"move"_s << QStringList{u"CurrentMoved done 2 -1"_s};
+}
+
+// Each change of the list is told once through its one signal, a change of the rows before and after.
+void TestServices::changesAreToldBeforeAndAfter()
+{
+    QFETCH(QString, action);
+    QFETCH(QStringList, told);
+    Listed l({u"a.com"_s, u"b.com"_s, u"c.com"_s});
+    QVERIFY(l.ok);
+    l.list()->setCurrentRow(1);
+    Told changes(l.list());
+    Result result = Result::success();
+    if (action == u"delete")
+        result = l.list()->deleteCurrent();
+    else if (action == u"search")
+        result = l.list()->search(u"b"_s);
+    else if (action == u"sort")
+        result = l.list()->sortBy(u"a1"_s);
+    else
+        QVERIFY(l.list()->moveCurrent(1));
+    QVERIFY(result.ok());
+    QCOMPARE(changes.all, told);
+}
+
+// The rows that come in after the start are told as they come, then the end; a failed later step is told
+// with the engine's message after the list was emptied.
+void TestServices::startUpReadIsToldAsItComes()
+{
+    for (const bool fails : {false, true}) {
+        TestDb db;
+        QCOMPARE(db.addManyDomains(50), QString());
+        Dataset* q = db.queryA();
+        q->setSql(sql::kDefaultList);
+        QCOMPARE(q->openInSteps(10, 15), QString());
+        Told changes(db.module()->domains());
+        if (fails)
+            db.interruptRunningStatements();
+        QTRY_VERIFY(!q->isFilling());
+        const QStringList expected =
+            fails ? QStringList{u"Reset before -1 -1"_s, u"Reset done -1 -1"_s, u"CurrentMoved done -1 -1"_s,
+                                u"FillFailed done -1 -1"_s}
+                  : QStringList{u"FillProgress before 10 24"_s, u"FillProgress done 10 24"_s,
+                                u"FillProgress before 25 39"_s, u"FillProgress done 25 39"_s,
+                                u"FillProgress before 40 49"_s, u"FillProgress done 40 49"_s,
+                                u"FillFinished done -1 -1"_s};
+        QCOMPARE(changes.all, expected);
+        QCOMPARE(db.module()->domains()->count(), fails ? 0 : 50);
+    }
 }
 
 void TestServices::lockSettingsWriteAndReadBack()

@@ -113,6 +113,7 @@ private slots:
 
     void dialogLayout();
     void dialogImportsAndReloadsList();
+    void dialogImportWhileTheRowsComeIn();
     void dialogShowsReaderError();
     void dialogCancelledChoiceKeepsEarlierFile();
     void dialogStoreErrorKeepsDialogOpen();
@@ -701,6 +702,47 @@ void TestImport::dialogImportsAndReloadsList()
     QCOMPARE(query->value(1, QStringLiteral("a1")), QStringLiteral("abc.com"));
     QCOMPARE(query->value(2, QStringLiteral("a1")), QStringLiteral("kept.com"));
     QCOMPARE(query->currentRow(), 0);
+}
+
+// 导入 just after the start of a large portfolio, while the list still reads its rows in steps from the
+// event loop: the rest is read before the first domain is stored, so no step of that reading runs on the
+// connection between the import's writes; afterwards the list holds every domain once.
+void TestImport::dialogImportWhileTheRowsComeIn()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const int domains = 100000;
+    QCOMPARE(db.addManyDomains(domains), QString());
+    Dataset* query = db.queryA();
+    query->setSql(sql::kDefaultList);
+    // One row a step: the reading is still going on when the import stores its rows.
+    QCOMPARE(query->openInSteps(10, 1), QString());
+    QVERIFY(query->isFilling());
+    Connection* connection = db.module()->Conn_service();
+    const QString unchanged = connection->changeStamp();
+    int stepsAfterAWrite = 0;
+    connect(query, &Dataset::rowsAdded, this, [&] {
+        if (connection->changeStamp() != unchanged)
+            ++stepsAfterAWrite;
+    });
+
+    Tdaoru dlg;
+    dlg.bindData(db.module());
+    dlg.show();
+    FileDialog::setNextOpenFileName(dataFile(QStringLiteral("import_gnumeric.xls")));
+    QTest::keyClick(&dlg, Qt::Key_Return);
+
+    const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, QStringLiteral("数据导入成功"));
+    QCOMPARE(stepsAfterAWrite, 0);
+    QVERIFY(!query->isFilling());
+    QCOMPARE(db.countRows(), domains + 4);
+    const QStringList names = columnTexts(query, QStringLiteral("a1"));
+    QCOMPARE(names.size(), domains + 4);
+    QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), domains + 4); // each domain once
+    QCOMPARE(names.value(4), QStringLiteral("d%1.com").arg(domains));        // the imported ones newest
+    QCOMPARE(names.last(), QStringLiteral("d1.com"));
 }
 
 void TestImport::dialogShowsReaderError()

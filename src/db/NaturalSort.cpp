@@ -1,0 +1,309 @@
+#include "NaturalSort.h"
+
+#include "NaturalOrder.h"
+#include "RowStore.h"
+
+#include <QCollator>
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <memory>
+#include <numeric>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
+namespace {
+// A text's place in the sort: the first sixteen bytes of its byte key as two numbers (big-endian,
+// zero-padded), where the whole key is, and the text's present position.
+struct SortItem
+{
+    uint64_t prefix;  // the key's first eight bytes
+    uint64_t prefix2; // the next eight
+    uint32_t key;     // the key in the keys' block
+    uint32_t length;
+    uint32_t position;
+};
+
+} // namespace
+
+// The present positions in the order a stable natural sort on the field gives.
+//
+// Texts of printable ASCII (names, prices, dates) get a byte key from NaturalOrder whose plain byte order
+// is the natural order; they are sorted on it, by a radix sort over its first bytes packed into numbers.
+// Other texts (Chinese) repeat a lot in a column: one collation key per distinct text, ranked once. Each rank
+// of them is then placed among the ASCII texts by a binary search with the collator. Ties keep their present
+// order, in either direction.
+std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32_t>& shown, int field,
+                                  bool descending)
+{
+    const NaturalOrder order;
+    const size_t n = shown.size();
+    auto raw = [&rows](uint32_t stored, int f) { return rows.value(stored, f); };
+    using Item = SortItem;
+    // The rows are read in the order they are stored, which is far quicker than in display order over a
+    // large arena; each knows its present position.
+    std::vector<uint32_t> positionOf(rows.rowCount(), UINT32_MAX);
+    for (size_t i = 0; i < n; ++i)
+        positionOf[shown[i]] = uint32_t(i);
+    std::string keys;
+    keys.reserve(n * 16);
+    // Per position, its ASCII text's item; the others (length kOther) are kept apart below.
+    constexpr uint32_t kOther = UINT32_MAX;
+    // Every position is written below, so the room is not cleared first.
+    std::unique_ptr<Item[]> byPosition(new Item[n]);
+    std::vector<std::string_view> texts;
+    std::unordered_map<std::string_view, uint32_t> seen;
+    auto bytesAt = [&keys](size_t at, size_t from) {
+        uint64_t number = 0;
+        for (size_t b = from; b < from + 8; ++b)
+            number = (number << 8) | (at + b < keys.size() ? static_cast<unsigned char>(keys[at + b]) : 0u);
+        return number;
+    };
+    size_t fastCount = 0;
+    uint64_t firstPrefix = 0, differ = 0; // the bits in which the first ASCII key differs from any other
+    for (size_t stored = 0; stored < positionOf.size(); ++stored) {
+        const uint32_t i = positionOf[stored];
+        if (i == UINT32_MAX)
+            continue;
+        const std::string_view v = raw(uint32_t(stored), field);
+        const size_t at = keys.size();
+        if (!order.asciiKey(v, keys) || keys.size() > UINT32_MAX) {
+            keys.resize(at);
+            const auto [it, added] = seen.try_emplace(v, uint32_t(texts.size()));
+            if (added)
+                texts.push_back(v);
+            byPosition[i] = {0, 0, it->second, kOther, i}; // key: the text's number
+            continue;
+        }
+        byPosition[i] = {bytesAt(at, 0), bytesAt(at, 8), uint32_t(at), uint32_t(keys.size() - at), i};
+        if (fastCount++ == 0)
+            firstPrefix = byPosition[i].prefix;
+        differ |= byPosition[i].prefix ^ firstPrefix;
+    }
+    std::vector<uint32_t>().swap(positionOf);
+    // One pass spreads the items over buckets by eleven bits of their first eight key bytes, from the
+    // first bit in which any two differ, in position order; each bucket, small enough to stay in the
+    // cache, is then sorted by the whole key, ties by position. Descending, the bytes count down (a
+    // shorter key's zero padding then sorts after a longer one).
+    const uint64_t flip = descending ? ~uint64_t(0) : 0;
+    constexpr int kBits = 11;
+    const int top = differ ? 63 - std::countl_zero(differ) : 0; // the highest bit in which two differ
+    const int shift = std::max(0, top + 1 - kBits);
+    auto bucketOf = [flip, shift](const Item& item) {
+        return size_t(((item.prefix ^ flip) >> shift) & 0x7FF);
+    };
+    std::vector<uint32_t> bucketStart((size_t(1) << kBits) + 1, 0);
+    std::vector<uint32_t> slow; // positions of the other texts, ascending
+    std::vector<uint32_t> textOf;
+    for (size_t i = 0; i < n; ++i) {
+        const Item& item = byPosition[i];
+        if (item.length != kOther) {
+            ++bucketStart[bucketOf(item) + 1];
+        } else {
+            slow.push_back(item.position);
+            textOf.push_back(item.key);
+        }
+    }
+    for (size_t b = 1; b < bucketStart.size(); ++b)
+        bucketStart[b] += bucketStart[b - 1];
+    std::vector<Item> fast(fastCount);
+    {
+        std::vector<uint32_t> next(bucketStart.begin(), bucketStart.end() - 1);
+        for (size_t i = 0; i < n; ++i) {
+            if (byPosition[i].length != kOther)
+                fast[next[bucketOf(byPosition[i])]++] = byPosition[i];
+        }
+    }
+    byPosition.reset();
+    auto before = [&](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix)
+            return (a.prefix ^ flip) < (b.prefix ^ flip);
+        if (a.prefix2 != b.prefix2)
+            return (a.prefix2 ^ flip) < (b.prefix2 ^ flip);
+        // Keys hold no zero byte: equal first sixteen bytes of keys that short are equal keys.
+        if (a.length > 16 || b.length > 16) {
+            const int c = std::string_view(keys.data() + a.key, a.length)
+                              .compare(std::string_view(keys.data() + b.key, b.length));
+            if (c != 0)
+                return descending ? c > 0 : c < 0;
+        }
+        return a.position < b.position;
+    };
+    // Large buckets hold few distinct texts, repeated (prices, dates): their items, in position order,
+    // are sorted a byte at a time by the rest of the first eight key bytes, then each run that shares
+    // those by the next eight, each pass stable; only runs that share sixteen bytes of keys longer than
+    // that are left to the comparison.
+    std::vector<Item> scratch;
+    auto byBytes = [&](Item* first, Item* last, int bits, auto numberOf) {
+        const auto size = uint32_t(last - first);
+        scratch.resize(size);
+        Item* from = first;
+        Item* to = scratch.data();
+        for (int pass = 0; pass * 8 < bits; ++pass) {
+            std::array<uint32_t, 257> count{};
+            for (const Item* it = from; it != from + size; ++it)
+                ++count[((numberOf(*it) >> (pass * 8)) & 0xFF) + 1];
+            if (std::find(count.begin(), count.end(), size) != count.end())
+                continue; // one byte for all
+            for (size_t d = 1; d < count.size(); ++d)
+                count[d] += count[d - 1];
+            for (const Item* it = from; it != from + size; ++it)
+                to[count[(numberOf(*it) >> (pass * 8)) & 0xFF]++] = *it;
+            std::swap(from, to);
+        }
+        if (from != first)
+            std::copy(from, from + size, first);
+    };
+    auto sortRun = [&](Item* first, Item* last, int level, auto& self) -> void {
+        if (last - first < 2 || std::is_sorted(first, last, before))
+            return;
+        if (last - first < 4096 || level > 1) {
+            std::sort(first, last, before);
+            return;
+        }
+        if (level == 0)
+            byBytes(first, last, shift, [flip](const Item& item) { return item.prefix ^ flip; });
+        else
+            byBytes(first, last, 64, [flip](const Item& item) { return item.prefix2 ^ flip; });
+        for (Item* run = first; run != last;) {
+            Item* runEnd = run + 1;
+            while (runEnd != last &&
+                   (level == 0 ? runEnd->prefix == run->prefix : runEnd->prefix2 == run->prefix2))
+                ++runEnd;
+            self(run, runEnd, level + 1, self);
+            run = runEnd;
+        }
+    };
+    for (size_t b = 0; b + 1 < bucketStart.size(); ++b)
+        sortRun(fast.data() + bucketStart[b], fast.data() + bucketStart[b + 1], 0, sortRun);
+    std::vector<Item>().swap(scratch);
+    std::vector<uint32_t> result;
+    result.reserve(n);
+    if (slow.empty()) {
+        for (const Item& item : fast)
+            result.push_back(item.position);
+        return result;
+    }
+
+    // The other texts: distinct ones, ranked by the collator. Most are printable ASCII up to a Han
+    // character ("abc.中国", "中文.com"): such a text sorts against every ASCII text as the byte key of
+    // its ASCII part followed by the Han character's place (hanPlace) and a byte above any key byte
+    // (0xFF), never equal to one. Those keys rank them among themselves too; only texts whose keys are
+    // equal need the collator.
+    auto qtext = [](std::string_view v) { return QString::fromUtf8(v.data(), qsizetype(v.size())); };
+    std::unordered_map<char32_t, int> hanPlaces;
+    auto hanPlaceOf = [&](char32_t c) {
+        auto found = hanPlaces.find(c);
+        if (found == hanPlaces.end())
+            found = hanPlaces.emplace(c, order.hanPlace(c)).first;
+        return found->second;
+    };
+    std::vector<std::string> placeKeys(texts.size()); // empty when the text is not of that form
+    for (size_t t = 0; t < texts.size(); ++t) {
+        const std::string_view v = texts[t];
+        size_t ascii = 0;
+        while (ascii < v.size() && static_cast<unsigned char>(v[ascii]) < 0x80)
+            ++ascii;
+        if (ascii == v.size())
+            continue;
+        const QString rest = qtext(v.substr(ascii, 4)); // the first character after the ASCII part
+        const char32_t c = rest.isEmpty() ? 0 : rest.toUcs4().value(0);
+        const int place = c ? hanPlaceOf(c) : -1;
+        std::string& key = placeKeys[t];
+        if (place < 0 || !order.asciiKey(v.substr(0, ascii), key)) {
+            key.clear();
+            continue;
+        }
+        key.push_back(char(place));
+        key.push_back(char(0xFF));
+    }
+    std::vector<std::optional<QCollatorSortKey>> sortKeys(texts.size());
+    auto sortKeyOf = [&](uint32_t t) -> const QCollatorSortKey& {
+        if (!sortKeys[t])
+            sortKeys[t] = order.key(qtext(texts[t]));
+        return *sortKeys[t];
+    };
+    auto compareTexts = [&](uint32_t a, uint32_t b) {
+        if (!placeKeys[a].empty() && !placeKeys[b].empty()) {
+            if (const int c = placeKeys[a].compare(placeKeys[b]); c != 0)
+                return c;
+        }
+        return sortKeyOf(a).compare(sortKeyOf(b));
+    };
+    std::vector<uint32_t> byKey(texts.size());
+    std::iota(byKey.begin(), byKey.end(), 0u);
+    std::sort(byKey.begin(), byKey.end(), [&](uint32_t a, uint32_t b) { return compareTexts(a, b) < 0; });
+    std::vector<uint32_t> rank(texts.size());
+    std::vector<uint32_t> textOfRank;
+    uint32_t rankCount = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i == 0 || compareTexts(byKey[i - 1], byKey[i]) != 0) {
+            ++rankCount;
+            textOfRank.push_back(byKey[i]);
+        }
+        rank[byKey[i]] = rankCount - 1;
+    }
+    if (descending) {
+        for (uint32_t& r : rank)
+            r = rankCount - 1 - r;
+        std::reverse(textOfRank.begin(), textOfRank.end());
+    }
+    // The positions grouped by rank, ascending within each (a counting sort keeps their order).
+    std::vector<uint32_t> groupStart(rankCount + 1, 0);
+    for (size_t i = 0; i < slow.size(); ++i)
+        ++groupStart[rank[textOf[i]] + 1];
+    for (size_t r = 1; r <= rankCount; ++r)
+        groupStart[r] += groupStart[r - 1];
+    std::vector<uint32_t> grouped(slow.size());
+    {
+        std::vector<uint32_t> fill(groupStart.begin(), groupStart.end() - 1);
+        for (size_t i = 0; i < slow.size(); ++i)
+            grouped[fill[rank[textOf[i]]]++] = slow[i];
+    }
+
+    // Each group in its place among the ASCII texts; texts the collator finds equal merge by position.
+    // The places only move on: each is looked for from the last one, in growing steps.
+    auto gallop = [](auto first, auto last, auto before) {
+        std::ptrdiff_t step = 1;
+        while (last - first > step && before(first[step - 1])) {
+            first += step;
+            step *= 2;
+        }
+        return std::partition_point(first, std::min(last, first + step), before);
+    };
+    size_t f = 0;
+    for (uint32_t r = 0; r < rankCount; ++r) {
+        const uint32_t* group = grouped.data() + groupStart[r];
+        const size_t groupSize = groupStart[r + 1] - groupStart[r];
+        if (groupSize == 0)
+            continue;
+        const std::string_view placeKey = placeKeys[textOfRank[r]];
+        const QString text = placeKey.empty() ? qtext(texts[textOfRank[r]]) : QString();
+        auto compareTo = [&](const Item& item) {
+            int c;
+            if (!placeKey.empty())
+                c = std::string_view(keys.data() + item.key, item.length) < placeKey ? -1 : 1;
+            else
+                c = order.compare(qtext(raw(shown[item.position], field)), text);
+            return descending ? -c : c;
+        };
+        const auto lower = gallop(fast.begin() + std::ptrdiff_t(f), fast.end(),
+                                  [&](const Item& item) { return compareTo(item) < 0; });
+        const auto upper = gallop(lower, fast.end(), [&](const Item& item) { return compareTo(item) <= 0; });
+        for (auto it = fast.begin() + std::ptrdiff_t(f); it != lower; ++it)
+            result.push_back(it->position);
+        auto it = lower;
+        size_t g = 0;
+        while (it != upper || g < groupSize) {
+            if (g == groupSize || (it != upper && it->position < group[g]))
+                result.push_back((it++)->position);
+            else
+                result.push_back(group[g++]);
+        }
+        f = size_t(upper - fast.begin());
+    }
+    for (auto it = fast.begin() + std::ptrdiff_t(f); it != fast.end(); ++it)
+        result.push_back(it->position);
+    return result;
+}
