@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "report/ReportProject.h"
 
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -305,9 +306,17 @@ QWidget* TFr_guanli::buildListColumn()
     m_search = new QLineEdit(strip);
     m_search->setObjectName(QStringLiteral("bsSkinEdit1"));
     m_search->setMaxLength(std::numeric_limits<int>::max());
-    m_search->setPlaceholderText(QStringLiteral("输入域名的一部分"));
     label->setAccessibleName(QStringLiteral("速查:"));
     row->addWidget(m_search, 1);
+    // Where the search looks: the name only (as it always did), or every field the user writes words into.
+    m_scope = new QComboBox(strip);
+    m_scope->setObjectName(QStringLiteral("cmbSearchScope"));
+    m_scope->addItem(QStringLiteral("只查域名"), int(SearchScope::Name));
+    m_scope->addItem(QStringLiteral("全部字段"), int(SearchScope::AllFields));
+    m_scope->setToolTip(QStringLiteral("全部字段：在域名、说明、注册商、管理地址和备注中查找"));
+    m_scope->setAccessibleName(QStringLiteral("查找范围"));
+    row->addWidget(m_scope);
+    showScopeHint();
     auto* clear = new QPushButton(QStringLiteral("清除"), strip);
     clear->setObjectName(QStringLiteral("btnClear"));
     clear->setAutoDefault(false);
@@ -315,6 +324,21 @@ QWidget* TFr_guanli::buildListColumn()
     box->addWidget(strip);
     connect(m_search, &QLineEdit::textChanged, this, &TFr_guanli::searchFor);
     connect(clear, &QPushButton::clicked, this, &TFr_guanli::resetToDefaultList);
+    connect(m_scope, &QComboBox::currentIndexChanged, this, [this] {
+        showScopeHint();
+        // An empty box lists every domain whatever the scope: only a text is searched again.
+        if (!m_search->text().isEmpty())
+            searchFor(m_search->text());
+    });
+
+    // Said in the list when a search finds nothing.
+    m_notFound = new QLabel(m_grid->viewport());
+    m_notFound->setObjectName(QStringLiteral("lblNotFound"));
+    m_notFound->setTextFormat(Qt::PlainText);
+    m_notFound->setAlignment(Qt::AlignCenter);
+    m_notFound->setWordWrap(true);
+    m_notFound->setContentsMargins(12, 12, 12, 12);
+    m_notFound->hide();
 
     column->resize(std::max(kListWidth, fittingListWidth()), column->height());
     return column;
@@ -356,9 +380,12 @@ QWidget* TFr_guanli::buildDetailPane()
 
     // First line: the domain name in large type, then its visit link.
     m_domain = value("lblDomain", pane, 19, true);
-    auto* visitDomain = new PictureLink(picture("visit_link"), {56, 18}, QStringLiteral("访问>>"), pane);
-    visitDomain->setObjectName(QStringLiteral("linkVisitDomain"));
-    grid->addWidget(trailing(m_domain, {visitDomain}), 0, 0, 1, 2);
+    m_visitDomain = new PictureLink(picture("visit_link"), {56, 18}, QStringLiteral("访问>>"), pane);
+    m_visitDomain->setObjectName(QStringLiteral("linkVisitDomain"));
+    QSizePolicy keepLine = m_visitDomain->sizePolicy();
+    keepLine.setRetainSizeWhenHidden(true);
+    m_visitDomain->setSizePolicy(keepLine);
+    grid->addWidget(trailing(m_domain, {m_visitDomain}), 0, 0, 1, 2);
 
     int line = 1;
     auto addLine = [&](const QString& captionText, QWidget* shown) {
@@ -369,7 +396,9 @@ QWidget* TFr_guanli::buildDetailPane()
     m_description = value("lblDescription", pane);
     addLine(QStringLiteral("域名说明:"), trailing(m_description, {}));
     m_price = value("lblPrice", pane);
-    addLine(QStringLiteral("对外报价:"), trailing(m_price, {caption(QStringLiteral("元"), pane)}));
+    m_priceUnit = caption(QStringLiteral("元"), pane);
+    m_priceUnit->setObjectName(QStringLiteral("lblPriceUnit"));
+    addLine(QStringLiteral("对外报价:"), trailing(m_price, {m_priceUnit}));
     m_registrar = value("lblRegistrar", pane);
     addLine(QStringLiteral("注 册 商:"), trailing(m_registrar, {}));
     m_address = value("lblAddress", pane);
@@ -444,7 +473,7 @@ QWidget* TFr_guanli::buildDetailPane()
     aidCaption->hide();
     m_aid->hide();
 
-    connect(visitDomain, &QToolButton::clicked, this, [this] { openAddress(m_domain->text()); });
+    connect(m_visitDomain, &QToolButton::clicked, this, [this] { openAddress(m_domain->text()); });
     connect(m_visitAddress, &QToolButton::clicked, this, [this] { openAddress(m_address->text()); });
     connect(whois, &QToolButton::clicked, this, [this] { openAddress(lookups::whois(m_domain->text())); });
     connect(seo, &QToolButton::clicked, this, [this] { openAddress(lookups::seo(m_domain->text())); });
@@ -609,6 +638,10 @@ void TFr_guanli::bindData(TDataModule2* data)
         connect(ds, &Dataset::rowRemoved, this, &TFr_guanli::updateTotals);
         connect(ds, &Dataset::rowAppended, this, &TFr_guanli::updateTotals);
         connect(domains, &DomainList::fillFinished, this, &TFr_guanli::updateTotals);
+        connect(ds, &Dataset::rowsReset, this, &TFr_guanli::showNotFound);
+        connect(ds, &Dataset::rowRemoved, this, &TFr_guanli::showNotFound);
+        connect(ds, &Dataset::rowAppended, this, &TFr_guanli::showNotFound);
+        connect(domains, &DomainList::fillFinished, this, &TFr_guanli::showNotFound);
         // A later step of the start-up read that fails leaves the list empty: say why.
         connect(domains, &DomainList::fillFailed, this,
                 [this](const QString& error) { MessageBox::appError(this, error); });
@@ -698,6 +731,8 @@ void TFr_guanli::listCurrentChanged(int row)
 
 bool TFr_guanli::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_grid->viewport() && event->type() == QEvent::Resize && m_notFound)
+        m_notFound->setGeometry(m_grid->viewport()->rect());
     const bool overList = watched == m_grid->viewport() || watched == m_grid->verticalScrollBar() ||
                           watched == m_grid->horizontalScrollBar();
     if (overList && event->type() == QEvent::Wheel) {
@@ -716,10 +751,51 @@ void TFr_guanli::searchFor(const QString& text)
 {
     if (!list())
         return;
+    const SearchScope scope = searchScope();
     if (const Result result = changeList(
-            list(), [&] { return list()->search(text); }, list()->searchWaits(text));
+            list(), [&] { return list()->search(text, scope); }, list()->searchWaits(text, scope));
         !result.ok())
         MessageBox::appError(this, result.error());
+    showNotFound();
+}
+
+SearchScope TFr_guanli::searchScope() const
+{
+    return SearchScope(m_scope->currentData().toInt());
+}
+
+void TFr_guanli::setSearchScope(SearchScope scope)
+{
+    m_scope->setCurrentIndex(m_scope->findData(int(scope)));
+}
+
+void TFr_guanli::showScopeHint()
+{
+    m_search->setPlaceholderText(searchScope() == SearchScope::AllFields
+                                     ? QStringLiteral("输入域名、说明、注册商、地址或备注的一部分")
+                                     : QStringLiteral("输入域名的一部分"));
+}
+
+QString TFr_guanli::notFoundText() const
+{
+    return m_notFound->isVisible() ? m_notFound->text() : QString();
+}
+
+void TFr_guanli::showNotFound()
+{
+    // Only a search that found nothing says so; an empty portfolio is simply an empty list. While the
+    // rows still come in at the start, the search may yet find some.
+    const QString text = m_search->text();
+    const bool nothing =
+        list() && list()->isOpen() && list()->isEmpty() && !list()->isFilling() && !text.isEmpty();
+    if (nothing) {
+        m_notFound->setText(QStringLiteral("没有找到包含“%1”的域名").arg(text));
+        m_notFound->setGeometry(m_grid->viewport()->rect());
+    }
+    m_notFound->setVisible(nothing);
+    // Nothing found: the detail pane stays empty, without a visit link or a unit to a price there is not.
+    m_visitDomain->setVisible(!nothing);
+    m_priceUnit->setVisible(!nothing);
 }
 
 void TFr_guanli::resetToDefaultList()

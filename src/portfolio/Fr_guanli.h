@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/DomainList.h"
 #include "db/DomainRecord.h"
 #include "db/ListTotals.h"
 
@@ -8,6 +9,7 @@
 #include <QWidget>
 #include <memory>
 
+class QComboBox;
 class QLabel;
 class PortfolioStatus;
 class QLineEdit;
@@ -59,9 +61,13 @@ public:
     DomainRecord currentRecord() const { return m_shown; }
 
     // --- actions (the toolbar, the search strip and the list headings call these) ---
-    void deleteCurrentDomain(); // 删 除
-    void resetToDefaultList();  // 刷 新 and 清除
-    void searchFor(const QString& text);
+    void deleteCurrentDomain();          // 删 除
+    void resetToDefaultList();           // 刷 新 and 清除
+    void searchFor(const QString& text); // in the scope chosen beside the box
+    SearchScope searchScope() const;     // 只查域名 or 全部字段
+    void setSearchScope(SearchScope scope);
+    // What the list says when a search found nothing; empty while it says nothing.
+    QString notFoundText() const;
     void sortByColumn(int column); // a heading click
     // The links of the status bar: the domains of the list that have expired / expire within 30 days,
     // soonest first (within a search, those the search finds).
@@ -93,6 +99,8 @@ private:
     QToolButton* addToolButton(QWidget* bar, const char* name, const QString& icon, const QString& text);
     DomainList* list() const;
     void showCurrentRecord();
+    void showNotFound();
+    void showScopeHint();
     void followCurrentRow(int row);
     void listCurrentChanged(int row);
     void openAddress(const QString& address);
@@ -107,6 +115,8 @@ private:
     QTableView* m_grid = nullptr;
     DomainListModel* m_model = nullptr;
     QLineEdit* m_search = nullptr;
+    QComboBox* m_scope = nullptr; // 只查域名 / 全部字段
+    QLabel* m_notFound = nullptr; // over the list: 没有找到包含“…”的域名
     QSplitter* m_splitter = nullptr;
     QPointer<PortfolioStatus> m_status; // lives in the main window's status bar once placed there
 
@@ -125,6 +135,8 @@ private:
     QLabel* m_registryNote = nullptr;  // 注册局信息：...
     DomainRecord m_shown;              // what the pane shows
     QToolButton* m_visitAddress = nullptr;
+    QToolButton* m_visitDomain = nullptr;
+    QLabel* m_priceUnit = nullptr; // "元" after the price
 
     // True while the list is being moved to the query's row, or while the query changes its rows:
     // list moves made then are not passed back to the query.

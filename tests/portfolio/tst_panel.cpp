@@ -8,6 +8,7 @@
 #include "portfolio/Lookups.h"
 #include "portfolio/PortfolioStatus.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -115,6 +116,7 @@ private slots:
     void typingUpperCaseFindsLowerCase_data();
     void typingUpperCaseFindsLowerCase();
     void searchStaysForAReopen();
+    void searchInEveryFieldAndSayWhenNothingIsFound();
     void searchErrorEmptiesTheListUntilTheNextGoodSearch();
 
     void headingClicksSortAndMark();
@@ -630,6 +632,87 @@ void TestPortfolioPanel::searchStaysForAReopen()
     QCOMPARE(p.query()->open(), QString());
     QCOMPARE(p.listed(), (QStringList{QStringLiteral("newab.cn"), QStringLiteral("abc.com")}));
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("newab.cn"));
+}
+
+void TestPortfolioPanel::searchInEveryFieldAndSayWhenNothingIsFound()
+{
+    // a1 name, a2 description, a3 registrar, a4 address, a5, a6, a7 notes, a8 password, a9 price.
+    Panel p({{QStringLiteral("haoming.com"),
+              {},
+              QStringLiteral("阿里云"),
+              {},
+              {},
+              {},
+              {},
+              {},
+              QStringLiteral("100")},
+             {QStringLiteral("tianxia.cn"),
+              QStringLiteral("双拼"),
+              QStringLiteral("新网"),
+              {},
+              {},
+              {},
+              {},
+              {},
+              QStringLiteral("200")},
+             {QStringLiteral("xinwen.net"),
+              {},
+              {},
+              {},
+              {},
+              {},
+              QStringLiteral("从阿里云转出"),
+              QStringLiteral("阿里云pw")}});
+    auto* scope = p.find<QComboBox>("cmbSearchScope");
+    QVERIFY(scope);
+    QCOMPARE(scope->currentText(), QStringLiteral("只查域名")); // the name only, as always
+    QCOMPARE(p.panel.searchScope(), SearchScope::Name);
+
+    // Found nowhere in the names: the list says so, and the detail pane is empty, without a visit link or
+    // "元".
+    // Typed one character at a time (an input method hands over whole characters).
+    auto type = [&p](const QString& text) {
+        for (const QChar c : text)
+            p.panel.searchBox()->insert(QString(c));
+    };
+    type(QStringLiteral("阿里云"));
+    QCOMPARE(p.listed(), QStringList());
+    QCOMPARE(p.panel.notFoundText(), QStringLiteral("没有找到包含“阿里云”的域名"));
+    for (const char* value : {"lblDomain", "lblDescription", "lblPrice", "lblRegistrar", "lblAddress"})
+        QCOMPARE(p.shown(value), QString());
+    QVERIFY(!p.find("linkVisitDomain")->isVisible());
+    QVERIFY(!p.find<QLabel>("lblPriceUnit")->isVisible());
+    QVERIFY(!p.find("linkVisitAddress")->isVisible());
+
+    // 全部字段: the registrar and the notes find it (the password is not searched).
+    scope->setCurrentIndex(scope->findText(QStringLiteral("全部字段")));
+    QCOMPARE(p.listed(), (QStringList{QStringLiteral("xinwen.net"), QStringLiteral("haoming.com")}));
+    QCOMPARE(p.panel.notFoundText(), QString());
+    QVERIFY(p.find("linkVisitDomain")->isVisible());
+    QVERIFY(p.find<QLabel>("lblPriceUnit")->isVisible());
+    QCOMPARE(p.shown("lblDomain"), QStringLiteral("xinwen.net"));
+    type(QStringLiteral("转"));
+    QCOMPARE(p.listed(), QStringList{QStringLiteral("xinwen.net")});
+    QTest::keyClick(p.panel.searchBox(), Qt::Key_Backspace);
+    QTest::keyClicks(p.panel.searchBox(), QStringLiteral("x"));
+    QCOMPARE(p.listed(), QStringList());
+    QCOMPARE(p.panel.notFoundText(), QStringLiteral("没有找到包含“阿里云x”的域名"));
+    p.panel.searchBox()->setText(QStringLiteral("双"));
+    QCOMPARE(p.listed(), QStringList{QStringLiteral("tianxia.cn")});
+
+    // "清除" empties the box: every domain, nothing said; the scope stays as chosen.
+    p.panel.searchBox()->setText(QStringLiteral("zzz"));
+    QVERIFY(!p.panel.notFoundText().isEmpty());
+    p.find<QPushButton>("btnClear")->click();
+    QCOMPARE(p.listed().size(), 3);
+    QCOMPARE(p.panel.notFoundText(), QString());
+    QCOMPARE(p.panel.searchScope(), SearchScope::AllFields);
+
+    // An empty portfolio says nothing: there was nothing to find.
+    Panel none;
+    QCOMPARE(none.listed(), QStringList());
+    QCOMPARE(none.panel.notFoundText(), QString());
+    QVERIFY(none.find<QLabel>("lblPriceUnit")->isVisible());
 }
 
 void TestPortfolioPanel::searchErrorEmptiesTheListUntilTheNextGoodSearch()
