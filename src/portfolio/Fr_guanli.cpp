@@ -14,6 +14,8 @@
 #include "platform/Platform.h"
 #include "report/ReportProject.h"
 
+#include "ColumnFit.h"
+
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -28,19 +30,22 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <limits>
 
 namespace {
-const QColor kValueColour(0, 0, 128);     // values: navy
-const QColor kNotesGround(245, 249, 254); // the notes box
-const int kListWidth = 490;               // the left column at the design size
-const int kColumnWidths[] = {113, 60, 130, 106, 65};
-const int kExpiryColumn = 4; // 到期, the last column
+const QColor kValueColour(0, 0, 128);                // values: navy
+const QColor kNotesGround(245, 249, 254);            // the notes box
+const int kListWidth = 490;                          // the left column at the design size
+const int kColumnWidths[] = {113, 60, 130, 106, 65}; // 域名, 报价, 说明, 注册商, 到期 at the design size
+const int kExpiryColumn = 4;                         // 到期, the last of the five
+const int kNarrowest = 60; // what 说明, 注册商, 管理地址 and 备注 give way to when the list is narrow
 
 // A text with its key, for a tool tip: "添加域名 (Ctrl+N)".
 QString withKey(const QString& text, const QKeySequence& key)
@@ -267,11 +272,26 @@ QWidget* TFr_guanli::buildListColumn()
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
     header->setSortIndicatorShown(false);
-    // The last column takes the spare width; each column starts at its design width, the date
-    // column at least as wide as a full date.
-    header->setStretchLastSection(true);
+    // The columns share the list's width among themselves (fitColumns); a width the user sets stays.
+    header->setStretchLastSection(false);
     header->setMinimumSectionSize(24);
+    m_fitTimer = new QTimer(this);
+    m_fitTimer->setSingleShot(true);
+    m_fitTimer->setInterval(0);
+    connect(m_fitTimer, &QTimer::timeout, this, &TFr_guanli::fitColumns);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (m_fitting)
+            return;
+        // Dragged by the user: that width stays; the others make room or take what is left.
+        m_userWidths.insert(m_model->fieldName(column), width);
+        fitLater();
+    });
+    connect(m_grid->verticalScrollBar(), &QScrollBar::valueChanged, this, &TFr_guanli::fitLater);
     fitColumns();
+    // Right click on the heading row: the columns shown.
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QHeaderView::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_columnsMenu->popup(this->header()->viewport()->mapToGlobal(at)); });
     // The selected row stays highlighted when the list loses focus.
     QPalette p = m_grid->palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
@@ -287,6 +307,12 @@ QWidget* TFr_guanli::buildListColumn()
     registryAction->setObjectName(QStringLiteral("actRegistry"));
     connect(registryAction, &QAction::triggered, this, [this] { updateFromRegistries(0); });
     m_grid->addAction(registryAction);
+    // The same choice of columns from the list's own menu (the menu key reaches it without a mouse).
+    buildColumnsMenu();
+    auto* columnsAction = new QAction(QStringLiteral("显示的列"), m_grid);
+    columnsAction->setObjectName(QStringLiteral("actColumns"));
+    columnsAction->setMenu(m_columnsMenu);
+    m_grid->addAction(columnsAction);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(header, &QHeaderView::sectionClicked, this, &TFr_guanli::sortByColumn);
     connect(
@@ -536,7 +562,7 @@ void TFr_guanli::showEvent(QShowEvent* event)
     const int rest = m_splitter->width() - m_splitter->handleWidth() - list;
     m_splitter->setSizes({list, std::max(rest, 1)});
     layout()->activate();
-    keepDateWhole();
+    fitColumns();
 }
 
 void TFr_guanli::hideEvent(QHideEvent* event)
@@ -546,31 +572,94 @@ void TFr_guanli::hideEvent(QHideEvent* event)
         m_status->hide();
 }
 
-int TFr_guanli::fullDateWidth() const
+int TFr_guanli::cellMargin() const
 {
     // The text of a cell is inset by the focus frame margin and one pixel on each side.
-    const int margin = 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_grid) + 1);
+    return 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_grid) + 1);
+}
+
+int TFr_guanli::fullDateWidth() const
+{
     return std::max(kColumnWidths[kExpiryColumn],
-                    m_grid->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + margin + 2);
+                    m_grid->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + cellMargin() + 2);
+}
+
+QHeaderView* TFr_guanli::header() const
+{
+    return m_grid->horizontalHeader();
+}
+
+void TFr_guanli::fitLater()
+{
+    m_fitTimer->start();
+}
+
+void TFr_guanli::forgetFit()
+{
+    // New rows: the widths their texts need are measured afresh (a scroll only ever widens).
+    m_needs.clear();
+    fitLater();
 }
 
 void TFr_guanli::fitColumns()
 {
-    for (int c = 0; c < 5; ++c)
-        m_grid->setColumnWidth(c, c == kExpiryColumn ? fullDateWidth() : kColumnWidths[c]);
-}
-
-void TFr_guanli::keepDateWhole()
-{
-    // The last column takes what the others leave; when that is less than a full date, the
-    // description column (the widest, and the one a cut-off hurts least) gives way.
-    const int description = 2;
-    int others = 0;
-    for (int c = 0; c < kExpiryColumn; ++c)
-        others += m_grid->columnWidth(c);
-    const int missing = fullDateWidth() - (m_grid->viewport()->width() - others);
-    if (missing > 0)
-        m_grid->setColumnWidth(description, std::max(60, m_grid->columnWidth(description) - missing));
+    const QFontMetrics metrics = m_grid->fontMetrics();
+    const QFontMetrics headingMetrics = header()->fontMetrics();
+    const int margin = cellMargin() + 2;
+    // The rows on screen now.
+    int top = m_grid->rowAt(0), bottom = m_grid->rowAt(m_grid->viewport()->height() - 1);
+    if (bottom < 0)
+        bottom = std::min(m_model->rowCount(), top + 60) - 1;
+    // 域名 starts wide enough for the longest name on screen, up to about 32 letters.
+    const int nameLimit = metrics.horizontalAdvance(QString(32, QLatin1Char('n'))) + margin;
+    std::vector<columnfit::Column> columns;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const QString field = m_model->fieldName(c);
+        int need = headingMetrics.horizontalAdvance(m_model->heading(c)) + 2 * margin;
+        for (int r = std::max(top, 0); top >= 0 && r <= bottom; ++r)
+            need = std::max(need, metrics.horizontalAdvance(m_model->displayText(r, c)) + margin);
+        int& kept = m_needs[field];
+        kept = std::max(kept, need);
+        columnfit::Column column;
+        column.need = kept;
+        const bool date = field == QLatin1String("a6") || field == QLatin1String("a5");
+        static const QHash<QString, int> starts = {{QStringLiteral("a1"), kColumnWidths[0]},
+                                                   {QStringLiteral("a9"), kColumnWidths[1]},
+                                                   {QStringLiteral("a2"), kColumnWidths[2]},
+                                                   {QStringLiteral("a3"), kColumnWidths[3]},
+                                                   {QStringLiteral("a4"), 150},
+                                                   {QStringLiteral("a7"), 130},
+                                                   {QStringLiteral("a8"), 80}};
+        column.start = date ? fullDateWidth() : starts.value(field, 100);
+        column.minimum = column.start;
+        if (field == QLatin1String("a1")) {
+            column.start = std::max(column.start, std::min(kept, nameLimit));
+            column.first = true;
+            column.shrinkRank = 4;
+        } else if (field == QLatin1String("a2")) {
+            column.first = true;
+            column.shrinkRank = 1;
+            column.minimum = kNarrowest;
+        } else if (field == QLatin1String("a7") || field == QLatin1String("a4") ||
+                   field == QLatin1String("a3")) {
+            column.shrinkRank = field == QLatin1String("a7") ? 2 : 3;
+            column.minimum = kNarrowest;
+        }
+        if (const auto user = m_userWidths.constFind(field); user != m_userWidths.constEnd()) {
+            column.fixed = true;
+            column.start = column.minimum = column.need = date ? std::max(*user, fullDateWidth()) : *user;
+        }
+        columns.push_back(column);
+    }
+    const std::vector<int> widths = columnfit::widths(columns, m_grid->viewport()->width());
+    QScopedValueRollback guard(m_fitting, true);
+    QList<int> room;
+    for (int c = 0; c < int(widths.size()); ++c) {
+        if (m_grid->columnWidth(c) != widths[size_t(c)])
+            m_grid->setColumnWidth(c, widths[size_t(c)]);
+        room.append(widths[size_t(c)] - cellMargin());
+    }
+    m_model->setTextRoom(metrics, room);
 }
 
 int TFr_guanli::fittingListWidth() const
@@ -580,6 +669,76 @@ int TFr_guanli::fittingListWidth() const
         width += kColumnWidths[c];
     const int scrollBar = m_grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_grid);
     return width + scrollBar + 2 * m_grid->frameWidth();
+}
+
+void TFr_guanli::buildColumnsMenu()
+{
+    m_columnsMenu = new QMenu(this);
+    m_columnsMenu->setObjectName(QStringLiteral("menuColumns"));
+    for (const QString& field : DomainListModel::choosableFields()) {
+        QAction* action = m_columnsMenu->addAction(DomainListModel::headingOf(field));
+        action->setObjectName(QStringLiteral("actColumn_") + field);
+        action->setCheckable(true);
+        connect(action, &QAction::toggled, this, [this, field](bool on) { setColumnShown(field, on); });
+    }
+    m_columnsMenu->addSeparator();
+    QAction* passwords = m_columnsMenu->addAction(QStringLiteral("显示管理密码"));
+    passwords->setObjectName(QStringLiteral("actShowPasswords"));
+    passwords->setCheckable(true);
+    connect(passwords, &QAction::toggled, m_model, &DomainListModel::setPasswordsShown);
+    QAction* automatic = m_columnsMenu->addAction(QStringLiteral("自动调整列宽"));
+    automatic->setObjectName(QStringLiteral("actFitColumns"));
+    connect(automatic, &QAction::triggered, this, [this] {
+        m_userWidths.clear();
+        forgetFit();
+    });
+    connect(m_columnsMenu, &QMenu::aboutToShow, this, &TFr_guanli::updateColumnsMenu);
+    updateColumnsMenu();
+}
+
+void TFr_guanli::updateColumnsMenu()
+{
+    const QStringList shown = m_model->shownFields();
+    for (QAction* action : m_columnsMenu->actions()) {
+        const QString name = action->objectName();
+        if (name.startsWith(QStringLiteral("actColumn_"))) {
+            const bool on = shown.contains(name.mid(10));
+            const QSignalBlocker quiet(action);
+            action->setChecked(on);
+            action->setEnabled(!on || shown.size() > 1); // the last column shown stays
+        } else if (name == QLatin1String("actShowPasswords")) {
+            const QSignalBlocker quiet(action);
+            action->setChecked(m_model->passwordsShown());
+            action->setEnabled(shown.contains(QStringLiteral("a8")));
+        }
+    }
+}
+
+void TFr_guanli::setColumnShown(const QString& field, bool shown)
+{
+    if (!shown && m_model->shownFields() == QStringList{field})
+        return;
+    m_model->setColumnShown(field, shown);
+    if (!shown) {
+        m_userWidths.remove(field);
+        if (field == QLatin1String("a8"))
+            m_model->setPasswordsShown(false); // shown again, it is masked again
+    }
+    updateColumnsMenu();
+    fitColumns();
+}
+
+QStringList TFr_guanli::shownColumns() const
+{
+    return m_model->shownFields();
+}
+
+QList<int> TFr_guanli::rememberedWidths() const
+{
+    QList<int> widths;
+    for (const QString& field : m_model->shownFields())
+        widths.append(m_userWidths.value(field, 0));
+    return widths;
 }
 
 QByteArray TFr_guanli::splitterState() const
@@ -595,20 +754,40 @@ QList<int> TFr_guanli::columnWidths() const
     return widths;
 }
 
-void TFr_guanli::restoreLayout(const QByteArray& splitterState, const QList<int>& widths)
+void TFr_guanli::restoreLayout(const QByteArray& splitterState, const QList<int>& widths,
+                               const QStringList& columns)
 {
     if (!splitterState.isEmpty() && m_splitter->restoreState(splitterState))
         m_splitterRestored = true;
-    // Widths from another screen or a damaged file: only sensible ones, and the date stays whole.
-    if (widths.size() != m_model->columnCount())
-        return;
-    const int minimum = m_grid->horizontalHeader()->minimumSectionSize();
-    for (int c = 0; c < widths.size(); ++c) {
-        if (widths[c] < minimum || widths[c] > 4000)
-            return;
+    // The columns shown: known fields only, at least one.
+    QStringList fields;
+    for (const QString& field : columns) {
+        if (DomainListModel::choosableFields().contains(field) && !fields.contains(field))
+            fields.append(field);
     }
-    for (int c = 0; c < widths.size(); ++c)
-        m_grid->setColumnWidth(c, c == kExpiryColumn ? std::max(widths[c], fullDateWidth()) : widths[c]);
+    if (!fields.isEmpty()) {
+        for (const QString& field : DomainListModel::choosableFields())
+            m_model->setColumnShown(field, fields.contains(field));
+    }
+    updateColumnsMenu();
+    // Widths from another screen or a damaged file: only sensible ones. 0 is a width the list fits itself.
+    // A list kept before the columns were remembered held every width as it was: those still at their
+    // starting width, and the last (which took the rest), were never set by the user.
+    const bool older = columns.isEmpty();
+    m_userWidths.clear();
+    if (widths.size() == m_model->columnCount()) {
+        const int minimum = header()->minimumSectionSize();
+        const bool sensible = std::all_of(widths.begin(), widths.end(),
+                                          [minimum](int w) { return w == 0 || (w >= minimum && w <= 4000); });
+        for (int c = 0; sensible && c < widths.size(); ++c) {
+            const bool starting =
+                older && (c == kExpiryColumn || (c < kExpiryColumn && widths[c] == kColumnWidths[c]));
+            if (widths[c] > 0 && !starting)
+                m_userWidths.insert(m_model->fieldName(c), widths[c]);
+        }
+    }
+    forgetFit();
+    fitColumns();
 }
 
 void TFr_guanli::bindData(TDataModule2* data)
@@ -639,6 +818,9 @@ void TFr_guanli::bindData(TDataModule2* data)
         connect(ds, &Dataset::rowAppended, this, &TFr_guanli::updateTotals);
         connect(domains, &DomainList::fillFinished, this, &TFr_guanli::updateTotals);
         connect(ds, &Dataset::rowsReset, this, &TFr_guanli::showNotFound);
+        connect(ds, &Dataset::rowsReset, this, &TFr_guanli::forgetFit);
+        connect(ds, &Dataset::rowsAdded, this, &TFr_guanli::fitLater);
+        connect(ds, &Dataset::rowAppended, this, &TFr_guanli::fitLater);
         connect(ds, &Dataset::rowRemoved, this, &TFr_guanli::showNotFound);
         connect(ds, &Dataset::rowAppended, this, &TFr_guanli::showNotFound);
         connect(domains, &DomainList::fillFinished, this, &TFr_guanli::showNotFound);
@@ -731,8 +913,10 @@ void TFr_guanli::listCurrentChanged(int row)
 
 bool TFr_guanli::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_grid->viewport() && event->type() == QEvent::Resize && m_notFound)
+    if (watched == m_grid->viewport() && event->type() == QEvent::Resize && m_notFound) {
         m_notFound->setGeometry(m_grid->viewport()->rect());
+        fitColumns(); // at once: a window being resized shows no columns that lag behind
+    }
     const bool overList = watched == m_grid->viewport() || watched == m_grid->verticalScrollBar() ||
                           watched == m_grid->horizontalScrollBar();
     if (overList && event->type() == QEvent::Wheel) {

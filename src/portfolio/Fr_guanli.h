@@ -4,13 +4,17 @@
 #include "db/DomainRecord.h"
 #include "db/ListTotals.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
 
 class QComboBox;
+class QHeaderView;
 class QLabel;
+class QMenu;
+class QTimer;
 class PortfolioStatus;
 class QLineEdit;
 class QPlainTextEdit;
@@ -46,8 +50,17 @@ public:
     // The list's layout as the user left it: the splitter's state and the column widths.
     QByteArray splitterState() const;
     QList<int> columnWidths() const;
-    // Puts a remembered layout back; an empty or unfitting part is left at its starting value.
-    void restoreLayout(const QByteArray& splitterState, const QList<int>& columnWidths);
+    // The columns shown (fields a1 .. a9, in column order) and the widths the user set for them (0 for a
+    // width the list fits itself), to be remembered with the layout.
+    QStringList shownColumns() const;
+    QList<int> rememberedWidths() const;
+    // Shows or hides a column of the list (the heading row's menu).
+    void setColumnShown(const QString& field, bool shown);
+    // Puts a remembered layout back; an empty or unfitting part is left at its starting value. Without
+    // columns, the widths are those of the five columns of the first start, as kept before the columns
+    // shown were remembered.
+    void restoreLayout(const QByteArray& splitterState, const QList<int>& columnWidths,
+                       const QStringList& columns = {});
 
     // The first `columns` headings back to "域名", "报价", "说明", "注册商", "到期".
     void resetHeadings(int columns = 5);
@@ -106,9 +119,15 @@ private:
     void openAddress(const QString& address);
     void updateTotals();
     void showExpiryNote(const QString& date);
+    // The columns share the list's width: see columnfit::widths. Texts measured on the rows on screen.
     void fitColumns();
+    void fitLater();
+    void forgetFit(); // new rows: measure afresh
+    int cellMargin() const;
     int fullDateWidth() const;
-    void keepDateWhole();
+    QHeaderView* header() const;
+    void buildColumnsMenu();
+    void updateColumnsMenu();
     int fittingListWidth() const; // the list column that shows every column at its starting width
 
     TDataModule2* m_data = nullptr;
@@ -142,6 +161,11 @@ private:
     // list moves made then are not passed back to the query.
     bool m_syncing = false;
     bool m_shownOnce = false;
+    bool m_fitting = false;           // the widths being set are the program's, not the user's
+    QTimer* m_fitTimer = nullptr;     // one fit for many changes at once
+    QHash<QString, int> m_userWidths; // per field, a width the user set
+    QHash<QString, int> m_needs;      // per field, the widest text on screen since the rows came
+    QMenu* m_columnsMenu = nullptr;   // the columns shown, from the heading row
     bool m_splitterRestored = false;
     std::unique_ptr<ReportProject> m_rvProject1;
 };
