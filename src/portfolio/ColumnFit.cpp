@@ -61,7 +61,16 @@ std::vector<int> widths(const std::vector<Column>& columns, int available)
     if (spare <= 0)
         return w;
     if (!first.empty()) {
-        share(w, first, spare, [](size_t) { return 1 << 28; });
+        // Shared by their parts (说明, with the longer texts, takes two parts to one of 域名).
+        int parts = 0;
+        for (const size_t c : first)
+            parts += std::max(1, columns[c].spareParts);
+        int left = spare;
+        for (const size_t c : first) {
+            const int given = c == first.back() ? left : spare * std::max(1, columns[c].spareParts) / parts;
+            w[c] += given;
+            left -= given;
+        }
     } else {
         w[others.empty() ? columns.size() - 1 : others.back()] += spare;
     }

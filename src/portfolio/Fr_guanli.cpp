@@ -639,6 +639,7 @@ void TFr_guanli::fitColumns()
         } else if (field == QLatin1String("a2")) {
             column.first = true;
             column.shrinkRank = 1;
+            column.spareParts = 2;
             column.minimum = kNarrowest;
         } else if (field == QLatin1String("a7") || field == QLatin1String("a4") ||
                    field == QLatin1String("a3")) {
