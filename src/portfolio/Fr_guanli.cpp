@@ -25,6 +25,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -33,6 +34,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableView>
+#include <QTextOption>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -428,6 +430,9 @@ QWidget* TFr_guanli::buildDetailPane()
     m_registrar = value("lblRegistrar", pane);
     addLine(QStringLiteral("注 册 商:"), trailing(m_registrar, {}));
     m_address = value("lblAddress", pane);
+    // A long address is cut off with its whole text as the tool tip; a click on it opens it, as its link
+    // does.
+    m_address->installEventFilter(this);
     m_visitAddress = new PictureLink(picture("visit_link"), {56, 18}, QStringLiteral("访问>>"), pane);
     m_visitAddress->setObjectName(QStringLiteral("linkVisitAddress"));
     QSizePolicy keepPlace = m_visitAddress->sizePolicy();
@@ -477,7 +482,9 @@ QWidget* TFr_guanli::buildDetailPane()
     m_notes = new QPlainTextEdit(notesGroup);
     m_notes->setObjectName(QStringLiteral("bsSkinMemo1"));
     m_notes->setReadOnly(true);
-    m_notes->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long notes wrap at the box's width (a word longer than the box breaks where it must).
+    m_notes->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_notes->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_notes->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_notes->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_notes->setFont(paneFont(14));
@@ -886,6 +893,10 @@ void TFr_guanli::showCurrentRecord()
     // The visit link after the management address shows exactly when there is an address (blanks count).
     // Only a change of state touches the widget: showing or hiding lays the pane out again at once.
     const bool hasAddress = !shown.address.isEmpty();
+    if (hasAddress)
+        m_address->setCursor(Qt::PointingHandCursor);
+    else
+        m_address->unsetCursor();
     if (m_visitAddress->isHidden() == hasAddress)
         m_visitAddress->setVisible(hasAddress);
 }
@@ -914,6 +925,11 @@ void TFr_guanli::listCurrentChanged(int row)
 
 bool TFr_guanli::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_address && event->type() == QEvent::MouseButtonRelease && !m_address->text().isEmpty() &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        openAddress(m_address->text());
+        return true;
+    }
     if (watched == m_grid->viewport() && event->type() == QEvent::Resize && m_notFound) {
         m_notFound->setGeometry(m_grid->viewport()->rect());
         fitColumns(); // at once: a window being resized shows no columns that lag behind

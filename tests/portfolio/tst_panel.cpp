@@ -8,6 +8,7 @@
 #include "portfolio/Lookups.h"
 #include "portfolio/PortfolioStatus.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -15,10 +16,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTableView>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 #include <memory>
 
@@ -133,6 +136,8 @@ private slots:
     void deleteDuringSearchKeepsTheSearch();
 
     void keyboardShortcuts();
+    void detailPaneShowsLongTextsWhole();
+    void priceSumTellsWhatItLeftOut();
     void linksHandTheirAddressToTheBrowser_data();
     void linksHandTheirAddressToTheBrowser();
     void otherSchemesRefused_data();
@@ -1011,6 +1016,54 @@ void TestPortfolioPanel::keyboardShortcuts()
     QTest::keyClick(p.panel.searchBox(), Qt::Key_F5);
     QCOMPARE(p.panel.searchBox()->text(), QString());
     QCOMPARE(p.listed().size(), 3);
+}
+
+void TestPortfolioPanel::detailPaneShowsLongTextsWhole()
+{
+    const QString address = QStringLiteral("https://dcp.example-registrar.com/console/domain/manage?") +
+                            QStringLiteral("id=123456789&section=dns&tab=records&").repeated(6);
+    const QString notes = QStringLiteral("客户 A 意向购买，报价已发邮件；").repeated(12);
+    Panel p({{QStringLiteral("a.com"), {}, {}, address, {}, {}, notes}});
+    QVERIFY(QTest::qWaitForWindowExposed(&p.panel));
+    auto* shown = p.find<QLabel>("lblAddress");
+    // Cut off within the pane, the visit link beside it still in view; the tip holds the whole address.
+    QTRY_VERIFY(shown->width() < shown->fontMetrics().horizontalAdvance(address));
+    QWidget* pane = p.panel.findChild<QWidget*>(QStringLiteral("detailPane"));
+    QWidget* link = p.find("linkVisitAddress");
+    QVERIFY(link->isVisible());
+    QVERIFY(link->mapTo(pane, QPoint(link->width(), 0)).x() <= pane->width());
+    QHelpEvent tip(QEvent::ToolTip, QPoint(5, 5), shown->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(shown, &tip);
+    QTRY_COMPARE(QToolTip::text(), address);
+    QToolTip::hideText();
+    // A click on the address opens it, as its link does.
+    QTest::mouseClick(shown, Qt::LeftButton, {}, QPoint(5, shown->height() / 2));
+    QCOMPARE(m_opened, QStringList{address});
+    QTest::mouseClick(link, Qt::LeftButton);
+    QCOMPARE(m_opened, (QStringList{address, address}));
+    // The notes wrap at the box's width: no line runs off to the side.
+    auto* box = p.panel.findChild<QPlainTextEdit*>(QStringLiteral("bsSkinMemo1"));
+    QCOMPARE(box->toPlainText(), notes);
+    QCOMPARE(box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QVERIFY(!box->horizontalScrollBar()->isVisible());
+    QTRY_VERIFY(box->document()->lineCount() > 1); // one paragraph, laid out on several lines
+}
+
+void TestPortfolioPanel::priceSumTellsWhatItLeftOut()
+{
+    // a9 of each: two numbers, a word, nothing, a number with groups.
+    Panel p({{QStringLiteral("a.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("100")},
+             {QStringLiteral("b.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("面议")},
+             {QStringLiteral("c.com"), {}, {}, {}, {}, {}, {}, {}, QString()},
+             {QStringLiteral("d.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("1,200.5")},
+             {QStringLiteral("e.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("8")}});
+    auto* price = p.panel.statusStrip()->findChild<QLabel*>(QStringLiteral("lblPriceSum"));
+    QTRY_COMPARE(price->text(), QStringLiteral("报价合计 1,308.50 元"));
+    QCOMPARE(price->toolTip(),
+             QStringLiteral("合计 3 个域名的报价；另有 2 个域名的报价不是数字（如“面议”或未填），未计入"));
+    // Within a search, of what the search found.
+    p.panel.searchBox()->setText(QStringLiteral("a"));
+    QTRY_COMPARE(price->toolTip(), QStringLiteral("合计 1 个域名的报价"));
 }
 
 void TestPortfolioPanel::linksHandTheirAddressToTheBrowser_data()
