@@ -422,8 +422,9 @@ int anyFieldSearch(const QString& folder)
     must(q->finishFill());
     const QString file = QDir(folder).filePath(Connection::kFileName);
     const int cachePages = programCachePages(file);
+    const int count = q->recordCount();
     std::printf("\n== %s: %d domains, search in every field (a1, a2, a3, a4, a7) ==\n", qPrintable(folder),
-                q->recordCount());
+                count);
     malloc_trim(0);
     const long rssBefore = statusKb("VmRSS:");
     QElapsedTimer clock;
@@ -432,7 +433,7 @@ int anyFieldSearch(const QString& folder)
     const double firstMs = msSince(clock);
     malloc_trim(0);
     std::printf("first keystroke (indexes the other fields): %.0f ms; memory +%.1f bytes per domain\n",
-                firstMs, double(statusKb("VmRSS:") - rssBefore) * 1024 / std::max(1, q->recordCount()));
+                firstMs, double(statusKb("VmRSS:") - rssBefore) * 1024 / std::max(1, count));
     std::printf("  %-8s %8s %10s %10s %10s %10s\n", "text", "rows", "all ms", "worst ms", "name ms",
                 "shell ms");
     QStringList texts = kTexts;

@@ -45,6 +45,7 @@ namespace {
 const QColor kValueColour(0, 0, 128);                // values: navy
 const QColor kNotesGround(245, 249, 254);            // the notes box
 const int kListWidth = 490;                          // the left column at the design size
+const int kDesignWidth = 894;                        // the panel's width at the design size
 const int kColumnWidths[] = {113, 60, 130, 106, 65}; // 域名, 报价, 说明, 注册商, 到期 at the design size
 const int kExpiryColumn = 4;                         // 到期, the last of the five
 const int kNarrowest = 60; // what 说明, 注册商, 管理地址 and 备注 give way to when the list is narrow
@@ -560,14 +561,16 @@ void TFr_guanli::showEvent(QShowEvent* event)
     m_shownOnce = true;
     // The list column starts wide enough for its columns and never becomes narrower (a window made
     // smaller again after it was maximised takes the room from the detail pane); the detail pane takes
-    // the rest. A wider window is shared between the two (the list's last column takes its part).
+    // the rest. A wider window is shared between the two (the list's columns take its part). A panel
+    // first shown wider than its design size (a maximised window) gives the list its share of it too.
     layout()->activate();
     const int list = std::max(kListWidth, fittingListWidth());
     m_splitter->widget(0)->setMinimumWidth(list);
     if (m_splitterRestored)
         return;
-    const int rest = m_splitter->width() - m_splitter->handleWidth() - list;
-    m_splitter->setSizes({list, std::max(rest, 1)});
+    const int shared = std::max(list, m_splitter->width() * kListWidth / kDesignWidth);
+    const int rest = m_splitter->width() - m_splitter->handleWidth() - shared;
+    m_splitter->setSizes({shared, std::max(rest, 1)});
     layout()->activate();
     fitColumns();
 }
