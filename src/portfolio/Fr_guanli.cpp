@@ -855,7 +855,8 @@ DomainList* TFr_guanli::list() const
 
 void TFr_guanli::resetHeadings(int columns)
 {
-    m_model->resetHeadings(columns);
+    // A reset of all five headings also takes the marks off the columns the user added.
+    m_model->resetHeadings(columns >= DomainList::kAllHeadings ? -1 : columns);
 }
 
 void TFr_guanli::setHeading(int column, const QString& text)

@@ -569,8 +569,13 @@ void TestInvestorView::headingMenuChoosesColumns()
     action("actColumn_a8")->trigger();
     action("actColumn_a8")->trigger();
     QCOMPARE(m->index(0, 6).data().toString(), QStringLiteral("••••••"));
-    // A heading click still sorts by the column clicked.
+    // A heading click on an added column sorts by it and marks it; "刷 新" takes the mark off again.
     QCOMPARE(v.panel.listModel()->fieldName(4), QStringLiteral("a5"));
+    v.panel.sortByColumn(4);
+    QCOMPARE(v.panel.heading(4), QStringLiteral("注册日期 ∧"));
+    QCOMPARE(v.db.queryA()->sort(), QStringLiteral("a5 ASC"));
+    v.panel.resetToDefaultList();
+    QCOMPARE(v.panel.heading(4), QStringLiteral("注册日期"));
     // The columns still fill the list, the new date whole.
     QTRY_VERIFY(textRoom(grid, 4) >= textWidth(grid, QStringLiteral("2019-05-04")));
 
