@@ -256,7 +256,7 @@ void Tmian::FormShow()
 bool Tmian::restoreLayout()
 {
     const WindowLayout layout = LayoutSettings::load();
-    m_guanli->restoreLayout(layout.splitter, layout.columnWidths);
+    m_guanli->restoreLayout(layout.splitter, layout.columnWidths, layout.columns);
     const bool placed = !layout.geometry.isEmpty() && restoreGeometry(layout.geometry);
     // The panel is not restored: every start begins on the welcome panel, with its news and lock group.
     return placed;
@@ -267,7 +267,8 @@ void Tmian::saveLayout() const
     WindowLayout layout;
     layout.geometry = saveGeometry();
     layout.splitter = m_guanli->splitterState();
-    layout.columnWidths = m_guanli->columnWidths();
+    layout.columnWidths = m_guanli->rememberedWidths();
+    layout.columns = m_guanli->shownColumns();
     // Losing the layout costs the user nothing but a resize; it is not worth a message at exit.
     (void)LayoutSettings::save(layout);
 }

@@ -13,7 +13,7 @@ TDataModule2::TDataModule2()
     m_queryJzUb->setObjectName(QStringLiteral("Query_jz_ub"));
     m_queryA->setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
     // The search is answered in memory from the default list's rows (see DomainSearch).
-    m_queryA->setRowFilter(&m_search, sql::kSearch, sql::kDefaultList);
+    m_queryA->setRowFilter(&m_search, {sql::kSearch, sql::kSearchAll}, sql::kDefaultList);
     m_queryA->setRowKeeper(&m_counter);
     m_queryJzUb->setTable(QStringLiteral("jz_ub"), QStringLiteral("ubid"));
 }

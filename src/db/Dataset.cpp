@@ -48,16 +48,16 @@ void Dataset::setParam(const QString& name, const QString& value)
     m_params.insert(name, value);
 }
 
-void Dataset::setRowFilter(RowFilter* filter, const QString& narrowedStatement, const QString& baseStatement)
+void Dataset::setRowFilter(RowFilter* filter, const QStringList& narrowedStatements, const QString& baseStatement)
 {
     m_filter = filter;
-    m_narrowedStatement = filter ? narrowedStatement : QString();
+    m_narrowedStatements = filter ? narrowedStatements : QStringList();
     m_baseStatement = filter ? baseStatement : QString();
 }
 
 bool Dataset::narrows(const QString& text) const
 {
-    return m_filter && text == m_narrowedStatement;
+    return m_filter && m_narrowedStatements.contains(text);
 }
 
 void Dataset::forgetRows()

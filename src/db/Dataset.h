@@ -68,9 +68,9 @@ public:
 
     // The table that deletes and appends go to, and its key field.
     void setTable(const QString& table, const QString& keyField);
-    // The statement `narrowedStatement` is answered by `filter` (not owned; null for none) from the rows of
-    // `baseStatement`, in memory: the engine never runs it. Any other statement is run by the engine.
-    void setRowFilter(RowFilter* filter, const QString& narrowedStatement, const QString& baseStatement);
+    // The statements `narrowedStatements` are answered by `filter` (not owned; null for none) from the rows
+    // of `baseStatement`, in memory: the engine never runs them. Any other statement is run by the engine.
+    void setRowFilter(RowFilter* filter, const QStringList& narrowedStatements, const QString& baseStatement);
     // Told of every row stored from now on and of every clearing (not owned; null for none). Set it
     // before the first open.
     void setRowKeeper(RowKeeper* keeper) { m_keeper = keeper; }
@@ -210,7 +210,7 @@ private:
     SteppedReader m_reader;
     qint64 m_sizeHint = 0;
     RowFilter* m_filter = nullptr;
-    QString m_narrowedStatement; // the statement m_filter answers
+    QStringList m_narrowedStatements; // the statements m_filter answers
     QString m_baseStatement;     // the statement whose rows it narrows
     RowKeeper* m_keeper = nullptr;
     bool m_appended = false; // rows appended since the fetch: the stored order is no longer the statement's

@@ -42,20 +42,29 @@ Result DomainList::showDefault(int headings)
 }
 
 namespace {
-QHash<QString, QString> searchParams(const QString& text)
+// The name search binds its text as :q, the search in every field as :qall.
+const QString kNameText = QStringLiteral("q");
+const QString kAnyFieldText = QStringLiteral("qall");
+
+QHash<QString, QString> searchParams(const QString& text, SearchScope scope)
 {
-    return {{QStringLiteral("q"), text}};
+    return {{scope == SearchScope::AllFields ? kAnyFieldText : kNameText, text}};
+}
+
+const QString& searchStatement(SearchScope scope)
+{
+    return scope == SearchScope::AllFields ? sql::kSearchAll : sql::kSearch;
 }
 } // namespace
 
-bool DomainList::searchWaits(const QString& text) const
+bool DomainList::searchWaits(const QString& text, SearchScope scope) const
 {
-    return m_query->waitsForFill(sql::kSearch, searchParams(text));
+    return m_query->waitsForFill(searchStatement(scope), searchParams(text, scope));
 }
 
-Result DomainList::search(const QString& text)
+Result DomainList::search(const QString& text, SearchScope scope)
 {
-    const QString error = m_query->replaceStatement(sql::kSearch, searchParams(text));
+    const QString error = m_query->replaceStatement(searchStatement(scope), searchParams(text, scope));
     // A text too long for the pattern matcher cannot be part of a domain name: no rows, and no error.
     if (!error.isEmpty() && like::Pattern::contains(text, like::Folding::Unicode).tooComplex())
         return Result::success();
@@ -64,22 +73,25 @@ Result DomainList::search(const QString& text)
 
 Result DomainList::showExpired(const QDate& today)
 {
-    return showByExpiry(sql::kExpiredList, today);
+    return showByExpiry(false, today);
 }
 
 Result DomainList::showExpiring(const QDate& today)
 {
-    return showByExpiry(sql::kExpiringList, today);
+    return showByExpiry(true, today);
 }
 
-Result DomainList::showByExpiry(const QString& statement, const QDate& today)
+Result DomainList::showByExpiry(bool expiring, const QDate& today)
 {
-    // The search the list holds, if any, stays: the rows listed are among those counted.
-    const QString search = m_query->params().value(QStringLiteral("q"));
+    // The search the list holds, if any, stays, in its scope: the rows listed are among those counted.
+    const QHash<QString, QString> held = m_query->params();
+    const bool anyField = held.contains(kAnyFieldText);
+    const QString& statement = expiring ? (anyField ? sql::kExpiringListAll : sql::kExpiringList)
+                                        : (anyField ? sql::kExpiredListAll : sql::kExpiredList);
     const QString format = QStringLiteral("yyyy-MM-dd");
     emit headingsReset(kAllHeadings); // the rows come by expiry date, whatever a heading click marked
     return Result::fromError(m_query->replaceStatement(
-        statement, {{QStringLiteral("q"), search},
+        statement, {{anyField ? kAnyFieldText : kNameText, held.value(anyField ? kAnyFieldText : kNameText)},
                     {QStringLiteral("today"), today.toString(format)},
                     {QStringLiteral("soon"), today.addDays(expiry::kSoonDays).toString(format)}}));
 }

@@ -35,6 +35,13 @@ struct ListChange
     }
 };
 
+// Where the search looks for its text.
+enum class SearchScope
+{
+    Name,     // 只查域名: the domain name only
+    AllFields // 全部字段: name, description, registrar, management address and notes
+};
+
 // The domain list: every action on the shared domain query Query_a (tt_a) goes through here, so that
 // the windows only show what it holds and report its errors. Knows nothing of widgets.
 class DomainList : public QObject
@@ -55,10 +62,11 @@ public:
     Result showDefault(int headings = kAllHeadings);
     // The domains whose name contains text (any characters, taken as typed). A text too long for the
     // engine's pattern matcher cannot be part of a domain name: the list is then simply empty.
-    Result search(const QString& text);
-    // Whether search(text) first reads the rest of the rows still coming in after the start (only when
+    // With SearchScope::AllFields, the domains where any of those fields contains it.
+    Result search(const QString& text, SearchScope scope = SearchScope::Name);
+    // Whether search(text, scope) first reads the rest of the rows still coming in after the start (only when
     // the file changed meanwhile: a search is otherwise answered from the rows read so far).
-    bool searchWaits(const QString& text) const;
+    bool searchWaits(const QString& text, SearchScope scope = SearchScope::Name) const;
     // The domains of the list now (all, or those of the search it holds) whose expiry date has passed /
     // falls within the next 30 days, counted from today; the soonest first. Resets every heading.
     Result showExpired(const QDate& today);
@@ -95,7 +103,7 @@ signals:
     void headingsReset(int columns);
 
 private:
-    Result showByExpiry(const QString& statement, const QDate& today);
+    Result showByExpiry(bool expiring, const QDate& today);
     Dataset* m_query;
     bool m_ascendingNext = true;
 };

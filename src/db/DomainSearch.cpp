@@ -2,6 +2,21 @@
 
 #include "Sql.h"
 
+#include <algorithm>
+
+namespace {
+const QString kNameText = QStringLiteral("q");
+const QString kAnyFieldText = QStringLiteral("qall");
+const char* const kOtherFields[] = {"a2", "a3", "a4", "a7"};
+
+// The searched text, and whether the search is the one in every field (its text bound as :qall).
+QString searchedText(const QHash<QString, QString>& params, bool* anyField)
+{
+    *anyField = params.contains(kAnyFieldText);
+    return params.value(*anyField ? kAnyFieldText : kNameText);
+}
+} // namespace
+
 void DomainSearch::index(const Dataset& rows)
 {
     const auto count = size_t(rows.storedRowCount());
@@ -29,11 +44,34 @@ void DomainSearch::index(const Dataset& rows)
     m_indexed = true;
 }
 
+void DomainSearch::indexFields(const Dataset& rows)
+{
+    const auto count = size_t(rows.storedRowCount());
+    const bool sameRows = m_fieldsGeneration == rows.generation() && m_fields[0].size() <= count;
+    if (sameRows && m_fields[0].size() == count)
+        return;
+    for (size_t f = 0; f < m_fields.size(); ++f) {
+        FieldIndex& field = m_fields[f];
+        if (!sameRows)
+            field.clear();
+        const int column = rows.fieldIndex(QLatin1String(kOtherFields[f]));
+        for (auto r = uint32_t(field.size()); r < count; ++r) {
+            bool isNull = column < 0;
+            const std::string_view value =
+                column < 0 ? std::string_view() : rows.storedValue(r, column, &isNull);
+            field.append(value, isNull);
+        }
+    }
+    m_fieldsGeneration = rows.generation();
+}
+
 void DomainSearch::fetched(const Dataset& rows, const QString& statement, bool complete)
 {
     if (statement != sql::kDefaultList || rows.fieldIndex(QStringLiteral("a1")) < 0)
         return;
     index(rows);
+    if (m_fieldsWanted)
+        indexFields(rows);
     // Names added as they came grew the index in doublings: the room beyond them is given back.
     if (complete)
         m_names.shrinkToFit();
@@ -54,27 +92,75 @@ std::optional<like::Pattern> DomainSearch::prepare(const Dataset& rows, const QS
     return pattern;
 }
 
+std::vector<uint32_t> DomainSearch::find(const like::Pattern& pattern, bool anyField, size_t from,
+                                         const std::vector<uint32_t>* candidates)
+{
+    std::vector<uint32_t> byName =
+        candidates ? m_names.narrow(pattern, *candidates) : m_names.match(pattern, from);
+    if (!anyField)
+        return byName;
+    // The other fields: each distinct value matched once, then each row's value looked up; merged with the
+    // names found (both ascending).
+    std::vector<std::vector<uint8_t>> hits;
+    std::vector<const FieldIndex*> fields;
+    for (const FieldIndex& field : m_fields) {
+        std::vector<uint8_t> matching = field.matching(pattern);
+        if (std::find(matching.begin(), matching.end(), uint8_t(1)) == matching.end())
+            continue;
+        hits.push_back(std::move(matching));
+        fields.push_back(&field);
+    }
+    if (fields.empty())
+        return byName;
+    std::vector<uint32_t> kept;
+    auto name = byName.begin();
+    auto consider = [&](uint32_t r) {
+        while (name != byName.end() && *name < r)
+            ++name;
+        bool found = name != byName.end() && *name == r;
+        for (size_t f = 0; !found && f < fields.size(); ++f)
+            found = hits[f][fields[f]->valueOf(r)] != 0;
+        if (found)
+            kept.push_back(r);
+    };
+    if (candidates) {
+        for (const uint32_t r : *candidates)
+            consider(r);
+    } else {
+        for (auto r = uint32_t(from); r < m_names.size(); ++r)
+            consider(r);
+    }
+    return kept;
+}
+
 QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>& params,
                              std::vector<uint32_t>& kept)
 {
-    const QString text = params.value(QStringLiteral("q"));
+    bool anyField = false;
+    const QString text = searchedText(params, &anyField);
     const std::optional<like::Pattern> found = prepare(rows, text);
     if (!found) {
         m_haveLast = false;
         return m_error;
     }
+    if (anyField) {
+        m_fieldsWanted = true;
+        indexFields(rows);
+    }
     const like::Pattern& pattern = *found;
-    // A text that holds the last one finds a part of what the last found (among the rows it covered;
-    // rows stored since are matched in full). Narrowing pays while that is a small part of the list; a
-    // scan of the whole block is quicker otherwise.
-    if (m_haveLast && text.contains(m_lastText) && m_lastRows.size() < m_names.size() / 4) {
-        kept = m_names.narrow(pattern, m_lastRows);
-        const std::vector<uint32_t> later = m_names.match(pattern, m_lastCovered);
+    // A text that holds the last one (in the same scope) finds a part of what the last found (among the
+    // rows it covered; rows stored since are matched in full). Narrowing pays while that is a small part
+    // of the list; a scan of the whole block is quicker otherwise.
+    if (m_haveLast && anyField == m_lastAnyField && text.contains(m_lastText) &&
+        m_lastRows.size() < m_names.size() / 4) {
+        kept = find(pattern, anyField, 0, &m_lastRows);
+        const std::vector<uint32_t> later = find(pattern, anyField, m_lastCovered, nullptr);
         kept.insert(kept.end(), later.begin(), later.end());
     } else {
-        kept = m_names.match(pattern);
+        kept = find(pattern, anyField, 0, nullptr);
     }
     m_lastText = text;
+    m_lastAnyField = anyField;
     m_lastRows = kept;
     m_lastCovered = m_names.size();
     m_haveLast = true;
@@ -84,14 +170,18 @@ QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>&
 QString DomainSearch::selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
                                  std::vector<uint32_t>& kept)
 {
-    const QString text = params.value(QStringLiteral("q"));
+    bool anyField = false;
+    const QString text = searchedText(params, &anyField);
     const std::optional<like::Pattern> found = prepare(rows, text);
     if (!found)
         return m_error;
-    const like::Pattern& pattern = *found;
-    kept = m_names.match(pattern, from);
+    if (anyField) {
+        m_fieldsWanted = true;
+        indexFields(rows);
+    }
+    kept = find(*found, anyField, from, nullptr);
     // The last search, carried on over the new rows, stays whole for the next keystroke's narrowing.
-    if (m_haveLast && text == m_lastText && m_lastCovered == from) {
+    if (m_haveLast && text == m_lastText && anyField == m_lastAnyField && m_lastCovered == from) {
         m_lastRows.insert(m_lastRows.end(), kept.begin(), kept.end());
         m_lastCovered = m_names.size();
     }

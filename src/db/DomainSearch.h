@@ -1,7 +1,10 @@
 #pragma once
 
 #include "Dataset.h"
+#include "FieldIndex.h"
 #include "LikeMatcher.h"
+
+#include <array>
 
 #include <optional>
 
@@ -13,6 +16,9 @@
 //
 // While the default list is still being read, the names are indexed as far as they are read, and the
 // rows read later are searched as they come (selectFrom).
+//
+// The search in every field (kSearchAll) also matches the description, registrar, address and notes;
+// those are indexed at its first use, then kept up to date as the names are.
 class DomainSearch : public RowFilter
 {
 public:
@@ -27,6 +33,12 @@ public:
 private:
     // Brings the index up to the rows stored: the new rows only, while the rows are the same ones.
     void index(const Dataset& rows);
+    // The same for the other fields of the search in every field.
+    void indexFields(const Dataset& rows);
+    // The stored rows from `from` on (or among candidates, when given) that the pattern finds in the name
+    // or, for the search in every field, in any of the other fields.
+    std::vector<uint32_t> find(const like::Pattern& pattern, bool anyField, size_t from,
+                               const std::vector<uint32_t>* candidates);
     // The names indexed and the search's pattern for text; none, with m_error set, when the search
     // cannot run (the engine's own message).
     std::optional<like::Pattern> prepare(const Dataset& rows, const QString& text);
@@ -34,8 +46,13 @@ private:
     like::NameIndex m_names;
     quint64 m_generation = 0; // of the rows m_names was built from
     bool m_indexed = false;
+    // a2, a3, a4, a7, once a search in every field asked for them (m_fieldsWanted).
+    std::array<FieldIndex, 4> m_fields;
+    quint64 m_fieldsGeneration = 0;
+    bool m_fieldsWanted = false;
     // The last search, for narrowing: what it found among the first m_lastCovered stored rows.
     QString m_lastText;
+    bool m_lastAnyField = false;
     std::vector<uint32_t> m_lastRows;
     size_t m_lastCovered = 0;
     bool m_haveLast = false;

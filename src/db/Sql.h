@@ -23,6 +23,20 @@ inline const QString kExpiredList =
 inline const QString kExpiringList =
     QStringLiteral("select * from tt_a where a1 like '%' || :q || '%' and expiry_date(a6) between :today "
                    "and :soon order by expiry_date(a6), aid desc");
+// The search in every field the user writes words into (name, description, registrar, management
+// address, notes): a domain is found when any of them contains the text, bound as :qall.
+inline const QString kAnyFieldContains =
+    QStringLiteral("(a1 like '%' || :qall || '%' or a2 like '%' || :qall || '%' or a3 like '%' || :qall || "
+                   "'%' or a4 like '%' || :qall || '%' or a7 like '%' || :qall || '%')");
+inline const QString kSearchAll =
+    QStringLiteral("select * from tt_a where ") + kAnyFieldContains + QStringLiteral(" order by aid desc");
+// kExpiredList and kExpiringList within such a search.
+inline const QString kExpiredListAll = QStringLiteral("select * from tt_a where ") + kAnyFieldContains +
+                                       QStringLiteral(" and expiry_date(a6) < :today "
+                                                      "order by expiry_date(a6), aid desc");
+inline const QString kExpiringListAll = QStringLiteral("select * from tt_a where ") + kAnyFieldContains +
+                                        QStringLiteral(" and expiry_date(a6) between :today and :soon "
+                                                       "order by expiry_date(a6), aid desc");
 inline const QString kSettingsLoad = QStringLiteral("select * from jz_ub order by ubid desc");
 inline const QString kSettingsAll = QStringLiteral("select * from jz_ub");
 // a .. i are a1 .. a9.

@@ -37,6 +37,8 @@ WindowLayout LayoutSettings::load()
         }
         layout.columnWidths.append(width);
     }
+    layout.columns =
+        s.value(QStringLiteral("portfolio/shown")).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
     return layout;
 }
 
@@ -50,6 +52,7 @@ QString LayoutSettings::save(const WindowLayout& layout)
     for (int w : layout.columnWidths)
         widths.append(QString::number(w));
     s.setValue(QStringLiteral("portfolio/columns"), widths.join(QLatin1Char(',')));
+    s.setValue(QStringLiteral("portfolio/shown"), layout.columns.join(QLatin1Char(',')));
     return written(s, QStringLiteral("窗口布局"));
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The window layout the user left, kept per user apart from the program's own settings file:
 // ~/.config/lanshu/layout.ini on Linux, %APPDATA%\lanshu\layout.ini on Windows. (Tests point it
@@ -12,9 +13,13 @@ struct WindowLayout
 {
     QByteArray geometry;     // the main window's size, place and maximised state
     QByteArray splitter;     // list and detail pane of the portfolio
-    QList<int> columnWidths; // the domain list's columns, in column order
+    QList<int> columnWidths; // the domain list's columns, in column order; 0 where the list fits the width
+    QStringList columns; // the fields of those columns (a1, a9 ...); empty in a file of an earlier version
 
-    bool isEmpty() const { return geometry.isEmpty() && splitter.isEmpty() && columnWidths.isEmpty(); }
+    bool isEmpty() const
+    {
+        return geometry.isEmpty() && splitter.isEmpty() && columnWidths.isEmpty() && columns.isEmpty();
+    }
 };
 
 class LayoutSettings

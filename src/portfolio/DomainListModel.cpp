@@ -32,6 +32,96 @@ const QStringList& DomainListModel::fieldNames()
     return names;
 }
 
+const QStringList& DomainListModel::choosableFields()
+{
+    static const QStringList names = fieldNames() + QStringList{QStringLiteral("a5"), QStringLiteral("a4"),
+                                                                QStringLiteral("a7"), QStringLiteral("a8")};
+    return names;
+}
+
+QString DomainListModel::headingOf(const QString& field)
+{
+    static const QStringList headings =
+        defaultHeadings() + QStringList{QStringLiteral("注册日期"), QStringLiteral("管理地址"),
+                                        QStringLiteral("备注"), QStringLiteral("管理密码")};
+    return headings.value(int(choosableFields().indexOf(field)));
+}
+
+void DomainListModel::setColumnShown(const QString& field, bool shown)
+{
+    const int at = int(m_fields.indexOf(field));
+    if (shown == (at >= 0) || !choosableFields().contains(field))
+        return;
+    if (!shown) {
+        beginRemoveColumns({}, at, at);
+        m_fields.removeAt(at);
+        m_defaultHeadings.removeAt(at);
+        m_headings.removeAt(at);
+        m_room.clear();
+        refreshFieldMap();
+        endRemoveColumns();
+        return;
+    }
+    // Its place: after the shown columns that come before it in the order of choosableFields().
+    const int rank = int(choosableFields().indexOf(field));
+    int column = 0;
+    while (column < m_fields.size() && choosableFields().indexOf(m_fields[column]) < rank)
+        ++column;
+    beginInsertColumns({}, column, column);
+    m_fields.insert(column, field);
+    m_defaultHeadings.insert(column, headingOf(field));
+    m_headings.insert(column, headingOf(field));
+    m_room.clear();
+    refreshFieldMap();
+    endInsertColumns();
+}
+
+void DomainListModel::setPasswordsShown(bool shown)
+{
+    if (m_passwordsShown == shown)
+        return;
+    m_passwordsShown = shown;
+    const int column = int(m_fields.indexOf(QStringLiteral("a8")));
+    if (column >= 0 && rowCount() > 0)
+        emit dataChanged(index(0, column), index(rowCount() - 1, column));
+}
+
+void DomainListModel::setTextRoom(const QFontMetrics& metrics, const QList<int>& room)
+{
+    m_metrics = metrics;
+    m_room = room;
+}
+
+QString DomainListModel::displayText(int row, int column) const
+{
+    if (!m_dataset)
+        return {};
+    QString text = m_dataset->value(row, m_fieldIndex.value(column, -1));
+    const QString& field = m_fields.value(column);
+    if (field == QLatin1String("a8") && !m_passwordsShown && !text.isEmpty())
+        return QStringLiteral("••••••");
+    if (field == QLatin1String("a7") &&
+        (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+            .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        text.replace(QLatin1Char('\n'), QStringLiteral("  "));
+    }
+    return text;
+}
+
+QVariant DomainListModel::toolTip(const QModelIndex& index) const
+{
+    if (!m_metrics || index.column() >= m_room.size())
+        return {};
+    const QString text = displayText(index.row(), index.column());
+    if (text.isEmpty() || m_metrics->horizontalAdvance(text) <= m_room[index.column()])
+        return {};
+    // A cut-off note shows its lines as they are; a masked password stays masked.
+    if (m_fields.value(index.column()) == QLatin1String("a7"))
+        return m_dataset->value(index.row(), m_fieldIndex.value(index.column(), -1));
+    return text;
+}
+
 QString DomainListModel::markedHeading(const QString& heading, bool ascending)
 {
     QString text = heading.trimmed();
@@ -133,7 +223,9 @@ QVariant DomainListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || !m_dataset)
         return {};
     if (role == Qt::DisplayRole)
-        return m_dataset->value(index.row(), m_fieldIndex.value(index.column(), -1));
+        return displayText(index.row(), index.column());
+    if (role == Qt::ToolTipRole && index.column() != m_expiryColumn)
+        return toolTip(index);
     if (role == Qt::ForegroundRole || role == Qt::ToolTipRole || role == ExpiryStatusRole)
         return expiryData(index, role);
     return {};

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QStringList>
+#include <optional>
 
 class Dataset;
 class DomainList;
@@ -28,6 +30,23 @@ public:
 
     static const QStringList& defaultHeadings(); // "域名", "报价", "说明", "注册商", "到期"
     static const QStringList& fieldNames();      // a1, a9, a2, a3, a6
+    // Every field the list can show, in the order its columns stand: the five above, then 注册日期 (a5),
+    // 管理地址 (a4), 备注 (a7) and 管理密码 (a8).
+    static const QStringList& choosableFields();
+    static QString headingOf(const QString& field);
+
+    // Shows or hides the column of one of choosableFields(), at its place among those shown.
+    void setColumnShown(const QString& field, bool shown);
+    bool isColumnShown(const QString& field) const { return m_fields.contains(field); }
+    QStringList shownFields() const { return m_fields; }
+    // 管理密码 is shown as "••••••" unless asked.
+    void setPasswordsShown(bool shown);
+    bool passwordsShown() const { return m_passwordsShown; }
+    // The room a column's text has (its width less the cell's margins), drawn with `metrics`: a text wider
+    // than that is cut off with an ellipsis, and only then is it the cell's tool tip.
+    void setTextRoom(const QFontMetrics& metrics, const QList<int>& room);
+    // The text a cell shows (a password masked, the lines of a note on one line).
+    QString displayText(int row, int column) const;
 
     // The heading after a click sorted its column: the old heading without blanks at either end and
     // without an earlier mark ("∧" or "∨", taken off as the last character), then " ∧" (ascending)
@@ -49,6 +68,7 @@ private:
     void refreshFieldMap();
     void follow(const ListChange& change);
     QVariant expiryData(const QModelIndex& index, int role) const;
+    QVariant toolTip(const QModelIndex& index) const;
     const DomainList* m_list = nullptr;
     const Dataset* m_dataset = nullptr; // its rows
     int m_expiryField = -1;             // a6 in the dataset
@@ -57,4 +77,7 @@ private:
     QStringList m_defaultHeadings;
     QStringList m_headings;
     QList<int> m_fieldIndex;
+    bool m_passwordsShown = false;
+    std::optional<QFontMetrics> m_metrics;
+    QList<int> m_room;
 };

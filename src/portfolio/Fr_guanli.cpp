@@ -14,6 +14,9 @@
 #include "platform/Platform.h"
 #include "report/ReportProject.h"
 
+#include "ColumnFit.h"
+
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,24 +25,30 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableView>
+#include <QTextOption>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <limits>
 
 namespace {
-const QColor kValueColour(0, 0, 128);     // values: navy
-const QColor kNotesGround(245, 249, 254); // the notes box
-const int kListWidth = 490;               // the left column at the design size
-const int kColumnWidths[] = {113, 60, 130, 106, 65};
-const int kExpiryColumn = 4; // 到期, the last column
+const QColor kValueColour(0, 0, 128);                // values: navy
+const QColor kNotesGround(245, 249, 254);            // the notes box
+const int kListWidth = 490;                          // the left column at the design size
+const int kDesignWidth = 894;                        // the panel's width at the design size
+const int kColumnWidths[] = {113, 60, 130, 106, 65}; // 域名, 报价, 说明, 注册商, 到期 at the design size
+const int kExpiryColumn = 4;                         // 到期, the last of the five
+const int kNarrowest = 60; // what 说明, 注册商, 管理地址 and 备注 give way to when the list is narrow
 
 // A text with its key, for a tool tip: "添加域名 (Ctrl+N)".
 QString withKey(const QString& text, const QKeySequence& key)
@@ -266,11 +275,26 @@ QWidget* TFr_guanli::buildListColumn()
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
     header->setSortIndicatorShown(false);
-    // The last column takes the spare width; each column starts at its design width, the date
-    // column at least as wide as a full date.
-    header->setStretchLastSection(true);
+    // The columns share the list's width among themselves (fitColumns); a width the user sets stays.
+    header->setStretchLastSection(false);
     header->setMinimumSectionSize(24);
+    m_fitTimer = new QTimer(this);
+    m_fitTimer->setSingleShot(true);
+    m_fitTimer->setInterval(0);
+    connect(m_fitTimer, &QTimer::timeout, this, &TFr_guanli::fitColumns);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (m_fitting)
+            return;
+        // Dragged by the user: that width stays; the others make room or take what is left.
+        m_userWidths.insert(m_model->fieldName(column), width);
+        fitLater();
+    });
+    connect(m_grid->verticalScrollBar(), &QScrollBar::valueChanged, this, &TFr_guanli::fitLater);
     fitColumns();
+    // Right click on the heading row: the columns shown.
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QHeaderView::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_columnsMenu->popup(this->header()->viewport()->mapToGlobal(at)); });
     // The selected row stays highlighted when the list loses focus.
     QPalette p = m_grid->palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
@@ -286,6 +310,12 @@ QWidget* TFr_guanli::buildListColumn()
     registryAction->setObjectName(QStringLiteral("actRegistry"));
     connect(registryAction, &QAction::triggered, this, [this] { updateFromRegistries(0); });
     m_grid->addAction(registryAction);
+    // The same choice of columns from the list's own menu (the menu key reaches it without a mouse).
+    buildColumnsMenu();
+    auto* columnsAction = new QAction(QStringLiteral("显示的列"), m_grid);
+    columnsAction->setObjectName(QStringLiteral("actColumns"));
+    columnsAction->setMenu(m_columnsMenu);
+    m_grid->addAction(columnsAction);
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(header, &QHeaderView::sectionClicked, this, &TFr_guanli::sortByColumn);
     connect(
@@ -305,9 +335,17 @@ QWidget* TFr_guanli::buildListColumn()
     m_search = new QLineEdit(strip);
     m_search->setObjectName(QStringLiteral("bsSkinEdit1"));
     m_search->setMaxLength(std::numeric_limits<int>::max());
-    m_search->setPlaceholderText(QStringLiteral("输入域名的一部分"));
     label->setAccessibleName(QStringLiteral("速查:"));
     row->addWidget(m_search, 1);
+    // Where the search looks: the name only (as it always did), or every field the user writes words into.
+    m_scope = new QComboBox(strip);
+    m_scope->setObjectName(QStringLiteral("cmbSearchScope"));
+    m_scope->addItem(QStringLiteral("只查域名"), int(SearchScope::Name));
+    m_scope->addItem(QStringLiteral("全部字段"), int(SearchScope::AllFields));
+    m_scope->setToolTip(QStringLiteral("全部字段：在域名、说明、注册商、管理地址和备注中查找"));
+    m_scope->setAccessibleName(QStringLiteral("查找范围"));
+    row->addWidget(m_scope);
+    showScopeHint();
     auto* clear = new QPushButton(QStringLiteral("清除"), strip);
     clear->setObjectName(QStringLiteral("btnClear"));
     clear->setAutoDefault(false);
@@ -315,6 +353,21 @@ QWidget* TFr_guanli::buildListColumn()
     box->addWidget(strip);
     connect(m_search, &QLineEdit::textChanged, this, &TFr_guanli::searchFor);
     connect(clear, &QPushButton::clicked, this, &TFr_guanli::resetToDefaultList);
+    connect(m_scope, &QComboBox::currentIndexChanged, this, [this] {
+        showScopeHint();
+        // An empty box lists every domain whatever the scope: only a text is searched again.
+        if (!m_search->text().isEmpty())
+            searchFor(m_search->text());
+    });
+
+    // Said in the list when a search finds nothing.
+    m_notFound = new QLabel(m_grid->viewport());
+    m_notFound->setObjectName(QStringLiteral("lblNotFound"));
+    m_notFound->setTextFormat(Qt::PlainText);
+    m_notFound->setAlignment(Qt::AlignCenter);
+    m_notFound->setWordWrap(true);
+    m_notFound->setContentsMargins(12, 12, 12, 12);
+    m_notFound->hide();
 
     column->resize(std::max(kListWidth, fittingListWidth()), column->height());
     return column;
@@ -356,9 +409,12 @@ QWidget* TFr_guanli::buildDetailPane()
 
     // First line: the domain name in large type, then its visit link.
     m_domain = value("lblDomain", pane, 19, true);
-    auto* visitDomain = new PictureLink(picture("visit_link"), {56, 18}, QStringLiteral("访问>>"), pane);
-    visitDomain->setObjectName(QStringLiteral("linkVisitDomain"));
-    grid->addWidget(trailing(m_domain, {visitDomain}), 0, 0, 1, 2);
+    m_visitDomain = new PictureLink(picture("visit_link"), {56, 18}, QStringLiteral("访问>>"), pane);
+    m_visitDomain->setObjectName(QStringLiteral("linkVisitDomain"));
+    QSizePolicy keepLine = m_visitDomain->sizePolicy();
+    keepLine.setRetainSizeWhenHidden(true);
+    m_visitDomain->setSizePolicy(keepLine);
+    grid->addWidget(trailing(m_domain, {m_visitDomain}), 0, 0, 1, 2);
 
     int line = 1;
     auto addLine = [&](const QString& captionText, QWidget* shown) {
@@ -369,10 +425,15 @@ QWidget* TFr_guanli::buildDetailPane()
     m_description = value("lblDescription", pane);
     addLine(QStringLiteral("域名说明:"), trailing(m_description, {}));
     m_price = value("lblPrice", pane);
-    addLine(QStringLiteral("对外报价:"), trailing(m_price, {caption(QStringLiteral("元"), pane)}));
+    m_priceUnit = caption(QStringLiteral("元"), pane);
+    m_priceUnit->setObjectName(QStringLiteral("lblPriceUnit"));
+    addLine(QStringLiteral("对外报价:"), trailing(m_price, {m_priceUnit}));
     m_registrar = value("lblRegistrar", pane);
     addLine(QStringLiteral("注 册 商:"), trailing(m_registrar, {}));
     m_address = value("lblAddress", pane);
+    // A long address is cut off with its whole text as the tool tip; a click on it opens it, as its link
+    // does.
+    m_address->installEventFilter(this);
     m_visitAddress = new PictureLink(picture("visit_link"), {56, 18}, QStringLiteral("访问>>"), pane);
     m_visitAddress->setObjectName(QStringLiteral("linkVisitAddress"));
     QSizePolicy keepPlace = m_visitAddress->sizePolicy();
@@ -422,7 +483,9 @@ QWidget* TFr_guanli::buildDetailPane()
     m_notes = new QPlainTextEdit(notesGroup);
     m_notes->setObjectName(QStringLiteral("bsSkinMemo1"));
     m_notes->setReadOnly(true);
-    m_notes->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long notes wrap at the box's width (a word longer than the box breaks where it must).
+    m_notes->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_notes->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_notes->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_notes->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_notes->setFont(paneFont(14));
@@ -444,7 +507,7 @@ QWidget* TFr_guanli::buildDetailPane()
     aidCaption->hide();
     m_aid->hide();
 
-    connect(visitDomain, &QToolButton::clicked, this, [this] { openAddress(m_domain->text()); });
+    connect(m_visitDomain, &QToolButton::clicked, this, [this] { openAddress(m_domain->text()); });
     connect(m_visitAddress, &QToolButton::clicked, this, [this] { openAddress(m_address->text()); });
     connect(whois, &QToolButton::clicked, this, [this] { openAddress(lookups::whois(m_domain->text())); });
     connect(seo, &QToolButton::clicked, this, [this] { openAddress(lookups::seo(m_domain->text())); });
@@ -498,16 +561,18 @@ void TFr_guanli::showEvent(QShowEvent* event)
     m_shownOnce = true;
     // The list column starts wide enough for its columns and never becomes narrower (a window made
     // smaller again after it was maximised takes the room from the detail pane); the detail pane takes
-    // the rest. A wider window is shared between the two (the list's last column takes its part).
+    // the rest. A wider window is shared between the two (the list's columns take its part). A panel
+    // first shown wider than its design size (a maximised window) gives the list its share of it too.
     layout()->activate();
     const int list = std::max(kListWidth, fittingListWidth());
     m_splitter->widget(0)->setMinimumWidth(list);
     if (m_splitterRestored)
         return;
-    const int rest = m_splitter->width() - m_splitter->handleWidth() - list;
-    m_splitter->setSizes({list, std::max(rest, 1)});
+    const int shared = std::max(list, m_splitter->width() * kListWidth / kDesignWidth);
+    const int rest = m_splitter->width() - m_splitter->handleWidth() - shared;
+    m_splitter->setSizes({shared, std::max(rest, 1)});
     layout()->activate();
-    keepDateWhole();
+    fitColumns();
 }
 
 void TFr_guanli::hideEvent(QHideEvent* event)
@@ -517,31 +582,95 @@ void TFr_guanli::hideEvent(QHideEvent* event)
         m_status->hide();
 }
 
-int TFr_guanli::fullDateWidth() const
+int TFr_guanli::cellMargin() const
 {
     // The text of a cell is inset by the focus frame margin and one pixel on each side.
-    const int margin = 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_grid) + 1);
+    return 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_grid) + 1);
+}
+
+int TFr_guanli::fullDateWidth() const
+{
     return std::max(kColumnWidths[kExpiryColumn],
-                    m_grid->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + margin + 2);
+                    m_grid->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + cellMargin() + 2);
+}
+
+QHeaderView* TFr_guanli::header() const
+{
+    return m_grid->horizontalHeader();
+}
+
+void TFr_guanli::fitLater()
+{
+    m_fitTimer->start();
+}
+
+void TFr_guanli::forgetFit()
+{
+    // New rows: the widths their texts need are measured afresh (a scroll only ever widens).
+    m_needs.clear();
+    fitLater();
 }
 
 void TFr_guanli::fitColumns()
 {
-    for (int c = 0; c < 5; ++c)
-        m_grid->setColumnWidth(c, c == kExpiryColumn ? fullDateWidth() : kColumnWidths[c]);
-}
-
-void TFr_guanli::keepDateWhole()
-{
-    // The last column takes what the others leave; when that is less than a full date, the
-    // description column (the widest, and the one a cut-off hurts least) gives way.
-    const int description = 2;
-    int others = 0;
-    for (int c = 0; c < kExpiryColumn; ++c)
-        others += m_grid->columnWidth(c);
-    const int missing = fullDateWidth() - (m_grid->viewport()->width() - others);
-    if (missing > 0)
-        m_grid->setColumnWidth(description, std::max(60, m_grid->columnWidth(description) - missing));
+    const QFontMetrics metrics = m_grid->fontMetrics();
+    const QFontMetrics headingMetrics = header()->fontMetrics();
+    const int margin = cellMargin() + 2;
+    // The rows on screen now.
+    int top = m_grid->rowAt(0), bottom = m_grid->rowAt(m_grid->viewport()->height() - 1);
+    if (bottom < 0)
+        bottom = std::min(m_model->rowCount(), top + 60) - 1;
+    // 域名 starts wide enough for the longest name on screen, up to about 32 letters.
+    const int nameLimit = metrics.horizontalAdvance(QString(32, QLatin1Char('n'))) + margin;
+    std::vector<columnfit::Column> columns;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const QString field = m_model->fieldName(c);
+        int need = headingMetrics.horizontalAdvance(m_model->heading(c)) + 2 * margin;
+        for (int r = std::max(top, 0); top >= 0 && r <= bottom; ++r)
+            need = std::max(need, metrics.horizontalAdvance(m_model->displayText(r, c)) + margin);
+        int& kept = m_needs[field];
+        kept = std::max(kept, need);
+        columnfit::Column column;
+        column.need = kept;
+        const bool date = field == QLatin1String("a6") || field == QLatin1String("a5");
+        static const QHash<QString, int> starts = {{QStringLiteral("a1"), kColumnWidths[0]},
+                                                   {QStringLiteral("a9"), kColumnWidths[1]},
+                                                   {QStringLiteral("a2"), kColumnWidths[2]},
+                                                   {QStringLiteral("a3"), kColumnWidths[3]},
+                                                   {QStringLiteral("a4"), 150},
+                                                   {QStringLiteral("a7"), 130},
+                                                   {QStringLiteral("a8"), 80}};
+        column.start = date ? fullDateWidth() : starts.value(field, 100);
+        column.minimum = column.start;
+        if (field == QLatin1String("a1")) {
+            column.start = std::max(column.start, std::min(kept, nameLimit));
+            column.first = true;
+            column.shrinkRank = 4;
+        } else if (field == QLatin1String("a2")) {
+            column.first = true;
+            column.shrinkRank = 1;
+            column.spareParts = 2;
+            column.minimum = kNarrowest;
+        } else if (field == QLatin1String("a7") || field == QLatin1String("a4") ||
+                   field == QLatin1String("a3")) {
+            column.shrinkRank = field == QLatin1String("a7") ? 2 : 3;
+            column.minimum = kNarrowest;
+        }
+        if (const auto user = m_userWidths.constFind(field); user != m_userWidths.constEnd()) {
+            column.fixed = true;
+            column.start = column.minimum = column.need = date ? std::max(*user, fullDateWidth()) : *user;
+        }
+        columns.push_back(column);
+    }
+    const std::vector<int> widths = columnfit::widths(columns, m_grid->viewport()->width());
+    QScopedValueRollback guard(m_fitting, true);
+    QList<int> room;
+    for (int c = 0; c < int(widths.size()); ++c) {
+        if (m_grid->columnWidth(c) != widths[size_t(c)])
+            m_grid->setColumnWidth(c, widths[size_t(c)]);
+        room.append(widths[size_t(c)] - cellMargin());
+    }
+    m_model->setTextRoom(metrics, room);
 }
 
 int TFr_guanli::fittingListWidth() const
@@ -551,6 +680,76 @@ int TFr_guanli::fittingListWidth() const
         width += kColumnWidths[c];
     const int scrollBar = m_grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_grid);
     return width + scrollBar + 2 * m_grid->frameWidth();
+}
+
+void TFr_guanli::buildColumnsMenu()
+{
+    m_columnsMenu = new QMenu(this);
+    m_columnsMenu->setObjectName(QStringLiteral("menuColumns"));
+    for (const QString& field : DomainListModel::choosableFields()) {
+        QAction* action = m_columnsMenu->addAction(DomainListModel::headingOf(field));
+        action->setObjectName(QStringLiteral("actColumn_") + field);
+        action->setCheckable(true);
+        connect(action, &QAction::toggled, this, [this, field](bool on) { setColumnShown(field, on); });
+    }
+    m_columnsMenu->addSeparator();
+    QAction* passwords = m_columnsMenu->addAction(QStringLiteral("显示管理密码"));
+    passwords->setObjectName(QStringLiteral("actShowPasswords"));
+    passwords->setCheckable(true);
+    connect(passwords, &QAction::toggled, m_model, &DomainListModel::setPasswordsShown);
+    QAction* automatic = m_columnsMenu->addAction(QStringLiteral("自动调整列宽"));
+    automatic->setObjectName(QStringLiteral("actFitColumns"));
+    connect(automatic, &QAction::triggered, this, [this] {
+        m_userWidths.clear();
+        forgetFit();
+    });
+    connect(m_columnsMenu, &QMenu::aboutToShow, this, &TFr_guanli::updateColumnsMenu);
+    updateColumnsMenu();
+}
+
+void TFr_guanli::updateColumnsMenu()
+{
+    const QStringList shown = m_model->shownFields();
+    for (QAction* action : m_columnsMenu->actions()) {
+        const QString name = action->objectName();
+        if (name.startsWith(QStringLiteral("actColumn_"))) {
+            const bool on = shown.contains(name.mid(10));
+            const QSignalBlocker quiet(action);
+            action->setChecked(on);
+            action->setEnabled(!on || shown.size() > 1); // the last column shown stays
+        } else if (name == QLatin1String("actShowPasswords")) {
+            const QSignalBlocker quiet(action);
+            action->setChecked(m_model->passwordsShown());
+            action->setEnabled(shown.contains(QStringLiteral("a8")));
+        }
+    }
+}
+
+void TFr_guanli::setColumnShown(const QString& field, bool shown)
+{
+    if (!shown && m_model->shownFields() == QStringList{field})
+        return;
+    m_model->setColumnShown(field, shown);
+    if (!shown) {
+        m_userWidths.remove(field);
+        if (field == QLatin1String("a8"))
+            m_model->setPasswordsShown(false); // shown again, it is masked again
+    }
+    updateColumnsMenu();
+    fitColumns();
+}
+
+QStringList TFr_guanli::shownColumns() const
+{
+    return m_model->shownFields();
+}
+
+QList<int> TFr_guanli::rememberedWidths() const
+{
+    QList<int> widths;
+    for (const QString& field : m_model->shownFields())
+        widths.append(m_userWidths.value(field, 0));
+    return widths;
 }
 
 QByteArray TFr_guanli::splitterState() const
@@ -566,20 +765,40 @@ QList<int> TFr_guanli::columnWidths() const
     return widths;
 }
 
-void TFr_guanli::restoreLayout(const QByteArray& splitterState, const QList<int>& widths)
+void TFr_guanli::restoreLayout(const QByteArray& splitterState, const QList<int>& widths,
+                               const QStringList& columns)
 {
     if (!splitterState.isEmpty() && m_splitter->restoreState(splitterState))
         m_splitterRestored = true;
-    // Widths from another screen or a damaged file: only sensible ones, and the date stays whole.
-    if (widths.size() != m_model->columnCount())
-        return;
-    const int minimum = m_grid->horizontalHeader()->minimumSectionSize();
-    for (int c = 0; c < widths.size(); ++c) {
-        if (widths[c] < minimum || widths[c] > 4000)
-            return;
+    // The columns shown: known fields only, at least one.
+    QStringList fields;
+    for (const QString& field : columns) {
+        if (DomainListModel::choosableFields().contains(field) && !fields.contains(field))
+            fields.append(field);
     }
-    for (int c = 0; c < widths.size(); ++c)
-        m_grid->setColumnWidth(c, c == kExpiryColumn ? std::max(widths[c], fullDateWidth()) : widths[c]);
+    if (!fields.isEmpty()) {
+        for (const QString& field : DomainListModel::choosableFields())
+            m_model->setColumnShown(field, fields.contains(field));
+    }
+    updateColumnsMenu();
+    // Widths from another screen or a damaged file: only sensible ones. 0 is a width the list fits itself.
+    // A list kept before the columns were remembered held every width as it was: those still at their
+    // starting width, and the last (which took the rest), were never set by the user.
+    const bool older = columns.isEmpty();
+    m_userWidths.clear();
+    if (widths.size() == m_model->columnCount()) {
+        const int minimum = header()->minimumSectionSize();
+        const bool sensible = std::all_of(widths.begin(), widths.end(),
+                                          [minimum](int w) { return w == 0 || (w >= minimum && w <= 4000); });
+        for (int c = 0; sensible && c < widths.size(); ++c) {
+            const bool starting =
+                older && (c == kExpiryColumn || (c < kExpiryColumn && widths[c] == kColumnWidths[c]));
+            if (widths[c] > 0 && !starting)
+                m_userWidths.insert(m_model->fieldName(c), widths[c]);
+        }
+    }
+    forgetFit();
+    fitColumns();
 }
 
 void TFr_guanli::bindData(TDataModule2* data)
@@ -611,9 +830,16 @@ void TFr_guanli::followListChange(const ListChange& change)
         m_syncing = !change.done;
     if (change.kind == Kind::CurrentMoved)
         followCurrentRow(change.first);
-    // The counts of the status bar follow every change of the rows held.
-    if (change.done && (change.changesRows() || change.kind == Kind::FillFinished))
+    // The counts of the status bar and the "nothing found" line follow every change of the rows held.
+    if (change.done && (change.changesRows() || change.kind == Kind::FillFinished)) {
         updateTotals();
+        showNotFound();
+    }
+    // The columns fit the rows anew after a reset, and take in rows that came or were added.
+    if (change.done && change.kind == Kind::Reset)
+        forgetFit();
+    if (change.done && (change.kind == Kind::FillProgress || change.kind == Kind::RowsInserted))
+        fitLater();
     // A later step of the start-up read that fails leaves the list empty: say why.
     if (change.kind == Kind::FillFailed)
         MessageBox::appError(this, change.error);
@@ -626,7 +852,8 @@ DomainList* TFr_guanli::list() const
 
 void TFr_guanli::resetHeadings(int columns)
 {
-    m_model->resetHeadings(columns);
+    // A reset of all five headings also takes the marks off the columns the user added.
+    m_model->resetHeadings(columns >= DomainList::kAllHeadings ? -1 : columns);
 }
 
 void TFr_guanli::setHeading(int column, const QString& text)
@@ -667,6 +894,10 @@ void TFr_guanli::showCurrentRecord()
     // The visit link after the management address shows exactly when there is an address (blanks count).
     // Only a change of state touches the widget: showing or hiding lays the pane out again at once.
     const bool hasAddress = !shown.address.isEmpty();
+    if (hasAddress)
+        m_address->setCursor(Qt::PointingHandCursor);
+    else
+        m_address->unsetCursor();
     if (m_visitAddress->isHidden() == hasAddress)
         m_visitAddress->setVisible(hasAddress);
 }
@@ -695,6 +926,15 @@ void TFr_guanli::listCurrentChanged(int row)
 
 bool TFr_guanli::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_address && event->type() == QEvent::MouseButtonRelease && !m_address->text().isEmpty() &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        openAddress(m_address->text());
+        return true;
+    }
+    if (watched == m_grid->viewport() && event->type() == QEvent::Resize && m_notFound) {
+        m_notFound->setGeometry(m_grid->viewport()->rect());
+        fitColumns(); // at once: a window being resized shows no columns that lag behind
+    }
     const bool overList = watched == m_grid->viewport() || watched == m_grid->verticalScrollBar() ||
                           watched == m_grid->horizontalScrollBar();
     if (overList && event->type() == QEvent::Wheel) {
@@ -713,10 +953,51 @@ void TFr_guanli::searchFor(const QString& text)
 {
     if (!list())
         return;
+    const SearchScope scope = searchScope();
     if (const Result result = changeList(
-            list(), [&] { return list()->search(text); }, list()->searchWaits(text));
+            list(), [&] { return list()->search(text, scope); }, list()->searchWaits(text, scope));
         !result.ok())
         MessageBox::appError(this, result.error());
+    showNotFound();
+}
+
+SearchScope TFr_guanli::searchScope() const
+{
+    return SearchScope(m_scope->currentData().toInt());
+}
+
+void TFr_guanli::setSearchScope(SearchScope scope)
+{
+    m_scope->setCurrentIndex(m_scope->findData(int(scope)));
+}
+
+void TFr_guanli::showScopeHint()
+{
+    m_search->setPlaceholderText(searchScope() == SearchScope::AllFields
+                                     ? QStringLiteral("输入域名、说明、注册商、地址或备注的一部分")
+                                     : QStringLiteral("输入域名的一部分"));
+}
+
+QString TFr_guanli::notFoundText() const
+{
+    return m_notFound->isVisible() ? m_notFound->text() : QString();
+}
+
+void TFr_guanli::showNotFound()
+{
+    // Only a search that found nothing says so; an empty portfolio is simply an empty list. While the
+    // rows still come in at the start, the search may yet find some.
+    const QString text = m_search->text();
+    const bool nothing =
+        list() && list()->isOpen() && list()->isEmpty() && !list()->isFilling() && !text.isEmpty();
+    if (nothing) {
+        m_notFound->setText(QStringLiteral("没有找到包含“%1”的域名").arg(text));
+        m_notFound->setGeometry(m_grid->viewport()->rect());
+    }
+    m_notFound->setVisible(nothing);
+    // Nothing found: the detail pane stays empty, without a visit link or a unit to a price there is not.
+    m_visitDomain->setVisible(!nothing);
+    m_priceUnit->setVisible(!nothing);
 }
 
 void TFr_guanli::resetToDefaultList()

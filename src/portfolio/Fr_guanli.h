@@ -1,14 +1,20 @@
 #pragma once
 
+#include "db/DomainList.h"
 #include "db/DomainRecord.h"
 #include "db/ListTotals.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
 
+class QComboBox;
+class QHeaderView;
 class QLabel;
+class QMenu;
+class QTimer;
 class PortfolioStatus;
 class QLineEdit;
 class QPlainTextEdit;
@@ -45,8 +51,17 @@ public:
     // The list's layout as the user left it: the splitter's state and the column widths.
     QByteArray splitterState() const;
     QList<int> columnWidths() const;
-    // Puts a remembered layout back; an empty or unfitting part is left at its starting value.
-    void restoreLayout(const QByteArray& splitterState, const QList<int>& columnWidths);
+    // The columns shown (fields a1 .. a9, in column order) and the widths the user set for them (0 for a
+    // width the list fits itself), to be remembered with the layout.
+    QStringList shownColumns() const;
+    QList<int> rememberedWidths() const;
+    // Shows or hides a column of the list (the heading row's menu).
+    void setColumnShown(const QString& field, bool shown);
+    // Puts a remembered layout back; an empty or unfitting part is left at its starting value. Without
+    // columns, the widths are those of the five columns of the first start, as kept before the columns
+    // shown were remembered.
+    void restoreLayout(const QByteArray& splitterState, const QList<int>& columnWidths,
+                       const QStringList& columns = {});
 
     // The first `columns` headings back to "域名", "报价", "说明", "注册商", "到期".
     void resetHeadings(int columns = 5);
@@ -60,9 +75,13 @@ public:
     DomainRecord currentRecord() const { return m_shown; }
 
     // --- actions (the toolbar, the search strip and the list headings call these) ---
-    void deleteCurrentDomain(); // 删 除
-    void resetToDefaultList();  // 刷 新 and 清除
-    void searchFor(const QString& text);
+    void deleteCurrentDomain();          // 删 除
+    void resetToDefaultList();           // 刷 新 and 清除
+    void searchFor(const QString& text); // in the scope chosen beside the box
+    SearchScope searchScope() const;     // 只查域名 or 全部字段
+    void setSearchScope(SearchScope scope);
+    // What the list says when a search found nothing; empty while it says nothing.
+    QString notFoundText() const;
     void sortByColumn(int column); // a heading click
     // The links of the status bar: the domains of the list that have expired / expire within 30 days,
     // soonest first (within a search, those the search finds).
@@ -94,21 +113,31 @@ private:
     QToolButton* addToolButton(QWidget* bar, const char* name, const QString& icon, const QString& text);
     DomainList* list() const;
     void showCurrentRecord();
+    void showNotFound();
+    void showScopeHint();
     void followCurrentRow(int row);
     void followListChange(const ListChange& change);
     void listCurrentChanged(int row);
     void openAddress(const QString& address);
     void updateTotals();
     void showExpiryNote(const QString& date);
+    // The columns share the list's width: see columnfit::widths. Texts measured on the rows on screen.
     void fitColumns();
+    void fitLater();
+    void forgetFit(); // new rows: measure afresh
+    int cellMargin() const;
     int fullDateWidth() const;
-    void keepDateWhole();
+    QHeaderView* header() const;
+    void buildColumnsMenu();
+    void updateColumnsMenu();
     int fittingListWidth() const; // the list column that shows every column at its starting width
 
     TDataModule2* m_data = nullptr;
     QTableView* m_grid = nullptr;
     DomainListModel* m_model = nullptr;
     QLineEdit* m_search = nullptr;
+    QComboBox* m_scope = nullptr; // 只查域名 / 全部字段
+    QLabel* m_notFound = nullptr; // over the list: 没有找到包含“…”的域名
     QSplitter* m_splitter = nullptr;
     QPointer<PortfolioStatus> m_status; // lives in the main window's status bar once placed there
 
@@ -127,11 +156,18 @@ private:
     QLabel* m_registryNote = nullptr;  // 注册局信息：...
     DomainRecord m_shown;              // what the pane shows
     QToolButton* m_visitAddress = nullptr;
+    QToolButton* m_visitDomain = nullptr;
+    QLabel* m_priceUnit = nullptr; // "元" after the price
 
     // True while the list is being moved to the query's row, or while the query changes its rows:
     // list moves made then are not passed back to the query.
     bool m_syncing = false;
     bool m_shownOnce = false;
+    bool m_fitting = false;           // the widths being set are the program's, not the user's
+    QTimer* m_fitTimer = nullptr;     // one fit for many changes at once
+    QHash<QString, int> m_userWidths; // per field, a width the user set
+    QHash<QString, int> m_needs;      // per field, the widest text on screen since the rows came
+    QMenu* m_columnsMenu = nullptr;   // the columns shown, from the heading row
     bool m_splitterRestored = false;
     std::unique_ptr<ReportProject> m_rvProject1;
 };

@@ -46,7 +46,6 @@ PortfolioStatus::PortfolioStatus(QWidget* parent) : QWidget(parent)
     m_expiring = part("lnkExpiring", this);
     m_expiring->setToolTip(QStringLiteral("列出30天内到期的域名，最早到期的在前"));
     m_price = part("lblPriceSum", this);
-    m_price->setToolTip(QStringLiteral("只计入报价为数字的域名"));
     for (QLabel* label : {m_count, m_expired, m_expiring, m_price})
         row->addWidget(label);
     row->addStretch(1);
@@ -79,4 +78,15 @@ void PortfolioStatus::setTotals(const ListTotals& totals)
     setLinkText(m_expired, expiredText(totals.expired), totals.expired, expirystyle::kExpired);
     setLinkText(m_expiring, expiringText(totals.within30), totals.within30, expirystyle::kSoon);
     m_price->setText(priceText(totals));
+    m_price->setToolTip(priceTip(totals));
+}
+
+QString PortfolioStatus::priceTip(const ListTotals& totals)
+{
+    const int left = totals.count - totals.priced;
+    if (left <= 0)
+        return QStringLiteral("合计 %1 个域名的报价").arg(totals.priced);
+    return QStringLiteral("合计 %1 个域名的报价；另有 %2 个域名的报价不是数字（如“面议”或未填），未计入")
+        .arg(totals.priced)
+        .arg(left);
 }

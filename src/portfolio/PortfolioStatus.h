@@ -26,6 +26,8 @@ public:
     static QString expiredText(int count) { return QStringLiteral("已过期 %1 个").arg(count); }
     static QString expiringText(int count) { return QStringLiteral("30天内到期 %1 个").arg(count); }
     static QString priceText(const ListTotals& totals);
+    // The sum's tool tip: how many prices it holds, and how many were not numbers and were left out.
+    static QString priceTip(const ListTotals& totals);
     static QString readingText() { return QStringLiteral("正在读取域名……"); }
 
 signals:

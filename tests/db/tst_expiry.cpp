@@ -37,6 +37,7 @@ private slots:
     void keptTotalsMatchARecount();
     void expiryListsAreSoonestFirstAndReopenTheSame();
     void expiryListsWithinASearchHoldWhatTheSearchHolds();
+    void expiryListsWithinASearchInEveryField();
 };
 
 void TestExpiry::dateForms_data()
@@ -384,6 +385,43 @@ void TestExpiry::expiryListsWithinASearchHoldWhatTheSearchHolds()
         QVERIFY(list->showExpiring(kToday).ok());
         QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")), c.expiring);
     }
+}
+
+void TestExpiry::expiryListsWithinASearchInEveryField()
+{
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    // a1, a2 description, a3 registrar, a4 address, a5, a6 expiry, a7 notes.
+    QVERIFY(db.insert({QStringLiteral("old.cn"), {}, QStringLiteral("阿里云"), {}, {}, dayText(-10)}) > 0);
+    QVERIFY(db.insert({QStringLiteral("soon.com"), QStringLiteral("阿里云转入"), {}, {}, {}, dayText(5)}) >
+            0);
+    QVERIFY(
+        db.insert({QStringLiteral("note.net"), {}, {}, {}, {}, dayText(-2), QStringLiteral("续费 阿里云")}) >
+        0);
+    QVERIFY(
+        db.insert(
+            {QStringLiteral("addr.cn"), {}, {}, QStringLiteral("https://阿里云.example"), {}, dayText(20)}) >
+        0);
+    QVERIFY(db.insert({QStringLiteral("other.com"), {}, QStringLiteral("新网"), {}, {}, dayText(-1)}) > 0);
+    DomainList* list = db.module()->domains();
+    QVERIFY(list->showDefault().ok());
+
+    QVERIFY(list->search(QStringLiteral("阿里云"), SearchScope::AllFields).ok());
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
+             (QStringList{QStringLiteral("addr.cn"), QStringLiteral("note.net"), QStringLiteral("soon.com"),
+                          QStringLiteral("old.cn")}));
+    QVERIFY(list->showExpired(kToday).ok());
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
+             (QStringList{QStringLiteral("old.cn"), QStringLiteral("note.net")}));
+    QVERIFY(list->search(QStringLiteral("阿里云"), SearchScope::AllFields).ok());
+    QVERIFY(list->showExpiring(kToday).ok());
+    QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
+             (QStringList{QStringLiteral("soon.com"), QStringLiteral("addr.cn")}));
+    // The name search finds none of them, and its expiry lists hold none either.
+    QVERIFY(list->search(QStringLiteral("阿里云")).ok());
+    QCOMPARE(db.queryA()->recordCount(), 0);
+    QVERIFY(list->showExpired(kToday).ok());
+    QCOMPARE(db.queryA()->recordCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestExpiry)

@@ -9,13 +9,21 @@
 #include "portfolio/Fr_guanli.h"
 #include "portfolio/PortfolioStatus.h"
 
+#include "platform/LayoutSettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTextDocumentFragment>
 #include <QToolButton>
 #include <QtTest>
@@ -93,12 +101,22 @@ private slots:
     void linksWithinASearch();
     void keyboardAndMouse();
     void columnsFitAndShareAWiderPanel();
+    void namesFitAtThreeSizes_data();
+    void namesFitAtThreeSizes();
+    void tipOnlyWhereTheTextIsCut();
+    void widthSetByTheUserStays();
+    void headingMenuChoosesColumns();
+    void chosenColumnsComeBackWithTheLayout();
+
+private:
+    QTemporaryDir m_config; // the user's settings: the layout file
 };
 
 void TestInvestorView::initTestCase()
 {
     MessageBox::setTestMode(true);
     Platform::setTodayHook([] { return kToday; });
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path());
 }
 
 void TestInvestorView::cleanupTestCase()
@@ -356,11 +374,19 @@ void TestInvestorView::columnsFitAndShareAWiderPanel()
     // Widened, both sides grow; the last column takes the list's share.
     const QList<int> before = v.panel.splitter()->sizes();
     const int dateBefore = grid->columnWidth(4);
+    const int before2 = grid->columnWidth(2);
     v.panel.resize(1500, 800);
     QTRY_VERIFY(v.panel.splitter()->sizes().value(0) > before[0] + 100);
     QVERIFY(v.panel.splitter()->sizes().value(1) > before[1] + 100);
-    QTRY_VERIFY(grid->columnWidth(4) > dateBefore + 100);
-    QCOMPARE(grid->columnWidth(0), 113);
+    // The list's share goes to 域名 and 说明; the price, the registrar and the date keep their widths.
+    QTRY_VERIFY(grid->columnWidth(0) + grid->columnWidth(2) > 113 + before2 + 100);
+    QVERIFY(grid->columnWidth(0) > 113);
+    QVERIFY(grid->columnWidth(2) > before2);
+    QCOMPARE(grid->columnWidth(4), dateBefore);
+    QCOMPARE(grid->columnWidth(1), 60);
+    QCOMPARE(grid->columnWidth(3), 106);
+    QCOMPARE(grid->horizontalHeader()->sectionViewportPosition(4) + grid->columnWidth(4),
+             grid->viewport()->width());
 
     // Made narrow again (a maximised window restored), the list keeps its starting width and the detail
     // pane gives up the room.
@@ -369,6 +395,241 @@ void TestInvestorView::columnsFitAndShareAWiderPanel()
     QVERIFY(v.panel.splitter()->sizes().value(0) >= before[0]);
     QCOMPARE(grid->horizontalHeader()->sectionViewportPosition(4) + grid->columnWidth(4),
              grid->viewport()->width());
+}
+
+namespace {
+// The room a cell's text has: the column less the focus frame margin and a pixel on each side.
+int textRoom(const QTableView* grid, int column)
+{
+    return grid->columnWidth(column) -
+           2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+}
+int textWidth(const QTableView* grid, const QString& text)
+{
+    return grid->fontMetrics().horizontalAdvance(text);
+}
+int columnsWidth(const QTableView* grid)
+{
+    int sum = 0;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        sum += grid->columnWidth(c);
+    return sum;
+}
+const QString kLongName = QStringLiteral("lvyouhunqing.com.cn");
+const QString kLongDescription = QStringLiteral("适合做旅游婚庆品牌，老米，建站多年，有流量");
+const QString kLongRegistrar = QStringLiteral("Example Registrar Inc.");
+} // namespace
+
+void TestInvestorView::namesFitAtThreeSizes_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("roomy"); // every text of the list fits
+    QTest::newRow("narrow") << QSize(700, 600) << false;
+    QTest::newRow("design size") << QSize(852, 593) << false;
+    QTest::newRow("maximised") << QSize(1900, 1000) << true;
+}
+
+void TestInvestorView::namesFitAtThreeSizes()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, roomy);
+    View v({{QStringLiteral("a.cn"), inDays(40), QStringLiteral("100")}});
+    v.db.insert(
+        {kLongName, kLongDescription, kLongRegistrar, {}, {}, inDays(300), {}, {}, QStringLiteral("8800")});
+    QCOMPARE(v.db.queryA()->open(), QString());
+    v.panel.resize(size);
+    QVERIFY(QTest::qWaitForWindowExposed(&v.panel));
+    QTableView* grid = v.panel.bsSkinDBGrid1();
+    // The whole name shows, however narrow the window: the longest name on screen sets the width of 域名.
+    QTRY_VERIFY(textRoom(grid, 0) >= textWidth(grid, kLongName));
+    QVERIFY(grid->columnWidth(0) > 113);
+    QVERIFY(textRoom(grid, 4) >= textWidth(grid, inDays(300))); // and the whole date
+    QCOMPARE(grid->columnWidth(1), 60);
+    // The columns fill the list to its edge.
+    QCOMPARE(columnsWidth(grid), grid->viewport()->width());
+    if (roomy) {
+        // Room to spare: the description and the registrar show whole; 域名 and 说明 take the rest.
+        QVERIFY(textRoom(grid, 2) >= textWidth(grid, kLongDescription));
+        QVERIFY(textRoom(grid, 3) >= textWidth(grid, kLongRegistrar));
+        QVERIFY(grid->columnWidth(0) > textWidth(grid, kLongName) + 100);
+    } else {
+        // Short of room, the description gives way first (never below 60).
+        QVERIFY(grid->columnWidth(2) <= 130);
+        QVERIFY(grid->columnWidth(2) >= 60);
+        QCOMPARE(grid->columnWidth(3), 106);
+    }
+}
+
+void TestInvestorView::tipOnlyWhereTheTextIsCut()
+{
+    const QString veryLong =
+        QStringLiteral("the-longest-name-an-investor-ever-registered-for-a-brand.com.cn");
+    View v({{QStringLiteral("a.cn"), inDays(40), QStringLiteral("100")}});
+    v.db.insert({kLongName, kLongDescription, QStringLiteral("新网"), {}, {}, inDays(300), {}, {}, {}});
+    v.db.insert({veryLong, QStringLiteral("双拼"), {}, {}, {}, inDays(300), {}, {}, {}});
+    QCOMPARE(v.db.queryA()->open(), QString());
+    QVERIFY(QTest::qWaitForWindowExposed(&v.panel));
+    QTableView* grid = v.panel.bsSkinDBGrid1();
+    const QAbstractItemModel* m = grid->model();
+    // Rows newest first: the very long name, the long one, a.cn. 域名 stops at its limit, so the very long
+    // name is cut, and its tip is the whole name; the names that show whole have no tip.
+    QTRY_VERIFY(grid->columnWidth(0) > 113);
+    QVERIFY(textRoom(grid, 0) < textWidth(grid, veryLong));
+    QVERIFY(grid->columnWidth(0) < v.panel.splitter()->sizes().value(0) / 2 + 10);
+    QCOMPARE(m->index(0, 0).data(Qt::ToolTipRole).toString(), veryLong);
+    QVERIFY(!m->index(1, 0).data(Qt::ToolTipRole).isValid());
+    QVERIFY(!m->index(2, 0).data(Qt::ToolTipRole).isValid());
+    QVERIFY(textRoom(grid, 2) < textWidth(grid, kLongDescription));
+    QCOMPARE(m->index(1, 2).data(Qt::ToolTipRole).toString(), kLongDescription);
+    QVERIFY(!m->index(0, 2).data(Qt::ToolTipRole).isValid()); // 双拼 shows whole
+    QVERIFY(!m->index(1, 3).data(Qt::ToolTipRole).isValid()); // 新网 too
+    // The date keeps its own tip: the days left.
+    QCOMPARE(m->index(1, 4).data(Qt::ToolTipRole).toString(), QStringLiteral("剩余 300 天"));
+
+    // Widened, the description shows whole and its tip goes.
+    v.panel.resize(1900, 1000);
+    QTRY_VERIFY(textRoom(grid, 2) >= textWidth(grid, kLongDescription));
+    QVERIFY(!m->index(1, 2).data(Qt::ToolTipRole).isValid());
+}
+
+void TestInvestorView::widthSetByTheUserStays()
+{
+    View v({{kLongName, inDays(40), QStringLiteral("100")}});
+    QVERIFY(QTest::qWaitForWindowExposed(&v.panel));
+    QTableView* grid = v.panel.bsSkinDBGrid1();
+    QTRY_VERIFY(textRoom(grid, 0) >= textWidth(grid, kLongName));
+    grid->setColumnWidth(0, 90); // as a drag of the heading's edge does
+    QTRY_COMPARE(columnsWidth(grid), grid->viewport()->width());
+    v.panel.resize(1400, 800);
+    QTRY_VERIFY(grid->columnWidth(2) > 200); // the room goes elsewhere
+    QCOMPARE(grid->columnWidth(0), 90);
+    QCOMPARE(v.panel.rememberedWidths(), (QList<int>{90, 0, 0, 0, 0}));
+    // 自动调整列宽 lets the list fit it again.
+    v.panel.findChild<QAction*>(QStringLiteral("actFitColumns"))->trigger();
+    QTRY_VERIFY(grid->columnWidth(0) > 90);
+    QCOMPARE(v.panel.rememberedWidths(), (QList<int>{0, 0, 0, 0, 0}));
+}
+
+void TestInvestorView::headingMenuChoosesColumns()
+{
+    View v({{QStringLiteral("a.cn"), inDays(40), QStringLiteral("100")}});
+    QCOMPARE(
+        v.db.exec(QStringLiteral("update tt_a set a4 = 'https://dc.example.cn/login', a5 = '2019-05-04', "
+                                 "a7 = 'line one\nline two', a8 = 'secret99'")),
+        QString());
+    QCOMPARE(v.db.queryA()->open(), QString());
+    QVERIFY(QTest::qWaitForWindowExposed(&v.panel));
+    QTableView* grid = v.panel.bsSkinDBGrid1();
+    const QAbstractItemModel* m = grid->model();
+    auto* menu = v.panel.findChild<QMenu*>(QStringLiteral("menuColumns"));
+    QVERIFY(menu);
+    // A right click on the heading row opens it; the five columns are ticked, the four others not.
+    QHeaderView* header = grid->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(1) + 5, header->height() / 2);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(header->viewport(), &click);
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+    QStringList ticked, offered;
+    for (QAction* a : menu->actions()) {
+        if (a->objectName().startsWith(QStringLiteral("actColumn_"))) {
+            offered << a->text();
+            if (a->isChecked())
+                ticked << a->text();
+        }
+    }
+    QCOMPARE(offered,
+             (QStringList{QStringLiteral("域名"), QStringLiteral("报价"), QStringLiteral("说明"),
+                          QStringLiteral("注册商"), QStringLiteral("到期"), QStringLiteral("注册日期"),
+                          QStringLiteral("管理地址"), QStringLiteral("备注"), QStringLiteral("管理密码")}));
+    QCOMPARE(ticked, DomainListModel::defaultHeadings());
+    auto action = [&v](const char* name) { return v.panel.findChild<QAction*>(QLatin1String(name)); };
+    QVERIFY(!action("actShowPasswords")->isEnabled());
+
+    // Shown: 注册日期, 管理密码 and 备注 take their places after the five; 报价 hidden.
+    action("actColumn_a5")->trigger();
+    action("actColumn_a8")->trigger();
+    action("actColumn_a7")->trigger();
+    action("actColumn_a9")->trigger();
+    QStringList headings;
+    for (int c = 0; c < m->columnCount(); ++c)
+        headings << m->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(headings, (QStringList{QStringLiteral("域名"), QStringLiteral("说明"), QStringLiteral("注册商"),
+                                    QStringLiteral("到期"), QStringLiteral("注册日期"),
+                                    QStringLiteral("备注"), QStringLiteral("管理密码")}));
+    QCOMPARE(m->index(0, 4).data().toString(), QStringLiteral("2019-05-04"));
+    QCOMPARE(m->index(0, 5).data().toString(), QStringLiteral("line one  line two"));
+    // The password is masked, in the cell and in its tip, until asked for.
+    QCOMPARE(m->index(0, 6).data().toString(), QStringLiteral("••••••"));
+    QVERIFY(!m->index(0, 6).data(Qt::ToolTipRole).toString().contains(QStringLiteral("secret")));
+    QVERIFY(action("actShowPasswords")->isEnabled());
+    action("actShowPasswords")->trigger();
+    QCOMPARE(m->index(0, 6).data().toString(), QStringLiteral("secret99"));
+    // Hidden and shown again, it is masked again.
+    action("actColumn_a8")->trigger();
+    action("actColumn_a8")->trigger();
+    QCOMPARE(m->index(0, 6).data().toString(), QStringLiteral("••••••"));
+    // A heading click on an added column sorts by it and marks it; "刷 新" takes the mark off again.
+    QCOMPARE(v.panel.listModel()->fieldName(4), QStringLiteral("a5"));
+    v.panel.sortByColumn(4);
+    QCOMPARE(v.panel.heading(4), QStringLiteral("注册日期 ∧"));
+    QCOMPARE(v.db.queryA()->sort(), QStringLiteral("a5 ASC"));
+    v.panel.resetToDefaultList();
+    QCOMPARE(v.panel.heading(4), QStringLiteral("注册日期"));
+    // The columns still fill the list, the new date whole.
+    QTRY_VERIFY(textRoom(grid, 4) >= textWidth(grid, QStringLiteral("2019-05-04")));
+
+    // The last column shown cannot be hidden.
+    for (const char* name :
+         {"actColumn_a1", "actColumn_a2", "actColumn_a3", "actColumn_a6", "actColumn_a5", "actColumn_a7"})
+        action(name)->trigger();
+    QCOMPARE(v.panel.shownColumns(), QStringList{QStringLiteral("a8")});
+    menu->popup(QPoint(0, 0)); // the menu is brought up to date as it opens
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+    QVERIFY(!action("actColumn_a8")->isEnabled());
+    action("actColumn_a8")->trigger();
+    QCOMPARE(v.panel.shownColumns(), QStringList{QStringLiteral("a8")});
+}
+
+void TestInvestorView::chosenColumnsComeBackWithTheLayout()
+{
+    QFile::remove(LayoutSettings::filePath());
+    {
+        View v({{QStringLiteral("a.cn"), inDays(40), QStringLiteral("100")}});
+        QVERIFY(QTest::qWaitForWindowExposed(&v.panel));
+        for (const char* field : {"a9", "a3"})
+            v.panel.setColumnShown(QLatin1String(field), false);
+        v.panel.setColumnShown(QStringLiteral("a4"), true);
+        v.panel.bsSkinDBGrid1()->setColumnWidth(1, 222); // 说明, set by the user
+        QCOMPARE(v.panel.shownColumns(), (QStringList{QStringLiteral("a1"), QStringLiteral("a2"),
+                                                      QStringLiteral("a6"), QStringLiteral("a4")}));
+        WindowLayout layout;
+        layout.columns = v.panel.shownColumns();
+        layout.columnWidths = v.panel.rememberedWidths();
+        QCOMPARE(LayoutSettings::save(layout), QString());
+    }
+    // Kept per user with the window layout, never in the program's settings file.
+    QSettings file(LayoutSettings::filePath(), QSettings::IniFormat);
+    QCOMPARE(file.value(QStringLiteral("portfolio/shown")).toString(), QStringLiteral("a1,a2,a6,a4"));
+
+    // The panel made again, as at the next start.
+    View again({{QStringLiteral("b.cn"), inDays(40), QStringLiteral("100")}});
+    const WindowLayout layout = LayoutSettings::load();
+    again.panel.restoreLayout(layout.splitter, layout.columnWidths, layout.columns);
+    QVERIFY(QTest::qWaitForWindowExposed(&again.panel));
+    QCOMPARE(again.panel.shownColumns(), (QStringList{QStringLiteral("a1"), QStringLiteral("a2"),
+                                                      QStringLiteral("a6"), QStringLiteral("a4")}));
+    QCOMPARE(again.panel.listModel()->heading(3), QStringLiteral("管理地址"));
+    QTRY_COMPARE(again.panel.bsSkinDBGrid1()->columnWidth(1), 222);
+    QCOMPARE(again.panel.rememberedWidths(), (QList<int>{0, 222, 0, 0}));
+
+    // A file of an earlier version: five widths, no columns. Those at their starting widths and the last
+    // were never set by the user; the others were.
+    View old({{QStringLiteral("c.cn"), inDays(40), QStringLiteral("100")}});
+    old.panel.restoreLayout({}, {113, 60, 90, 106, 300});
+    QCOMPARE(old.panel.shownColumns(), DomainListModel::fieldNames());
+    QCOMPARE(old.panel.rememberedWidths(), (QList<int>{0, 0, 90, 0, 0}));
 }
 
 QTEST_MAIN(TestInvestorView)

@@ -8,16 +8,20 @@
 #include "portfolio/Lookups.h"
 #include "portfolio/PortfolioStatus.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTableView>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 #include <memory>
 
@@ -115,6 +119,7 @@ private slots:
     void typingUpperCaseFindsLowerCase_data();
     void typingUpperCaseFindsLowerCase();
     void searchStaysForAReopen();
+    void searchInEveryFieldAndSayWhenNothingIsFound();
     void searchErrorEmptiesTheListUntilTheNextGoodSearch();
 
     void headingClicksSortAndMark();
@@ -131,6 +136,8 @@ private slots:
     void deleteDuringSearchKeepsTheSearch();
 
     void keyboardShortcuts();
+    void detailPaneShowsLongTextsWhole();
+    void priceSumTellsWhatItLeftOut();
     void linksHandTheirAddressToTheBrowser_data();
     void linksHandTheirAddressToTheBrowser();
     void otherSchemesRefused_data();
@@ -632,6 +639,87 @@ void TestPortfolioPanel::searchStaysForAReopen()
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("newab.cn"));
 }
 
+void TestPortfolioPanel::searchInEveryFieldAndSayWhenNothingIsFound()
+{
+    // a1 name, a2 description, a3 registrar, a4 address, a5, a6, a7 notes, a8 password, a9 price.
+    Panel p({{QStringLiteral("haoming.com"),
+              {},
+              QStringLiteral("阿里云"),
+              {},
+              {},
+              {},
+              {},
+              {},
+              QStringLiteral("100")},
+             {QStringLiteral("tianxia.cn"),
+              QStringLiteral("双拼"),
+              QStringLiteral("新网"),
+              {},
+              {},
+              {},
+              {},
+              {},
+              QStringLiteral("200")},
+             {QStringLiteral("xinwen.net"),
+              {},
+              {},
+              {},
+              {},
+              {},
+              QStringLiteral("从阿里云转出"),
+              QStringLiteral("阿里云pw")}});
+    auto* scope = p.find<QComboBox>("cmbSearchScope");
+    QVERIFY(scope);
+    QCOMPARE(scope->currentText(), QStringLiteral("只查域名")); // the name only, as always
+    QCOMPARE(p.panel.searchScope(), SearchScope::Name);
+
+    // Found nowhere in the names: the list says so, and the detail pane is empty, without a visit link or
+    // "元".
+    // Typed one character at a time (an input method hands over whole characters).
+    auto type = [&p](const QString& text) {
+        for (const QChar c : text)
+            p.panel.searchBox()->insert(QString(c));
+    };
+    type(QStringLiteral("阿里云"));
+    QCOMPARE(p.listed(), QStringList());
+    QCOMPARE(p.panel.notFoundText(), QStringLiteral("没有找到包含“阿里云”的域名"));
+    for (const char* value : {"lblDomain", "lblDescription", "lblPrice", "lblRegistrar", "lblAddress"})
+        QCOMPARE(p.shown(value), QString());
+    QVERIFY(!p.find("linkVisitDomain")->isVisible());
+    QVERIFY(!p.find<QLabel>("lblPriceUnit")->isVisible());
+    QVERIFY(!p.find("linkVisitAddress")->isVisible());
+
+    // 全部字段: the registrar and the notes find it (the password is not searched).
+    scope->setCurrentIndex(scope->findText(QStringLiteral("全部字段")));
+    QCOMPARE(p.listed(), (QStringList{QStringLiteral("xinwen.net"), QStringLiteral("haoming.com")}));
+    QCOMPARE(p.panel.notFoundText(), QString());
+    QVERIFY(p.find("linkVisitDomain")->isVisible());
+    QVERIFY(p.find<QLabel>("lblPriceUnit")->isVisible());
+    QCOMPARE(p.shown("lblDomain"), QStringLiteral("xinwen.net"));
+    type(QStringLiteral("转"));
+    QCOMPARE(p.listed(), QStringList{QStringLiteral("xinwen.net")});
+    QTest::keyClick(p.panel.searchBox(), Qt::Key_Backspace);
+    QTest::keyClicks(p.panel.searchBox(), QStringLiteral("x"));
+    QCOMPARE(p.listed(), QStringList());
+    QCOMPARE(p.panel.notFoundText(), QStringLiteral("没有找到包含“阿里云x”的域名"));
+    p.panel.searchBox()->setText(QStringLiteral("双"));
+    QCOMPARE(p.listed(), QStringList{QStringLiteral("tianxia.cn")});
+
+    // "清除" empties the box: every domain, nothing said; the scope stays as chosen.
+    p.panel.searchBox()->setText(QStringLiteral("zzz"));
+    QVERIFY(!p.panel.notFoundText().isEmpty());
+    p.find<QPushButton>("btnClear")->click();
+    QCOMPARE(p.listed().size(), 3);
+    QCOMPARE(p.panel.notFoundText(), QString());
+    QCOMPARE(p.panel.searchScope(), SearchScope::AllFields);
+
+    // An empty portfolio says nothing: there was nothing to find.
+    Panel none;
+    QCOMPARE(none.listed(), QStringList());
+    QCOMPARE(none.panel.notFoundText(), QString());
+    QVERIFY(none.find<QLabel>("lblPriceUnit")->isVisible());
+}
+
 void TestPortfolioPanel::searchErrorEmptiesTheListUntilTheNextGoodSearch()
 {
     Panel p(names({QStringLiteral("abc.com"), QStringLiteral("xyz.com")}));
@@ -928,6 +1016,54 @@ void TestPortfolioPanel::keyboardShortcuts()
     QTest::keyClick(p.panel.searchBox(), Qt::Key_F5);
     QCOMPARE(p.panel.searchBox()->text(), QString());
     QCOMPARE(p.listed().size(), 3);
+}
+
+void TestPortfolioPanel::detailPaneShowsLongTextsWhole()
+{
+    const QString address = QStringLiteral("https://dcp.example-registrar.com/console/domain/manage?") +
+                            QStringLiteral("id=123456789&section=dns&tab=records&").repeated(6);
+    const QString notes = QStringLiteral("客户 A 意向购买，报价已发邮件；").repeated(12);
+    Panel p({{QStringLiteral("a.com"), {}, {}, address, {}, {}, notes}});
+    QVERIFY(QTest::qWaitForWindowExposed(&p.panel));
+    auto* shown = p.find<QLabel>("lblAddress");
+    // Cut off within the pane, the visit link beside it still in view; the tip holds the whole address.
+    QTRY_VERIFY(shown->width() < shown->fontMetrics().horizontalAdvance(address));
+    QWidget* pane = p.panel.findChild<QWidget*>(QStringLiteral("detailPane"));
+    QWidget* link = p.find("linkVisitAddress");
+    QVERIFY(link->isVisible());
+    QVERIFY(link->mapTo(pane, QPoint(link->width(), 0)).x() <= pane->width());
+    QHelpEvent tip(QEvent::ToolTip, QPoint(5, 5), shown->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(shown, &tip);
+    QTRY_COMPARE(QToolTip::text(), address);
+    QToolTip::hideText();
+    // A click on the address opens it, as its link does.
+    QTest::mouseClick(shown, Qt::LeftButton, {}, QPoint(5, shown->height() / 2));
+    QCOMPARE(m_opened, QStringList{address});
+    QTest::mouseClick(link, Qt::LeftButton);
+    QCOMPARE(m_opened, (QStringList{address, address}));
+    // The notes wrap at the box's width: no line runs off to the side.
+    auto* box = p.panel.findChild<QPlainTextEdit*>(QStringLiteral("bsSkinMemo1"));
+    QCOMPARE(box->toPlainText(), notes);
+    QCOMPARE(box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QVERIFY(!box->horizontalScrollBar()->isVisible());
+    QTRY_VERIFY(box->document()->lineCount() > 1); // one paragraph, laid out on several lines
+}
+
+void TestPortfolioPanel::priceSumTellsWhatItLeftOut()
+{
+    // a9 of each: two numbers, a word, nothing, a number with groups.
+    Panel p({{QStringLiteral("a.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("100")},
+             {QStringLiteral("b.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("面议")},
+             {QStringLiteral("c.com"), {}, {}, {}, {}, {}, {}, {}, QString()},
+             {QStringLiteral("d.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("1,200.5")},
+             {QStringLiteral("e.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("8")}});
+    auto* price = p.panel.statusStrip()->findChild<QLabel*>(QStringLiteral("lblPriceSum"));
+    QTRY_COMPARE(price->text(), QStringLiteral("报价合计 1,308.50 元"));
+    QCOMPARE(price->toolTip(),
+             QStringLiteral("合计 3 个域名的报价；另有 2 个域名的报价不是数字（如“面议”或未填），未计入"));
+    // Within a search, of what the search found.
+    p.panel.searchBox()->setText(QStringLiteral("a"));
+    QTRY_COMPARE(price->toolTip(), QStringLiteral("合计 1 个域名的报价"));
 }
 
 void TestPortfolioPanel::linksHandTheirAddressToTheBrowser_data()
