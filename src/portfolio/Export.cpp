@@ -1,5 +1,6 @@
 #include "Export.h"
 
+#include "CalendarExport.h"
 #include "ExportCore.h"
 #include "ListChange.h"
 #include "db/DomainList.h"
@@ -68,4 +69,25 @@ void exportDomainList(QWidget* parent, DomainList* list)
         return;
     }
     Platform::openWithDefaultApplication(path);
+}
+
+void exportExpiryCalendar(QWidget* parent, DomainList* list)
+{
+    // Every row, also while they are still coming in after the start.
+    if (!readWholeList(parent, list))
+        return;
+    QString path = FileDialog::getSaveFileName(parent, QStringLiteral("导出到期日历"),
+                                               Platform::dataFolder() + calendar::kFileName,
+                                               QStringLiteral("日历文件 (*.ics)"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
+        path += QLatin1String(".ics");
+    calendar::Result result;
+    {
+        WaitCursor wait;
+        result = calendar::write(*list->rows(), path);
+    }
+    MessageBox::show(parent, result.ok ? MessageBox::Information : MessageBox::Warning,
+                     QStringLiteral("提示"), calendar::resultText(result, path), MessageBox::Ok);
 }

@@ -226,6 +226,17 @@ QWidget* TFr_guanli::buildToolbar()
         if (!refuseEmptyList())
             exportDomainList(this, list());
     });
+    // The button exports the workbook; its arrow offers the expiry calendar as well.
+    exp->setPopupMode(QToolButton::MenuButtonPopup);
+    auto* exports = new QMenu(exp);
+    exports->setObjectName(QStringLiteral("menuExport"));
+    exports->addAction(QStringLiteral("批量导出"), exp, &QToolButton::click);
+    QAction* calendarAction = exports->addAction(QStringLiteral("导出到期日历…"), this, [this] {
+        if (!refuseEmptyList())
+            exportExpiryCalendar(this, list());
+    });
+    calendarAction->setObjectName(QStringLiteral("actExportCalendar"));
+    exp->setMenu(exports);
     connect(refresh, &QToolButton::clicked, this, &TFr_guanli::resetToDefaultList);
     connect(print, &QToolButton::clicked, this, &TFr_guanli::printList);
     connect(help, &QToolButton::clicked, this, &TFr_guanli::helpRequested);
