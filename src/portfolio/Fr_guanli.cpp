@@ -237,6 +237,9 @@ QWidget* TFr_guanli::buildToolbar()
     });
     calendarAction->setObjectName(QStringLiteral("actExportCalendar"));
     exp->setMenu(exports);
+    // From the keyboard: Alt+Down on the button opens its menu, as on a combo box.
+    auto* openExports = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Down), exp, exp, &QToolButton::showMenu);
+    openExports->setContext(Qt::WidgetShortcut);
     connect(refresh, &QToolButton::clicked, this, &TFr_guanli::resetToDefaultList);
     connect(print, &QToolButton::clicked, this, &TFr_guanli::printList);
     connect(help, &QToolButton::clicked, this, &TFr_guanli::helpRequested);
