@@ -179,7 +179,7 @@ void Tmian::bindData(TDataModule2* data)
 {
     m_data = data;
     delete m_reminder;
-    m_reminder = new DesktopReminder(data ? data->Conn_service() : nullptr, this);
+    m_reminder = new DesktopReminder(data ? data->Conn_service()->path() : QString(), this);
     connect(m_reminder, &DesktopReminder::notShown, this, [this](const QString& text) {
         // Without a notification service the text stands in the status bar for a while.
         m_reminderNote->setText(QStringLiteral("到期提醒：") + text);

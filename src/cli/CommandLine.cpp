@@ -266,11 +266,7 @@ std::optional<QString> passwordFromTerminal(const QString& prompt)
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
-    const QByteArray promptBytes = prompt.toUtf8();
-    if (::write(fd, promptBytes.constData(), size_t(promptBytes.size())) < 0) {
-        ::close(fd);
-        return std::nullopt;
-    }
+    // Echo off before the prompt: whatever is typed after the prompt is never shown nor discarded.
     termios old{};
     const bool terminal = tcgetattr(fd, &old) == 0;
     if (terminal) {
@@ -279,12 +275,19 @@ std::optional<QString> passwordFromTerminal(const QString& prompt)
         quiet.c_lflag |= ECHONL;
         tcsetattr(fd, TCSAFLUSH, &quiet);
     }
+    const QByteArray promptBytes = prompt.toUtf8();
+    if (::write(fd, promptBytes.constData(), size_t(promptBytes.size())) < 0) {
+        if (terminal)
+            tcsetattr(fd, TCSANOW, &old);
+        ::close(fd);
+        return std::nullopt;
+    }
     QByteArray line;
     char c = 0;
     while (::read(fd, &c, 1) == 1 && c != '\n')
         line.append(c);
     if (terminal)
-        tcsetattr(fd, TCSAFLUSH, &old);
+        tcsetattr(fd, TCSANOW, &old);
     ::close(fd);
     if (line.endsWith('\r'))
         line.chop(1);
@@ -604,7 +607,7 @@ int run(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 
     QString error;
-    const std::optional<Options> options = parse(QCoreApplication::arguments().mid(1), &error);
+    std::optional<Options> options = parse(QCoreApplication::arguments().mid(1), &error);
     if (!options) {
         printErr(error + QStringLiteral("（用 --help 查看用法）"));
         return kUserError;
@@ -617,6 +620,10 @@ int run(int argc, char** argv)
         printOut(QStringLiteral("岚枢 %1").arg(product::kVersion));
         return kDone;
     }
+    // A file named on the command line is where the user stands, also for an installed copy, which works in
+    // the user's data folder.
+    if (!options->file.isEmpty())
+        options->file = QFileInfo(options->file).absoluteFilePath();
     return Session(*options).run();
 }
 

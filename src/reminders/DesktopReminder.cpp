@@ -13,6 +13,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QMap>
+#include <QThread>
+
+#include <memory>
 
 #include <algorithm>
 
@@ -109,20 +112,47 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 } // namespace
 
-DesktopReminder::DesktopReminder(Connection* connection, QObject* parent)
-    : QObject(parent), m_connection(connection)
+DesktopReminder::DesktopReminder(const QString& databasePath, QObject* parent)
+    : QObject(parent), m_databasePath(databasePath)
 {
 }
 
-QString DesktopReminder::remind()
+void DesktopReminder::remind()
 {
     const ReminderOptions options = ReminderSettings::load();
-    if (!options.enabled || !m_connection)
-        return {};
+    if (!options.enabled || m_databasePath.isEmpty()) {
+        emit reminded(QString());
+        return;
+    }
+    if (m_running) {
+        m_again = true;
+        return;
+    }
+    m_running = true;
     const QDate today = Platform::today();
-    QList<reminders::Group> groups;
-    if (!reminders::count(m_connection, today, options, &groups).isEmpty())
-        return {}; // the file cannot be read now: the window tells that itself
+    auto groups = std::make_shared<QList<reminders::Group>>();
+    auto error = std::make_shared<QString>();
+    QThread* worker = QThread::create([path = m_databasePath, today, options, groups, error] {
+        Connection connection;
+        *error = connection.open(path);
+        if (error->isEmpty())
+            *error = reminders::count(&connection, today, options, groups.get());
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    connect(worker, &QThread::finished, this, [this, today, groups, error] {
+        m_running = false;
+        // A file that cannot be read now is told by the window itself; the reminder waits for the next time.
+        emit reminded(error->isEmpty() ? give(*groups, today) : QString());
+        if (m_again) {
+            m_again = false;
+            remind();
+        }
+    });
+    worker->start(QThread::LowPriority);
+}
+
+QString DesktopReminder::give(QList<reminders::Group> groups, const QDate& today)
+{
     // At most once a day for each group.
     groups.erase(std::remove_if(
                      groups.begin(), groups.end(),

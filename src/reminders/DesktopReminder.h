@@ -40,18 +40,21 @@ class DesktopReminder : public QObject
 {
     Q_OBJECT
 public:
-    explicit DesktopReminder(Connection* connection, QObject* parent = nullptr);
+    // databasePath: the portfolio's file, read on a connection of the reminder's own.
+    explicit DesktopReminder(const QString& databasePath, QObject* parent = nullptr);
 
-    // Gives today's reminder of the groups not reminded of today (per the user's settings) and returns
-    // its text; empty when there was nothing to tell. The notification goes out without waiting for the
-    // service's answer.
-    QString remind();
+    // Counts the domains on a worker thread (a large portfolio takes a while to read), then gives today's
+    // reminder of the groups not reminded of today (per the user's settings) and tells it by reminded().
+    // The notification goes out without waiting for the service's answer.
+    void remind();
 
     // --- test seam --- In MessageBox test mode the reminder goes only to the bus at this address (a bus
     // the test starts); without one it is never sent and the status area gets the text.
     static void setTestBus(const QString& address);
 
 signals:
+    // A reminder was worked out: its text, empty when there was nothing to tell.
+    void reminded(const QString& text);
     // The text for the status area: there is no notification service (told once per reminder).
     void notShown(const QString& text);
     // The user chose the notification's action: show the domains expiring soon, or the expired ones.
@@ -61,7 +64,12 @@ private slots:
     void actionInvoked(uint id, const QString& action);
 
 private:
-    Connection* m_connection;
+    // Sends the groups not told today; returns the text.
+    QString give(QList<reminders::Group> groups, const QDate& today);
+
+    QString m_databasePath;
+    bool m_running = false;
+    bool m_again = false; // asked again while counting
     uint m_lastId = 0;
     bool m_lastOnlyExpired = false;
     bool m_listening = false;

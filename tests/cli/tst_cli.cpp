@@ -502,7 +502,7 @@ sys.exit(os.waitstatus_to_exitcode(status))
                  {QStringLiteral("-c"), QString::fromUtf8(script), m_db->folder(), kProgram});
     QVERIFY(python.waitForFinished(60000));
     const QString seen = QString::fromUtf8(python.readAllStandardOutput());
-    QCOMPARE(python.exitCode(), 0);
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
     QVERIFY2(seen.contains(QStringLiteral("old.com")), qPrintable(seen));
     QVERIFY2(!seen.contains(QStringLiteral("tty-secret")), qPrintable(seen));
 }

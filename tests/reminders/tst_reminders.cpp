@@ -80,6 +80,8 @@ private slots:
 
 private:
     void fillPortfolio(TestDb& db);
+    // Asks for today's reminder and waits for it: its text, or "<none>" when none came.
+    static QString remindNow(DesktopReminder& reminder);
     // Puts the test's notification service on the private bus (until cleanup()).
     bool startService();
     QTemporaryDir m_config;
@@ -123,6 +125,15 @@ void TestReminders::cleanup()
     DesktopReminder::setTestBus({});
     Platform::setTodayHook({});
     MessageBox::setTestMode(false);
+}
+
+QString TestReminders::remindNow(DesktopReminder& reminder)
+{
+    QSignalSpy given(&reminder, &DesktopReminder::reminded);
+    reminder.remind();
+    if (!QTest::qWaitFor([&] { return !given.isEmpty(); }, 20000))
+        return QStringLiteral("<none>");
+    return given.first().first().toString();
 }
 
 bool TestReminders::startService()
@@ -225,11 +236,11 @@ void TestReminders::notifiesOncePerDayAndGroup()
     TestDb db;
     QVERIFY(db.ok());
     fillPortfolio(db);
-    DesktopReminder reminder(db.module()->Conn_service());
+    DesktopReminder reminder(db.path());
     QSignalSpy notShown(&reminder, &DesktopReminder::notShown);
 
     const QString all = QStringLiteral("2 个域名 1 天内到期，2 个 7 天内到期，2 个 30 天内到期，2 个已过期");
-    QCOMPARE(reminder.remind(), all);
+    QCOMPARE(remindNow(reminder), all);
     QTRY_COMPARE(m_service.shown.size(), 1);
     QCOMPARE(m_service.shown[0].app, QStringLiteral("岚枢"));
     QCOMPARE(m_service.shown[0].summary, QStringLiteral("域名到期提醒"));
@@ -237,24 +248,24 @@ void TestReminders::notifiesOncePerDayAndGroup()
     QVERIFY(m_service.shown[0].actions.contains(QStringLiteral("default")));
 
     // Again the same day, also after a restart: nothing more.
-    QCOMPARE(reminder.remind(), QString());
-    DesktopReminder restarted(db.module()->Conn_service());
-    QCOMPARE(restarted.remind(), QString());
+    QCOMPARE(remindNow(reminder), QString());
+    DesktopReminder restarted(db.path());
+    QCOMPARE(remindNow(restarted), QString());
     // A domain now expiring today: its group was told today already, so still nothing.
     db.insert({QStringLiteral("new.com"), {}, {}, {}, {}, kToday.toString(Qt::ISODate)});
-    QCOMPARE(reminder.remind(), QString());
+    QCOMPARE(remindNow(reminder), QString());
     // A new threshold is a group not told yet today: it alone is told.
     ReminderOptions options;
     options.thresholds = {30, 14, 7, 1};
     QCOMPARE(ReminderSettings::save(options), QString());
-    QCOMPARE(reminder.remind(), QString()); // the 14-day group is empty (nothing from 8 to 14 days)
+    QCOMPARE(remindNow(reminder), QString()); // the 14-day group is empty (nothing from 8 to 14 days)
     db.insert({QStringLiteral("ten.com"), {}, {}, {}, {}, kToday.addDays(10).toString(Qt::ISODate)});
-    QCOMPARE(reminder.remind(), QStringLiteral("1 个域名 14 天内到期"));
+    QCOMPARE(remindNow(reminder), QStringLiteral("1 个域名 14 天内到期"));
     QTRY_COMPARE(m_service.shown.size(), 2);
 
     // The next day every group again.
     Platform::setTodayHook([] { return kToday.addDays(1); });
-    QVERIFY(!reminder.remind().isEmpty());
+    QVERIFY(!remindNow(reminder).isEmpty());
     QTRY_COMPARE(m_service.shown.size(), 3);
     QCOMPARE(notShown.size(), 0);
 }
@@ -266,9 +277,9 @@ void TestReminders::actionOpensTheList()
     TestDb db;
     QVERIFY(db.ok());
     db.insert({QStringLiteral("gone.com"), {}, {}, {}, {}, QStringLiteral("2026-01-01")});
-    DesktopReminder reminder(db.module()->Conn_service());
+    DesktopReminder reminder(db.path());
     QSignalSpy open(&reminder, &DesktopReminder::openRequested);
-    QCOMPARE(reminder.remind(), QStringLiteral("1 个域名已过期"));
+    QCOMPARE(remindNow(reminder), QStringLiteral("1 个域名已过期"));
     QTRY_COMPARE(m_service.shown.size(), 1);
     QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
                                                      QStringLiteral("org.freedesktop.Notifications"),
@@ -285,19 +296,19 @@ void TestReminders::noServiceFallsBackToStatusText()
     QVERIFY(db.ok());
     fillPortfolio(db);
     // The bus is there, the notification service is not.
-    DesktopReminder reminder(db.module()->Conn_service());
+    DesktopReminder reminder(db.path());
     QSignalSpy notShown(&reminder, &DesktopReminder::notShown);
-    const QString text = reminder.remind();
+    const QString text = remindNow(reminder);
     QVERIFY(!text.isEmpty());
     QTRY_COMPARE(notShown.size(), 1);
     QCOMPARE(notShown[0][0].toString(), text);
-    QCOMPARE(reminder.remind(), QString()); // once
+    QCOMPARE(remindNow(reminder), QString()); // once
     QCOMPARE(notShown.size(), 1);
 
     // No bus at all.
     Platform::setTodayHook([] { return kToday.addDays(1); });
     DesktopReminder::setTestBus({});
-    QVERIFY(!reminder.remind().isEmpty());
+    QVERIFY(!remindNow(reminder).isEmpty());
     QCOMPARE(notShown.size(), 2);
 }
 
@@ -309,8 +320,8 @@ void TestReminders::turnedOff()
     ReminderOptions options;
     options.enabled = false;
     QCOMPARE(ReminderSettings::save(options), QString());
-    DesktopReminder reminder(db.module()->Conn_service());
-    QCOMPARE(reminder.remind(), QString());
+    DesktopReminder reminder(db.path());
+    QCOMPARE(remindNow(reminder), QString());
 }
 
 // The window reminds after the start only when it is not locked, and after an unlock; the text goes to the
