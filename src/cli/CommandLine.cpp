@@ -26,6 +26,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -241,14 +242,34 @@ std::optional<Options> parse(const QStringList& arguments, QString* error)
     return options;
 }
 
-// A line typed on the terminal without showing it. Empty optional when there is no terminal.
-std::optional<QString> passwordFromTerminal(const QString& prompt)
+// What was typed on the terminal, without showing it.
+struct TerminalAnswer
+{
+    bool terminal = true; // false: there is no terminal to ask on
+    QString text;
+};
+
+#ifndef Q_OS_WIN
+int g_tty = -1;
+termios g_ttySettings{};
+
+// Only what is safe in a signal handler: the terminal as it was, a line for the user, the user's exit code.
+void cancelAsking(int)
+{
+    tcsetattr(g_tty, TCSANOW, &g_ttySettings);
+    static const char text[] = "\n已取消\n";
+    (void)!::write(STDERR_FILENO, text, sizeof text - 1);
+    _exit(kUserError);
+}
+#endif
+
+TerminalAnswer passwordFromTerminal(const QString& prompt)
 {
 #ifdef Q_OS_WIN
     HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             0, nullptr);
     if (in == INVALID_HANDLE_VALUE)
-        return std::nullopt;
+        return {false, {}};
     printErr(prompt);
     DWORD mode = 0;
     GetConsoleMode(in, &mode);
@@ -261,11 +282,11 @@ std::optional<QString> passwordFromTerminal(const QString& prompt)
     SetConsoleMode(in, mode);
     CloseHandle(in);
     printErr(QString());
-    return QString::fromStdWString(line);
+    return {true, QString::fromStdWString(line)};
 #else
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return std::nullopt;
+        return {false, {}};
     // Echo off before the prompt: whatever is typed after the prompt is never shown nor discarded.
     termios old{};
     const bool terminal = tcgetattr(fd, &old) == 0;
@@ -273,6 +294,16 @@ std::optional<QString> passwordFromTerminal(const QString& prompt)
         termios quiet = old;
         quiet.c_lflag &= tcflag_t(~ECHO);
         quiet.c_lflag |= ECHONL;
+        // Ctrl+C (or the terminal going away) while asking: the echo comes back on before the end.
+        g_tty = fd;
+        g_ttySettings = old;
+        struct sigaction cancel
+        {
+        };
+        cancel.sa_handler = cancelAsking;
+        sigemptyset(&cancel.sa_mask);
+        for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaction(sig, &cancel, nullptr);
         tcsetattr(fd, TCSAFLUSH, &quiet);
     }
     const QByteArray promptBytes = prompt.toUtf8();
@@ -280,18 +311,21 @@ std::optional<QString> passwordFromTerminal(const QString& prompt)
         if (terminal)
             tcsetattr(fd, TCSANOW, &old);
         ::close(fd);
-        return std::nullopt;
+        return {false, {}};
     }
     QByteArray line;
     char c = 0;
     while (::read(fd, &c, 1) == 1 && c != '\n')
         line.append(c);
-    if (terminal)
+    if (terminal) {
         tcsetattr(fd, TCSANOW, &old);
+        for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            signal(sig, SIG_DFL);
+    }
     ::close(fd);
     if (line.endsWith('\r'))
         line.chop(1);
-    return QString::fromUtf8(line);
+    return {true, QString::fromUtf8(line)};
 #endif
 }
 
@@ -376,11 +410,13 @@ private:
         QString typed;
         if (m_options.passwordStdin) {
             typed = passwordFromStdin();
-        } else if (const auto answer = passwordFromTerminal(QStringLiteral("域名组合已加锁，请输入密码："))) {
-            typed = *answer;
         } else {
-            return userError(QStringLiteral(
-                "域名组合已加锁：没有终端可以询问密码，请用 --password-stdin 从标准输入提供密码"));
+            const TerminalAnswer answer =
+                passwordFromTerminal(QStringLiteral("域名组合已加锁，请输入密码："));
+            if (!answer.terminal)
+                return userError(QStringLiteral(
+                    "域名组合已加锁：没有终端可以询问密码，请用 --password-stdin 从标准输入提供密码"));
+            typed = answer.text;
         }
         if (typed != settings.password())
             return userError(QStringLiteral("您输入的密码错误"));

@@ -84,6 +84,7 @@ private slots:
     void importWithDuplicates();
     void importWaitsForAnotherWriter();
     void lockedWithPasswordStdin();
+    void lockedAsksOnTheTerminal_data();
     void lockedAsksOnTheTerminal();
     void missingDatabaseIsADataError();
 
@@ -464,9 +465,22 @@ void TestCli::lockedWithPasswordStdin()
     QCOMPARE(import.err, QStringLiteral("您输入的密码错误\n"));
 }
 
+void TestCli::lockedAsksOnTheTerminal_data()
+{
+    QTest::addColumn<QByteArray>("typed");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("right password") << QByteArray("tty-secret\n") << 0 << QStringLiteral("old.com");
+    QTest::newRow("wrong password") << QByteArray("tty-secret!\n") << 1 << QStringLiteral("您输入的密码错误");
+    QTest::newRow("Ctrl+C") << QByteArray("tty-sec\x03") << 1 << QStringLiteral("已取消");
+}
+
 // Asked on the terminal: the prompt appears there, the password typed is not shown.
 void TestCli::lockedAsksOnTheTerminal()
 {
+    QFETCH(QByteArray, typed);
+    QFETCH(int, exitCode);
+    QFETCH(QString, shown);
     QCOMPARE(m_db->exec(QStringLiteral("update jz_ub set ub1 = 'tty-secret', ub2 = '1' where ub3 = '8'")),
              QString());
     const char* const script = R"(
@@ -490,7 +504,7 @@ def more():
 while "请输入密码".encode() not in seen:
     if not more():
         raise SystemExit("no prompt")
-os.write(fd, b"tty-secret\n")
+os.write(fd, bytes.fromhex(sys.argv[3]))
 while more():
     pass
 _, status = os.waitpid(pid, 0)
@@ -499,12 +513,13 @@ sys.exit(os.waitstatus_to_exitcode(status))
 )";
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-c"), QString::fromUtf8(script), m_db->folder(), kProgram});
+                 {QStringLiteral("-c"), QString::fromUtf8(script), m_db->folder(), kProgram,
+                  QString::fromLatin1(typed.toHex())});
     QVERIFY(python.waitForFinished(60000));
     const QString seen = QString::fromUtf8(python.readAllStandardOutput());
-    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
-    QVERIFY2(seen.contains(QStringLiteral("old.com")), qPrintable(seen));
-    QVERIFY2(!seen.contains(QStringLiteral("tty-secret")), qPrintable(seen));
+    QVERIFY2(python.exitCode() == exitCode, python.readAllStandardError().constData());
+    QVERIFY2(seen.contains(shown), qPrintable(seen));
+    QVERIFY2(!seen.contains(QStringLiteral("tty-sec")), qPrintable(seen));
 }
 
 void TestCli::missingDatabaseIsADataError()
