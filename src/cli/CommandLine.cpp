@@ -10,6 +10,7 @@
 #include "entry/ImportPlan.h"
 #include "entry/Importer.h"
 #include "guide/Version.h"
+#include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 #include "portfolio/CalendarExport.h"
 #include "portfolio/ExportCore.h"
@@ -503,7 +504,8 @@ private:
         Dataset rows(&m_connection);
         if (const QString error = openSelection(rows, selection); !error.isEmpty())
             return dataError(error);
-        const calendar::Result result = calendar::write(rows, m_options.file);
+        const calendar::Result result =
+            calendar::write(rows, m_options.file, ReminderSettings::load().thresholds);
         if (!result.ok)
             return dataError(result.error);
         printOut(calendar::resultText(result, m_options.file));

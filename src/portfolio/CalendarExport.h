@@ -16,7 +16,7 @@ class Dataset;
 // a newer file updates the events of the older one instead of adding them twice.
 namespace calendar {
 
-// The reminders of an event, in days before the expiry day, when the user has not chosen others.
+// The reminders of an event, in days before the expiry day, when the user has not chosen others (提醒设置).
 inline const QList<int> kDefaultThresholds = {30, 7, 1};
 
 // The file name proposed in the data folder.

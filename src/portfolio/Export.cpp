@@ -5,6 +5,7 @@
 #include "ListChange.h"
 #include "db/DomainList.h"
 #include "platform/Dialogs.h"
+#include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -86,7 +87,8 @@ void exportExpiryCalendar(QWidget* parent, DomainList* list)
     calendar::Result result;
     {
         WaitCursor wait;
-        result = calendar::write(*list->rows(), path);
+        // The reminders of each event are the days the user chose for the desktop reminders.
+        result = calendar::write(*list->rows(), path, ReminderSettings::load().thresholds);
     }
     MessageBox::show(parent, result.ok ? MessageBox::Information : MessageBox::Warning,
                      QStringLiteral("提示"), calendar::resultText(result, path), MessageBox::Ok);

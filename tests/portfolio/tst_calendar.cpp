@@ -1,6 +1,7 @@
 #include "TestDb.h"
 #include "db/Sql.h"
 #include "platform/Dialogs.h"
+#include "platform/LayoutSettings.h"
 #include "portfolio/CalendarExport.h"
 #include "portfolio/Fr_guanli.h"
 
@@ -10,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -76,6 +79,7 @@ class TestCalendar : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config.path()); }
     void init() { MessageBox::setTestMode(true); }
     void cleanup() { MessageBox::setTestMode(false); }
 
@@ -86,6 +90,9 @@ private slots:
     void panelMenuWritesAndNamesUnreadable();
     void panelCancelWritesNothing();
     void unwritablePathIsReported();
+
+private:
+    QTemporaryDir m_config;
 };
 
 void TestCalendar::eventsAndAlarms()
@@ -246,6 +253,20 @@ void TestCalendar::panelMenuWritesAndNamesUnreadable()
     QCOMPARE(events.size(), 1);
     QCOMPARE(events[0].toObject()[QStringLiteral("summary")].toString(),
              QStringLiteral("域名到期：good.com"));
+
+    // The reminders are the days chosen in 提醒设置.
+    ReminderOptions options;
+    options.thresholds = {14, 0};
+    QCOMPARE(ReminderSettings::save(options), QString());
+    FileDialog::setNextSaveFileName(path);
+    action->trigger();
+    MessageBox::clearShown();
+    const QJsonArray alarms =
+        readBack(path + QStringLiteral(".ics"))[0].toObject()[QStringLiteral("alarms")].toArray();
+    QCOMPARE(alarms.size(), 2);
+    QCOMPARE(alarms[0].toObject()[QStringLiteral("days")].toInt(), -14);
+    QCOMPARE(alarms[1].toObject()[QStringLiteral("days")].toInt(), 0);
+    QSettings(LayoutSettings::filePath(), QSettings::IniFormat).clear();
 }
 
 void TestCalendar::panelCancelWritesNothing()
