@@ -129,6 +129,8 @@ Run TestCli::run(const QStringList& arguments, const QByteArray& input, const QS
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM")); // no display at all: a window could not even start
+    // The user's settings (the calendar's reminder days) of the test's own.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_db->folder() + QStringLiteral("/config"));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(folder.isEmpty() ? m_db->folder() : folder);
     p.setChildProcessModifier([] { ::setsid(); }); // as from cron: no terminal to ask on
