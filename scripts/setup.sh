@@ -6,7 +6,7 @@ PACKAGES=(
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libqt6svg6 libgl-dev
   libsqlcipher-dev libssl-dev sqlcipher
   libgsf-1-dev liborcus-dev libxlsxwriter-dev libexpat1-dev
-  python3 python3-xlrd gnumeric
+  python3 python3-xlrd python3-icalendar gnumeric dbus
   xvfb xauth fonts-wqy-microhei poppler-utils libxcb1-dev
   qt6-translations-l10n
   desktop-file-utils appstream dpkg-dev file lintian

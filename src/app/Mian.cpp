@@ -23,6 +23,8 @@
 #include "portfolio/Fr_guanli.h"
 #include "portfolio/ListChange.h"
 #include "portfolio/PortfolioStatus.h"
+#include "reminders/DesktopReminder.h"
+#include "reminders/ReminderDialog.h"
 #include "web/Fr_gongju.h"
 #include "web/Fr_jiaoyi.h"
 #include "web/WebBrowser.h"
@@ -39,6 +41,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 
 Tmian::Tmian()
@@ -68,6 +71,8 @@ Tmian::Tmian()
                                        QStringLiteral("设置密码"), QStringLiteral("navMima"));
     QToolButton* restore = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/restore.svg")),
                                           QStringLiteral("从备份恢复"), QStringLiteral("navRestore"));
+    QToolButton* reminders = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/bell.svg")),
+                                            QStringLiteral("提醒设置"), QStringLiteral("navReminders"));
     QToolButton* help = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/help.svg")),
                                        QStringLiteral("帮 助"), QStringLiteral("navHelp"));
     QToolButton* about = m_nav->addItem(settings, QIcon(QStringLiteral(":/icons/about.svg")),
@@ -114,6 +119,10 @@ Tmian::Tmian()
     m_webLink->setToolTip(site::kHomePage);
     m_webLink->installEventFilter(this);
     status->addWidget(m_guanli->statusStrip(), 1); // shown with the portfolio panel
+    m_reminderNote = new QLabel(status);
+    m_reminderNote->setObjectName(QStringLiteral("reminderNote"));
+    m_reminderNote->hide();
+    status->addPermanentWidget(m_reminderNote);
     status->addPermanentWidget(m_webLink);
     setStatusBar(status);
 
@@ -129,6 +138,11 @@ Tmian::Tmian()
             m_setMima->exec();
     });
     connect(restore, &QToolButton::clicked, this, &Tmian::restoreFromBackup);
+    connect(reminders, &QToolButton::clicked, this, [this] {
+        ReminderDialog dialog(this);
+        if (dialog.exec() == QDialog::Accepted)
+            m_remindSoon->start(); // new thresholds may have something to tell today
+    });
     connect(help, &QToolButton::clicked, this, [this] {
         if (m_help)
             m_help->exec();
@@ -153,6 +167,18 @@ Tmian::Tmian()
             m_help->exec();
     });
     m_wel->setHost(this);
+
+    m_remindSoon = new QTimer(this);
+    m_remindSoon->setObjectName(QStringLiteral("remindSoon"));
+    m_remindSoon->setSingleShot(true);
+    m_remindSoon->setInterval(1000);
+    connect(m_remindSoon, &QTimer::timeout, this, &Tmian::remindOfExpiry);
+    m_remindDaily = new QTimer(this);
+    m_remindDaily->setInterval(10 * 60 * 1000);
+    connect(m_remindDaily, &QTimer::timeout, this, [this] {
+        if (m_remindedOn != Platform::today())
+            remindOfExpiry();
+    });
 }
 
 Tmian::~Tmian() = default;
@@ -160,6 +186,26 @@ Tmian::~Tmian() = default;
 void Tmian::bindData(TDataModule2* data)
 {
     m_data = data;
+    delete m_reminder;
+    m_reminder = new DesktopReminder(data ? data->Conn_service()->path() : QString(), this);
+    connect(m_reminder, &DesktopReminder::notShown, this, [this](const QString& text) {
+        // Without a notification service the text stands in the status bar for a while.
+        m_reminderNote->setText(QStringLiteral("到期提醒：") + text);
+        m_reminderNote->show();
+        QTimer::singleShot(5 * 60 * 1000, m_reminderNote, &QLabel::hide);
+    });
+    connect(m_reminder, &DesktopReminder::openRequested, this, [this](bool expired) {
+        if (!isNavigationEnabled())
+            return; // locked meanwhile: the lock stays
+        showPortfolioPanel();
+        if (expired)
+            m_guanli->listExpired();
+        else
+            m_guanli->listExpiring();
+        raise();
+        activateWindow();
+    });
+    m_remindDaily->start();
     m_wel->bindData(data);
     m_guanli->bindData(data);
 }
@@ -294,6 +340,19 @@ void Tmian::showOnly(QWidget* panel)
 void Tmian::setNavigationEnabled(bool enabled)
 {
     m_nav->setEnabled(enabled);
+    // Open (at the start, or unlocked): the reminder of the day, once the window has drawn.
+    if (enabled)
+        m_remindSoon->start();
+    else
+        m_remindSoon->stop();
+}
+
+void Tmian::remindOfExpiry()
+{
+    if (!m_reminder || !isNavigationEnabled())
+        return;
+    m_remindedOn = Platform::today();
+    m_reminder->remind();
 }
 bool Tmian::isNavigationEnabled() const
 {

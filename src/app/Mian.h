@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QHash>
 #include <QMainWindow>
 
@@ -19,6 +20,8 @@ class Tset_mima;
 class Tedit_yuming;
 class Tnew_yuming;
 class Tdaoru;
+class DesktopReminder;
+class QTimer;
 
 // The main window: navigation bar, four panels of which one is visible, status bar.
 class Tmian : public QMainWindow, public LockHost
@@ -70,6 +73,8 @@ protected:
 
 private:
     void showOnly(QWidget* panel);
+    // Today's reminder of expiring domains, unless given already (never while the lock is on).
+    void remindOfExpiry();
     void openEditDialog();
 
     TDataModule2* m_data = nullptr;
@@ -88,4 +93,9 @@ private:
     Tedit_yuming* m_edit = nullptr;
     Tnew_yuming* m_add = nullptr;
     Tdaoru* m_import = nullptr;
+    DesktopReminder* m_reminder = nullptr;
+    QTimer* m_remindSoon = nullptr;  // after the start or an unlock, once the window has drawn
+    QTimer* m_remindDaily = nullptr; // a new day while the program runs
+    QDate m_remindedOn;
+    QLabel* m_reminderNote = nullptr; // the reminder's text when the desktop has no notification service
 };

@@ -25,6 +25,8 @@ public:
     [[nodiscard]] QString create(const QString& path, const QByteArray& password = kPassword);
     void close();
     bool isOpen() const { return m_db != nullptr; }
+    // The file as it was opened (for another connection to the same file).
+    QString path() const { return m_path; }
 
     // Runs statements without parameters or results (schema set-up in the tools and tests).
     [[nodiscard]] QString execute(const QString& sqlText);

@@ -411,4 +411,12 @@ Result undo(Connection* connection, const Undo& undo, QString* refusal)
     return Result::success();
 }
 
+QString summaryText(const Counts& counts)
+{
+    return QStringLiteral("导入完成：新增 %1 个，更新 %2 个，跳过 %3 个")
+        .arg(counts.added)
+        .arg(counts.updated)
+        .arg(counts.skipped + counts.invalid);
+}
+
 } // namespace importplan

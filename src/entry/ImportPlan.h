@@ -134,5 +134,7 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
 Result undo(Connection* connection, const Undo& undo, QString* refusal);
 
 QString actionText(Action action);
+// "导入完成：新增 N 个，更新 N 个，跳过 N 个" (rows not stored count as skipped).
+QString summaryText(const Counts& counts);
 
 } // namespace importplan

@@ -331,8 +331,5 @@ ImportResultDialog::ImportResultDialog(const importplan::Counts& counts, const Q
 
 QString ImportResultDialog::summary(const importplan::Counts& counts)
 {
-    return QStringLiteral("导入完成：新增 %1 个，更新 %2 个，跳过 %3 个")
-        .arg(counts.added)
-        .arg(counts.updated)
-        .arg(counts.skipped + counts.invalid);
+    return importplan::summaryText(counts);
 }

@@ -84,6 +84,11 @@ void MessageBox::setTestMode(bool on)
     g_shown.clear();
 }
 
+bool MessageBox::isTestMode()
+{
+    return g_testMode;
+}
+
 void MessageBox::setNextAnswer(Button answer)
 {
     g_answers.enqueue(answer);

@@ -72,6 +72,7 @@ public:
     // In test mode no box is ever displayed: each is answered with the next queued
     // answer, or with its default button, and recorded.
     static void setTestMode(bool on);
+    static bool isTestMode();
     static void setNextAnswer(Button answer);
     static QList<Shown> shown();
     static QList<Shown> takeShown();

@@ -2,6 +2,9 @@
 
 #include <QSettings>
 
+#include <algorithm>
+#include <functional>
+
 #define LAYOUT_FILE                                                                                          \
     QSettings::IniFormat, QSettings::UserScope, QStringLiteral("lanshu"), QStringLiteral("layout")
 
@@ -84,4 +87,52 @@ QString PrintSettings::saveLastReport(const QString& name)
     QSettings s(LAYOUT_FILE);
     s.setValue(QStringLiteral("print/report"), name);
     return written(s, QStringLiteral("所选报表"));
+}
+
+ReminderOptions ReminderSettings::load()
+{
+    QSettings s(LAYOUT_FILE);
+    ReminderOptions options;
+    options.enabled = s.value(QStringLiteral("reminders/enabled"), true).toBool();
+    if (s.contains(QStringLiteral("reminders/thresholds"))) {
+        QList<int> thresholds;
+        for (const QString& t : s.value(QStringLiteral("reminders/thresholds"))
+                                    .toString()
+                                    .split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const int days = t.trimmed().toInt(&ok);
+            if (ok && days >= 0 && days <= 3650 && !thresholds.contains(days))
+                thresholds.append(days);
+        }
+        std::sort(thresholds.begin(), thresholds.end(), std::greater<int>());
+        options.thresholds = thresholds; // a damaged list keeps only its readable days
+    }
+    options.priceFilter = s.value(QStringLiteral("reminders/priceFilter"), false).toBool();
+    options.minPrice = std::max(0, s.value(QStringLiteral("reminders/minPrice"), 0).toInt());
+    return options;
+}
+
+QString ReminderSettings::save(const ReminderOptions& options)
+{
+    QSettings s(LAYOUT_FILE);
+    s.setValue(QStringLiteral("reminders/enabled"), options.enabled);
+    QStringList thresholds;
+    for (const int days : options.thresholds)
+        thresholds.append(QString::number(days));
+    s.setValue(QStringLiteral("reminders/thresholds"), thresholds.join(QLatin1Char(',')));
+    s.setValue(QStringLiteral("reminders/priceFilter"), options.priceFilter);
+    s.setValue(QStringLiteral("reminders/minPrice"), options.minPrice);
+    return written(s, QStringLiteral("提醒设置"));
+}
+
+QDate ReminderSettings::lastGiven(int group)
+{
+    return QDate::fromString(
+        QSettings(LAYOUT_FILE).value(QStringLiteral("reminders/given%1").arg(group)).toString(), Qt::ISODate);
+}
+
+void ReminderSettings::setGiven(int group, const QDate& day)
+{
+    QSettings s(LAYOUT_FILE);
+    s.setValue(QStringLiteral("reminders/given%1").arg(group), day.toString(Qt::ISODate));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -53,4 +54,27 @@ public:
     // The name of the report chosen last in the preview; empty before the first choice.
     static QString lastReport();
     static QString saveLastReport(const QString& name);
+};
+
+// The desktop reminders of expiring domains, as "提醒设置" keeps them: per user, in the same file as the
+// window layout.
+struct ReminderOptions
+{
+    bool enabled = true;
+    QList<int> thresholds = {30, 7, 1}; // days ahead, each a group of its own
+    bool priceFilter = false;           // count only the domains whose price is above minPrice
+    int minPrice = 0;
+
+    bool operator==(const ReminderOptions&) const = default;
+};
+
+class ReminderSettings
+{
+public:
+    static ReminderOptions load();
+    // Empty on success, else why the file could not be written.
+    static QString save(const ReminderOptions& options);
+    // The day a reminder of that group (its days ahead, or -1 for the expired ones) was last given.
+    static QDate lastGiven(int group);
+    static void setGiven(int group, const QDate& day);
 };

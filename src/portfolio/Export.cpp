@@ -1,9 +1,11 @@
 #include "Export.h"
 
+#include "CalendarExport.h"
 #include "ExportCore.h"
 #include "ListChange.h"
 #include "db/DomainList.h"
 #include "platform/Dialogs.h"
+#include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -68,4 +70,26 @@ void exportDomainList(QWidget* parent, DomainList* list)
         return;
     }
     Platform::openWithDefaultApplication(path);
+}
+
+void exportExpiryCalendar(QWidget* parent, DomainList* list)
+{
+    // Every row, also while they are still coming in after the start.
+    if (!readWholeList(parent, list))
+        return;
+    QString path = FileDialog::getSaveFileName(parent, QStringLiteral("导出到期日历"),
+                                               Platform::dataFolder() + calendar::kFileName,
+                                               QStringLiteral("日历文件 (*.ics)"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
+        path += QLatin1String(".ics");
+    calendar::Result result;
+    {
+        WaitCursor wait;
+        // The reminders of each event are the days the user chose for the desktop reminders.
+        result = calendar::write(*list->rows(), path, ReminderSettings::load().thresholds);
+    }
+    MessageBox::show(parent, result.ok ? MessageBox::Information : MessageBox::Warning,
+                     QStringLiteral("提示"), calendar::resultText(result, path), MessageBox::Ok);
 }

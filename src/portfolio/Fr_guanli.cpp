@@ -235,6 +235,20 @@ QWidget* TFr_guanli::buildToolbar()
         if (!refuseEmptyList())
             exportDomainList(this, list());
     });
+    // The button exports the workbook; its arrow offers the expiry calendar as well.
+    exp->setPopupMode(QToolButton::MenuButtonPopup);
+    auto* exports = new QMenu(exp);
+    exports->setObjectName(QStringLiteral("menuExport"));
+    exports->addAction(QStringLiteral("批量导出"), exp, &QToolButton::click);
+    QAction* calendarAction = exports->addAction(QStringLiteral("导出到期日历…"), this, [this] {
+        if (!refuseEmptyList())
+            exportExpiryCalendar(this, list());
+    });
+    calendarAction->setObjectName(QStringLiteral("actExportCalendar"));
+    exp->setMenu(exports);
+    // From the keyboard: Alt+Down on the button opens its menu, as on a combo box.
+    auto* openExports = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Down), exp, exp, &QToolButton::showMenu);
+    openExports->setContext(Qt::WidgetShortcut);
     connect(refresh, &QToolButton::clicked, this, &TFr_guanli::resetToDefaultList);
     connect(print, &QToolButton::clicked, this, &TFr_guanli::printList);
     connect(help, &QToolButton::clicked, this, &TFr_guanli::helpRequested);
@@ -548,7 +562,7 @@ TFr_guanli::~TFr_guanli()
 
 void TFr_guanli::printList()
 {
-    printDomainList(this, list(), *m_rvProject1);
+    printDomainList(this, list(), *m_rvProject1, shownColumns());
 }
 
 void TFr_guanli::showEvent(QShowEvent* event)

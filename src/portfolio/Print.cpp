@@ -1,5 +1,6 @@
 #include "Print.h"
 
+#include "DomainListModel.h"
 #include "ListChange.h"
 #include "QuoteInfoDialog.h"
 #include "RvData.h"
@@ -15,9 +16,6 @@
 
 namespace {
 const QString kProjectFile = QStringLiteral("yuming.rav");
-// The columns of the list at its first start (the shipped default report is made for them).
-const QStringList kFirstShown{QStringLiteral("a1"), QStringLiteral("a9"), QStringLiteral("a2"),
-                              QStringLiteral("a3"), QStringLiteral("a6")};
 
 // A column for a field the list shows and the report has not: its heading and width (millimetres).
 ReportColumn columnFor(const QString& field)
@@ -110,7 +108,7 @@ void printDomainList(QWidget* parent, DomainList* list, ReportProject& project,
     context.values = quoteFields(PrintSettings::quoteInfo());
     context.readDay = [](const QString& text) { return expiry::parse(text); };
     context.listColumns = [shownColumns](const QList<ReportColumn>& own) {
-        return listReportColumns(own, shownColumns, kFirstShown);
+        return listReportColumns(own, shownColumns, DomainListModel::fieldNames());
     };
 
     const RvData data(list->rows());

@@ -1,0 +1,212 @@
+#include "DesktopReminder.h"
+
+#include "db/Connection.h"
+#include "db/Expiry.h"
+#include "db/Statement.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+
+#include <sqlite3.h>
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QMap>
+#include <QThread>
+
+#include <memory>
+
+#include <algorithm>
+
+namespace reminders {
+
+namespace {
+
+// The price as a number: blanks and thousands separators ignored; false for anything else ("面议").
+bool priceOf(std::string_view text, double* price)
+{
+    QByteArray digits;
+    for (const char c : text)
+        if (c != ' ' && c != ',')
+            digits.append(c);
+    bool ok = false;
+    *price = digits.toDouble(&ok);
+    return ok;
+}
+
+} // namespace
+
+QString count(Connection* connection, const QDate& today, const ReminderOptions& options,
+              QList<Group>* groups)
+{
+    groups->clear();
+    QList<int> thresholds = options.thresholds;
+    std::sort(thresholds.begin(), thresholds.end());
+    const expiry::Day now = expiry::dayOf(today);
+    QMap<int, int> counts;
+    QString error;
+    sqlite3_stmt* stmt =
+        Statement::prepare(connection, QStringLiteral("select a6, a9 from tt_a"), {}, &error);
+    if (!stmt)
+        return error;
+    auto text = [stmt](int column) {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return data ? std::string_view(data, size_t(sqlite3_column_bytes(stmt, column))) : std::string_view();
+    };
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const expiry::Day day = expiry::parse(text(0));
+        if (day == expiry::kUnreadable)
+            continue;
+        if (options.priceFilter) {
+            double price = 0;
+            if (!priceOf(text(1), &price) || price <= options.minPrice)
+                continue;
+        }
+        const expiry::Day left = day - now;
+        if (left < 0) {
+            ++counts[kExpired];
+            continue;
+        }
+        for (const int days : thresholds) {
+            if (left <= days) {
+                ++counts[days];
+                break;
+            }
+        }
+    }
+    if (rc != SQLITE_DONE)
+        error = connection->lastError();
+    sqlite3_finalize(stmt);
+    if (!error.isEmpty())
+        return error;
+    for (const int days : thresholds)
+        if (counts.value(days) > 0)
+            groups->append({days, counts.value(days)});
+    if (counts.value(kExpired) > 0)
+        groups->append({kExpired, counts.value(kExpired)});
+    return {};
+}
+
+QString text(const QList<Group>& groups)
+{
+    QStringList parts;
+    for (const Group& group : groups) {
+        const QString when = group.days == kExpired ? QStringLiteral("已过期")
+                             : group.days == 0      ? QStringLiteral("今天到期")
+                                                    : QStringLiteral(" %1 天内到期").arg(group.days);
+        parts.append(QStringLiteral("%1 个%2%3")
+                         .arg(group.count)
+                         .arg(parts.isEmpty() ? QStringLiteral("域名") : QString(), when));
+    }
+    return parts.join(QStringLiteral("，"));
+}
+
+} // namespace reminders
+
+namespace {
+QString g_testBus;
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+} // namespace
+
+DesktopReminder::DesktopReminder(const QString& databasePath, QObject* parent)
+    : QObject(parent), m_databasePath(databasePath)
+{
+}
+
+void DesktopReminder::remind()
+{
+    const ReminderOptions options = ReminderSettings::load();
+    if (!options.enabled || m_databasePath.isEmpty()) {
+        emit reminded(QString());
+        return;
+    }
+    if (m_running) {
+        m_again = true;
+        return;
+    }
+    m_running = true;
+    const QDate today = Platform::today();
+    auto groups = std::make_shared<QList<reminders::Group>>();
+    auto error = std::make_shared<QString>();
+    QThread* worker = QThread::create([path = m_databasePath, today, options, groups, error] {
+        Connection connection;
+        *error = connection.open(path);
+        if (error->isEmpty())
+            *error = reminders::count(&connection, today, options, groups.get());
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    connect(worker, &QThread::finished, this, [this, today, groups, error] {
+        m_running = false;
+        // A file that cannot be read now is told by the window itself; the reminder waits for the next time.
+        emit reminded(error->isEmpty() ? give(*groups, today) : QString());
+        if (m_again) {
+            m_again = false;
+            remind();
+        }
+    });
+    worker->start(QThread::LowPriority);
+}
+
+QString DesktopReminder::give(QList<reminders::Group> groups, const QDate& today)
+{
+    // At most once a day for each group.
+    groups.erase(std::remove_if(
+                     groups.begin(), groups.end(),
+                     [&](const reminders::Group& g) { return ReminderSettings::lastGiven(g.days) == today; }),
+                 groups.end());
+    const QString body = reminders::text(groups);
+    if (body.isEmpty())
+        return {};
+    for (const reminders::Group& group : groups)
+        ReminderSettings::setGiven(group.days, today);
+    const bool onlyExpired = groups.size() == 1 && groups.first().days == reminders::kExpired;
+
+    QDBusConnection bus =
+        MessageBox::isTestMode()
+            ? QDBusConnection::connectToBus(g_testBus, QStringLiteral("lanshu-reminder-test"))
+            : QDBusConnection::sessionBus();
+    if ((MessageBox::isTestMode() && g_testBus.isEmpty()) || !bus.isConnected()) {
+        emit notShown(body);
+        return body;
+    }
+    if (!m_listening) {
+        m_listening = bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+                                  SLOT(actionInvoked(uint, QString)));
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
+    // Servers without actions ignore them; those with them show "查看" and report the choice.
+    call << QStringLiteral("岚枢") << uint(0) << QStringLiteral("io.github.lanshu.lanshu")
+         << QStringLiteral("域名到期提醒") << body
+         << QStringList{QStringLiteral("default"), QStringLiteral("查看")}
+         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("io.github.lanshu.lanshu")}}
+         << int(-1);
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, body, onlyExpired](QDBusPendingCallWatcher* w) {
+                const QDBusPendingReply<uint> reply = *w;
+                w->deleteLater();
+                if (reply.isError()) {
+                    emit notShown(body);
+                    return;
+                }
+                m_lastId = reply.value();
+                m_lastOnlyExpired = onlyExpired;
+            });
+    return body;
+}
+
+void DesktopReminder::setTestBus(const QString& address)
+{
+    g_testBus = address;
+}
+
+void DesktopReminder::actionInvoked(uint id, const QString& action)
+{
+    Q_UNUSED(action);
+    if (m_lastId != 0 && id == m_lastId)
+        emit openRequested(m_lastOnlyExpired);
+}
