@@ -118,6 +118,7 @@ private slots:
     void buyerReportFromThePanel();
     void printWhileTheRowsComeInCountsEveryRow();
     void quoteFormChecksTheEmail();
+    void printedColumnsAreTheListsColumns();
     void reportColumnsFollowTheList_data();
     void reportColumnsFollowTheList();
 
@@ -436,6 +437,32 @@ void TestPrint::quoteFormChecksTheEmail()
     QCOMPARE(answered, 1);
     QCOMPARE(values, quoteFields(kept));
     QCOMPARE(PrintSettings::quoteInfo(), kept);
+}
+
+void TestPrint::printedColumnsAreTheListsColumns()
+{
+    Panel p({{QStringLiteral("alpha.com"), QStringLiteral("800"), QStringLiteral("好说明")}});
+    PrintSettings::saveLastReport(QStringLiteral("域名列表"));
+    // 说明 hidden and 管理地址, 管理密码 shown in the list.
+    p.panel.setColumnShown(QStringLiteral("a2"), false);
+    p.panel.setColumnShown(QStringLiteral("a4"), true);
+    p.panel.setColumnShown(QStringLiteral("a8"), true);
+    const QString pdf = QDir::current().absoluteFilePath(QStringLiteral("columns.pdf"));
+    QString pageText;
+    m_inPreview = [&](ReportPreview* preview) {
+        FileDialog::setNextSaveFileName(pdf);
+        preview->findChild<QPushButton*>(QStringLiteral("exportPdfButton"))->click();
+        pageText = pdftext::pages(pdf).value(0);
+    };
+    p.press();
+    QCOMPARE(m_previews, 1);
+    QString heading;
+    for (const QString& line : pageText.split(QLatin1Char('\n')))
+        if (line.simplified().startsWith(QStringLiteral("域名 ")))
+            heading = line.simplified();
+    // The report's own columns less 说明, then 管理地址; the password is never printed.
+    QCOMPARE(heading, QStringLiteral("域名 报价 注册商 注册日期 到期日期 管理地址"));
+    QVERIFY(!pageText.contains(QStringLiteral("好说明")));
 }
 
 // Fields a1 .. a9 given as one text, blank between.
