@@ -48,7 +48,8 @@ void Dataset::setParam(const QString& name, const QString& value)
     m_params.insert(name, value);
 }
 
-void Dataset::setRowFilter(RowFilter* filter, const QStringList& narrowedStatements, const QString& baseStatement)
+void Dataset::setRowFilter(RowFilter* filter, const QStringList& narrowedStatements,
+                           const QString& baseStatement)
 {
     m_filter = filter;
     m_narrowedStatements = filter ? narrowedStatements : QStringList();

@@ -211,7 +211,7 @@ private:
     qint64 m_sizeHint = 0;
     RowFilter* m_filter = nullptr;
     QStringList m_narrowedStatements; // the statements m_filter answers
-    QString m_baseStatement;     // the statement whose rows it narrows
+    QString m_baseStatement;          // the statement whose rows it narrows
     RowKeeper* m_keeper = nullptr;
     bool m_appended = false; // rows appended since the fetch: the stored order is no longer the statement's
     int m_current = -1;
