@@ -96,14 +96,12 @@ void jsonString(Sink& out, std::string_view value)
 
 Selection selectionFor(const QString& search, int expiringDays, bool expired, const QDate& today)
 {
-    const QString format = QStringLiteral("yyyy-MM-dd");
     Selection selection;
     selection.search = search;
     if (expired || expiringDays >= 0) {
         selection.statement = expired ? sql::kExpiredList : sql::kExpiringList;
-        selection.params = {{QStringLiteral("q"), search}, {QStringLiteral("today"), today.toString(format)}};
-        if (!expired)
-            selection.params.insert(QStringLiteral("soon"), today.addDays(expiringDays).toString(format));
+        selection.params = expiry::listParams(today, std::max(expiringDays, 0));
+        selection.params.insert(QStringLiteral("q"), search);
     } else if (!search.isEmpty()) {
         selection.statement = sql::kSearch;
         selection.params = {{QStringLiteral("q"), search}};

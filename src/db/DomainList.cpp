@@ -88,12 +88,11 @@ Result DomainList::showByExpiry(bool expiring, const QDate& today)
     const bool anyField = held.contains(kAnyFieldText);
     const QString& statement = expiring ? (anyField ? sql::kExpiringListAll : sql::kExpiringList)
                                         : (anyField ? sql::kExpiredListAll : sql::kExpiredList);
-    const QString format = QStringLiteral("yyyy-MM-dd");
+    QHash<QString, QString> params = expiry::listParams(today);
+    const QString& searched = anyField ? kAnyFieldText : kNameText;
+    params.insert(searched, held.value(searched));
     emit headingsReset(kAllHeadings); // the rows come by expiry date, whatever a heading click marked
-    return Result::fromError(m_query->replaceStatement(
-        statement, {{anyField ? kAnyFieldText : kNameText, held.value(anyField ? kAnyFieldText : kNameText)},
-                    {QStringLiteral("today"), today.toString(format)},
-                    {QStringLiteral("soon"), today.addDays(expiry::kSoonDays).toString(format)}}));
+    return Result::fromError(m_query->replaceStatement(statement, params));
 }
 
 Result DomainList::sortBy(const QString& field)

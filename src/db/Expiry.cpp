@@ -207,4 +207,11 @@ QString remainingText(Day day, Day today)
     return QStringLiteral("已过期 %1 天").arg(-left);
 }
 
+QHash<QString, QString> listParams(const QDate& today, int soonDays)
+{
+    const QString format = QStringLiteral("yyyy-MM-dd");
+    return {{QStringLiteral("today"), today.toString(format)},
+            {QStringLiteral("soon"), today.addDays(soonDays).toString(format)}};
+}
+
 } // namespace expiry

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QtGlobal>
 #include <string_view>
@@ -54,6 +55,10 @@ inline Status classify(Day day, Day today)
         return Status::Within90;
     return Status::Fine;
 }
+
+// The day parameters of the expired and expiring lists (sql::kExpiredList ...): :today, and :soon that
+// many days ahead.
+QHash<QString, QString> listParams(const QDate& today, int soonDays = kSoonDays);
 
 // "剩余 N 天", "今天到期" or "已过期 N 天"; empty when the date cannot be read.
 QString remainingText(Day day, Day today);

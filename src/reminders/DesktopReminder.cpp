@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Expiry.h"
+#include "db/ListTotals.h"
 #include "db/Statement.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
@@ -20,22 +21,6 @@
 #include <algorithm>
 
 namespace reminders {
-
-namespace {
-
-// The price as a number: blanks and thousands separators ignored; false for anything else ("面议").
-bool priceOf(std::string_view text, double* price)
-{
-    QByteArray digits;
-    for (const char c : text)
-        if (c != ' ' && c != ',')
-            digits.append(c);
-    bool ok = false;
-    *price = digits.toDouble(&ok);
-    return ok;
-}
-
-} // namespace
 
 QString count(Connection* connection, const QDate& today, const ReminderOptions& options,
               QList<Group>* groups)
@@ -59,9 +44,10 @@ QString count(Connection* connection, const QDate& today, const ReminderOptions&
         const expiry::Day day = expiry::parse(text(0));
         if (day == expiry::kUnreadable)
             continue;
+        // Prices read as the totals read them; one that is not a number ("面议") never counts here.
         if (options.priceFilter) {
-            double price = 0;
-            if (!priceOf(text(1), &price) || price <= options.minPrice)
+            const qint64 cents = ListTotals::priceCentsOf(text(1));
+            if (cents < 0 || cents <= qint64(options.minPrice) * 100)
                 continue;
         }
         const expiry::Day left = day - now;
