@@ -22,6 +22,7 @@
 #include "platform/Site.h"
 #include "portfolio/Fr_guanli.h"
 #include "portfolio/ListChange.h"
+#include "portfolio/PanelWidgets.h"
 #include "portfolio/PortfolioStatus.h"
 #include "reminders/DesktopReminder.h"
 #include "reminders/ReminderDialog.h"
@@ -119,7 +120,8 @@ Tmian::Tmian()
     m_webLink->setToolTip(site::kHomePage);
     m_webLink->installEventFilter(this);
     status->addWidget(m_guanli->statusStrip(), 1); // shown with the portfolio panel
-    m_reminderNote = new QLabel(status);
+    // Shrinks with the window (cut off with "…", the whole text as its tool tip): it never widens it.
+    m_reminderNote = new ValueLabel(status);
     m_reminderNote->setObjectName(QStringLiteral("reminderNote"));
     m_reminderNote->hide();
     status->addPermanentWidget(m_reminderNote);
