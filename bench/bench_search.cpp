@@ -10,6 +10,9 @@
 //  - memory held per domain beyond the texts of its fields.
 // bench_search --backtrack: "a%a%a%b" over 100,000 names of 253 characters, against the engine on a few.
 // bench_search --sort <folder>: the heading sorts alone.
+// bench_search --sort-kinds [count [kind]]: the sort alone over kinds of data no generator favours (Han text
+// with numbers, long shared beginnings, all equal, already sorted, reversed, ...), beside a plain byte
+// std::sort of the same texts (no collation, no numbers: the floor for a comparison sort).
 // bench_search --fill <folder>: searches typed while the rows after the first still come in (the first
 // second after the start): each keystroke, the steps of the reading with a search shown, and the same
 // keystroke as it was before, when it read the rest of the rows first.
@@ -19,7 +22,10 @@
 #include "WarmShell.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
+#include "db/NaturalSort.h"
+#include "db/RowStore.h"
 #include "db/Sql.h"
+#include "platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +33,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -34,7 +41,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <malloc.h>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -165,6 +174,104 @@ int headingSorts(Dataset* q)
                     worst(runs), median(cpu));
     }
     std::printf("  worst sort %.1f ms\n", worst(sorts));
+    return 0;
+}
+
+// The sort of one column over `count` rows of each kind, ascending and descending.
+int sortKinds(int count, const QString& only)
+{
+    QRandomGenerator random(20261211u);
+    auto number = [&](int digits) {
+        QString n;
+        for (int d = 0; d < digits; ++d)
+            n += QChar(u'0' + random.bounded(10));
+        return n;
+    };
+    static const char16_t kHan[] =
+        u"阿里云万网新网西部数码易名中国商标投资品牌科技网络金融教育旅游医疗房产汽车"
+        u"游戏音乐视频健康美食文化体育电商物流信息";
+    const int hanCount = int(std::size(kHan)) - 1;
+    auto han = [&](int n) {
+        QString t;
+        for (int i = 0; i < n; ++i)
+            t += QChar(kHan[random.bounded(hanCount)]);
+        return t;
+    };
+    auto letters = [&](int n) {
+        QString t;
+        for (int i = 0; i < n; ++i)
+            t += QChar(u'a' + random.bounded(26));
+        return t;
+    };
+    struct Kind
+    {
+        const char* name;
+        std::function<QString(int)> make; // the text of row i
+        int order = 0;                    // 1: stored ascending, -1: descending (by plain bytes of the text)
+    };
+    const std::vector<Kind> kinds = {
+        {"names, random", [&](int) { return letters(4 + random.bounded(10)) + QStringLiteral(".com"); }},
+        {"Han + digits (\"说明 123456\")", [&](int) { return QStringLiteral("说明 ") + number(6); }},
+        {"Han text, 2-6 characters", [&](int) { return han(2 + random.bounded(5)); }},
+        {"Han + name (\"阿里云 abc12\")",
+         [&](int) { return han(3) + QLatin1Char(' ') + letters(3) + number(2); }},
+        {"long shared beginning",
+         [&](int) {
+             return QStringLiteral("my-domain-portfolio-registrar-export-") + number(7) +
+                    QStringLiteral(".com");
+         }},
+        {"all equal (Han)", [&](int) { return QStringLiteral("阿里云"); }},
+        {"all equal (ASCII)", [&](int) { return QStringLiteral("GoDaddy"); }},
+        {"dates",
+         [&](int) {
+             return QStringLiteral("20%1-%2-%3")
+                 .arg(20 + random.bounded(15))
+                 .arg(1 + random.bounded(12), 2, 10, QLatin1Char('0'))
+                 .arg(1 + random.bounded(28), 2, 10, QLatin1Char('0'));
+         }},
+        {"numbered, already sorted", [&](int i) { return QStringLiteral("d%1.com").arg(i); }, 0},
+        {"numbered, reversed", [&](int i) { return QStringLiteral("d%1.com").arg(count - i); }, 0},
+        {"Han + digits, already sorted", [&](int i) { return QStringLiteral("说明 %1").arg(i); }, 0},
+    };
+    std::printf(
+        "sort of %d rows per kind (processor ms: ASC, DESC) beside a byte std::sort of the same texts:\n",
+        count);
+    double worstSort = 0;
+    for (const Kind& kind : kinds) {
+        if (!QString::fromUtf8(kind.name).contains(only))
+            continue;
+        RowStore rows;
+        rows.addField(QStringLiteral("a1"));
+        std::vector<std::string> texts;
+        texts.reserve(size_t(count));
+        for (int i = 0; i < count; ++i) {
+            texts.push_back(kind.make(i).toStdString());
+            must(rows.append({std::string_view(texts.back())}));
+        }
+        std::vector<uint32_t> shown(static_cast<size_t>(count));
+        std::iota(shown.begin(), shown.end(), 0u);
+        if (rows.rowCount() != uint32_t(count)) {
+            std::fprintf(stderr, "stored %u rows, not %d\n", rows.rowCount(), count);
+            return 1;
+        }
+        double ms[2];
+        for (int d = 0; d < 2; ++d) {
+            const double start = cpuMs();
+            const std::vector<uint32_t> order = naturalSort(rows, shown, 0, d == 1);
+            ms[d] = cpuMs() - start;
+            if (order.size() != size_t(count)) {
+                std::fprintf(stderr, "sorted %zu rows, not %d\n", order.size(), count);
+                return 1;
+            }
+            worstSort = std::max(worstSort, ms[d]);
+        }
+        std::vector<std::string_view> views(texts.begin(), texts.end());
+        const double start = cpuMs();
+        std::stable_sort(views.begin(), views.end());
+        const double reference = cpuMs() - start;
+        std::printf("  %-34s %8.1f %8.1f ms   byte sort %7.1f ms\n", kind.name, ms[0], ms[1], reference);
+    }
+    std::printf("  worst sort %.1f ms\n", worstSort);
     return 0;
 }
 
@@ -472,6 +579,7 @@ int anyFieldSearch(const QString& folder)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    Platform::tuneMemory(); // as the program does at start
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("--backtrack"))
         return backtrack();
@@ -480,6 +588,8 @@ int main(int argc, char** argv)
         return anyFieldSearch(QFileInfo(args[2]).absoluteFilePath());
     if (args.value(0) == QLatin1String("--fill") && args.size() == 2)
         return duringFill(QFileInfo(args[1]).absoluteFilePath());
+    if (args.value(0) == QLatin1String("--sort-kinds"))
+        return sortKinds(args.size() > 1 ? args[1].toInt() : 1000000, args.value(2));
     if (args.value(0) == QLatin1String("--sort") && args.size() == 2) {
         // The heading sorts alone (e.g. for a profiler).
         QDir::setCurrent(QFileInfo(args[1]).absoluteFilePath());

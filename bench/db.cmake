@@ -8,4 +8,4 @@ target_link_libraries(bench_db PRIVATE lanshu_benchlib lanshu_db)
 
 # The domain list at scale against the warm sqlcipher shell and a memmem ceiling (see bench_search.cpp).
 add_executable(bench_search ${CMAKE_CURRENT_LIST_DIR}/bench_search.cpp)
-target_link_libraries(bench_search PRIVATE lanshu_benchlib lanshu_db)
+target_link_libraries(bench_search PRIVATE lanshu_benchlib lanshu_db lanshu_platform)

@@ -29,11 +29,11 @@ struct SortItem
 
 // The present positions in the order a stable natural sort on the field gives.
 //
-// Texts of printable ASCII (names, prices, dates) get a byte key from NaturalOrder whose plain byte order
-// is the natural order; they are sorted on it, by a radix sort over its first bytes packed into numbers.
-// Other texts (Chinese) repeat a lot in a column: one collation key per distinct text, ranked once. Each rank
-// of them is then placed among the ASCII texts by a binary search with the collator. Ties keep their present
-// order, in either direction.
+// Texts of printable ASCII and common Han characters (names, prices, dates, Chinese descriptions) get a
+// byte key from NaturalOrder whose plain byte order is the natural order; they are sorted on it, by a radix
+// sort over its bytes packed into numbers. The few other texts (other scripts, full-width forms) get one
+// collation key per distinct text, ranked once; each rank of them is then placed among the keyed texts by
+// a binary search with the collator. Ties keep their present order, in either direction.
 std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32_t>& shown, int field,
                                   bool descending)
 {
@@ -68,7 +68,7 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
             continue;
         const std::string_view v = raw(uint32_t(stored), field);
         const size_t at = keys.size();
-        if (!order.asciiKey(v, keys) || keys.size() > UINT32_MAX) {
+        if (!order.textKey(v, keys) || keys.size() > UINT32_MAX) {
             keys.resize(at);
             const auto [it, added] = seen.try_emplace(v, uint32_t(texts.size()));
             if (added)
@@ -130,10 +130,9 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
         }
         return a.position < b.position;
     };
-    // Large buckets hold few distinct texts, repeated (prices, dates): their items, in position order,
-    // are sorted a byte at a time by the rest of the first eight key bytes, then each run that shares
-    // those by the next eight, each pass stable; only runs that share sixteen bytes of keys longer than
-    // that are left to the comparison.
+    // Large buckets are sorted a byte at a time (each pass stable, over items in position order), eight
+    // key bytes after eight, skipping the bytes a whole run shares (long common beginnings); only runs
+    // small enough to stay in the cache are left to the comparison.
     std::vector<Item> scratch;
     auto byBytes = [&](Item* first, Item* last, int bits, auto numberOf) {
         const auto size = uint32_t(last - first);
@@ -155,28 +154,75 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
         if (from != first)
             std::copy(from, from + size, first);
     };
-    auto sortRun = [&](Item* first, Item* last, int level, auto& self) -> void {
+    // The key bytes [at, at + 8) of an item as a number, zero beyond its key.
+    auto chunkAt = [&keys](const Item& item, size_t at) {
+        uint64_t number = 0;
+        for (size_t b = at; b < at + 8; ++b)
+            number = (number << 8) | (b < item.length ? static_cast<unsigned char>(keys[item.key + b]) : 0u);
+        return number;
+    };
+    // A run whose items share their key bytes before `at` and hold bytes [at, at + 8) in prefix2 (so that
+    // `before` orders them): bytes the run shares beyond are skipped, then the run is sorted a byte at a
+    // time by the next eight, and each part that shares those too by the eight after.
+    auto sortDeep = [&](Item* first, Item* last, size_t at, auto& self) -> void {
         if (last - first < 2 || std::is_sorted(first, last, before))
             return;
-        if (last - first < 4096 || level > 1) {
+        if (last - first < 4096) {
             std::sort(first, last, before);
             return;
         }
-        if (level == 0)
-            byBytes(first, last, shift, [flip](const Item& item) { return item.prefix ^ flip; });
-        else
-            byBytes(first, last, 64, [flip](const Item& item) { return item.prefix2 ^ flip; });
+        if (std::all_of(first, last, [&](const Item& item) { return item.prefix2 == first->prefix2; })) {
+            // All share the next eight bytes too: skip every byte they share.
+            size_t common = SIZE_MAX;
+            const std::string_view lead(keys.data() + first->key, first->length);
+            for (const Item* it = first + 1; it != last && common > at; ++it) {
+                const std::string_view key(keys.data() + it->key, it->length);
+                const size_t limit = std::min({common, key.size(), lead.size()});
+                size_t same = at;
+                while (same < limit && key[same] == lead[same])
+                    ++same;
+                common = same;
+            }
+            if (common == SIZE_MAX)
+                common = at;
+            if (std::all_of(first, last, [&](const Item& item) { return item.length <= common; }))
+                return; // equal keys, in position order
+            at = common;
+            for (Item* it = first; it != last; ++it)
+                it->prefix2 = chunkAt(*it, at);
+        }
+        byBytes(first, last, 64, [flip](const Item& item) { return item.prefix2 ^ flip; });
         for (Item* run = first; run != last;) {
             Item* runEnd = run + 1;
-            while (runEnd != last &&
-                   (level == 0 ? runEnd->prefix == run->prefix : runEnd->prefix2 == run->prefix2))
+            while (runEnd != last && runEnd->prefix2 == run->prefix2)
                 ++runEnd;
-            self(run, runEnd, level + 1, self);
+            if (runEnd - run > 1) {
+                for (Item* it = run; it != runEnd; ++it)
+                    it->prefix2 = chunkAt(*it, at + 8);
+                self(run, runEnd, at + 8, self);
+            }
+            run = runEnd;
+        }
+    };
+    // A bucket: sorted by the rest of its first eight key bytes, then each run that shares those deeper.
+    auto sortBucket = [&](Item* first, Item* last) {
+        if (last - first < 2 || std::is_sorted(first, last, before))
+            return;
+        if (last - first < 4096) {
+            std::sort(first, last, before);
+            return;
+        }
+        byBytes(first, last, shift, [flip](const Item& item) { return item.prefix ^ flip; });
+        for (Item* run = first; run != last;) {
+            Item* runEnd = run + 1;
+            while (runEnd != last && runEnd->prefix == run->prefix)
+                ++runEnd;
+            sortDeep(run, runEnd, 8, sortDeep);
             run = runEnd;
         }
     };
     for (size_t b = 0; b + 1 < bucketStart.size(); ++b)
-        sortRun(fast.data() + bucketStart[b], fast.data() + bucketStart[b + 1], 0, sortRun);
+        sortBucket(fast.data() + bucketStart[b], fast.data() + bucketStart[b + 1]);
     std::vector<Item>().swap(scratch);
     std::vector<uint32_t> result;
     result.reserve(n);
@@ -186,38 +232,21 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
         return result;
     }
 
-    // The other texts: distinct ones, ranked by the collator. Most are printable ASCII up to a Han
-    // character ("abc.中国", "中文.com"): such a text sorts against every ASCII text as the byte key of
-    // its ASCII part followed by the Han character's place (hanPlace) and a byte above any key byte
-    // (0xFF), never equal to one. Those keys rank them among themselves too; only texts whose keys are
-    // equal need the collator.
+    // The other texts: distinct ones, ranked by the collator. Most begin with a part NaturalOrder can key
+    // ("abc.中国ａ"): against a key that differs from that part's key within its length, the bytes decide.
+    // Only where one begins with the other does the collator have to.
     auto qtext = [](std::string_view v) { return QString::fromUtf8(v.data(), qsizetype(v.size())); };
-    std::unordered_map<char32_t, int> hanPlaces;
-    auto hanPlaceOf = [&](char32_t c) {
-        auto found = hanPlaces.find(c);
-        if (found == hanPlaces.end())
-            found = hanPlaces.emplace(c, order.hanPlace(c)).first;
-        return found->second;
+    std::vector<std::string> placeKeys(texts.size()); // the key of each text's beginning
+    for (size_t t = 0; t < texts.size(); ++t)
+        order.keyPrefix(texts[t], placeKeys[t]);
+    // Negative or positive where the key of a whole text (`whole`) or of the beginning of another
+    // (`begin`) decides which comes first; 0 where the collator must tell.
+    auto byBeginning = [](std::string_view whole, std::string_view begin, bool wholeIsBeginning) {
+        const size_t common = std::min(whole.size(), begin.size());
+        if (const int c = whole.substr(0, common).compare(begin.substr(0, common)); c != 0)
+            return c;
+        return !wholeIsBeginning && whole.size() < begin.size() ? -1 : 0;
     };
-    std::vector<std::string> placeKeys(texts.size()); // empty when the text is not of that form
-    for (size_t t = 0; t < texts.size(); ++t) {
-        const std::string_view v = texts[t];
-        size_t ascii = 0;
-        while (ascii < v.size() && static_cast<unsigned char>(v[ascii]) < 0x80)
-            ++ascii;
-        if (ascii == v.size())
-            continue;
-        const QString rest = qtext(v.substr(ascii, 4)); // the first character after the ASCII part
-        const char32_t c = rest.isEmpty() ? 0 : rest.toUcs4().value(0);
-        const int place = c ? hanPlaceOf(c) : -1;
-        std::string& key = placeKeys[t];
-        if (place < 0 || !order.asciiKey(v.substr(0, ascii), key)) {
-            key.clear();
-            continue;
-        }
-        key.push_back(char(place));
-        key.push_back(char(0xFF));
-    }
     std::vector<std::optional<QCollatorSortKey>> sortKeys(texts.size());
     auto sortKeyOf = [&](uint32_t t) -> const QCollatorSortKey& {
         if (!sortKeys[t])
@@ -225,10 +254,8 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
         return *sortKeys[t];
     };
     auto compareTexts = [&](uint32_t a, uint32_t b) {
-        if (!placeKeys[a].empty() && !placeKeys[b].empty()) {
-            if (const int c = placeKeys[a].compare(placeKeys[b]); c != 0)
-                return c;
-        }
+        if (const int c = byBeginning(placeKeys[a], placeKeys[b], true); c != 0)
+            return c;
         return sortKeyOf(a).compare(sortKeyOf(b));
     };
     std::vector<uint32_t> byKey(texts.size());
@@ -279,12 +306,10 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
         if (groupSize == 0)
             continue;
         const std::string_view placeKey = placeKeys[textOfRank[r]];
-        const QString text = placeKey.empty() ? qtext(texts[textOfRank[r]]) : QString();
+        const QString text = qtext(texts[textOfRank[r]]);
         auto compareTo = [&](const Item& item) {
-            int c;
-            if (!placeKey.empty())
-                c = std::string_view(keys.data() + item.key, item.length) < placeKey ? -1 : 1;
-            else
+            int c = byBeginning(std::string_view(keys.data() + item.key, item.length), placeKey, false);
+            if (c == 0)
                 c = order.compare(qtext(raw(shown[item.position], field)), text);
             return descending ? -c : c;
         };

@@ -379,13 +379,28 @@ void TestListMemory::sortMatchesTheCollator_data()
     QTest::addColumn<bool>("withChinese");
     QTest::addColumn<int>("maxPieces");
     QTest::addColumn<int>("rows");
-    QTest::newRow("ASCII only") << 11u << false << 6 << 600;
-    QTest::newRow("ASCII and Chinese") << 12u << true << 6 << 600;
-    QTest::newRow("another draw") << 13u << true << 6 << 600;
+    QTest::addColumn<QStringList>("more"); // further pieces
+    const QStringList han = {QStringLiteral("说"), QStringLiteral("明"), QStringLiteral("阿"),
+                             QStringLiteral("啊"), QStringLiteral("云"), QStringLiteral("網"),
+                             QStringLiteral("网"), QStringLiteral("一"), QStringLiteral("鿏"),
+                             QStringLiteral("龥"), QStringLiteral("丂"), QStringLiteral("123456")};
+    // Characters the keys do not stand for, among those they do: other scripts, a full-width letter, a Han
+    // character outside the common block, the ideographic zero, a compatibility ideograph. (Not full-width
+    // digits: next to ASCII ones the collator's own order of them is not transitive, "0a" > "0１" but
+    // "0a" < "00１", so no sort can agree with it.)
+    const QStringList others = {QStringLiteral("é"),  QStringLiteral("Ａ"), QStringLiteral("𠀀"),
+                                QStringLiteral("〇"), QStringLiteral("豈"), QStringLiteral("ä"),
+                                QStringLiteral("ß")};
+    QTest::newRow("ASCII only") << 11u << false << 6 << 600 << QStringList();
+    QTest::newRow("ASCII and Chinese") << 12u << true << 6 << 600 << QStringList();
+    QTest::newRow("another draw") << 13u << true << 6 << 600 << QStringList();
+    QTest::newRow("Han with digits and names") << 16u << true << 6 << 2000 << han;
+    QTest::newRow("Han among other scripts") << 17u << true << 6 << 2000 << han + others;
     // Long texts from few pieces: many share their first 8 and 16 key bytes, in runs long enough to be
     // sorted by their next bytes as a whole.
-    QTest::newRow("long, shared beginnings") << 14u << false << 24 << 3000;
-    QTest::newRow("long, with Chinese") << 15u << true << 24 << 3000;
+    QTest::newRow("long, shared beginnings") << 14u << false << 24 << 3000 << QStringList();
+    QTest::newRow("long, with Chinese") << 15u << true << 24 << 3000 << QStringList();
+    QTest::newRow("long, with Han and digits") << 18u << true << 40 << 12000 << han;
 }
 
 // The order the sort gives is the stable sort with the collator's own comparison, in both directions.
@@ -395,6 +410,7 @@ void TestListMemory::sortMatchesTheCollator()
     QFETCH(bool, withChinese);
     QFETCH(int, maxPieces);
     QFETCH(int, rows);
+    QFETCH(QStringList, more);
     QStringList pieces = {QStringLiteral("a"), QStringLiteral("B"),  QStringLiteral("b"),
                           QStringLiteral("Z"), QStringLiteral("0"),  QStringLiteral("00"),
                           QStringLiteral("7"), QStringLiteral("10"), QStringLiteral("9"),
@@ -403,6 +419,7 @@ void TestListMemory::sortMatchesTheCollator()
                           QStringLiteral("@"), QStringLiteral("(")};
     if (withChinese)
         pieces << QStringLiteral("中") << QStringLiteral("文") << QStringLiteral("é");
+    pieces << more;
     QRandomGenerator random(seed);
     TestDb db;
     QVERIFY(db.ok());
