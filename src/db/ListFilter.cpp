@@ -3,6 +3,11 @@
 #include "db/ListTotals.h"
 
 #include <QDate>
+#include <algorithm>
+#include <limits>
+#include <map>
+#include <string>
+#include <unordered_map>
 
 bool ListFilter::isEmpty() const
 {
@@ -20,52 +25,199 @@ QString ListFilter::endingOf(std::string_view domain)
 
 namespace {
 
-bool expiryAccepts(const ListFilter& filter, std::string_view expires, expiry::Day today)
+// Whether lower-casing and trimming leave an ending as it is: ASCII without capitals and blanks, and
+// characters of U+3000 .. U+9FFF (Chinese, Japanese), which have no case, except the ideographic space.
+bool staysAsIs(std::string_view rest)
 {
-    if (filter.expiry == ListFilter::ExpiryChoice::Any)
-        return true;
-    const expiry::Day day = expiry::parse(expires);
-    if (day == expiry::kUnreadable)
-        return false;
-    const expiry::Status status = expiry::classify(day, today);
-    switch (filter.expiry) {
-    case ListFilter::ExpiryChoice::Expired:
-        return status == expiry::Status::Expired;
-    case ListFilter::ExpiryChoice::Within30:
-        return status == expiry::Status::Within30;
-    case ListFilter::ExpiryChoice::Within90:
-        return status == expiry::Status::Within30 || status == expiry::Status::Within90;
-    case ListFilter::ExpiryChoice::Year:
-        return QDate::fromJulianDay(day).year() == filter.year;
-    case ListFilter::ExpiryChoice::Any:
-        break;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        const auto c = static_cast<unsigned char>(rest[i]);
+        if (c < 0x80) {
+            if (c <= 0x20 || (c >= 'A' && c <= 'Z'))
+                return false;
+            continue;
+        }
+        if (c < 0xE3 || c > 0xE9 || rest.size() - i < 3)
+            return false;
+        const auto c1 = static_cast<unsigned char>(rest[i + 1]), c2 = static_cast<unsigned char>(rest[i + 2]);
+        if ((c1 & 0xC0) != 0x80 || (c2 & 0xC0) != 0x80 || (c == 0xE3 && c1 == 0x80 && c2 == 0x80))
+            return false;
+        i += 2;
     }
     return true;
 }
 
-bool priceAccepts(const ListFilter& filter, std::string_view price)
+// The ending of a stored name, as endingOf() gives it, without making a QString for the common names.
+// The bytes go to `out`, which may point into `domain` or into `buffer`.
+void endingBytes(std::string_view domain, std::string_view& out, std::string& buffer)
 {
-    const bool bounded = filter.minCents >= 0 || filter.maxCents >= 0;
-    if (!bounded && !filter.priceNotNumber)
-        return true;
-    const qint64 cents = ListTotals::priceCentsOf(price);
-    if (filter.priceNotNumber)
-        return cents < 0; // a range and "not a number" together let nothing through
-    if (cents < 0)
-        return false;
-    return (filter.minCents < 0 || cents >= filter.minCents) &&
-           (filter.maxCents < 0 || cents <= filter.maxCents);
+    const auto dot = domain.find('.');
+    if (dot == std::string_view::npos) {
+        out = {};
+        return;
+    }
+    const std::string_view rest = domain.substr(dot);
+    if (staysAsIs(rest)) {
+        out = rest;
+        return;
+    }
+    bool ascii = true;
+    for (const char c : rest)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80 && static_cast<unsigned char>(c) > 0x20;
+    if (ascii) {
+        buffer.assign(rest);
+        for (char& c : buffer)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+    } else {
+        const QByteArray utf8 = ListFilter::endingOf(domain).toUtf8();
+        buffer.assign(utf8.constData(), size_t(utf8.size()));
+    }
+    out = buffer;
+}
+
+std::string_view viewOf(const QByteArray& bytes)
+{
+    return {bytes.constData(), size_t(bytes.size())};
+}
+
+int fieldOf(const Dataset& rows, const char* name)
+{
+    return rows.fieldIndex(QLatin1String(name));
 }
 
 } // namespace
 
+ListFilterTest::ListFilterTest(ListCounter* counter)
+    : m_own(counter ? nullptr : std::make_unique<ListCounter>()), m_counter(counter ? counter : m_own.get())
+{
+}
+
+void ListFilterTest::setFilter(const ListFilter& filter, expiry::Day today)
+{
+    m_filter = filter;
+    m_today = today;
+}
+
+ListFilterTest::Check::Check(const ListFilter& filter, expiry::Day today)
+    : registrar(filter.registrar.toUtf8()), ending(filter.ending.toUtf8())
+{
+    using Choice = ListFilter::ExpiryChoice;
+    byDay = filter.expiry != Choice::Any;
+    switch (filter.expiry) {
+    case Choice::Any:
+        break;
+    case Choice::Expired:
+        lo = std::numeric_limits<expiry::Day>::min();
+        hi = today - 1;
+        break;
+    case Choice::Within30:
+        lo = today;
+        hi = today + expiry::kSoonDays;
+        break;
+    case Choice::Within90:
+        lo = today;
+        hi = today + expiry::kNearDays;
+        break;
+    case Choice::Year:
+        lo = QDate(filter.year, 1, 1).toJulianDay();
+        hi = QDate(filter.year, 12, 31).toJulianDay();
+        break;
+    }
+    const bool bounded = filter.minCents >= 0 || filter.maxCents >= 0;
+    byPrice = bounded || filter.priceNotNumber;
+    if (filter.priceNotNumber) {
+        // Only prices that are not numbers; with a range as well, nothing.
+        notNumber = !bounded;
+        minCents = 1;
+        maxCents = 0;
+    } else {
+        minCents = std::max<qint64>(filter.minCents, 0);
+        maxCents = filter.maxCents < 0 ? std::numeric_limits<qint64>::max() : filter.maxCents;
+    }
+}
+
+bool ListFilterTest::Check::passes(expiry::Day day, qint64 cents, std::string_view registrarText,
+                                   std::string_view domain, std::string& buffer) const
+{
+    if (byDay && (day == expiry::kUnreadable || day < lo || day > hi))
+        return false;
+    if (byPrice && (cents < 0 ? !notNumber : cents < minCents || cents > maxCents))
+        return false;
+    if (!registrar.isEmpty() && registrarText != viewOf(registrar))
+        return false;
+    if (!ending.isEmpty()) {
+        std::string_view own;
+        endingBytes(domain, own, buffer);
+        if (own != viewOf(ending))
+            return false;
+    }
+    return true;
+}
+
+void ListFilterTest::keep(const Dataset& rows, std::vector<uint32_t>& stored)
+{
+    if (m_filter.isEmpty())
+        return;
+    m_counter->keepUp(rows);
+    const std::vector<qint32>& days = m_counter->days();
+    const std::vector<qint64>& cents = m_counter->cents();
+    const int nameField = fieldOf(rows, "a1"), registrarField = fieldOf(rows, "a3");
+    const Check check(m_filter, m_today);
+    std::string buffer;
+    std::erase_if(stored, [&](uint32_t s) {
+        return !check.passes(days[s], cents[s], rows.storedValue(s, registrarField),
+                             rows.storedValue(s, nameField), buffer);
+    });
+}
+
 bool ListFilter::accepts(std::string_view domain, std::string_view registrarText, std::string_view expires,
                          std::string_view price, expiry::Day today) const
 {
-    if (!registrar.isEmpty() &&
-        QString::fromUtf8(registrarText.data(), qsizetype(registrarText.size())) != registrar)
-        return false;
-    if (!ending.isEmpty() && endingOf(domain) != ending)
-        return false;
-    return expiryAccepts(*this, expires, today) && priceAccepts(*this, price);
+    std::string buffer;
+    return ListFilterTest::Check(*this, today)
+        .passes(expiry::parse(expires), ListTotals::priceCentsOf(price), registrarText, domain, buffer);
+}
+
+FilterChoices FilterChoices::of(const Dataset& rows, const std::vector<uint32_t>& stored,
+                                const std::vector<qint32>& days)
+{
+    const int nameField = fieldOf(rows, "a1"), registrarField = fieldOf(rows, "a3");
+    std::unordered_map<std::string_view, int> registrars;
+    std::unordered_map<std::string, int> endings;
+    std::map<int, int> years;
+    std::string buffer;
+    // Julian days of the first of January of a run of years, to find a day's year without a QDate.
+    expiry::Day yearStart = 0, nextYear = 0;
+    int year = 0;
+    for (const uint32_t s : stored) {
+        ++registrars[rows.storedValue(s, registrarField)];
+        std::string_view own;
+        endingBytes(rows.storedValue(s, nameField), own, buffer);
+        if (!own.empty())
+            ++endings[std::string(own)];
+        const expiry::Day day = s < days.size() ? days[s] : expiry::kUnreadable;
+        if (day == expiry::kUnreadable)
+            continue;
+        if (day < yearStart || day >= nextYear) {
+            year = QDate::fromJulianDay(day).year();
+            yearStart = QDate(year, 1, 1).toJulianDay();
+            nextYear = QDate(year + 1, 1, 1).toJulianDay();
+        }
+        ++years[year];
+    }
+    FilterChoices choices;
+    auto byCount = [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    };
+    for (const auto& [text, n] : registrars) {
+        if (!text.empty())
+            choices.registrars.append({QString::fromUtf8(text.data(), qsizetype(text.size())), n});
+    }
+    for (const auto& [text, n] : endings)
+        choices.endings.append({QString::fromUtf8(text.data(), qsizetype(text.size())), n});
+    std::sort(choices.registrars.begin(), choices.registrars.end(), byCount);
+    std::sort(choices.endings.begin(), choices.endings.end(), byCount);
+    for (const auto& [y, n] : years)
+        choices.years.append({y, n});
+    return choices;
 }

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "db/Dataset.h"
 #include "db/Expiry.h"
+#include "db/ListTotals.h"
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 #include <string_view>
+#include <utility>
 
 // The filters of the domain list beside the search: registrar, ending, expiry and price. Widget-free;
 // every field left at its default lets every row through, and the fields in force combine (AND).
@@ -38,4 +43,56 @@ struct ListFilter
     static QString endingOf(std::string_view domain);
 
     bool operator==(const ListFilter&) const = default;
+};
+
+// What the filters can choose from in the rows of a list (those of its search, before the filters): each
+// registrar and ending present and each year an expiry date names, with how many rows have it. Registrars
+// and endings most frequent first, years in order.
+struct FilterChoices
+{
+    QList<std::pair<QString, int>> registrars; // an empty registrar is left out
+    QList<std::pair<QString, int>> endings;
+    QList<std::pair<int, int>> years;
+
+    // Over the stored rows `stored` of a dataset of tt_a; days as ListCounter::days() keeps them.
+    static FilterChoices of(const Dataset& rows, const std::vector<uint32_t>& stored,
+                            const std::vector<qint32>& days);
+};
+
+// A ListFilter applied to the rows a dataset of tt_a holds (Dataset::setRowTest). The expiry days and
+// prices are those a ListCounter keeps per stored row (the status bar's counter when given, so they are
+// read once for both); the registrar and the ending are compared on the stored UTF-8.
+class ListFilterTest : public RowTest
+{
+public:
+    explicit ListFilterTest(ListCounter* counter = nullptr);
+    void setFilter(const ListFilter& filter, expiry::Day today);
+    const ListFilter& filter() const { return m_filter; }
+    ListCounter* counter() { return m_counter; }
+
+    void keep(const Dataset& rows, std::vector<uint32_t>& stored) override;
+
+    // A filter made ready for checking many rows: whether one row passes, from its expiry day, its price
+    // in cents (as ListCounter keeps them) and its stored registrar and name. `buffer` is room for an
+    // ending that has to be lower-cased.
+    struct Check
+    {
+        Check(const ListFilter& filter, expiry::Day today);
+        bool passes(expiry::Day day, qint64 cents, std::string_view registrar, std::string_view domain,
+                    std::string& buffer) const;
+
+        QByteArray registrar; // UTF-8; empty: any
+        QByteArray ending;
+        bool byDay = false;
+        expiry::Day lo = 0, hi = 0; // the days let through, inclusive
+        bool byPrice = false;
+        bool notNumber = false; // prices that are not numbers pass
+        qint64 minCents = 0, maxCents = 0;
+    };
+
+private:
+    std::unique_ptr<ListCounter> m_own; // when no counter was given
+    ListCounter* m_counter;
+    ListFilter m_filter;
+    expiry::Day m_today = expiry::kUnreadable;
 };
