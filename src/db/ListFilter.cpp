@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <algorithm>
+#include <deque>
 #include <limits>
 #include <map>
 #include <string>
@@ -73,6 +74,19 @@ void endingBytes(std::string_view domain, std::string_view& out, std::string& bu
         buffer.assign(utf8.constData(), size_t(utf8.size()));
     }
     out = buffer;
+}
+
+// The (proleptic Gregorian) year of a Julian day number, without a QDate: the civil-from-days reckoning
+// over eras of 400 years.
+int yearOf(expiry::Day julianDay)
+{
+    const qint64 z = julianDay - 2440588 + 719468; // days since 0000-03-01
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 dayOfEra = z - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 monthIndex = (5 * dayOfYear + 2) / 153; // 0 for March
+    return int(yearOfEra + era * 400 + (monthIndex >= 10 ? 1 : 0));
 }
 
 std::string_view viewOf(const QByteArray& bytes)
@@ -164,10 +178,23 @@ void ListFilterTest::keep(const Dataset& rows, std::vector<uint32_t>& stored)
     const int nameField = fieldOf(rows, "a1"), registrarField = fieldOf(rows, "a3");
     const Check check(m_filter, m_today);
     std::string buffer;
-    std::erase_if(stored, [&](uint32_t s) {
-        return !check.passes(days[s], cents[s], rows.storedValue(s, registrarField),
-                             rows.storedValue(s, nameField), buffer);
-    });
+    auto passes = [&](uint32_t s) {
+        return check.passes(days[s], cents[s], rows.storedValue(s, registrarField),
+                            rows.storedValue(s, nameField), buffer);
+    };
+    const auto all = uint32_t(rows.storedRowCount());
+    if (stored.size() < all / 16) {
+        std::erase_if(stored, [&](uint32_t s) { return !passes(s); });
+        return;
+    }
+    // A large part of the rows, perhaps sorted: every stored row is checked in stored order, straight
+    // through memory, and the rows are then kept by a bit per stored row.
+    std::vector<quint64> kept((all + 63) / 64, 0);
+    for (uint32_t s = 0; s < all; ++s) {
+        if (passes(s))
+            kept[s / 64] |= quint64(1) << (s % 64);
+    }
+    std::erase_if(stored, [&kept](uint32_t s) { return !(kept[s / 64] >> (s % 64) & 1); });
 }
 
 bool ListFilter::accepts(std::string_view domain, std::string_view registrarText, std::string_view expires,
@@ -183,27 +210,27 @@ FilterChoices FilterChoices::of(const Dataset& rows, const std::vector<uint32_t>
 {
     const int nameField = fieldOf(rows, "a1"), registrarField = fieldOf(rows, "a3");
     std::unordered_map<std::string_view, int> registrars;
-    std::unordered_map<std::string, int> endings;
+    std::unordered_map<std::string_view, int> endings;
+    std::deque<std::string> lowered; // the endings that had to be lower-cased, kept for the map's keys
     std::map<int, int> years;
     std::string buffer;
-    // Julian days of the first of January of a run of years, to find a day's year without a QDate.
-    expiry::Day yearStart = 0, nextYear = 0;
-    int year = 0;
     for (const uint32_t s : stored) {
         ++registrars[rows.storedValue(s, registrarField)];
         std::string_view own;
         endingBytes(rows.storedValue(s, nameField), own, buffer);
-        if (!own.empty())
-            ++endings[std::string(own)];
+        if (!own.empty()) {
+            auto at = endings.find(own);
+            if (at == endings.end()) {
+                if (own.data() == buffer.data())
+                    own = lowered.emplace_back(own);
+                at = endings.emplace(own, 0).first;
+            }
+            ++at->second;
+        }
         const expiry::Day day = s < days.size() ? days[s] : expiry::kUnreadable;
         if (day == expiry::kUnreadable)
             continue;
-        if (day < yearStart || day >= nextYear) {
-            year = QDate::fromJulianDay(day).year();
-            yearStart = QDate(year, 1, 1).toJulianDay();
-            nextYear = QDate(year + 1, 1, 1).toJulianDay();
-        }
-        ++years[year];
+        ++years[yearOf(day)];
     }
     FilterChoices choices;
     auto byCount = [](const auto& a, const auto& b) {

@@ -352,6 +352,14 @@ void TestListFilter::againstEngine()
             {text}, &error);
         engineRegistrars.sort();
         QCOMPARE(registrars, engineRegistrars);
+        // And the expiry years, in order.
+        QStringList years;
+        for (const auto& [year, count] : choices.years)
+            years << QStringLiteral("%1|%2").arg(year).arg(count);
+        QCOMPARE(years,
+                 engine.rows(QStringLiteral("select substr(a6, 1, 4), count(*) from tt_a where a1 like '%' "
+                                            "|| ?1 || '%' and date(a6) = a6 group by 1 order by 1"),
+                             {text}, &error));
     }
 }
 
