@@ -70,6 +70,19 @@ void must(const QString& error)
     }
 }
 
+// The data module over the portfolio in a folder (made the current one); a failure ends the run.
+std::unique_ptr<TDataModule2> openFolder(const QString& folder)
+{
+    QDir::setCurrent(folder);
+    QString error;
+    auto module = TDataModule2::create(&error);
+    if (!module) {
+        std::fprintf(stderr, "open: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+    return module;
+}
+
 long statusKb(const char* key)
 {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -444,13 +457,7 @@ void runSteps(Dataset* q, double ms, std::vector<double>& steps)
 
 int duringFill(const QString& folder)
 {
-    QDir::setCurrent(folder);
-    QString error;
-    auto module = TDataModule2::create(&error);
-    if (!module) {
-        std::fprintf(stderr, "open: %s\n", qPrintable(error));
-        return 1;
-    }
+    auto module = openFolder(folder);
     Dataset* q = module->Query_a();
     auto search = [q](const QString& text) {
         must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}));
@@ -523,13 +530,7 @@ int duringFill(const QString& folder)
 }
 int anyFieldSearch(const QString& folder)
 {
-    QDir::setCurrent(folder);
-    QString error;
-    auto module = TDataModule2::create(&error);
-    if (!module) {
-        std::fprintf(stderr, "open: %s\n", qPrintable(error));
-        return 1;
-    }
+    auto module = openFolder(folder);
     Dataset* q = module->Query_a();
     must(q->finishFill());
     const QString file = QDir(folder).filePath(Connection::kFileName);
@@ -581,13 +582,7 @@ int anyFieldSearch(const QString& folder)
 }
 int filterFigures(const QString& folder)
 {
-    QDir::setCurrent(folder);
-    QString error;
-    auto module = TDataModule2::create(&error);
-    if (!module) {
-        std::fprintf(stderr, "open: %s\n", qPrintable(error));
-        return 1;
-    }
+    auto module = openFolder(folder);
     Dataset* q = module->Query_a();
     DomainList* list = module->domains();
     must(q->finishFill());
@@ -726,13 +721,7 @@ int main(int argc, char** argv)
         return sortKinds(args.size() > 1 ? args[1].toInt() : 1000000, args.value(2));
     if (args.value(0) == QLatin1String("--sort") && args.size() == 2) {
         // The heading sorts alone (e.g. for a profiler).
-        QDir::setCurrent(QFileInfo(args[1]).absoluteFilePath());
-        QString error;
-        auto module = TDataModule2::create(&error);
-        if (!module) {
-            std::fprintf(stderr, "open: %s\n", qPrintable(error));
-            return 1;
-        }
+        auto module = openFolder(QFileInfo(args[1]).absoluteFilePath());
         must(module->Query_a()->finishFill());
         return headingSorts(module->Query_a());
     }
