@@ -3,6 +3,7 @@
 #include "db/ListTotals.h"
 
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,8 +21,9 @@ void ChoiceBox::showPopup()
 
 void ChoiceBox::focusInEvent(QFocusEvent* event)
 {
-    // Filled on focus too, so that the arrow keys go through every choice without the popup.
-    if (fill)
+    // Filled on focus too, so that the arrow keys go through every choice without the popup; not when the
+    // focus comes back from the popup, whose choice is still being taken.
+    if (fill && event->reason() != Qt::PopupFocusReason)
         fill();
     QComboBox::focusInEvent(event);
 }
@@ -71,6 +73,12 @@ void select(QComboBox* box, const QVariant& data, const QString& text)
 // Refills a drop-down with "全部" and `items` (text, data), keeping the value chosen.
 void refill(QComboBox* box, const QList<std::pair<QString, QVariant>>& items)
 {
+    // Unchanged choices stay as they are: a choice being made in the popup keeps its item.
+    bool same = box->count() == items.size() + 1;
+    for (int i = 0; same && i < items.size(); ++i)
+        same = box->itemText(i + 1) == items[i].first && box->itemData(i + 1) == items[i].second;
+    if (same)
+        return;
     const QVariant chosen = box->currentData();
     const QString chosenText = box->currentText();
     const QSignalBlocker blocker(box);

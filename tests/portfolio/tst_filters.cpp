@@ -7,6 +7,7 @@
 #include "portfolio/Fr_guanli.h"
 #include "portfolio/PortfolioStatus.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -100,6 +101,7 @@ private slots:
     void linksSetTheExpiryFilter();
     void nothingPassesSaysSo();
     void keyboard();
+    void clickInThePopup();
 
 private:
     QTemporaryDir m_config;
@@ -273,6 +275,27 @@ void TestListFilters::keyboard()
     chip->setFocus();
     QTest::keyClick(chip, Qt::Key_Space);
     QCOMPARE(v.strip()->chipTexts(), texts({"报价不是数字"}));
+}
+
+// A click on an item of the open drop-down chooses it (the choices are not counted afresh under it).
+void TestListFilters::clickInThePopup()
+{
+    View v;
+    v.panel.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&v.panel));
+    auto* registrar = v.find<QComboBox>("cmbFilterRegistrar");
+    registrar->setFocus();
+    registrar->showPopup();
+    QAbstractItemView* view = registrar->view();
+    QTRY_VERIFY(view->isVisible());
+    const QModelIndex item = view->model()->index(registrar->findText(QStringLiteral("万网 (1)")), 0);
+    view->scrollTo(item);
+    const QPoint at = view->visualRect(item).center();
+    QTest::mouseMove(view->viewport(), at);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTRY_VERIFY(!view->isVisible());
+    QCOMPARE(registrar->currentText(), QStringLiteral("万网 (1)"));
+    QCOMPARE(v.listed(), texts({"c.cn"}));
 }
 
 QTEST_MAIN(TestListFilters)
