@@ -164,7 +164,7 @@ TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent), m_rvProject1(std::mak
     auto* escape =
         new QShortcut(QKeySequence(Qt::Key_Escape), m_search, m_search, [clear] { clear->click(); });
     escape->setContext(Qt::WidgetShortcut);
-    clear->setToolTip(withKey(QStringLiteral("清除速查，显示全部域名"), QKeySequence(Qt::Key_Escape)));
+    clear->setToolTip(withKey(QStringLiteral("清除速查和筛选，显示全部域名"), QKeySequence(Qt::Key_Escape)));
     m_search->setToolTip(withKey(QStringLiteral("速查"), QKeySequence::Find));
 
     m_status = new PortfolioStatus;
