@@ -19,12 +19,17 @@
 // bench_search --fill <folder>: searches typed while the rows after the first still come in (the first
 // second after the start): each keystroke, the steps of the reading with a search shown, and the same
 // keystroke as it was before, when it read the rest of the rows first.
+// bench_search --filters <folder>: the filters beside the search (registrar, ending, expiry year, price,
+// and all four at once), each applied and removed over the whole list and within a search, beside the warm
+// shell on a similar WHERE; the registrar choices with counts beside the shell's GROUP BY; the memory the
+// filters add.
 // bench_search --scope all <folder>: search keystrokes in every field (全部字段): the first one, which
 // indexes the other fields, then each text, beside the name search and the warm shell on the same WHERE.
 #include "Timing.h"
 #include "WarmShell.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
+#include "db/ListFilter.h"
 #include "db/NaturalSort.h"
 #include "db/RowStore.h"
 #include "db/Sql.h"
@@ -68,6 +73,19 @@ void must(const QString& error)
         std::fprintf(stderr, "failed: %s\n", qPrintable(error));
         std::exit(1);
     }
+}
+
+// The data module over the portfolio in a folder (made the current one); a failure ends the run.
+std::unique_ptr<TDataModule2> openFolder(const QString& folder)
+{
+    QDir::setCurrent(folder);
+    QString error;
+    auto module = TDataModule2::create(&error);
+    if (!module) {
+        std::fprintf(stderr, "open: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+    return module;
 }
 
 long statusKb(const char* key)
@@ -504,13 +522,7 @@ void runSteps(Dataset* q, double ms, std::vector<double>& steps)
 
 int duringFill(const QString& folder)
 {
-    QDir::setCurrent(folder);
-    QString error;
-    auto module = TDataModule2::create(&error);
-    if (!module) {
-        std::fprintf(stderr, "open: %s\n", qPrintable(error));
-        return 1;
-    }
+    auto module = openFolder(folder);
     Dataset* q = module->Query_a();
     auto search = [q](const QString& text) {
         must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}));
@@ -583,13 +595,7 @@ int duringFill(const QString& folder)
 }
 int anyFieldSearch(const QString& folder)
 {
-    QDir::setCurrent(folder);
-    QString error;
-    auto module = TDataModule2::create(&error);
-    if (!module) {
-        std::fprintf(stderr, "open: %s\n", qPrintable(error));
-        return 1;
-    }
+    auto module = openFolder(folder);
     Dataset* q = module->Query_a();
     must(q->finishFill());
     const QString file = QDir(folder).filePath(Connection::kFileName);
@@ -639,6 +645,127 @@ int anyFieldSearch(const QString& folder)
     std::printf("  median over the texts %.2f ms, worst text %.2f ms\n", median(medians), worst(medians));
     return 0;
 }
+int filterFigures(const QString& folder)
+{
+    auto module = openFolder(folder);
+    Dataset* q = module->Query_a();
+    DomainList* list = module->domains();
+    must(q->finishFill());
+    const QString file = QDir(folder).filePath(Connection::kFileName);
+    const int cachePages = programCachePages(file);
+    const int count = q->recordCount();
+    const QDate today(2026, 3, 1);
+    std::printf("\n== %s: %d domains, filters ==\n", qPrintable(folder), count);
+
+    // The registrar most domains have, as the drop-down offers it first.
+    malloc_trim(0);
+    long rssBefore = statusKb("VmRSS:");
+    std::vector<double> choiceRuns, choiceCpu;
+    QString topRegistrar;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        const double cpu = cpuMs();
+        const FilterChoices choices = list->filterChoices();
+        choiceCpu.push_back(cpuMs() - cpu);
+        choiceRuns.push_back(msSince(clock));
+        topRegistrar = choices.registrars.value(0).first;
+    }
+    const double shellChoices =
+        warmShellMs(file, QStringLiteral("select a3, count(*) from tt_a group by a3"), cachePages, 3);
+    std::printf(
+        "registrar choices with counts: median %.1f ms (processor %.1f ms), worst %.1f ms (shell GROUP "
+        "BY %.1f ms)\n",
+        median(choiceRuns), median(choiceCpu), worst(choiceRuns), shellChoices);
+
+    struct Case
+    {
+        const char* label;
+        ListFilter filter;
+        QString where; // the shell's like WHERE (it reads dates and prices more simply)
+    };
+    ListFilter registrar, ending, year, price, all;
+    registrar.registrar = topRegistrar;
+    ending.ending = QStringLiteral(".cn");
+    year.expiry = ListFilter::ExpiryChoice::Year;
+    year.year = 2027;
+    price.minCents = 1000000;
+    all = registrar;
+    all.ending = ending.ending;
+    all.expiry = year.expiry;
+    all.year = year.year;
+    all.minCents = price.minCents;
+    const QString byRegistrar = QStringLiteral("a3 = %1").arg(sqlQuoted(topRegistrar));
+    const QString byEnding = QStringLiteral("a1 like '%.cn'");
+    const QString byYear = QStringLiteral("a6 like '2027-%'");
+    const QString byPrice = QStringLiteral("cast(a9 as integer) >= 10000");
+    const std::vector<Case> cases = {
+        {"registrar", registrar, byRegistrar},
+        {".cn", ending, byEnding},
+        {"2027", year, byYear},
+        {">=10000", price, byPrice},
+        {"all four", all, QStringList{byRegistrar, byEnding, byYear, byPrice}.join(QStringLiteral(" and "))},
+    };
+    std::printf("  %-10s %-7s %8s %10s %10s %10s %10s %10s\n", "filter", "search", "rows", "apply ms",
+                "cpu ms", "worst", "remove ms", "shell ms");
+    double worstApply = 0, worstRemove = 0;
+    bool first = true;
+    for (const QString& text : {QString(), QStringLiteral("a")}) {
+        must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}));
+        for (const Case& c : cases) {
+            std::vector<double> apply, applyCpu, remove;
+            int rows = 0;
+            for (int i = 0; i < 7; ++i) {
+                QElapsedTimer clock;
+                clock.start();
+                const double cpu = cpuMs();
+                list->setFilter(c.filter, today);
+                applyCpu.push_back(cpuMs() - cpu);
+                apply.push_back(msSince(clock));
+                rows = q->recordCount();
+                if (first) {
+                    // What a filter in force holds beyond the list itself.
+                    malloc_trim(0);
+                    std::printf("memory with a filter in force: +%.1f bytes per domain\n",
+                                double(statusKb("VmRSS:") - rssBefore) * 1024 / std::max(1, count));
+                    first = false;
+                }
+                clock.restart();
+                list->setFilter({}, today);
+                remove.push_back(msSince(clock));
+            }
+            const QString where =
+                text.isEmpty() ? c.where
+                               : c.where + QStringLiteral(" and a1 like %1")
+                                               .arg(sqlQuoted(QLatin1Char('%') + text + QLatin1Char('%')));
+            const double shell =
+                warmShellMs(file, QStringLiteral("select * from tt_a where %1 order by aid desc").arg(where),
+                            cachePages, 3);
+            worstApply = std::max(worstApply, median(apply));
+            worstRemove = std::max(worstRemove, median(remove));
+            std::printf("  %-10s %-7s %8d %10.1f %10.1f %10.1f %10.1f %10.1f\n", c.label,
+                        text.isEmpty() ? "(none)" : qPrintable(text), rows, median(apply), median(applyCpu),
+                        worst(apply), median(remove), shell);
+        }
+    }
+    // With a heading sort in force the filters keep it.
+    must(q->replaceStatement(sql::kDefaultList));
+    must(list->sortBy(QStringLiteral("a1")).error());
+    std::vector<double> apply, remove;
+    for (int i = 0; i < 7; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        list->setFilter(all, today);
+        apply.push_back(msSince(clock));
+        clock.restart();
+        list->setFilter({}, today);
+        remove.push_back(msSince(clock));
+    }
+    std::printf("  all four over the list sorted by name: apply %.1f ms, remove %.1f ms\n", median(apply),
+                median(remove));
+    std::printf("slowest median: apply %.1f ms, remove %.1f ms\n", worstApply, worstRemove);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -651,6 +778,8 @@ int main(int argc, char** argv)
     if (args.value(0) == QLatin1String("--scope") && args.value(1) == QLatin1String("all") &&
         args.size() == 3)
         return anyFieldSearch(QFileInfo(args[2]).absoluteFilePath());
+    if (args.value(0) == QLatin1String("--filters") && args.size() == 2)
+        return filterFigures(QFileInfo(args[1]).absoluteFilePath());
     if (args.value(0) == QLatin1String("--fill") && args.size() == 2)
         return duringFill(QFileInfo(args[1]).absoluteFilePath());
     if (args.value(0) == QLatin1String("--read") && args.size() == 2)
@@ -659,13 +788,7 @@ int main(int argc, char** argv)
         return sortKinds(args.size() > 1 ? args[1].toInt() : 1000000, args.value(2));
     if (args.value(0) == QLatin1String("--sort") && args.size() == 2) {
         // The heading sorts alone (e.g. for a profiler).
-        QDir::setCurrent(QFileInfo(args[1]).absoluteFilePath());
-        QString error;
-        auto module = TDataModule2::create(&error);
-        if (!module) {
-            std::fprintf(stderr, "open: %s\n", qPrintable(error));
-            return 1;
-        }
+        auto module = openFolder(QFileInfo(args[1]).absoluteFilePath());
         must(module->Query_a()->finishFill());
         return headingSorts(module->Query_a());
     }

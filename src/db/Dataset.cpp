@@ -65,6 +65,7 @@ void Dataset::forgetRows()
 {
     m_open = false;
     std::vector<uint32_t>().swap(m_order);
+    std::vector<uint32_t>().swap(m_all);
     m_reader.stop();
     m_reader.forgetSource();
     m_appended = false;
@@ -128,6 +129,8 @@ QString Dataset::fetchAndFilter()
         error = m_filter->select(*this, m_params, kept);
         if (error.isEmpty())
             applyFilter(kept);
+    } else {
+        adoptStatementRows();
     }
     return error;
 }
@@ -138,6 +141,34 @@ void Dataset::applyFilter(std::vector<uint32_t>& kept)
         std::erase_if(kept, [this](uint32_t r) { return m_rows.isDeleted(r); });
     m_order.swap(kept);
     std::vector<uint32_t>().swap(kept);
+    adoptStatementRows();
+}
+
+void Dataset::adoptStatementRows()
+{
+    if (!m_test) {
+        std::vector<uint32_t>().swap(m_all);
+        return;
+    }
+    m_all = m_order;
+    m_test->keep(*this, m_order);
+}
+
+void Dataset::setRowTest(RowTest* test)
+{
+    const int oldStored = storedRow(m_current);
+    if (m_open)
+        emit rowsAboutToReset();
+    if (m_test)
+        m_order.swap(m_all);
+    m_test = test;
+    adoptStatementRows();
+    if (!m_open)
+        return;
+    const auto at = std::find(m_order.begin(), m_order.end(), uint32_t(oldStored));
+    m_current = m_order.empty() ? -1 : at != m_order.end() ? int(at - m_order.begin()) : 0;
+    emit rowsReset();
+    emit currentRowChanged(m_current);
 }
 
 void Dataset::clearForFetch()
@@ -206,6 +237,7 @@ QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
     // The filter takes the rows as they come, so that neither a keystroke nor the last step has to take
     // them all at once.
     std::vector<uint32_t> added;
+    // ... and the row test, if any, narrows them too.
     if (error.isEmpty() && to > from) {
         if (narrowed) {
             error = m_filter->selectFrom(*this, m_params, from, added);
@@ -215,6 +247,10 @@ QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
             if (m_filter)
                 m_filter->fetched(*this, m_reader.statement(), false);
         }
+    }
+    if (error.isEmpty() && m_test && !added.empty()) {
+        m_all.insert(m_all.end(), added.begin(), added.end());
+        m_test->keep(*this, added);
     }
     if (error.isEmpty() && !added.empty()) {
         const size_t first = m_order.size(), last = first + added.size() - 1;
@@ -421,12 +457,18 @@ QString Dataset::setSort(const QString& sortText)
     if (!fillError.isEmpty())
         return fillError;
 
-    const std::vector<uint32_t> positions = naturalSort(m_rows, m_order, field, descending);
+    // With a row test the statement's rows are sorted, and those it keeps shown in their new order.
+    std::vector<uint32_t>& rows = m_test ? m_all : m_order;
+    const std::vector<uint32_t> positions = naturalSort(m_rows, rows, field, descending);
     emit rowsAboutToReset();
-    std::vector<uint32_t> sorted(m_order.size());
+    std::vector<uint32_t> sorted(rows.size());
     for (size_t i = 0; i < positions.size(); ++i)
-        sorted[i] = m_order[positions[i]];
-    m_order.swap(sorted);
+        sorted[i] = rows[positions[i]];
+    rows.swap(sorted);
+    if (m_test) {
+        m_order = m_all;
+        m_test->keep(*this, m_order);
+    }
     m_sort = QStringLiteral("%1 %2").arg(m_rows.fields()[field],
                                          descending ? QStringLiteral("DESC") : QStringLiteral("ASC"));
     const int oldCurrent = m_current;
@@ -460,6 +502,8 @@ QString Dataset::deleteCurrent()
     const int row = m_current;
     emit rowAboutToBeRemoved(row);
     m_rows.markDeleted(m_order[size_t(row)]);
+    if (m_test)
+        std::erase(m_all, m_order[size_t(row)]);
     if (inStep) // the rows held matched the file, and this delete is made in them too
         m_reader.sourceFollows();
     m_order.erase(m_order.begin() + row);
@@ -521,6 +565,8 @@ QString Dataset::append(const QStringList& values)
         return stored;
     emit rowAboutToBeAppended(recordCount());
     m_order.push_back(m_rows.rowCount() - 1);
+    if (m_test)
+        m_all.push_back(m_rows.rowCount() - 1);
     m_appended = true;
     const int newRow = recordCount() - 1;
     emit rowAppended(newRow);

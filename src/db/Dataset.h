@@ -51,6 +51,16 @@ public:
                            const std::vector<std::string_view>& values) = 0;
 };
 
+// Keeps only some of the rows a statement gives, whatever the statement (the list's filters beside its
+// search), in memory.
+class RowTest
+{
+public:
+    virtual ~RowTest() = default;
+    // Takes out of `stored` (stored row numbers) the rows the test does not keep; the rest keep their order.
+    virtual void keep(const Dataset& rows, std::vector<uint32_t>& stored) = 0;
+};
+
 // A fully fetched, scrollable result of one select statement (Query_a, Query_jz_ub):
 // exact record count, a current row, in-place sorting by one field, deletion of the
 // current row and appending of rows. Every value is handled as text.
@@ -71,6 +81,14 @@ public:
     // The statements `narrowedStatements` are answered by `filter` (not owned; null for none) from the rows
     // of `baseStatement`, in memory: the engine never runs them. Any other statement is run by the engine.
     void setRowFilter(RowFilter* filter, const QStringList& narrowedStatements, const QString& baseStatement);
+    // Shows only the rows of the statement that `test` keeps (not owned; null shows them all), from now on
+    // and at once: the rows held are narrowed or widened in memory, in their order, without running the
+    // statement again (one reset). Call it again after the test changed. The current row stays where it
+    // is kept. A row appended is shown whatever the test says, until the test is set again.
+    void setRowTest(RowTest* test);
+    RowTest* rowTest() const { return m_test; }
+    // The stored rows of the statement in display order, before the row test (with none, the rows shown).
+    const std::vector<uint32_t>& statementRows() const { return m_test ? m_all : m_order; }
     // Told of every row stored from now on and of every clearing (not owned; null for none). Set it
     // before the first open.
     void setRowKeeper(RowKeeper* keeper) { m_keeper = keeper; }
@@ -198,6 +216,8 @@ private:
     QString storeRow(const std::vector<std::string_view>& values); // a null data() is NULL
     void finalizeAppend();
     void applyFilter(std::vector<uint32_t>& kept);
+    // m_order has just become the rows of the statement: kept in m_all, and narrowed by the row test.
+    void adoptStatementRows();
 
     Connection* m_connection;
     QString m_table;
@@ -207,6 +227,8 @@ private:
     bool m_open = false;
     RowStore m_rows;
     std::vector<uint32_t> m_order; // stored row numbers in display order
+    RowTest* m_test = nullptr;
+    std::vector<uint32_t> m_all; // with a row test: the statement's rows in display order, before it
     SteppedReader m_reader;
     qint64 m_sizeHint = 0;
     RowFilter* m_filter = nullptr;

@@ -3,6 +3,7 @@
 #include "Dataset.h"
 #include "Expiry.h"
 #include "LikeMatcher.h"
+#include "ListFilter.h"
 #include "Sql.h"
 
 #include <algorithm>
@@ -33,6 +34,36 @@ DomainList::DomainList(Dataset* query, QObject* parent) : QObject(parent), m_que
     connect(m_query, &Dataset::fillFailed, this, [this](const QString& error) {
         emit changed({Kind::FillFailed, true, -1, -1, error});
     });
+}
+
+DomainList::~DomainList() = default;
+
+ListFilterTest& DomainList::filterTest()
+{
+    // The expiry days and prices are those the status bar's counter keeps, when it is the rows' keeper.
+    if (!m_filterTest)
+        m_filterTest = std::make_unique<ListFilterTest>(dynamic_cast<ListCounter*>(m_query->rowKeeper()));
+    return *m_filterTest;
+}
+
+void DomainList::setFilter(const ListFilter& filter, const QDate& today)
+{
+    ListFilterTest& test = filterTest();
+    test.setFilter(filter, expiry::dayOf(today));
+    m_query->setRowTest(filter.isEmpty() ? nullptr : &test);
+}
+
+const ListFilter& DomainList::filter() const
+{
+    static const ListFilter none;
+    return m_filterTest ? m_filterTest->filter() : none;
+}
+
+FilterChoices DomainList::filterChoices()
+{
+    ListCounter* counter = filterTest().counter();
+    counter->keepUp(*m_query);
+    return FilterChoices::of(*m_query, m_query->statementRows(), counter->days());
 }
 
 Result DomainList::showDefault(int headings)

@@ -5,8 +5,12 @@
 
 #include <QDate>
 #include <QObject>
+#include <memory>
 
 class Dataset;
+struct FilterChoices;
+struct ListFilter;
+class ListFilterTest;
 
 // One change of the domain list, as DomainList::changed tells it. A change of the rows is told twice:
 // first with `done` false, just before it is made (the rows are still as they were, so a view can make
@@ -52,6 +56,7 @@ public:
     static constexpr int kAllHeadings = 5;
 
     explicit DomainList(Dataset* query, QObject* parent = nullptr);
+    ~DomainList() override;
 
     // The rows as they are held now, read-only, for the views that draw, count or write them. A reader of
     // every row calls readAll() first: while rows are still coming in it holds only the first of them.
@@ -71,6 +76,15 @@ public:
     // falls within the next 30 days, counted from today; the soonest first. Resets every heading.
     Result showExpired(const QDate& today);
     Result showExpiring(const QDate& today);
+    // The filters beside the search: from now on the list shows only the rows of its statement (the
+    // default list, a search) that `filter` lets through, `today` telling which dates have passed. Set at
+    // once from the rows held, in their order (one Reset); an empty filter shows them all again.
+    void setFilter(const ListFilter& filter, const QDate& today);
+    const ListFilter& filter() const;
+    // The registrars, endings and expiry years of the rows of the list's statement (before the filters),
+    // with counts: what the filters can choose from.
+    FilterChoices filterChoices();
+
     // Sorts the rows held by one field in the direction ascendingNext() gives, and then turns that
     // direction round. One direction for the whole list, never reset by a reload.
     Result sortBy(const QString& field);
@@ -104,6 +118,8 @@ signals:
 
 private:
     Result showByExpiry(bool expiring, const QDate& today);
+    ListFilterTest& filterTest();
     Dataset* m_query;
+    std::unique_ptr<ListFilterTest> m_filterTest; // made at first use
     bool m_ascendingNext = true;
 };

@@ -118,11 +118,8 @@ void ListCounter::rowStored(const Dataset& rows, uint32_t stored, const std::vec
     take(valueOf(m_expiryField), valueOf(m_priceField));
 }
 
-ListTotals ListCounter::count(const Dataset& dataset, expiry::Day today)
+void ListCounter::keepUp(const Dataset& dataset)
 {
-    ListTotals totals;
-    if (!dataset.isOpen())
-        return totals;
     const bool keeper = dataset.rowKeeper() == this;
     if (m_dataset != &dataset || (!keeper && m_generation != dataset.generation())) {
         // Rows this counter has not seen stored: all of them are read below.
@@ -132,9 +129,16 @@ ListTotals ListCounter::count(const Dataset& dataset, expiry::Day today)
     }
     m_generation = dataset.generation();
     // Read the rows stored since the last count (nothing when the counter is the rows' keeper).
-    const auto stored = size_t(dataset.storedRowCount());
-    catchUp(dataset, stored);
+    catchUp(dataset, size_t(dataset.storedRowCount()));
+}
 
+ListTotals ListCounter::count(const Dataset& dataset, expiry::Day today)
+{
+    ListTotals totals;
+    if (!dataset.isOpen())
+        return totals;
+    keepUp(dataset);
+    const auto stored = size_t(dataset.storedRowCount());
     totals.count = dataset.recordCount();
     const expiry::Day soon = today + expiry::kSoonDays;
     auto add = [&](size_t s) {

@@ -46,6 +46,11 @@ class ListCounter : public RowKeeper
 {
 public:
     ListTotals count(const Dataset& dataset, expiry::Day today);
+    // Brings what is kept up to every stored row of the dataset; then the expiry day (kUnreadable when
+    // unreadable) and the price in cents (-1 when not a plain number) of each, by stored row.
+    void keepUp(const Dataset& dataset);
+    const std::vector<qint32>& days() const { return m_day; }
+    const std::vector<qint64>& cents() const { return m_cents; }
 
     // RowKeeper
     void rowsCleared() override;

@@ -3,6 +3,7 @@
 #include "DomainListModel.h"
 #include "ExpiryStyle.h"
 #include "Export.h"
+#include "FilterStrip.h"
 #include "ListChange.h"
 #include "Lookups.h"
 #include "PanelWidgets.h"
@@ -10,6 +11,7 @@
 #include "Print.h"
 #include "RegistryUpdate.h"
 #include "db/DataModule.h"
+#include "db/Sql.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "report/ReportProject.h"
@@ -162,7 +164,7 @@ TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent), m_rvProject1(std::mak
     auto* escape =
         new QShortcut(QKeySequence(Qt::Key_Escape), m_search, m_search, [clear] { clear->click(); });
     escape->setContext(Qt::WidgetShortcut);
-    clear->setToolTip(withKey(QStringLiteral("清除速查，显示全部域名"), QKeySequence(Qt::Key_Escape)));
+    clear->setToolTip(withKey(QStringLiteral("清除速查和筛选，显示全部域名"), QKeySequence(Qt::Key_Escape)));
     m_search->setToolTip(withKey(QStringLiteral("速查"), QKeySequence::Find));
 
     m_status = new PortfolioStatus;
@@ -266,6 +268,11 @@ QWidget* TFr_guanli::buildListColumn()
     auto* heading = new SvgPicture(picture("list_heading"), {kListWidth, 24}, SvgPicture::Natural, column);
     heading->setObjectName(QStringLiteral("listHeading"));
     box->addWidget(heading);
+
+    m_filters = new FilterStrip(column);
+    m_filters->setChoicesSource([this] { return list() ? list()->filterChoices() : FilterChoices(); });
+    connect(m_filters, &FilterStrip::filterChanged, this, &TFr_guanli::applyFilter);
+    box->addWidget(m_filters);
 
     m_grid = new QTableView(column);
     m_grid->setObjectName(QStringLiteral("bsSkinDBGrid1"));
@@ -832,6 +839,8 @@ void TFr_guanli::bindData(TDataModule2* data)
             updateTotals();
         });
     }
+    if (domains && !m_filters->filter().isEmpty())
+        applyFilter(m_filters->filter());
     followCurrentRow(domains ? domains->currentRow() : -1);
     updateTotals();
 }
@@ -1002,10 +1011,14 @@ void TFr_guanli::showNotFound()
     // Only a search that found nothing says so; an empty portfolio is simply an empty list. While the
     // rows still come in at the start, the search may yet find some.
     const QString text = m_search->text();
-    const bool nothing =
-        list() && list()->isOpen() && list()->isEmpty() && !list()->isFilling() && !text.isEmpty();
+    const bool filtered = !m_filters->filter().isEmpty();
+    const bool nothing = list() && list()->isOpen() && list()->isEmpty() && !list()->isFilling() &&
+                         (!text.isEmpty() || filtered);
     if (nothing) {
-        m_notFound->setText(QStringLiteral("没有找到包含“%1”的域名").arg(text));
+        m_notFound->setText(!filtered ? QStringLiteral("没有找到包含“%1”的域名").arg(text)
+                            : text.isEmpty()
+                                ? QStringLiteral("没有符合筛选条件的域名")
+                                : QStringLiteral("没有找到包含“%1”且符合筛选条件的域名").arg(text));
         m_notFound->setGeometry(m_grid->viewport()->rect());
     }
     m_notFound->setVisible(nothing);
@@ -1024,7 +1037,24 @@ void TFr_guanli::resetToDefaultList()
     } else {
         resetHeadings();
     }
+    m_filters->clear();
     m_search->clear(); // with text in it, this runs the search once more with an empty text
+}
+
+void TFr_guanli::applyFilter(const ListFilter& filter)
+{
+    if (!list())
+        return;
+    // The list of a status bar link (soonest first) stays while the 到期 filter is the link's; another
+    // one filters the search of the box instead.
+    const QString held = list()->rows()->sql();
+    const bool expiredList = held == sql::kExpiredList || held == sql::kExpiredListAll;
+    const bool expiringList = held == sql::kExpiringList || held == sql::kExpiringListAll;
+    list()->setFilter(filter, Platform::today());
+    if ((expiredList && filter.expiry != ListFilter::ExpiryChoice::Expired) ||
+        (expiringList && filter.expiry != ListFilter::ExpiryChoice::Within30))
+        searchFor(m_search->text());
+    showNotFound();
 }
 
 void TFr_guanli::sortByColumn(int column)
@@ -1065,6 +1095,8 @@ void TFr_guanli::updateTotals()
 void TFr_guanli::listExpired()
 {
     if (list()) {
+        // The link sets the 到期 filter, and lists its domains soonest first.
+        m_filters->setExpiry(ListFilter::ExpiryChoice::Expired);
         if (const Result result = changeList(list(), [&] { return list()->showExpired(Platform::today()); });
             !result.ok())
             MessageBox::appError(this, result.error());
@@ -1074,6 +1106,7 @@ void TFr_guanli::listExpired()
 void TFr_guanli::listExpiring()
 {
     if (list()) {
+        m_filters->setExpiry(ListFilter::ExpiryChoice::Within30);
         if (const Result result = changeList(list(), [&] { return list()->showExpiring(Platform::today()); });
             !result.ok())
             MessageBox::appError(this, result.error());

@@ -25,6 +25,8 @@ class QToolButton;
 class DomainList;
 struct ListChange;
 class DomainListModel;
+class FilterStrip;
+struct ListFilter;
 class ReportProject;
 class TDataModule2;
 
@@ -44,6 +46,7 @@ public:
     DomainListModel* listModel() const { return m_model; }
     QLineEdit* searchBox() const { return m_search; } // bsSkinEdit1
     QSplitter* splitter() const { return m_splitter; }
+    FilterStrip* filterStrip() const { return m_filters; } // the filters above the list
     // The portfolio's counts for the status bar; the main window places it, the panel fills it and
     // shows it while the panel itself is shown.
     PortfolioStatus* statusStrip() const;
@@ -115,6 +118,7 @@ private:
     void showCurrentRecord();
     void showNotFound();
     void showScopeHint();
+    void applyFilter(const ListFilter& filter);
     void followCurrentRow(int row);
     void followListChange(const ListChange& change);
     void listCurrentChanged(int row);
@@ -137,6 +141,7 @@ private:
     DomainListModel* m_model = nullptr;
     QLineEdit* m_search = nullptr;
     QComboBox* m_scope = nullptr; // 只查域名 / 全部字段
+    FilterStrip* m_filters = nullptr;
     QLabel* m_notFound = nullptr; // over the list: 没有找到包含“…”的域名
     QSplitter* m_splitter = nullptr;
     QPointer<PortfolioStatus> m_status; // lives in the main window's status bar once placed there

@@ -7,6 +7,7 @@
 // statement on the names as stored; and folding every letter, against the engine's statement on a
 // copy of the names and the text that are folded beforehand (the engine then has no case left to
 // ignore, so any difference is the matcher's).
+#include "EngineConnection.h"
 #include "TestDb.h"
 #include "db/DomainList.h"
 #include "db/LikeMatcher.h"
@@ -50,30 +51,6 @@ QString normalized(const QString& text, Folding folding)
     like::normalize(out, std::string_view(utf8.constData(), size_t(utf8.size())), folding);
     return QString::fromUtf8(out.data(), qsizetype(out.size()));
 }
-
-// The aids the engine's search statement returns, in its order.
-// The engine's own LIKE: a plain connection to the same file, without the program's functions (the
-// program's connections match LIKE with the matcher itself).
-class EngineConnection
-{
-public:
-    explicit EngineConnection(const QString& path)
-    {
-        if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-            sqlite3_key(m_db, Connection::kPassword.constData(), int(Connection::kPassword.size())) !=
-                SQLITE_OK) {
-            sqlite3_close(m_db);
-            m_db = nullptr;
-        }
-    }
-    ~EngineConnection() { sqlite3_close(m_db); }
-    EngineConnection(const EngineConnection&) = delete;
-    EngineConnection& operator=(const EngineConnection&) = delete;
-    sqlite3* handle() const { return m_db; }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 // The aids the search statement finds with the engine's LIKE, in its order.
 QStringList engineSearch(const EngineConnection& engine, const QString& table, const QString& text,

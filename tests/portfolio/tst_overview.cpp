@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "portfolio/DomainListModel.h"
 #include "portfolio/ExpiryStyle.h"
+#include "portfolio/FilterStrip.h"
 #include "portfolio/Fr_guanli.h"
 #include "portfolio/PortfolioStatus.h"
 
@@ -296,8 +297,11 @@ void TestInvestorView::linksWithinASearch()
     emit v.panel.statusStrip()->findChild<QLabel*>(QStringLiteral("lnkExpired"))->linkActivated({});
     QCOMPARE(v.listed(), QStringList{QStringLiteral("gone-long.com")});
     QCOMPARE(v.panel.searchBox()->text(), QStringLiteral(".com"));
-    // Typing again searches as usual.
+    // The link set the 到期 filter: typing again searches within it, until its chip takes it away.
+    QCOMPARE(v.panel.filterStrip()->chipTexts(), QStringList{QStringLiteral("到期：已过期")});
     QTest::keyClick(v.panel.searchBox(), Qt::Key_Backspace);
+    QCOMPARE(v.listed(), QStringList{QStringLiteral("gone-long.com")});
+    v.panel.filterStrip()->findChild<QToolButton*>(QStringLiteral("filterChip"))->click();
     QCOMPARE(v.listed().size(), 4); // .co matches the four .com names
     // Esc clears the box and brings the whole list back.
     v.panel.searchBox()->setFocus();
