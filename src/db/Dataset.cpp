@@ -527,3 +527,35 @@ QString Dataset::append(const QStringList& values)
     setCurrentRow(newRow);
     return {};
 }
+
+void Dataset::dropKeys(const std::vector<qint64>& sortedKeys, bool matched)
+{
+    const int keyField = fieldIndex(m_keyField);
+    if (!m_open || keyField < 0 || sortedKeys.empty())
+        return;
+    emit rowsAboutToReset();
+    const int oldCurrent = m_current;
+    int firstDropped = -1;
+    size_t kept = 0;
+    for (size_t row = 0; row < m_order.size(); ++row) {
+        const std::string_view key = m_rows.value(m_order[row], keyField);
+        qint64 n = 0;
+        for (const char c : key)
+            n = n * 10 + (c - '0');
+        if (std::binary_search(sortedKeys.begin(), sortedKeys.end(), n)) {
+            m_rows.markDeleted(m_order[row]);
+            if (firstDropped < 0)
+                firstDropped = int(row);
+            continue;
+        }
+        m_order[kept++] = m_order[row];
+    }
+    m_order.resize(kept);
+    if (matched)
+        m_reader.sourceFollows();
+    // The row after the first one taken out becomes current, as after a single deletion.
+    const int wanted = firstDropped >= 0 && oldCurrent >= firstDropped ? firstDropped : oldCurrent;
+    m_current = m_order.empty() ? -1 : std::clamp(wanted, 0, int(m_order.size()) - 1);
+    emit rowsReset();
+    emit currentRowChanged(m_current);
+}

@@ -160,6 +160,13 @@ public:
     // Appends a row: values for the fields after the key, by position. The row is added at the end
     // of the rows held and becomes current. Empty on success, else the engine's message.
     [[nodiscard]] QString append(const QStringList& values);
+    // Rows with these keys (ascending) were deleted from the file: they leave the rows held, in one reset.
+    // `matched` tells whether the rows held matched the file just before (matchesFile()), so that they
+    // still do.
+    void dropKeys(const std::vector<qint64>& sortedKeys, bool matched);
+    // Whether the rows held are those of the file as it is now.
+    bool matchesFile() const { return m_reader.sourceCurrent(); }
+    Connection* connection() const { return m_connection; }
 
 signals:
     // The rows held are about to be / were replaced, cleared or reordered (open, close, sort).

@@ -1,0 +1,27 @@
+#include "Dataset.h"
+#include "DomainList.h"
+
+#include <algorithm>
+
+rowwriter::Outcome DomainList::write(const RowChange& change, const rowwriter::Progress& progress)
+{
+    rowwriter::Outcome outcome;
+    if (const Result read = readAll(); !read.ok()) {
+        outcome.result = read;
+        return outcome;
+    }
+    const bool matched = m_query->matchesFile();
+    outcome = rowwriter::write(m_query->connection(), change, progress);
+    if (!outcome.result.ok())
+        return outcome;
+    if (change.kind() == RowChange::Kind::Delete && m_query->isOpen()) {
+        std::vector<qint64> keys(change.before.size());
+        for (size_t row = 0; row < keys.size(); ++row)
+            keys[row] = change.before.aid(row);
+        std::sort(keys.begin(), keys.end());
+        m_query->dropKeys(keys, matched);
+    } else if (const Result shown = reopen(); !shown.ok()) {
+        outcome.result = shown; // written, but the list could not be shown again
+    }
+    return outcome;
+}
