@@ -74,6 +74,7 @@ struct Outcome
 {
     Result result = Result::success();
     bool cancelled = false;
+    bool told = false; // the failure was already said to the user
     // A row not as `before` says (changed or deleted since, by this program or another; or, for an
     // insert, a row with that aid exists): its domain. Nothing was written.
     QString conflict;

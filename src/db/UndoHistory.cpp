@@ -2,6 +2,8 @@
 
 #include "DomainList.h"
 
+#include <algorithm>
+
 namespace {
 RowPack packOf(const DomainRecord& record)
 {
@@ -128,15 +130,23 @@ rowwriter::Outcome UndoHistory::step(DomainList& list, const rowwriter::Progress
         outcome.result = Result::failure(QStringLiteral("没有可以%1的操作").arg(verb));
         return outcome;
     }
-    outcome = back ? from.back()->revert(list, progress) : from.back()->apply(list, progress);
+    const ListCommand* command = from.back().get();
+    const QString description = command->description();
+    outcome = back ? command->revert(list, progress) : command->apply(list, progress);
     if (outcome.result.ok()) {
-        to.push_back(std::move(from.back()));
-        from.pop_back();
+        // The step may have left the history meanwhile (one that takes itself out once undone).
+        const auto at =
+            std::find_if(from.begin(), from.end(), [command](const auto& c) { return c.get() == command; });
+        if (at != from.end()) {
+            if (!back || (*at)->canRedo())
+                to.push_back(std::move(*at));
+            from.erase(at);
+        }
         emit changed();
     } else if (!outcome.conflict.isEmpty()) {
-        outcome.result = Result::failure(
-            QStringLiteral("无法%1“%2”：%3，%1会覆盖之后的修改。")
-                .arg(verb, from.back()->description(), rowwriter::conflictText(outcome.conflict)));
+        outcome.result =
+            Result::failure(QStringLiteral("无法%1“%2”：%3，%1会覆盖之后的修改。")
+                                .arg(verb, description, rowwriter::conflictText(outcome.conflict)));
     }
     return outcome;
 }
@@ -146,4 +156,14 @@ void UndoHistory::clear()
     m_done.clear();
     m_undone.clear();
     emit changed();
+}
+
+void UndoHistory::remove(const std::function<bool(const ListCommand&)>& stale)
+{
+    const auto isStale = [&](const std::unique_ptr<ListCommand>& c) { return stale(*c); };
+    const size_t before = m_done.size() + m_undone.size();
+    std::erase_if(m_done, isStale);
+    std::erase_if(m_undone, isStale);
+    if (m_done.size() + m_undone.size() != before)
+        emit changed();
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,8 +18,10 @@ public:
     virtual ~ListCommand() = default;
     // What the change did, as the undo item names it: "删除 37 个域名".
     virtual QString description() const = 0;
-    rowwriter::Outcome apply(DomainList& list, const rowwriter::Progress& progress = {}) const;
-    rowwriter::Outcome revert(DomainList& list, const rowwriter::Progress& progress = {}) const;
+    virtual rowwriter::Outcome apply(DomainList& list, const rowwriter::Progress& progress = {}) const;
+    virtual rowwriter::Outcome revert(DomainList& list, const rowwriter::Progress& progress = {}) const;
+    // Whether, once undone, it can be made again (else it leaves the history when undone).
+    virtual bool canRedo() const { return true; }
     size_t bytes() const { return m_change.bytes(); }
     const RowChange& change() const { return m_change; }
 
@@ -87,6 +90,8 @@ public:
     rowwriter::Outcome undo(DomainList& list, const rowwriter::Progress& progress = {});
     rowwriter::Outcome redo(DomainList& list, const rowwriter::Progress& progress = {});
     void clear();
+    // Takes the steps `stale` names out (ones that can no longer be made or undone).
+    void remove(const std::function<bool(const ListCommand&)>& stale);
 
 signals:
     void changed();

@@ -26,7 +26,7 @@ void backUp(QWidget* parent, TDataModule2* data)
 
 void sayFailure(QWidget* parent, const rowwriter::Outcome& outcome, const QString& nothingDone)
 {
-    if (outcome.cancelled)
+    if (outcome.cancelled || outcome.told)
         return;
     if (!outcome.conflict.isEmpty())
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"),
