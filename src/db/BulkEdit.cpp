@@ -4,6 +4,9 @@
 
 #include <QDate>
 
+#include <array>
+#include <vector>
+
 namespace bulkedit {
 
 namespace {
@@ -66,29 +69,57 @@ QString extendedExpiry(const QString& text, int years)
 
 RowChange changeFor(const RowPack& rows, const Edit& edit, QStringList* unreadable)
 {
+    // Fields by their place in a row of the pack: aid, a1 .. a9.
+    enum Field
+    {
+        Domain = 1,
+        Description = 2,
+        Registrar = 3,
+        Address = 4,
+        Expires = 6,
+        Notes = 7,
+        Price = 9
+    };
+    // The texts set, as UTF-8 once; each row is then taken and written as the bytes it holds.
+    std::vector<std::pair<int, QByteArray>> set;
+    const std::pair<int, const std::optional<QString>*> fields[] = {{Registrar, &edit.registrar},
+                                                                    {Description, &edit.description},
+                                                                    {Price, &edit.price},
+                                                                    {Address, &edit.address}};
+    for (const auto& [field, text] : fields) {
+        if (*text)
+            set.emplace_back(field, (*text)->toUtf8());
+    }
+    if (edit.notesMode == Edit::Notes::Replace)
+        set.emplace_back(Notes, edit.notes.toUtf8());
+    const QByteArray appended = edit.notes.toUtf8();
+
     RowChange change;
+    std::array<std::string_view, RowPack::kFields> before;
+    QByteArray notes, expires;
     for (size_t row = 0; row < rows.size(); ++row) {
-        const DomainRecord before = rows.record(row);
-        DomainRecord after = before;
-        if (edit.registrar)
-            after.registrar = *edit.registrar;
-        if (edit.description)
-            after.description = *edit.description;
-        if (edit.price)
-            after.price = *edit.price;
-        if (edit.address)
-            after.address = *edit.address;
-        if (edit.notesMode == Edit::Notes::Replace)
-            after.notes = edit.notes;
-        else if (edit.notesMode == Edit::Notes::Append)
-            after.notes = before.notes.isEmpty() ? edit.notes : before.notes + QLatin1Char('\n') + edit.notes;
+        for (int f = 0; f < RowPack::kFields; ++f)
+            before[size_t(f)] = rows.value(row, f);
+        std::array<std::string_view, RowPack::kFields> after = before;
+        for (const auto& [field, text] : set)
+            after[size_t(field)] = std::string_view(text.constData(), size_t(text.size()));
+        if (edit.notesMode == Edit::Notes::Append) {
+            notes = QByteArray(before[Notes].data(), qsizetype(before[Notes].size()));
+            if (!notes.isEmpty())
+                notes += '\n';
+            notes += appended;
+            after[Notes] = std::string_view(notes.constData(), size_t(notes.size()));
+        }
         if (edit.extendYears != 0) {
-            const QString moved = extendedExpiry(before.expires, edit.extendYears);
+            const QString moved = expiry::parse(before[Expires]) == expiry::kUnreadable
+                                      ? QString()
+                                      : extendedExpiry(rows.text(row, Expires), edit.extendYears);
             if (moved.isNull()) {
                 if (unreadable)
-                    unreadable->append(before.domain);
+                    unreadable->append(rows.text(row, Domain));
             } else {
-                after.expires = moved;
+                expires = moved.toUtf8();
+                after[Expires] = std::string_view(expires.constData(), size_t(expires.size()));
             }
         }
         if (after == before)

@@ -1,3 +1,4 @@
+#include "Connection.h"
 #include "Dataset.h"
 #include "DomainList.h"
 
@@ -11,7 +12,10 @@ rowwriter::Outcome DomainList::write(const RowChange& change, const rowwriter::P
         return outcome;
     }
     const bool matched = m_query->matchesFile();
-    outcome = rowwriter::write(m_query->connection(), change, progress);
+    const QString stamp = m_query->connection()->changeStamp();
+    outcome = rowwriter::write(m_query->connection(), change, progress, [this, matched, stamp] {
+        return matched && m_query->connection()->changeStamp() == stamp;
+    });
     if (!outcome.result.ok())
         return outcome;
     if (change.kind() == RowChange::Kind::Delete && m_query->isOpen()) {

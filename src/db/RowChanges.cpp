@@ -4,6 +4,7 @@
 #include "Dataset.h"
 #include "Sql.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
 
@@ -116,7 +117,46 @@ void bindTexts(sqlite3_stmt* stmt, const RowPack& pack, size_t row, int firstPar
 }
 } // namespace
 
-Outcome write(Connection* connection, const RowChange& change, const Progress& progress)
+namespace {
+// The one number a statement gives (a count, a pragma's value); -1 when it gives none.
+qint64 numberOf(Connection* connection, const QByteArray& text)
+{
+    sqlite3_stmt* stmt = nullptr;
+    qint64 n = -1;
+    if (sqlite3_prepare_v2(connection->handle(), text.constData(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        n = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return n;
+}
+
+qint64 tableRows(Connection* connection)
+{
+    return numberOf(connection, "select count(*) from tt_a");
+}
+
+qint64 pragmaValue(Connection* connection, const char* name)
+{
+    return numberOf(connection, QByteArray("pragma ") + name);
+}
+
+// The rows in the order their aids go, so that inserted rows go to the end of the table's tree one after
+// the other.
+std::vector<size_t> byAid(const RowPack& rows)
+{
+    std::vector<size_t> order(rows.size());
+    std::vector<qint64> aids(rows.size());
+    for (size_t row = 0; row < rows.size(); ++row) {
+        order[row] = row;
+        aids[row] = rows.aid(row);
+    }
+    std::sort(order.begin(), order.end(), [&aids](size_t a, size_t b) { return aids[a] < aids[b]; });
+    return order;
+}
+} // namespace
+
+Outcome write(Connection* connection, const RowChange& change, const Progress& progress,
+              const std::function<bool()>& unchanged)
 {
     Outcome outcome;
     if (!connection || !connection->isOpen()) {
@@ -134,16 +174,35 @@ Outcome write(Connection* connection, const RowChange& change, const Progress& p
         return outcome;
     }
     const size_t total = change.size();
-    if (total > 1000)
+    // Many rows deleted: their content is overwritten where a page is written anyway, but free pages are
+    // not written only to be cleared (the copy made before a bulk change holds the rows in any case), so
+    // that deleting a million rows does not rewrite the whole file.
+    const bool many = total > 1000;
+    const qint64 secureDelete =
+        many && kind == RowChange::Kind::Delete ? pragmaValue(connection, "secure_delete") : -1;
+    if (secureDelete > 0)
+        (void)connection->execute(QStringLiteral("pragma secure_delete=fast"));
+    if (many)
         connection->widenCacheForWriting();
-    if (const QString begun = connection->execute(sql::kBegin); !begun.isEmpty()) {
+    // The write lock at once: from here no other program changes the file until the end.
+    if (const QString begun = connection->execute(QStringLiteral("begin immediate")); !begun.isEmpty()) {
         sqlite3_finalize(stmt);
         outcome.result = Result::failure(begun);
         return outcome;
     }
     const RowPack& keys = kind == RowChange::Kind::Insert ? change.after : change.before;
-    for (size_t row = 0; row < total; ++row) {
-        if (progress && row % 4096 == 0 && row > 0 && !progress(qint64(row), qint64(total))) {
+    // Every row of the table, as read, with nothing changed since: one statement empties the table.
+    const bool wholeTable = kind == RowChange::Kind::Delete && total > 1000 && unchanged && unchanged() &&
+                            tableRows(connection) == qint64(total);
+    const std::vector<size_t> order = kind == RowChange::Kind::Insert ? byAid(keys) : std::vector<size_t>();
+    if (wholeTable) {
+        if (const QString emptied = connection->execute(QStringLiteral("delete from tt_a"));
+            !emptied.isEmpty())
+            outcome.result = Result::failure(emptied);
+    }
+    for (size_t at = 0; at < total && !wholeTable; ++at) {
+        const size_t row = order.empty() ? at : order[at];
+        if (progress && at % 4096 == 0 && at > 0 && !progress(qint64(at), qint64(total))) {
             outcome.cancelled = true;
             break;
         }
@@ -178,8 +237,10 @@ Outcome write(Connection* connection, const RowChange& change, const Progress& p
         outcome.result = Result::failure(conflictText(outcome.conflict));
     if (outcome.cancelled)
         outcome.result = Result::failure(QStringLiteral("已取消，没有修改任何域名。"));
-    if (total > 1000)
+    if (many)
         connection->fitCacheToFile();
+    if (secureDelete > 0)
+        (void)connection->execute(QStringLiteral("pragma secure_delete=%1").arg(secureDelete));
     return outcome;
 }
 

@@ -82,7 +82,11 @@ struct Outcome
 
 // Writes the change in one transaction, each row only where the file holds it exactly as `before` says:
 // otherwise, and on any failure or a stop, nothing of it is written.
-Outcome write(Connection* connection, const RowChange& change, const Progress& progress = {});
+// `unchanged`, asked once the transaction holds the file, tells whether the file is still as it was when
+// `before` was taken from it (no write since, by anyone): a deletion of every row of the table is then
+// made at once.
+Outcome write(Connection* connection, const RowChange& change, const Progress& progress = {},
+              const std::function<bool()>& unchanged = {});
 
 // "域名“x”已被修改或删除（可能是另一个程序）": a conflict as the messages name it.
 QString conflictText(const QString& domain);

@@ -22,6 +22,8 @@ private slots:
     void deleteIsOneTransaction();
     void editIsOneTransaction();
     void stoppedWriteKeepsNothing();
+    void deletingEveryRowListedSparesRowsAddedSince_data();
+    void deletingEveryRowListedSparesRowsAddedSince();
     void undoRedoSequences_data();
     void undoRedoSequences();
     void undoRefusedAfterOutsideChange_data();
@@ -182,7 +184,7 @@ void TestBulk::stoppedWriteKeepsNothing()
     Fixture f(0);
     QCOMPARE(f.db.addManyDomains(10000), QString());
     QVERIFY(f.list->reopen().ok());
-    std::vector<int> all(size_t(f.list->count()));
+    std::vector<int> all(size_t(f.list->count() - 1)); // all but one: row by row
     std::iota(all.begin(), all.end(), 0);
     const RowChange change{RowPack::fromRows(*f.list->rows(), all), {}};
     int asked = 0;
@@ -194,6 +196,30 @@ void TestBulk::stoppedWriteKeepsNothing()
     QVERIFY(outcome.cancelled);
     QCOMPARE(f.db.countRows(), 10000);
     QCOMPARE(f.list->count(), 10000);
+}
+
+void TestBulk::deletingEveryRowListedSparesRowsAddedSince_data()
+{
+    QTest::addColumn<bool>("addedSince");
+    QTest::newRow("nothing since: the table is emptied") << false;
+    QTest::newRow("a domain added by another program since") << true;
+}
+
+void TestBulk::deletingEveryRowListedSparesRowsAddedSince()
+{
+    QFETCH(bool, addedSince);
+    Fixture f(0);
+    QCOMPARE(f.db.addManyDomains(3000), QString());
+    QVERIFY(f.list->reopen().ok());
+    if (addedSince) {
+        Connection other;
+        QCOMPARE(other.open(f.db.path()), QString());
+        QCOMPARE(other.execute(u"insert into tt_a (a1) values ('late.com')"_s), QString());
+    }
+    std::vector<int> all(size_t(f.list->count()));
+    std::iota(all.begin(), all.end(), 0);
+    QVERIFY(f.list->write({RowPack::fromRows(*f.list->rows(), all), {}}).result.ok());
+    QCOMPARE(storedRows(f.db), addedSince ? QList<QStringList>{row({u"late.com"_s})} : QList<QStringList>());
 }
 
 // Steps: d = delete d2 and d3, e = bulk edit of every domain's price, s = a single edit of d1,
