@@ -1,7 +1,9 @@
 #include "Dataset.h"
 
 #include "Connection.h"
+#include "DomainRecord.h"
 #include "NaturalSort.h"
+#include "RowChanges.h"
 #include "Sql.h"
 #include "Statement.h"
 
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
+#include <unordered_map>
 #include <utility>
 
 Dataset::Dataset(Connection* connection, QObject* parent)
@@ -558,4 +561,50 @@ void Dataset::dropKeys(const std::vector<qint64>& sortedKeys, bool matched)
     m_current = m_order.empty() ? -1 : std::clamp(wanted, 0, int(m_order.size()) - 1);
     emit rowsReset();
     emit currentRowChanged(m_current);
+}
+
+QString Dataset::replaceRows(const RowPack& rows)
+{
+    const int keyField = fieldIndex(m_keyField);
+    if (!m_open || keyField < 0 || rows.empty())
+        return {};
+    std::unordered_map<qint64, size_t> wanted;
+    wanted.reserve(rows.size());
+    for (size_t row = 0; row < rows.size(); ++row)
+        wanted.emplace(rows.aid(row), row);
+    // Each field of the rows held, by its place in the given rows (-1: not there, kept as it is).
+    const auto fields = static_cast<size_t>(fieldCount());
+    std::vector<int> from(fields, -1);
+    for (int f = 0; f < fieldCount(); ++f)
+        from[size_t(f)] = int(DomainRecord::fieldNames().indexOf(fieldName(f).toLower()));
+    emit rowsAboutToReset();
+    std::vector<std::string> kept(fields);
+    std::vector<std::string_view> values(fields);
+    QString error;
+    for (size_t row = 0; row < m_order.size() && error.isEmpty(); ++row) {
+        qint64 key = 0;
+        for (const char c : m_rows.value(m_order[row], keyField))
+            key = key * 10 + (c - '0');
+        const auto found = wanted.find(key);
+        if (found == wanted.end())
+            continue;
+        for (int f = 0; f < fieldCount(); ++f) {
+            if (from[size_t(f)] >= 0) {
+                values[size_t(f)] = rows.value(found->second, from[size_t(f)]);
+            } else { // copied: storing the row may move the texts held
+                kept[size_t(f)] = std::string(m_rows.value(m_order[row], f));
+                values[size_t(f)] = kept[size_t(f)];
+            }
+        }
+        error = storeRow(values);
+        if (error.isEmpty()) {
+            m_rows.markDeleted(m_order[row]);
+            m_order[row] = m_rows.rowCount() - 1;
+        }
+    }
+    // As after an append: the stored order is no longer the statement's, so the next statement is read.
+    m_appended = true;
+    emit rowsReset();
+    emit currentRowChanged(m_current);
+    return error;
 }

@@ -24,6 +24,9 @@ rowwriter::Outcome DomainList::write(const RowChange& change, const rowwriter::P
             keys[row] = change.before.aid(row);
         std::sort(keys.begin(), keys.end());
         m_query->dropKeys(keys, matched);
+    } else if (change.kind() == RowChange::Kind::Update && m_query->isOpen()) {
+        if (const QString error = m_query->replaceRows(change.after); !error.isEmpty())
+            outcome.result = Result::failure(error); // written, but the list could not show it
     } else if (const Result shown = reopen(); !shown.ok()) {
         outcome.result = shown; // written, but the list could not be shown again
     }

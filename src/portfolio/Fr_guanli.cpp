@@ -1131,7 +1131,10 @@ void TFr_guanli::editSelection()
     std::vector<int> rows = listselection::rows(m_grid->selectionModel());
     if (rows.empty() && list()->currentRow() >= 0)
         rows.push_back(list()->currentRow());
-    bulkactions::editRows(this, m_data, rows, m_history);
+    // The domains edited stay selected, to be looked at or changed once more.
+    const std::vector<qint64> chosen = listselection::aids(*list(), m_grid->selectionModel());
+    if (bulkactions::editRows(this, m_data, rows, m_history) && chosen.size() > 1)
+        listselection::reselect(*list(), m_grid->selectionModel(), chosen);
 }
 
 void TFr_guanli::undo()

@@ -176,7 +176,13 @@ void TestBulk::editIsOneTransaction()
     QVERIFY(f.list->write(change).result.ok());
     for (const qint64 aid : f.aids)
         QCOMPARE(f.db.row(aid).value(3), u"新注册商"_s);
-    QCOMPARE(f.list->record(0).registrar, u"新注册商"_s); // the list follows
+    // The list follows in place, the rows in their order, and a search sees the new values.
+    QCOMPARE(f.list->record(0).registrar, u"新注册商"_s);
+    QCOMPARE(f.listed(), allNames(5));
+    QVERIFY(f.list->search(u"新注册商"_s, SearchScope::AllFields).ok());
+    QCOMPARE(f.listed(), allNames(5));
+    QVERIFY(f.list->search(u"老注册商"_s, SearchScope::AllFields).ok());
+    QCOMPARE(f.listed(), QStringList());
 }
 
 void TestBulk::stoppedWriteKeepsNothing()

@@ -208,6 +208,7 @@ void TestBulkPanel::bulkEditThroughItsDialog()
     QCOMPARE(shown.size(), 1); // the date that could not be moved on
     QVERIFY(shown[0].text.contains(u"d2.com"_s));
     QCOMPARE(p.panel.statusStrip()->totals().priceCents, 4 * 8800);
+    QCOMPARE(p.panel.selectedCount(), 4); // still selected
     QCOMPARE(p.action(u"actUndo"_s)->text(), u"撤销：批量修改 4 个域名\tCtrl+Z"_s);
     p.action(u"actUndo"_s)->trigger();
     QCOMPARE(p.db.row(p.aids[0]).value(9), u"10"_s);
