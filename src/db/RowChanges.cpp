@@ -202,9 +202,18 @@ Outcome write(Connection* connection, const RowChange& change, const Progress& p
                             tableRows(connection) == qint64(total);
     const std::vector<size_t> order = kind == RowChange::Kind::Insert ? byAid(keys) : std::vector<size_t>();
     if (wholeTable) {
-        if (const QString emptied = connection->execute(QStringLiteral("delete from tt_a"));
-            !emptied.isEmpty())
-            outcome.result = Result::failure(emptied);
+        // One statement the engine makes in one step: told as work going on (done -1) before and after it,
+        // and a stop asked for meanwhile is kept to before the commit.
+        const auto goesOn = [&] { return !progress || progress(-1, qint64(total)); };
+        if (!goesOn()) {
+            outcome.cancelled = true;
+        } else {
+            const QString emptied = connection->execute(QStringLiteral("delete from tt_a"));
+            if (!emptied.isEmpty())
+                outcome.result = Result::failure(emptied);
+            else if (!goesOn())
+                outcome.cancelled = true;
+        }
     }
     for (size_t at = 0; at < total && !wholeTable; ++at) {
         const size_t row = order.empty() ? at : order[at];

@@ -67,7 +67,8 @@ struct RowChange
 
 namespace rowwriter {
 
-// Told how far the writing is (rows done of all); answers false to stop it (nothing is then written).
+// Told how far the writing is (rows done of all, or -1 for work going on that cannot be counted); answers
+// false to stop it (nothing is then written).
 using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 struct Outcome

@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QProgressDialog>
+#include <algorithm>
 
 namespace bulkactions {
 
@@ -44,14 +45,17 @@ rowwriter::Outcome withProgress(QWidget* parent, const QString& label,
     QElapsedTimer clock;
     clock.start();
     const rowwriter::Progress progress = [&](qint64 done, qint64 total) {
-        if (!window && clock.elapsed() > 500) {
+        // At once for a large change, else once it takes more than a moment.
+        if (!window && (clock.elapsed() > 500 || total >= 100000)) {
             window = std::make_unique<QProgressDialog>(label, QStringLiteral("取消"), 0, int(total), parent);
             window->setWindowTitle(QStringLiteral("请稍候"));
             window->setWindowModality(Qt::WindowModal);
             window->setMinimumDuration(0);
         }
         if (window) {
-            window->setValue(int(done));
+            if (done < 0)
+                window->setRange(0, 0); // going on, not counted
+            window->setValue(int(std::max<qint64>(done, 0)));
             if (window->wasCanceled())
                 return false;
         }
