@@ -563,7 +563,7 @@ void Dataset::dropKeys(const std::vector<qint64>& sortedKeys, bool matched)
     emit currentRowChanged(m_current);
 }
 
-QString Dataset::replaceRows(const RowPack& rows)
+QString Dataset::replaceRows(const RowPack& rows, bool matched)
 {
     const int keyField = fieldIndex(m_keyField);
     if (!m_open || keyField < 0 || rows.empty())
@@ -603,7 +603,10 @@ QString Dataset::replaceRows(const RowPack& rows)
         }
     }
     // As after an append: the stored order is no longer the statement's, so the next statement is read.
+    // The rows still hold what the file holds.
     m_appended = true;
+    if (matched && error.isEmpty())
+        m_reader.sourceFollows();
     emit rowsReset();
     emit currentRowChanged(m_current);
     return error;

@@ -166,7 +166,8 @@ public:
     void dropKeys(const std::vector<qint64>& sortedKeys, bool matched);
     // Rows of tt_a were changed in the file to these whole rows (aid, a1 .. a9, found by aid): the rows held
     // take the new values in their places, in one reset. Empty on success, else why not.
-    [[nodiscard]] QString replaceRows(const class RowPack& rows);
+    // `matched` as for dropKeys().
+    [[nodiscard]] QString replaceRows(const class RowPack& rows, bool matched);
     // Whether the rows held are those of the file as it is now.
     bool matchesFile() const { return m_reader.sourceCurrent(); }
     Connection* connection() const { return m_connection; }

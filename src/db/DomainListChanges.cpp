@@ -25,7 +25,7 @@ rowwriter::Outcome DomainList::write(const RowChange& change, const rowwriter::P
         std::sort(keys.begin(), keys.end());
         m_query->dropKeys(keys, matched);
     } else if (change.kind() == RowChange::Kind::Update && m_query->isOpen()) {
-        if (const QString error = m_query->replaceRows(change.after); !error.isEmpty())
+        if (const QString error = m_query->replaceRows(change.after, matched); !error.isEmpty())
             outcome.result = Result::failure(error); // written, but the list could not show it
     } else if (const Result shown = reopen(); !shown.ok()) {
         outcome.result = shown; // written, but the list could not be shown again
