@@ -47,10 +47,8 @@ BulkEditDialog::BulkEditDialog(const RowPack& rows, QWidget* parent)
         check->setObjectName(QStringLiteral("chk") + QLatin1String(f.name));
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("edt") + QLatin1String(f.name));
-        edit->setEnabled(false);
-        connect(check, &QCheckBox::toggled, edit, &QLineEdit::setEnabled);
         connect(check, &QCheckBox::toggled, this, &BulkEditDialog::updatePreview);
-        // Typing in a box ticks it.
+        // Typing in a box ticks it (an empty text ticked empties the field).
         connect(edit, &QLineEdit::textEdited, check, [check] { check->setChecked(true); });
         grid->addWidget(check, line, 0);
         grid->addWidget(edit, line++, 1);
