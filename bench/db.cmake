@@ -9,3 +9,7 @@ target_link_libraries(bench_db PRIVATE lanshu_benchlib lanshu_db)
 # The domain list at scale against the warm sqlcipher shell and a memmem ceiling (see bench_search.cpp).
 add_executable(bench_search ${CMAKE_CURRENT_LIST_DIR}/bench_search.cpp)
 target_link_libraries(bench_search PRIVATE lanshu_benchlib lanshu_db lanshu_platform)
+
+# Many domains at once: select all and delete, a bulk edit, and undoing each (see bench_bulk.cpp).
+add_executable(bench_bulk ${CMAKE_CURRENT_LIST_DIR}/bench_bulk.cpp)
+target_link_libraries(bench_bulk PRIVATE lanshu_benchlib lanshu_db)

@@ -1,11 +1,14 @@
 #include "Mian.h"
 
+#include <QPointer>
+
 #include "NavigationBar.h"
 #include "RestoreBackup.h"
 #include "db/Backup.h"
 #include "db/Connection.h"
 #include "db/DataModule.h"
 #include "db/DomainList.h"
+#include "db/UndoHistory.h"
 #include "entry/Daoru.h"
 #include "entry/Edit_yuming.h"
 #include "entry/MappedImport.h"
@@ -44,6 +47,26 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
+
+namespace {
+// The last import by headings as a step of the undo history: the import takes itself back (and says how
+// that went); it is not made again.
+class ImportStep : public ListCommand
+{
+public:
+    ImportStep(MappedImport* import, QWidget* window)
+        : ListCommand(RowChange{}), m_import(import), m_window(window)
+    {
+    }
+    QString description() const override;
+    rowwriter::Outcome revert(DomainList& list, const rowwriter::Progress& progress) const override;
+    bool canRedo() const override { return false; }
+
+private:
+    QPointer<MappedImport> m_import;
+    QWidget* m_window;
+};
+} // namespace
 
 Tmian::Tmian()
 {
@@ -156,8 +179,12 @@ Tmian::Tmian()
     connect(m_padlock, &QToolButton::clicked, this, &Tmian::bsSkinSpeedButton3Click);
 
     connect(m_guanli, &TFr_guanli::addRequested, this, [this] {
-        if (m_add)
-            m_add->exec();
+        if (m_add && m_add->exec() == QDialog::Accepted && m_data) {
+            // The domain as stored, with the aid it was given, is the step to undo.
+            DomainRecord added = m_add->record();
+            added.aid = QString::number(m_data->Conn_service()->lastInsertRowId());
+            m_guanli->undoHistory()->push(std::make_unique<AddCommand>(added));
+        }
     });
     connect(m_guanli, &TFr_guanli::editRequested, this, &Tmian::openEditDialog);
     connect(m_guanli, &TFr_guanli::importRequested, this, [this] {
@@ -184,6 +211,23 @@ Tmian::Tmian()
 }
 
 Tmian::~Tmian() = default;
+
+namespace {
+QString ImportStep::description() const
+{
+    return QStringLiteral("上次导入");
+}
+
+rowwriter::Outcome ImportStep::revert(DomainList&, const rowwriter::Progress&) const
+{
+    rowwriter::Outcome outcome; // the import's undo says how it went itself
+    if (!m_import || !m_import->undoLast(m_window)) {
+        outcome.result = Result::failure(QString());
+        outcome.told = true;
+    }
+    return outcome;
+}
+} // namespace
 
 void Tmian::bindData(TDataModule2* data)
 {
@@ -222,14 +266,15 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
     m_add = add;
     m_import = import;
     m_wel->attachPasswordDialog(m_setMima);
-    // Ctrl+Z on the portfolio takes the last import by headings back, as "撤销上次导入" does (the search
-    // box keeps Ctrl+Z for its own text while it has the focus).
+    // The last import by headings is a step of the panel's undo history (Ctrl+Z there, as "撤销上次导入"
+    // does; the search box keeps Ctrl+Z for its own text while it has the focus).
     if (m_import) {
-        auto* undoImport = new QShortcut(QKeySequence::Undo, m_guanli);
-        undoImport->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(undoImport, &QShortcut::activated, this, [this] {
-            if (m_import->mappedImport()->canUndo())
-                m_import->mappedImport()->undoLast(this);
+        connect(m_import->mappedImport(), &MappedImport::undoAvailable, this, [this](bool available) {
+            UndoHistory* history = m_guanli->undoHistory();
+            history->remove(
+                [](const ListCommand& c) { return dynamic_cast<const ImportStep*>(&c) != nullptr; });
+            if (available)
+                history->push(std::make_unique<ImportStep>(m_import->mappedImport(), this));
         });
     }
     // The guide's animated picture: this window, framing the navigation bar, the toolbar, the domain
@@ -282,7 +327,9 @@ void Tmian::restoreFromBackup()
         MessageBox::show(this, MessageBox::Warning, QStringLiteral("从备份恢复"), error, MessageBox::Ok);
         return;
     }
-    // Every view follows: the list from the file, its totals and detail pane with it.
+    // Every view follows: the list from the file, its totals and detail pane with it. The steps of the
+    // run were made on the rows now replaced: none of them can be undone any more.
+    m_guanli->undoHistory()->clear();
     if (const Result reread = list->reopen(); !reread.ok())
         MessageBox::appError(this, reread.error());
     MessageBox::show(this, MessageBox::Information, QStringLiteral("从备份恢复"),
@@ -409,8 +456,14 @@ void Tmian::openEditDialog()
 {
     if (!m_edit)
         return;
-    m_edit->loadRecord(m_guanli->currentRecord());
-    m_edit->exec();
+    const DomainRecord before = m_guanli->currentRecord();
+    m_edit->loadRecord(before);
+    if (m_edit->exec() != QDialog::Accepted)
+        return;
+    DomainRecord after = m_edit->record();
+    after.aid = before.aid;
+    if (after != before)
+        m_guanli->undoHistory()->push(std::make_unique<EditCommand>(before, after));
 }
 
 bool Tmian::eventFilter(QObject* watched, QEvent* event)

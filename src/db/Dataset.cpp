@@ -1,7 +1,9 @@
 #include "Dataset.h"
 
 #include "Connection.h"
+#include "DomainRecord.h"
 #include "NaturalSort.h"
+#include "RowChanges.h"
 #include "Sql.h"
 #include "Statement.h"
 
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
+#include <unordered_map>
 #include <utility>
 
 Dataset::Dataset(Connection* connection, QObject* parent)
@@ -572,4 +575,85 @@ QString Dataset::append(const QStringList& values)
     emit rowAppended(newRow);
     setCurrentRow(newRow);
     return {};
+}
+
+void Dataset::dropKeys(const std::vector<qint64>& sortedKeys, bool matched)
+{
+    const int keyField = fieldIndex(m_keyField);
+    if (!m_open || keyField < 0 || sortedKeys.empty())
+        return;
+    emit rowsAboutToReset();
+    const int oldCurrent = m_current;
+    int firstDropped = -1;
+    size_t kept = 0;
+    for (size_t row = 0; row < m_order.size(); ++row) {
+        const std::string_view key = m_rows.value(m_order[row], keyField);
+        qint64 n = 0;
+        for (const char c : key)
+            n = n * 10 + (c - '0');
+        if (std::binary_search(sortedKeys.begin(), sortedKeys.end(), n)) {
+            m_rows.markDeleted(m_order[row]);
+            if (firstDropped < 0)
+                firstDropped = int(row);
+            continue;
+        }
+        m_order[kept++] = m_order[row];
+    }
+    m_order.resize(kept);
+    if (matched)
+        m_reader.sourceFollows();
+    // The row after the first one taken out becomes current, as after a single deletion.
+    const int wanted = firstDropped >= 0 && oldCurrent >= firstDropped ? firstDropped : oldCurrent;
+    m_current = m_order.empty() ? -1 : std::clamp(wanted, 0, int(m_order.size()) - 1);
+    emit rowsReset();
+    emit currentRowChanged(m_current);
+}
+
+QString Dataset::replaceRows(const RowPack& rows, bool matched)
+{
+    const int keyField = fieldIndex(m_keyField);
+    if (!m_open || keyField < 0 || rows.empty())
+        return {};
+    std::unordered_map<qint64, size_t> wanted;
+    wanted.reserve(rows.size());
+    for (size_t row = 0; row < rows.size(); ++row)
+        wanted.emplace(rows.aid(row), row);
+    // Each field of the rows held, by its place in the given rows (-1: not there, kept as it is).
+    const auto fields = static_cast<size_t>(fieldCount());
+    std::vector<int> from(fields, -1);
+    for (int f = 0; f < fieldCount(); ++f)
+        from[size_t(f)] = int(DomainRecord::fieldNames().indexOf(fieldName(f).toLower()));
+    emit rowsAboutToReset();
+    std::vector<std::string> kept(fields);
+    std::vector<std::string_view> values(fields);
+    QString error;
+    for (size_t row = 0; row < m_order.size() && error.isEmpty(); ++row) {
+        qint64 key = 0;
+        for (const char c : m_rows.value(m_order[row], keyField))
+            key = key * 10 + (c - '0');
+        const auto found = wanted.find(key);
+        if (found == wanted.end())
+            continue;
+        for (int f = 0; f < fieldCount(); ++f) {
+            if (from[size_t(f)] >= 0) {
+                values[size_t(f)] = rows.value(found->second, from[size_t(f)]);
+            } else { // copied: storing the row may move the texts held
+                kept[size_t(f)] = std::string(m_rows.value(m_order[row], f));
+                values[size_t(f)] = kept[size_t(f)];
+            }
+        }
+        error = storeRow(values);
+        if (error.isEmpty()) {
+            m_rows.markDeleted(m_order[row]);
+            m_order[row] = m_rows.rowCount() - 1;
+        }
+    }
+    // As after an append: the stored order is no longer the statement's, so the next statement is read.
+    // The rows still hold what the file holds.
+    m_appended = true;
+    if (matched && error.isEmpty())
+        m_reader.sourceFollows();
+    emit rowsReset();
+    emit currentRowChanged(m_current);
+    return error;
 }

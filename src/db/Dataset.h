@@ -178,6 +178,17 @@ public:
     // Appends a row: values for the fields after the key, by position. The row is added at the end
     // of the rows held and becomes current. Empty on success, else the engine's message.
     [[nodiscard]] QString append(const QStringList& values);
+    // Rows with these keys (ascending) were deleted from the file: they leave the rows held, in one reset.
+    // `matched` tells whether the rows held matched the file just before (matchesFile()), so that they
+    // still do.
+    void dropKeys(const std::vector<qint64>& sortedKeys, bool matched);
+    // Rows of tt_a were changed in the file to these whole rows (aid, a1 .. a9, found by aid): the rows held
+    // take the new values in their places, in one reset. Empty on success, else why not.
+    // `matched` as for dropKeys().
+    [[nodiscard]] QString replaceRows(const class RowPack& rows, bool matched);
+    // Whether the rows held are those of the file as it is now.
+    bool matchesFile() const { return m_reader.sourceCurrent(); }
+    Connection* connection() const { return m_connection; }
 
 signals:
     // The rows held are about to be / were replaced, cleared or reordered (open, close, sort).

@@ -2,6 +2,7 @@
 
 #include "DomainRecord.h"
 #include "Result.h"
+#include "RowChanges.h"
 
 #include <QDate>
 #include <QObject>
@@ -91,6 +92,11 @@ public:
     bool ascendingNext() const { return m_ascendingNext; }
     // Deletes the current domain from the file and the list.
     Result deleteCurrent();
+    // Writes a change of many domains (or takes one back) in one transaction, after reading every row
+    // still coming in; the list follows: deleted rows leave it and changed rows take their new values at
+    // once, in their places; rows inserted show it again as reopen() does. Nothing is written on a failure, a
+    // conflict or a stop by `progress`.
+    rowwriter::Outcome write(const RowChange& change, const rowwriter::Progress& progress = {});
     // Runs the statement held once more (a search in force stays; a sort is gone).
     Result reopen();
 

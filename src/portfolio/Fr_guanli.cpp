@@ -16,7 +16,10 @@
 #include "platform/Platform.h"
 #include "report/ReportProject.h"
 
+#include "BulkActions.h"
 #include "ColumnFit.h"
+#include "ListSelection.h"
+#include "db/UndoHistory.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -279,7 +282,8 @@ QWidget* TFr_guanli::buildListColumn()
     m_model = new DomainListModel(this);
     m_grid->setModel(m_model);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Many rows at once with Shift and Ctrl (mouse and keyboard) and Ctrl+A.
+    m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setShowGrid(false);
     m_grid->setItemDelegate(new RowLineDelegate(m_grid));
@@ -337,11 +341,16 @@ QWidget* TFr_guanli::buildListColumn()
     columnsAction->setObjectName(QStringLiteral("actColumns"));
     columnsAction->setMenu(m_columnsMenu);
     m_grid->addAction(columnsAction);
+    buildUndoActions();
     m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(header, &QHeaderView::sectionClicked, this, &TFr_guanli::sortByColumn);
     connect(
         m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex& current) { listCurrentChanged(current.isValid() ? current.row() : -1); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_status)
+            m_status->setSelectedCount(selectedCount());
+    });
 
     // Search strip: 速查: [box] 清除
     auto* strip = new QWidget(column);
@@ -934,6 +943,9 @@ void TFr_guanli::followCurrentRow(int row)
         selection->clear();
         return;
     }
+    // The view moved there itself (a click, a key): the selection it made stays, one row or many.
+    if (m_grid->currentIndex().isValid() && m_grid->currentIndex().row() == row)
+        return;
     const QModelIndex index = m_model->index(row, std::max(0, m_grid->currentIndex().column()));
     selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_grid->scrollTo(index);
@@ -1063,12 +1075,17 @@ void TFr_guanli::sortByColumn(int column)
     if (!domains || !domains->isOpen() || column < 0 || column >= m_model->columnCount())
         return;
     const bool ascending = domains->ascendingNext();
+    // The domains selected stay selected in their new places.
+    const std::vector<qint64> selected =
+        selectedCount() > 1 ? listselection::aids(*domains, m_grid->selectionModel()) : std::vector<qint64>();
     if (const Result result =
             changeList(domains, [&] { return domains->sortBy(m_model->fieldName(column)); });
         !result.ok()) {
         MessageBox::appError(this, result.error());
         return;
     }
+    if (!selected.empty())
+        listselection::reselect(*domains, m_grid->selectionModel(), selected);
     setHeading(column, DomainListModel::markedHeading(heading(column), ascending));
 }
 
@@ -1117,13 +1134,89 @@ void TFr_guanli::deleteCurrentDomain()
 {
     if (refuseEmptyList())
         return;
+    if (selectedCount() > 1) {
+        bulkactions::deleteRows(this, m_data, listselection::rows(m_grid->selectionModel()), m_history);
+        return;
+    }
     const MessageBox::Button answer = MessageBox::show(this, MessageBox::Question, QStringLiteral("删除确认"),
                                                        QStringLiteral("您确定要删除此域名吗?此操作不可恢复"),
                                                        MessageBox::Ok | MessageBox::Cancel);
     if (answer != MessageBox::Ok)
         return;
+    if (!readWholeList(this, list()))
+        return;
+    RowPack deleted = RowPack::fromRows(*list()->rows(), {list()->currentRow()});
     if (const Result result = changeList(list(), [&] { return list()->deleteCurrent(); }); !result.ok())
         MessageBox::appError(this, result.error());
+    else
+        m_history->push(std::make_unique<DeleteCommand>(std::move(deleted)));
+}
+
+int TFr_guanli::selectedCount() const
+{
+    return listselection::count(m_grid->selectionModel());
+}
+
+void TFr_guanli::editSelection()
+{
+    if (refuseEmptyList())
+        return;
+    std::vector<int> rows = listselection::rows(m_grid->selectionModel());
+    if (rows.empty() && list()->currentRow() >= 0)
+        rows.push_back(list()->currentRow());
+    // The domains edited stay selected, to be looked at or changed once more.
+    const std::vector<qint64> chosen = listselection::aids(*list(), m_grid->selectionModel());
+    if (bulkactions::editRows(this, m_data, rows, m_history) && chosen.size() > 1)
+        listselection::reselect(*list(), m_grid->selectionModel(), chosen);
+}
+
+void TFr_guanli::undo()
+{
+    if (m_data)
+        bulkactions::undo(this, m_data, m_history);
+}
+
+void TFr_guanli::redo()
+{
+    if (m_data)
+        bulkactions::redo(this, m_data, m_history);
+}
+
+void TFr_guanli::buildUndoActions()
+{
+    m_history = new UndoHistory(this);
+    auto* bulkEdit = new QAction(QStringLiteral("批量修改…"), m_grid);
+    bulkEdit->setObjectName(QStringLiteral("actBulkEdit"));
+    bulkEdit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    bulkEdit->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(bulkEdit, &QAction::triggered, this, &TFr_guanli::editSelection);
+    auto* undoAction = new QAction(QStringLiteral("撤销"), m_grid);
+    undoAction->setObjectName(QStringLiteral("actUndo"));
+    auto* redoAction = new QAction(QStringLiteral("重做"), m_grid);
+    redoAction->setObjectName(QStringLiteral("actRedo"));
+    m_grid->addAction(bulkEdit);
+    m_grid->addAction(undoAction);
+    m_grid->addAction(redoAction);
+    connect(undoAction, &QAction::triggered, this, &TFr_guanli::undo);
+    connect(redoAction, &QAction::triggered, this, &TFr_guanli::redo);
+    // Ctrl+Z and Ctrl+Shift+Z anywhere in the panel but the boxes that take them for their own text.
+    auto* undoKey = new QShortcut(QKeySequence::Undo, this, this, &TFr_guanli::undo);
+    undoKey->setContext(Qt::WidgetWithChildrenShortcut);
+    auto* redoKey =
+        new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, this, &TFr_guanli::redo);
+    redoKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_history, &UndoHistory::changed, this, &TFr_guanli::updateUndoActions);
+    updateUndoActions();
+}
+
+void TFr_guanli::updateUndoActions()
+{
+    auto* undoAction = m_grid->findChild<QAction*>(QStringLiteral("actUndo"));
+    auto* redoAction = m_grid->findChild<QAction*>(QStringLiteral("actRedo"));
+    undoAction->setText(m_history->undoText() + QStringLiteral("\tCtrl+Z"));
+    undoAction->setEnabled(m_history->canUndo());
+    redoAction->setText(m_history->redoText() + QStringLiteral("\tCtrl+Shift+Z"));
+    redoAction->setEnabled(m_history->canRedo());
 }
 
 void TFr_guanli::updateFromRegistries(int scope)

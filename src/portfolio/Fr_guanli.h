@@ -29,6 +29,7 @@ class FilterStrip;
 struct ListFilter;
 class ReportProject;
 class TDataModule2;
+class UndoHistory;
 
 // The portfolio panel (Fr_guanli1): toolbar, domain list with the search strip, and the detail
 // pane of the current domain. The list, the detail pane and every toolbar action work through the
@@ -78,7 +79,13 @@ public:
     DomainRecord currentRecord() const { return m_shown; }
 
     // --- actions (the toolbar, the search strip and the list headings call these) ---
-    void deleteCurrentDomain();          // 删 除
+    void deleteCurrentDomain(); // 删 除 (the domains selected, when more than one)
+    void editSelection();       // 批量修改… of the domains selected
+    void undo();                // 撤销 the last change of this run
+    void redo();                // 重做 what was undone last
+    UndoHistory* undoHistory() const { return m_history; }
+    // How many domains are selected in the list.
+    int selectedCount() const;
     void resetToDefaultList();           // 刷 新 and 清除
     void searchFor(const QString& text); // in the scope chosen beside the box
     SearchScope searchScope() const;     // 只查域名 or 全部字段
@@ -175,4 +182,7 @@ private:
     QMenu* m_columnsMenu = nullptr;   // the columns shown, from the heading row
     bool m_splitterRestored = false;
     std::unique_ptr<ReportProject> m_rvProject1;
+    UndoHistory* m_history = nullptr;
+    void buildUndoActions();
+    void updateUndoActions();
 };

@@ -46,7 +46,9 @@ PortfolioStatus::PortfolioStatus(QWidget* parent) : QWidget(parent)
     m_expiring = part("lnkExpiring", this);
     m_expiring->setToolTip(QStringLiteral("列出30天内到期的域名，最早到期的在前"));
     m_price = part("lblPriceSum", this);
-    for (QLabel* label : {m_count, m_expired, m_expiring, m_price})
+    m_selected = part("lblSelected", this);
+    m_selected->hide();
+    for (QLabel* label : {m_count, m_expired, m_expiring, m_price, m_selected})
         row->addWidget(label);
     row->addStretch(1);
     connect(m_expired, &QLabel::linkActivated, this, &PortfolioStatus::expiredClicked);
@@ -89,4 +91,10 @@ QString PortfolioStatus::priceTip(const ListTotals& totals)
     return QStringLiteral("合计 %1 个域名的报价；另有 %2 个域名的报价不是数字（如“面议”或未填），未计入")
         .arg(totals.priced)
         .arg(left);
+}
+
+void PortfolioStatus::setSelectedCount(int count)
+{
+    m_selected->setText(selectedText(count));
+    m_selected->setVisible(count > 1);
 }

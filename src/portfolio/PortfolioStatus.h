@@ -28,6 +28,9 @@ public:
     static QString priceText(const ListTotals& totals);
     // The sum's tool tip: how many prices it holds, and how many were not numbers and were left out.
     static QString priceTip(const ListTotals& totals);
+    // "已选 N 个", shown only while more than one domain is selected.
+    void setSelectedCount(int count);
+    static QString selectedText(int count) { return QStringLiteral("已选 %1 个").arg(count); }
     static QString readingText() { return QStringLiteral("正在读取域名……"); }
 
 signals:
@@ -39,5 +42,6 @@ private:
     QLabel* m_expired;  // lnkExpired
     QLabel* m_expiring; // lnkExpiring
     QLabel* m_price;    // lblPriceSum
+    QLabel* m_selected; // lblSelected
     ListTotals m_totals;
 };

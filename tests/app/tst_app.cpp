@@ -6,9 +6,12 @@
 #include "db/Connection.h"
 #include "db/Schema.h"
 #include "db/Sql.h"
+#include "db/UndoHistory.h"
 #include "entry/Daoru.h"
 #include "entry/Edit_yuming.h"
+#include "entry/EntryEdits.h"
 #include "entry/ImportPreviewDialog.h"
+#include "entry/New_yuming.h"
 #include "lock/Fr_wel.h"
 #include "platform/Dialogs.h"
 #include "platform/LayoutSettings.h"
@@ -19,6 +22,7 @@
 #include "web/Fr_gongju.h"
 #include "web/Fr_jiaoyi.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -97,6 +101,7 @@ private slots:
     void wheelMovesExactlyOneRow();
     void webLinkOpensHomePage();
     void editButtonOpensTheCurrentRecord();
+    void singleEditsAndAddsAreUndoneInOrder();
     void undoKeyOnThePortfolioTakesTheLastImportBack();
     void restoreFromABackupWithTheKeyboard();
     void statusBarCountsShowWithThePortfolioOnly();
@@ -382,6 +387,52 @@ void TestApp::editButtonOpensTheCurrentRecord()
     QVERIFY(button);
     button->click();
     QCOMPARE(seen, db.row(aid));
+}
+
+void TestApp::singleEditsAndAddsAreUndoneInOrder()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    const qint64 aid = db.insert({QStringLiteral("old.com"), QStringLiteral("旧说明")});
+    Tmian w;
+    auto* edit = new Tedit_yuming(&w);
+    edit->bindData(db.module());
+    auto* add = new Tnew_yuming(&w);
+    add->bindData(db.module());
+    w.bindData(db.module());
+    w.setDialogs(nullptr, nullptr, nullptr, edit, add, nullptr);
+    w.FormShow();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.showPortfolio();
+    QTableView* grid = w.Fr_guanli1()->bsSkinDBGrid1();
+
+    // Edit the description, then add a domain, each through its dialog.
+    QTimer::singleShot(0, edit, [edit] {
+        edit->bsSkinEdit2()->setText(QStringLiteral("新说明"));
+        edit->bsSkinButton1()->click();
+    });
+    w.findChild<QAbstractButton*>(QStringLiteral("btnEdit"))->click();
+    QCOMPARE(db.row(aid).value(2), QStringLiteral("新说明"));
+    QTimer::singleShot(0, add, [add] {
+        add->bsSkinEdit1()->setText(QStringLiteral("new.com"));
+        add->bsSkinButton1()->click();
+    });
+    w.findChild<QAbstractButton*>(QStringLiteral("btnAdd"))->click();
+    QCOMPARE(db.countRows(), 2);
+    auto* undoAction = grid->findChild<QAction*>(QStringLiteral("actUndo"));
+    QCOMPARE(undoAction->text(), QStringLiteral("撤销：添加域名 new.com\tCtrl+Z"));
+
+    // The list's 撤销 and 重做 items (Ctrl+Z, Ctrl+Shift+Z), one step each, the last first.
+    undoAction->trigger(); // the add
+    QCOMPARE(db.countRows(), 1);
+    QCOMPARE(undoAction->text(), QStringLiteral("撤销：修改域名 old.com\tCtrl+Z"));
+    undoAction->trigger(); // the edit
+    QCOMPARE(db.row(aid).value(2), QStringLiteral("旧说明"));
+    QCOMPARE(w.Fr_guanli1()->currentRecord().description, QStringLiteral("旧说明"));
+    grid->findChild<QAction*>(QStringLiteral("actRedo"))->trigger(); // the edit again
+    QCOMPARE(db.row(aid).value(2), QStringLiteral("新说明"));
+    QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
 void TestApp::statusBarCountsShowWithThePortfolioOnly()
