@@ -219,7 +219,7 @@ void Tdaoru::bsSkinButton1Click()
         return;
 
     setBusy(true);
-    importer::Result result;
+    importer::Outcome result;
     {
         // The workbook is read on a worker thread: the window keeps drawing, and 取消 stops a long read.
         QProgressDialog progress(QStringLiteral("正在读取工作簿……"), QStringLiteral("取消"), 0, 1000, this);
@@ -240,19 +240,18 @@ void Tdaoru::bsSkinButton1Click()
             wait.exec();
         if (progress.wasCanceled())
             loader.cancel();
-        sheet::ReadResult read = loader.takeResult();
+        Expected<sheet::Sheet> read = loader.takeResult();
         progress.close();
-        if (read.cancelled) {
+        if (read.wasCancelled()) {
             setBusy(false);
             return; // the user stopped it: nothing was stored, the dialog stays as it was
         }
-        if (!read.ok) {
-            result.status = importer::Result::Status::ReadFailed;
-            result.error = read.error;
-        } else if (const auto columns = headingmap::detect(read.sheet, headingmap::kReadColumns)) {
+        if (!read.ok()) {
+            result.result = Result::failure(read.error(), Result::Code::ReadFailed);
+        } else if (const auto columns = headingmap::detect(read.value(), headingmap::kReadColumns)) {
             // --- a heading row: the columns go by their headings, after a preview ---
             progress.close();
-            m_mapped->start(std::move(read.sheet), *columns); // busy until it has finished
+            m_mapped->start(read.take(), *columns); // busy until it has finished
             return;
             // --- end ---
         } else {
@@ -264,7 +263,7 @@ void Tdaoru::bsSkinButton1Click()
             WaitCursor waitCursor;
             // Shown only when storing takes long; the window keeps drawing between batches.
             std::unique_ptr<QProgressDialog> storing;
-            result = importer::storeSheet(m_data->Conn_service(), read.sheet, [&](int stored, int total) {
+            result = importer::storeSheet(m_data->Conn_service(), read.value(), [&](int stored, int total) {
                 if (!storing) {
                     storing = std::make_unique<QProgressDialog>(QStringLiteral("正在导入域名……"), QString(),
                                                                 0, total, this);
@@ -283,8 +282,8 @@ void Tdaoru::bsSkinButton1Click()
     if (result.rowsStored > 0)
         m_mapped->forgetUndo(); // the import by headings before this one is no longer the last
 
-    if (result.status == importer::Result::Status::ReadFailed) {
-        MessageBox::appError(this, result.error);
+    if (result.code() == Result::Code::ReadFailed) {
+        MessageBox::appError(this, result.error());
         return;
     }
     // The list shows what the file holds now, with the statement it holds (a search stays in force).

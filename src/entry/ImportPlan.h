@@ -114,12 +114,15 @@ struct Undo
     bool isEmpty() const { return added.empty() && updated.empty(); }
 };
 
-struct Outcome
+// What apply() did: its result (Code::Cancelled when the progress stopped it), and on success what
+// undo() takes back.
+struct [[nodiscard]] Outcome
 {
-    bool ok = false;
-    bool cancelled = false;
-    QString error;
+    Result result = Result::success();
     Undo undo;
+    bool ok() const { return result.ok(); }
+    bool wasCancelled() const { return result.wasCancelled(); }
+    QString error() const { return result.error(); }
 };
 
 // Called now and then with the rows done and all rows; false stops the import (nothing is stored).

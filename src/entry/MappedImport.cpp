@@ -108,13 +108,13 @@ void MappedImport::store(importplan::Plan plan)
     }
     m_sheet = sheet::Sheet();
     m_portfolio = importplan::Portfolio();
-    if (outcome.cancelled) {
+    if (outcome.wasCancelled()) {
         Q_EMIT finished(false);
         return;
     }
-    if (!outcome.ok) {
+    if (!outcome.ok()) {
         MessageBox::show(m_window, MessageBox::Information, QStringLiteral("提示信息"),
-                         QStringLiteral("导入数据出错：%1\n没有保存任何一行。").arg(outcome.error),
+                         QStringLiteral("导入数据出错：%1\n没有保存任何一行。").arg(outcome.error()),
                          MessageBox::Ok);
         Q_EMIT finished(false);
         return;

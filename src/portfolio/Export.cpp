@@ -32,7 +32,7 @@ void exportDomainList(QWidget* parent, DomainList* list)
     // A list longer than one .xls worksheet holds goes to yuming.xlsx instead.
     const QString folder = Platform::dataFolder();
     const QString path = folder + exporter::fileNameFor(list->count());
-    exporter::Result result;
+    Result result = Result::success();
     {
         WaitCursor wait;
         // Each export replaces the previous one, of either kind; the old file goes first, even when saving
@@ -65,7 +65,7 @@ void exportDomainList(QWidget* parent, DomainList* list)
     if (!result.ok()) {
         // The box as it always was, with what failed below it.
         MessageBox::show(parent, MessageBox::NoIcon, QStringLiteral("提示"),
-                         QStringLiteral("保存失敗") + QLatin1Char('\n') + result.error,
+                         QStringLiteral("保存失敗") + QLatin1Char('\n') + result.error(),
                          MessageBox::Ok | MessageBox::Cancel);
         return;
     }
@@ -84,12 +84,12 @@ void exportExpiryCalendar(QWidget* parent, DomainList* list)
         return;
     if (!path.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
         path += QLatin1String(".ics");
-    calendar::Result result;
+    calendar::Written result;
     {
         WaitCursor wait;
         // The reminders of each event are the days the user chose for the desktop reminders.
         result = calendar::write(*list->rows(), path, ReminderSettings::load().thresholds);
     }
-    MessageBox::show(parent, result.ok ? MessageBox::Information : MessageBox::Warning,
+    MessageBox::show(parent, result.ok() ? MessageBox::Information : MessageBox::Warning,
                      QStringLiteral("提示"), calendar::resultText(result, path), MessageBox::Ok);
 }
