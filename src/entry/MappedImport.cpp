@@ -5,14 +5,11 @@
 #include "db/Connection.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
+#include "platform/LongWork.h"
 #include "platform/Platform.h"
 #include "portfolio/ListChange.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProgressDialog>
-
-#include <memory>
 
 bool prepareToStore(QWidget* parent, TDataModule2* data)
 {
@@ -89,22 +86,10 @@ void MappedImport::store(importplan::Plan plan)
     {
         WaitCursor wait;
         // Shown only when storing takes long; 取消 stores nothing.
-        std::unique_ptr<QProgressDialog> progress;
-        outcome = importplan::apply(m_data->Conn_service(), plan, [&](int done, int total) {
-            if (!progress) {
-                progress = std::make_unique<QProgressDialog>(QStringLiteral("正在导入域名……"),
-                                                             QStringLiteral("取消"), 0, total, m_window);
-                progress->setObjectName(QStringLiteral("storeProgress"));
-                progress->setWindowTitle(m_window->windowTitle());
-                progress->setWindowModality(Qt::WindowModal);
-                progress->setMinimumDuration(800);
-                progress->setAutoClose(false);
-                progress->setAutoReset(false);
-            }
-            progress->setValue(done);
-            QCoreApplication::processEvents();
-            return !progress->wasCanceled();
-        });
+        LongWork storing(m_window, m_window->windowTitle(), QStringLiteral("正在导入域名……"), 0,
+                         LongWork::Cancel::Allowed, QStringLiteral("storeProgress"));
+        outcome = importplan::apply(m_data->Conn_service(), plan,
+                                    [&](int done, int total) { return storing.step(done, total); });
     }
     m_sheet = sheet::Sheet();
     m_portfolio = importplan::Portfolio();

@@ -6,14 +6,10 @@
 #include "db/DomainList.h"
 #include "platform/Dialogs.h"
 #include "platform/LayoutSettings.h"
+#include "platform/LongWork.h"
 #include "platform/Platform.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProgressDialog>
-
-#include <memory>
 
 void exportDomainList(QWidget* parent, DomainList* list)
 {
@@ -40,25 +36,10 @@ void exportDomainList(QWidget* parent, DomainList* list)
         QFile::remove(folder + exporter::kFileName);
         QFile::remove(folder + exporter::kLargeFileName);
         // A long list shows how far the export has come; the window keeps drawing meanwhile.
-        std::unique_ptr<QProgressDialog> shown;
-        QElapsedTimer clock;
-        clock.start();
-        result = exporter::writeWorkbook(*list->rows(), path, [&](int done, int total) {
-            if (!shown && clock.elapsed() < 500)
-                return;
-            if (!shown) {
-                shown = std::make_unique<QProgressDialog>(QStringLiteral("正在导出域名……"), QString(), 0,
-                                                          total, parent);
-                shown->setObjectName(QStringLiteral("exportProgress"));
-                shown->setWindowTitle(QStringLiteral("批量导出"));
-                shown->setWindowModality(Qt::WindowModal);
-                shown->setCancelButton(nullptr);
-                shown->setMinimumDuration(0);
-                shown->setAutoClose(false);
-            }
-            shown->setValue(done);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
+        LongWork exporting(parent, QStringLiteral("批量导出"), QStringLiteral("正在导出域名……"),
+                           list->count(), LongWork::Cancel::Refused, QStringLiteral("exportProgress"));
+        result = exporter::writeWorkbook(*list->rows(), path,
+                                         [&](int done, int total) { (void)exporting.step(done, total); });
         list->setCurrentRow(list->count() - 1);
     }
 
