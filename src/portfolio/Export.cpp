@@ -5,6 +5,7 @@
 #include "ListChange.h"
 #include "db/DomainList.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 #include "platform/LayoutSettings.h"
 #include "platform/LongWork.h"
 #include "platform/Platform.h"
@@ -26,15 +27,14 @@ void exportDomainList(QWidget* parent, DomainList* list)
     }
 
     // A list longer than one .xls worksheet holds goes to yuming.xlsx instead.
-    const QString folder = Platform::dataFolder();
-    const QString path = folder + exporter::fileNameFor(list->count());
+    const QString path = Files::inDataFolder(exporter::fileNameFor(list->count()));
     Result result = Result::success();
     {
         WaitCursor wait;
         // Each export replaces the previous one, of either kind; the old file goes first, even when saving
         // fails.
-        QFile::remove(folder + exporter::kFileName);
-        QFile::remove(folder + exporter::kLargeFileName);
+        QFile::remove(Files::inDataFolder(exporter::kFileName));
+        QFile::remove(Files::inDataFolder(exporter::kLargeFileName));
         // A long list shows how far the export has come; the window keeps drawing meanwhile.
         LongWork exporting(parent, QStringLiteral("批量导出"), QStringLiteral("正在导出域名……"),
                            list->count(), LongWork::Cancel::Refused, QStringLiteral("exportProgress"));
@@ -59,7 +59,7 @@ void exportExpiryCalendar(QWidget* parent, DomainList* list)
     if (!readWholeList(parent, list))
         return;
     QString path = FileDialog::getSaveFileName(parent, QStringLiteral("导出到期日历"),
-                                               Platform::dataFolder() + calendar::kFileName,
+                                               Files::inDataFolder(calendar::kFileName),
                                                QStringLiteral("日历文件 (*.ics)"));
     if (path.isEmpty())
         return;

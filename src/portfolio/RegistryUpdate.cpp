@@ -5,6 +5,7 @@
 #include "db/DataModule.h"
 #include "db/Sql.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 #include "platform/LongWork.h"
 #include "platform/Platform.h"
 #include "registry/AnswerLog.h"
@@ -31,7 +32,7 @@ std::function<bool(RegistryReview&)> g_reviewHook;
 // The folder of the database file, which is opened from the current directory.
 QString databaseFolder()
 {
-    return QFileInfo(Connection::kFileName).absolutePath();
+    return Files::databaseFolder(Connection::kFileName);
 }
 
 // The log beside the database file.
