@@ -501,13 +501,13 @@ void ReportPreview::printReport()
     }
     if (!chosen)
         return;
-    bool cancelled = false;
     ReportProgressWindow progress(this, QStringLiteral("正在打印…"));
-    const QString error = ::printReport(*m_layout, printer, progress.callback(), &cancelled);
-    if (!error.isEmpty())
-        showError(error);
+    const Result printed = ::printReport(*m_layout, printer, progress.callback());
+    if (!printed.ok() && !printed.wasCancelled())
+        showError(printed.error());
     else
-        m_status->setText(cancelled ? QStringLiteral("打印已取消") : QStringLiteral("已送往打印机"));
+        m_status->setText(printed.wasCancelled() ? QStringLiteral("打印已取消")
+                                                 : QStringLiteral("已送往打印机"));
 }
 
 void ReportPreview::exportPdf()
@@ -521,17 +521,17 @@ void ReportPreview::exportPdf()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
-    bool cancelled = false;
-    QString error;
+    Result written = Result::success();
     {
         ReportProgressWindow progress(this, QStringLiteral("正在导出PDF…"));
-        error = writeReportPdf(*m_layout, path, progress.callback(), &cancelled);
+        written = writeReportPdf(*m_layout, path, progress.callback());
     }
-    if (!error.isEmpty())
-        showError(error);
+    if (!written.ok() && !written.wasCancelled())
+        showError(written.error());
     else
-        m_status->setText(cancelled ? QStringLiteral("导出已取消")
-                                    : QStringLiteral("已导出到 %1").arg(QDir::toNativeSeparators(path)));
+        m_status->setText(written.wasCancelled()
+                              ? QStringLiteral("导出已取消")
+                              : QStringLiteral("已导出到 %1").arg(QDir::toNativeSeparators(path)));
 }
 
 void ReportPreview::setShownHook(std::function<void(ReportPreview*)> hook)
