@@ -31,6 +31,7 @@ LongWork::LongWork(QWidget* parent, const QString& title, const QString& text, i
         Q_EMIT cancelled();
     });
     m_delay->setSingleShot(true);
+    m_delay->setTimerType(Qt::PreciseTimer); // a coarse timer may end up to a twentieth early
     connect(m_delay, &QTimer::timeout, this, &LongWork::showWindow);
     m_delay->start(kDelayMs);
     m_clock.start();
