@@ -359,14 +359,13 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
     return outcome;
 }
 
-Result undo(Connection* connection, const Undo& undo, QString* refusal)
+Result undo(Connection* connection, const Undo& undo)
 {
-    refusal->clear();
     if (const QString begun = connection->execute(sql::kBegin); !begun.isEmpty())
         return Result::failure(begun);
-    const auto rollback = [&](const QString& error) {
+    const auto rollback = [&](const QString& error, Result::Code code = Result::Code::Failed) {
         (void)connection->execute(sql::kRollback);
-        return Result::failure(error);
+        return Result::failure(error, code);
     };
     std::vector<qint64> aids;
     for (const DomainRecord& added : undo.added)
@@ -392,10 +391,11 @@ Result undo(Connection* connection, const Undo& undo, QString* refusal)
         check(after);
     if (!changed.isEmpty()) {
         const int shown = 5;
-        *refusal = QStringLiteral("上次导入的域名在导入后又有改动，无法撤销：") +
-                   QStringList(changed.mid(0, shown)).join(QStringLiteral("、")) +
-                   (changed.size() > shown ? QStringLiteral(" 等 %1 个").arg(changed.size()) : QString());
-        return rollback(*refusal);
+        return rollback(
+            QStringLiteral("上次导入的域名在导入后又有改动，无法撤销：") +
+                QStringList(changed.mid(0, shown)).join(QStringLiteral("、")) +
+                (changed.size() > shown ? QStringLiteral(" 等 %1 个").arg(changed.size()) : QString()),
+            Result::Code::Refused);
     }
 
     for (const DomainRecord& added : undo.added)

@@ -133,8 +133,9 @@ using Progress = std::function<bool(int done, int total)>;
 Outcome apply(Connection* connection, const Plan& plan, const Progress& progress = {});
 
 // Takes an import back in one transaction: deletes the rows it added and puts back the fields it updated.
-// Refuses (and changes nothing) when one of those rows was changed or deleted since: *refusal says which.
-Result undo(Connection* connection, const Undo& undo, QString* refusal);
+// Refuses (and changes nothing) when one of those rows was changed or deleted since: the result then fails
+// with Code::Refused and a text that says which.
+Result undo(Connection* connection, const Undo& undo);
 
 QString actionText(Action action);
 // "导入完成：新增 N 个，更新 N 个，跳过 N 个" (rows not stored count as skipped).

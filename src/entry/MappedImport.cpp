@@ -129,11 +129,12 @@ bool MappedImport::undoLast(QWidget* parent)
                          QStringLiteral("没有可以撤销的导入。"), MessageBox::Ok);
         return false;
     }
-    QString refusal;
-    const Result undone = importplan::undo(m_data->Conn_service(), m_undo, &refusal);
+    const Result undone = importplan::undo(m_data->Conn_service(), m_undo);
     if (!undone.ok()) {
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示信息"),
-                         refusal.isEmpty() ? QStringLiteral("撤销导入出错：%1").arg(undone.error()) : refusal,
+                         undone.code() == Result::Code::Refused
+                             ? undone.error()
+                             : QStringLiteral("撤销导入出错：%1").arg(undone.error()),
                          MessageBox::Ok);
         return false;
     }

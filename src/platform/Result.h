@@ -22,6 +22,7 @@ public:
         TooManyRows, // more rows than the file's kind or the task takes; nothing was written
         ReadFailed,  // the input could not be read (or holds what cannot be stored); nothing was stored
         StoreFailed, // writing was refused part way; what was written before it stays
+        Refused,     // refused because of what the data holds now; the text says why, for the user as it is
     };
 
     static Result success() { return Result(Code::None, QString()); }

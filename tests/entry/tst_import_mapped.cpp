@@ -692,9 +692,9 @@ void TestImportMapped::undoAfterImport()
     QCOMPARE(outcome.undo.added.size(), size_t(2));
     QCOMPARE(outcome.undo.updated.size(), size_t(1));
     QCOMPARE(db.countRows(), 3);
-    QString refusal;
-    QVERIFY(importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
-    QVERIFY(refusal.isEmpty());
+    const Result undone = importplan::undo(db.module()->Conn_service(), outcome.undo);
+    QVERIFY(undone.ok());
+    QVERIFY(undone.code() != Result::Code::Refused);
     QCOMPARE(storedRows(db), before);
 }
 
@@ -751,8 +751,7 @@ void TestImportMapped::updateKeepsAChangeMadeSince()
                                                       {},
                                                       QStringLiteral("1200")})}));
     // Undo puts back the row as it was just before the import, the other program's note with it.
-    QString refusal;
-    QVERIFY(importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
+    QVERIFY(importplan::undo(db.module()->Conn_service(), outcome.undo).ok());
     QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("example.com"),
                                                       QStringLiteral("旧说明"),
                                                       {},
@@ -770,14 +769,15 @@ void TestImportMapped::undoRefusedAfterEdit()
     QVERIFY(outcome.ok());
     QCOMPARE(db.exec(QStringLiteral("update tt_a set a7 = '改过' where a1 = 'abc.cn'")), QString());
     const QList<QStringList> edited = storedRows(db);
-    QString refusal;
-    QVERIFY(!importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
-    QVERIFY2(refusal.contains(QStringLiteral("abc.cn（已被修改）")), qPrintable(refusal));
+    const Result refused = importplan::undo(db.module()->Conn_service(), outcome.undo);
+    QCOMPARE(refused.code(), Result::Code::Refused);
+    QVERIFY2(refused.error().contains(QStringLiteral("abc.cn（已被修改）")), qPrintable(refused.error()));
     QCOMPARE(storedRows(db), edited); // nothing undone, not even the unchanged rows
     // A row deleted since is named as well.
     QCOMPARE(db.exec(QStringLiteral("delete from tt_a where a1 = 'xyz.com.cn'")), QString());
-    QVERIFY(!importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
-    QVERIFY2(refusal.contains(QStringLiteral("xyz.com.cn（已被删除）")), qPrintable(refusal));
+    const Result gone = importplan::undo(db.module()->Conn_service(), outcome.undo);
+    QCOMPARE(gone.code(), Result::Code::Refused);
+    QVERIFY2(gone.error().contains(QStringLiteral("xyz.com.cn（已被删除）")), qPrintable(gone.error()));
 }
 
 namespace {
