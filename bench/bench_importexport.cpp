@@ -124,13 +124,13 @@ int runImport(const QString& dir, const QString& workbook)
     const double cpuStart = cpuSeconds();
     sheet::ReadOptions options;
     options.columns = importer::kReadColumns;
-    const sheet::ReadResult read = sheet::readTable(workbook, options);
-    if (!read.ok)
-        return fail("read", read.error);
+    const Expected<sheet::Sheet> read = sheet::readTable(workbook, options);
+    if (!read.ok())
+        return fail("read", read.error());
     const double readSeconds = double(timer.nsecsElapsed()) / 1e9;
-    const importer::Result result = importer::storeSheet(module->Conn_service(), read.sheet);
+    const importer::Outcome result = importer::storeSheet(module->Conn_service(), read.value());
     if (!result.ok())
-        return fail("import", result.error);
+        return fail("import", result.error());
     const double storeSeconds = double(timer.nsecsElapsed()) / 1e9 - readSeconds;
     error = module->Query_a()->open();
     if (!error.isEmpty())
@@ -164,9 +164,9 @@ int runExport(const QString& dir, const QString& name)
     const double cpuStart = cpuSeconds();
     const QString path = dir + QLatin1Char('/') + name;
     QFile::remove(path);
-    const exporter::Result result = exporter::writeWorkbook(*module->Query_a(), path);
+    const Result result = exporter::writeWorkbook(*module->Query_a(), path);
     if (!result.ok())
-        return fail("export", result.error);
+        return fail("export", result.error());
     module->Query_a()->last();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuStart;
@@ -225,9 +225,9 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
     timer.start();
     sheet::ReadOptions options;
     options.columns = headingmap::kReadColumns;
-    const sheet::ReadResult read = sheet::readTable(workbook, options);
-    if (!read.ok)
-        return fail("read", read.error);
+    const Expected<sheet::Sheet> read = sheet::readTable(workbook, options);
+    if (!read.ok())
+        return fail("read", read.error());
     const double readSeconds = double(timer.nsecsElapsed()) / 1e9;
     timer.restart();
     double cpu = cpuSeconds();
@@ -236,7 +236,7 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
     int stored = 0;
     QString counts;
     if (byHeadings) {
-        const auto columns = headingmap::detect(read.sheet, headingmap::kReadColumns);
+        const auto columns = headingmap::detect(read.value(), headingmap::kReadColumns);
         if (!columns)
             return fail("headings", QStringLiteral("not recognised"));
         importplan::Portfolio portfolio;
@@ -248,14 +248,14 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
         importplan::Settings settings;
         settings.fields = columns->fields;
         settings.duplicates = duplicates;
-        const importplan::Plan plan = importplan::Plan::build(read.sheet, settings, portfolio);
+        const importplan::Plan plan = importplan::Plan::build(read.value(), settings, portfolio);
         previewSeconds = double(timer.nsecsElapsed()) / 1e9;
         previewCpu = cpuSeconds() - cpu;
         cpu = cpuSeconds();
         timer.restart();
         const importplan::Outcome outcome = importplan::apply(module->Conn_service(), plan);
-        if (!outcome.ok)
-            return fail("import", outcome.error);
+        if (!outcome.ok())
+            return fail("import", outcome.error());
         stored = int(outcome.undo.added.size());
         counts = QStringLiteral("added %1, updated %2, skipped %3; names of the portfolio read in %4 s")
                      .arg(plan.counts().added)
@@ -263,9 +263,9 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
                      .arg(plan.counts().skipped)
                      .arg(portfolioSeconds, 0, 'f', 3);
     } else {
-        const importer::Result result = importer::storeSheet(module->Conn_service(), read.sheet);
+        const importer::Outcome result = importer::storeSheet(module->Conn_service(), read.value());
         if (!result.ok())
-            return fail("import", result.error);
+            return fail("import", result.error());
         stored = result.rowsStored;
     }
     const double storeSeconds = double(timer.nsecsElapsed()) / 1e9;

@@ -132,7 +132,7 @@ int main(int argc, char** argv)
             ReportLayout layout(report, rows, context);
             layout.prepare();
             const QString pdf = dir.filePath(QStringLiteral("yuming.pdf"));
-            error = writeReportPdf(layout, pdf);
+            error = writeReportPdf(layout, pdf).error();
             if (!error.isEmpty()) {
                 std::fprintf(stderr, "pdf: %s\n", qPrintable(error));
                 return 1;

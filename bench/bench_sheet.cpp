@@ -81,18 +81,18 @@ int runPhase(const QString& phase, const QString& dir)
             }
             second.push_back(timer.nsecsElapsed() / 1e6);
         } else {
-            const sheet::ReadResult result = sheet::readFirstSheet(importPath);
+            const Expected<sheet::Sheet> result = sheet::readFirstSheet(importPath);
             first.push_back(timer.nsecsElapsed() / 1e6);
-            if (!result.ok || result.sheet.rowCount() != Rows) {
-                std::fprintf(stderr, "read failed: %s\n", qPrintable(result.error));
+            if (!result.ok() || result.value().rowCount() != Rows) {
+                std::fprintf(stderr, "read failed: %s\n", qPrintable(result.error()));
                 return 1;
             }
             timer.restart();
             qsizetype chars = 0;
             const QLocale locale(QLocale::Chinese, QLocale::China);
-            for (int r = 0; r < result.sheet.rowCount(); ++r) {
+            for (int r = 0; r < result.value().rowCount(); ++r) {
                 for (int c = 0; c < 9; ++c)
-                    chars += sheet::cellToText(result.sheet.cell(r, c), locale).size();
+                    chars += sheet::cellToText(result.value().cell(r, c), locale).size();
             }
             second.push_back(timer.nsecsElapsed() / 1e6);
             if (chars == 0)

@@ -463,11 +463,11 @@ private:
         Dataset rows(&m_connection);
         if (const QString error = openSelection(rows, selection); !error.isEmpty())
             return dataError(error);
-        const exporter::Result result = exporter::writeWorkbook(rows, path);
-        if (result.status == exporter::Result::Status::TooManyRows)
-            return userError(result.error.section(QLatin1Char('\n'), 0, 0));
+        const Result result = exporter::writeWorkbook(rows, path);
+        if (result.code() == Result::Code::TooManyRows)
+            return userError(result.error().section(QLatin1Char('\n'), 0, 0));
         if (!result.ok())
-            return dataError(QStringLiteral("保存失败：%1").arg(result.error));
+            return dataError(QStringLiteral("保存失败：%1").arg(result.error()));
         printOut(QStringLiteral("已导出 %1 个域名到：%2").arg(rows.recordCount()).arg(path));
         return kDone;
     }
@@ -504,10 +504,10 @@ private:
         Dataset rows(&m_connection);
         if (const QString error = openSelection(rows, selection); !error.isEmpty())
             return dataError(error);
-        const calendar::Result result =
+        const calendar::Written result =
             calendar::write(rows, m_options.file, ReminderSettings::load().thresholds);
-        if (!result.ok)
-            return dataError(result.error);
+        if (!result.ok())
+            return dataError(result.result.error());
         printOut(calendar::resultText(result, m_options.file));
         return kDone;
     }
@@ -519,10 +519,11 @@ private:
             return userError(QStringLiteral("找不到要导入的文件：%1").arg(path));
         sheet::ReadOptions readOptions;
         readOptions.columns = headingmap::kReadColumns;
-        sheet::ReadResult read = sheet::readTable(path, readOptions);
-        if (!read.ok)
-            return dataError(read.error);
-        const auto columns = headingmap::detect(read.sheet, headingmap::kReadColumns);
+        const Expected<sheet::Sheet> read = sheet::readTable(path, readOptions);
+        if (!read.ok())
+            return dataError(read.error());
+        const sheet::Sheet& table = read.value();
+        const auto columns = headingmap::detect(table, headingmap::kReadColumns);
         // A copy of the database before the rows go in; a failed copy is told and stops nothing.
         auto backupFirst = [this] {
             const QString backupError =
@@ -535,12 +536,12 @@ private:
             if (m_options.duplicates)
                 printErr(QStringLiteral("表格没有标题行：每一行都作为新域名添加，--on-duplicate 不起作用"));
             backupFirst();
-            const importer::Result result = importer::storeSheet(&m_connection, read.sheet);
-            if (result.status == importer::Result::Status::ReadFailed)
-                return dataError(result.error);
+            const importer::Outcome result = importer::storeSheet(&m_connection, table);
+            if (result.code() == Result::Code::ReadFailed)
+                return dataError(result.error());
             if (!result.ok())
                 return dataError(QStringLiteral("导入数据出错：%1（已保存 %2 行）")
-                                     .arg(result.error)
+                                     .arg(result.error())
                                      .arg(result.rowsStored));
             printOut(QStringLiteral("导入完成：新增 %1 个").arg(result.rowsStored));
             return kDone;
@@ -555,7 +556,7 @@ private:
             settings.orders.append(valuecleaner::DayOrder::Unknown);
         settings.verbatim = columns->ownExport;
         settings.duplicates = m_options.duplicates.value_or(importplan::Duplicates::Skip);
-        importplan::Plan plan = importplan::Plan::build(read.sheet, settings, portfolio);
+        importplan::Plan plan = importplan::Plan::build(table, settings, portfolio);
         if (!plan.columnsToAsk().isEmpty()) {
             if (!m_options.dayOrder) {
                 QStringList named;
@@ -569,12 +570,12 @@ private:
             }
             for (const int column : plan.columnsToAsk())
                 settings.orders[column] = *m_options.dayOrder;
-            plan = importplan::Plan::build(read.sheet, settings, portfolio);
+            plan = importplan::Plan::build(table, settings, portfolio);
         }
         backupFirst();
         const importplan::Outcome outcome = importplan::apply(&m_connection, plan);
-        if (!outcome.ok)
-            return dataError(QStringLiteral("导入数据出错：%1。没有保存任何一行。").arg(outcome.error));
+        if (!outcome.ok())
+            return dataError(QStringLiteral("导入数据出错：%1。没有保存任何一行。").arg(outcome.error()));
         printOut(importplan::summaryText(plan.counts()));
         for (const QString& line : plan.report())
             printOut(line);

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "Statement.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -61,7 +62,7 @@ QStringList copiesIn(const Platform::Folder& folder, const QString& dbPath)
 
 QString folderFor(const QString& dbPath)
 {
-    return QFileInfo(dbPath).absoluteDir().filePath(QStringLiteral("backups"));
+    return Files::backupFolder(dbPath);
 }
 
 QStringList copies(const QString& dbPath)

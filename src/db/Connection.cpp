@@ -2,6 +2,7 @@
 
 #include "Expiry.h"
 #include "LikeMatcher.h"
+#include "platform/Files.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -60,7 +61,7 @@ void likeFunction(sqlite3_context* context, int, sqlite3_value** args)
 }
 } // namespace
 
-const QString Connection::kFileName = QStringLiteral("service.dll");
+const QString Connection::kFileName = Files::database();
 const QByteArray Connection::kPassword = QByteArrayLiteral("h7$w2n5ke!9p");
 
 Connection::~Connection()

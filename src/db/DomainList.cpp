@@ -95,11 +95,7 @@ bool DomainList::searchWaits(const QString& text, SearchScope scope) const
 
 Result DomainList::search(const QString& text, SearchScope scope)
 {
-    const QString error = m_query->replaceStatement(searchStatement(scope), searchParams(text, scope));
-    // A text too long for the pattern matcher cannot be part of a domain name: no rows, and no error.
-    if (!error.isEmpty() && like::Pattern::contains(text, like::Folding::Unicode).tooComplex())
-        return Result::success();
-    return Result::fromError(error);
+    return Result::fromError(m_query->replaceStatement(searchStatement(scope), searchParams(text, scope)));
 }
 
 Result DomainList::showExpired(const QDate& today)

@@ -79,16 +79,16 @@ void DomainSearch::fetched(const Dataset& rows, const QString& statement, bool c
 
 std::optional<like::Pattern> DomainSearch::prepare(const Dataset& rows, const QString& text)
 {
+    m_error.clear();
     if (rows.fieldIndex(QStringLiteral("a1")) < 0) {
         m_error = QStringLiteral("no such column: a1");
         return std::nullopt;
     }
     index(rows);
     like::Pattern pattern = like::Pattern::contains(text, like::Folding::Unicode);
-    if (pattern.tooComplex()) {
-        m_error = QStringLiteral("LIKE or GLOB pattern too complex");
+    // A text too long for the pattern matcher cannot be part of a domain name: no rows, and no error.
+    if (pattern.tooComplex())
         return std::nullopt;
-    }
     return pattern;
 }
 
@@ -140,6 +140,7 @@ QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>&
     const QString text = searchedText(params, &anyField);
     const std::optional<like::Pattern> found = prepare(rows, text);
     if (!found) {
+        kept.clear();
         m_haveLast = false;
         return m_error;
     }
@@ -173,8 +174,10 @@ QString DomainSearch::selectFrom(const Dataset& rows, const QHash<QString, QStri
     bool anyField = false;
     const QString text = searchedText(params, &anyField);
     const std::optional<like::Pattern> found = prepare(rows, text);
-    if (!found)
+    if (!found) {
+        kept.clear();
         return m_error;
+    }
     if (anyField) {
         m_fieldsWanted = true;
         indexFields(rows);

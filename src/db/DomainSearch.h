@@ -39,8 +39,8 @@ private:
     // or, for the search in every field, in any of the other fields.
     std::vector<uint32_t> find(const like::Pattern& pattern, bool anyField, size_t from,
                                const std::vector<uint32_t>* candidates);
-    // The names indexed and the search's pattern for text; none, with m_error set, when the search
-    // cannot run (the engine's own message).
+    // The names indexed and the search's pattern for text; none when the search cannot run (m_error
+    // says why) or finds nothing whatever the rows (m_error empty: a text too long for the matcher).
     std::optional<like::Pattern> prepare(const Dataset& rows, const QString& text);
 
     like::NameIndex m_names;

@@ -8,21 +8,19 @@
 #include "db/Connection.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
+#include "platform/LongWork.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
-#include <memory>
 
 namespace {
 
@@ -219,40 +217,29 @@ void Tdaoru::bsSkinButton1Click()
         return;
 
     setBusy(true);
-    importer::Result result;
+    importer::Outcome result;
     {
         // The workbook is read on a worker thread: the window keeps drawing, and 取消 stops a long read.
-        QProgressDialog progress(QStringLiteral("正在读取工作簿……"), QStringLiteral("取消"), 0, 1000, this);
-        progress.setObjectName(QStringLiteral("readProgress"));
-        progress.setWindowTitle(windowTitle());
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        progress.setAutoClose(false);
-        progress.setAutoReset(false);
-        progress.setValue(0);
         WorkbookLoader loader;
-        QEventLoop wait;
-        connect(&loader, &WorkbookLoader::progressChanged, &progress, &QProgressDialog::setValue);
-        connect(&loader, &WorkbookLoader::finished, &wait, &QEventLoop::quit);
-        connect(&progress, &QProgressDialog::canceled, &loader, &WorkbookLoader::cancel);
-        loader.start(path, headingmap::kReadColumns);
-        if (loader.isRunning())
-            wait.exec();
-        if (progress.wasCanceled())
-            loader.cancel();
-        sheet::ReadResult read = loader.takeResult();
-        progress.close();
-        if (read.cancelled) {
+        Expected<sheet::Sheet> read = Result::failure(QString());
+        {
+            LongWork reading(this, windowTitle(), QStringLiteral("正在读取工作簿……"), 1000,
+                             LongWork::Cancel::Allowed, QStringLiteral("readProgress"));
+            connect(&loader, &WorkbookLoader::progressChanged, &reading,
+                    [&reading](int permille) { reading.setProgress(permille); });
+            reading.run(&loader, &WorkbookLoader::finished,
+                        [&] { loader.start(path, headingmap::kReadColumns); });
+            read = loader.takeResult();
+        }
+        if (read.wasCancelled()) {
             setBusy(false);
             return; // the user stopped it: nothing was stored, the dialog stays as it was
         }
-        if (!read.ok) {
-            result.status = importer::Result::Status::ReadFailed;
-            result.error = read.error;
-        } else if (const auto columns = headingmap::detect(read.sheet, headingmap::kReadColumns)) {
+        if (!read.ok()) {
+            result.result = Result::failure(read.error(), Result::Code::ReadFailed);
+        } else if (const auto columns = headingmap::detect(read.value(), headingmap::kReadColumns)) {
             // --- a heading row: the columns go by their headings, after a preview ---
-            progress.close();
-            m_mapped->start(std::move(read.sheet), *columns); // busy until it has finished
+            m_mapped->start(read.take(), *columns); // busy until it has finished
             return;
             // --- end ---
         } else {
@@ -262,29 +249,20 @@ void Tdaoru::bsSkinButton1Click()
                 return;
             }
             WaitCursor waitCursor;
-            // Shown only when storing takes long; the window keeps drawing between batches.
-            std::unique_ptr<QProgressDialog> storing;
-            result = importer::storeSheet(m_data->Conn_service(), read.sheet, [&](int stored, int total) {
-                if (!storing) {
-                    storing = std::make_unique<QProgressDialog>(QStringLiteral("正在导入域名……"), QString(),
-                                                                0, total, this);
-                    storing->setWindowTitle(windowTitle());
-                    storing->setWindowModality(Qt::WindowModal);
-                    storing->setCancelButton(nullptr);
-                    storing->setMinimumDuration(800);
-                    storing->setAutoClose(false);
-                }
-                storing->setValue(stored);
-                QCoreApplication::processEvents();
-            });
+            // Shown only when storing takes long; the window keeps drawing between batches. The batches
+            // before a refused row are kept, so there is no 取消 half way.
+            LongWork storing(this, windowTitle(), QStringLiteral("正在导入域名……"), 0,
+                             LongWork::Cancel::Refused);
+            result = importer::storeSheet(m_data->Conn_service(), read.value(),
+                                          [&](int stored, int total) { (void)storing.step(stored, total); });
         }
     }
     setBusy(false);
     if (result.rowsStored > 0)
         m_mapped->forgetUndo(); // the import by headings before this one is no longer the last
 
-    if (result.status == importer::Result::Status::ReadFailed) {
-        MessageBox::appError(this, result.error);
+    if (result.code() == Result::Code::ReadFailed) {
+        MessageBox::appError(this, result.error());
         return;
     }
     // The list shows what the file holds now, with the statement it holds (a search stays in force).

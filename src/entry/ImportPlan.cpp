@@ -295,7 +295,7 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
     const int total = int(plan.rows().size());
     DomainBatch batch(connection);
     if (const Result begun = batch.begin(); !begun.ok()) {
-        outcome.error = begun.error();
+        outcome.result = begun;
         return outcome;
     }
     domainlookup::Updater update(connection);
@@ -307,15 +307,15 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
                 aids.push_back(row.values.aid.toLongLong());
         if (!aids.empty())
             if (const Result read = domainlookup::rows(connection, aids, &before); !read.ok())
-                outcome.error = read.error();
+                outcome.result = read;
     }
     int done = 0;
     for (const Row& row : plan.rows()) {
-        if (!outcome.error.isEmpty())
+        if (!outcome.ok())
             break;
         if (row.action == Action::Add) {
             if (const Result stored = batch.append(row.values); !stored.ok()) {
-                outcome.error = stored.error();
+                outcome.result = stored;
                 break;
             }
             DomainRecord added = row.values;
@@ -324,7 +324,7 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
         } else if (row.action == Action::Update) {
             const auto old = before.constFind(row.values.aid.toLongLong());
             if (old == before.constEnd()) {
-                outcome.error = domainwriter::goneText();
+                outcome.result = Result::failure(domainwriter::goneText());
                 break;
             }
             // The sheet's values over the row as the file holds it now: a change made since the preview
@@ -334,40 +334,38 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
                 if (row.fromSheet & (1u << f))
                     field(after, f) = field(row.values, f);
             if (const Result written = update.update(after); !written.ok()) {
-                outcome.error = written.error();
+                outcome.result = written;
                 break;
             }
             outcome.undo.updated.emplace_back(*old, after);
         }
         if (++done % kProgressRows == 0 && progress && !progress(done, total)) {
-            outcome.cancelled = true;
+            outcome.result = Result::cancelled(QStringLiteral("已取消导入"));
             break;
         }
     }
-    if (!outcome.error.isEmpty() || outcome.cancelled) {
+    if (!outcome.ok()) {
         (void)connection->execute(sql::kRollback);
         outcome.undo = Undo();
         return outcome;
     }
     if (const Result committed = batch.commit(); !committed.ok()) {
-        outcome.error = committed.error();
+        outcome.result = committed;
         outcome.undo = Undo();
         return outcome;
     }
     if (progress)
         (void)progress(total, total);
-    outcome.ok = true;
     return outcome;
 }
 
-Result undo(Connection* connection, const Undo& undo, QString* refusal)
+Result undo(Connection* connection, const Undo& undo)
 {
-    refusal->clear();
     if (const QString begun = connection->execute(sql::kBegin); !begun.isEmpty())
         return Result::failure(begun);
-    const auto rollback = [&](const QString& error) {
+    const auto rollback = [&](const QString& error, Result::Code code = Result::Code::Failed) {
         (void)connection->execute(sql::kRollback);
-        return Result::failure(error);
+        return Result::failure(error, code);
     };
     std::vector<qint64> aids;
     for (const DomainRecord& added : undo.added)
@@ -393,10 +391,11 @@ Result undo(Connection* connection, const Undo& undo, QString* refusal)
         check(after);
     if (!changed.isEmpty()) {
         const int shown = 5;
-        *refusal = QStringLiteral("上次导入的域名在导入后又有改动，无法撤销：") +
-                   QStringList(changed.mid(0, shown)).join(QStringLiteral("、")) +
-                   (changed.size() > shown ? QStringLiteral(" 等 %1 个").arg(changed.size()) : QString());
-        return rollback(*refusal);
+        return rollback(
+            QStringLiteral("上次导入的域名在导入后又有改动，无法撤销：") +
+                QStringList(changed.mid(0, shown)).join(QStringLiteral("、")) +
+                (changed.size() > shown ? QStringLiteral(" 等 %1 个").arg(changed.size()) : QString()),
+            Result::Code::Refused);
     }
 
     for (const DomainRecord& added : undo.added)

@@ -114,12 +114,15 @@ struct Undo
     bool isEmpty() const { return added.empty() && updated.empty(); }
 };
 
-struct Outcome
+// What apply() did: its result (Code::Cancelled when the progress stopped it), and on success what
+// undo() takes back.
+struct [[nodiscard]] Outcome
 {
-    bool ok = false;
-    bool cancelled = false;
-    QString error;
+    Result result = Result::success();
     Undo undo;
+    bool ok() const { return result.ok(); }
+    bool wasCancelled() const { return result.wasCancelled(); }
+    QString error() const { return result.error(); }
 };
 
 // Called now and then with the rows done and all rows; false stops the import (nothing is stored).
@@ -130,8 +133,9 @@ using Progress = std::function<bool(int done, int total)>;
 Outcome apply(Connection* connection, const Plan& plan, const Progress& progress = {});
 
 // Takes an import back in one transaction: deletes the rows it added and puts back the fields it updated.
-// Refuses (and changes nothing) when one of those rows was changed or deleted since: *refusal says which.
-Result undo(Connection* connection, const Undo& undo, QString* refusal);
+// Refuses (and changes nothing) when one of those rows was changed or deleted since: the result then fails
+// with Code::Refused and a text that says which.
+Result undo(Connection* connection, const Undo& undo);
 
 QString actionText(Action action);
 // "导入完成：新增 N 个，更新 N 个，跳过 N 个" (rows not stored count as skipped).

@@ -96,15 +96,14 @@ QString checkRows(const sheet::Sheet& sheet, const QLocale& locale)
     return {};
 }
 
-Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress,
-                  const QLocale& locale)
+Outcome storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress,
+                   const QLocale& locale)
 {
-    Result result;
+    Outcome result;
     const Layout layout = layoutOf(sheet, locale);
     result.rowsRead = countRows(sheet, locale);
     if (QString refused = checkRows(sheet, locale); !refused.isEmpty()) {
-        result.status = Result::Status::ReadFailed;
-        result.error = std::move(refused);
+        result.result = Result::failure(refused, Result::Code::ReadFailed);
         return result;
     }
     if (progress)
@@ -113,30 +112,28 @@ Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progr
     DomainBatch batch(connection);
     int row = 0;
     while (row < result.rowsRead) {
-        if (const ::Result begun = batch.begin(); !begun.ok()) {
-            result.status = Result::Status::StoreFailed;
-            result.error = begun.error();
+        if (const Result begun = batch.begin(); !begun.ok()) {
+            result.result = Result::failure(begun.error(), Result::Code::StoreFailed);
             return result;
         }
         const int end = std::min(result.rowsRead, row + kBatchRows);
         int stored = row;
         QString error;
         for (; stored < end; ++stored) {
-            const ::Result appended = batch.append(rowRecord(sheet, stored, locale, layout));
+            const Result appended = batch.append(rowRecord(sheet, stored, locale, layout));
             if (!appended.ok()) {
                 error = appended.error();
                 break; // the refused INSERT left nothing behind; the rows before it are committed below
             }
         }
-        if (const ::Result committed = batch.commit(); !committed.ok()) {
-            result.status = Result::Status::StoreFailed;
-            result.error = error.isEmpty() ? committed.error() : error;
+        if (const Result committed = batch.commit(); !committed.ok()) {
+            result.result =
+                Result::failure(error.isEmpty() ? committed.error() : error, Result::Code::StoreFailed);
             return result;
         }
         result.rowsStored = stored;
         if (!error.isEmpty()) {
-            result.status = Result::Status::StoreFailed;
-            result.error = error;
+            result.result = Result::failure(error, Result::Code::StoreFailed);
             return result;
         }
         row = end;
@@ -146,19 +143,18 @@ Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progr
     return result;
 }
 
-Result importWorkbook(Connection* connection, const QString& path, const Progress& progress,
-                      const QLocale& locale)
+Outcome importWorkbook(Connection* connection, const QString& path, const Progress& progress,
+                       const QLocale& locale)
 {
     sheet::ReadOptions options;
     options.columns = kReadColumns;
-    sheet::ReadResult read = sheet::readTable(path, options);
-    if (!read.ok) {
-        Result result;
-        result.status = Result::Status::ReadFailed;
-        result.error = read.error;
+    const Expected<sheet::Sheet> read = sheet::readTable(path, options);
+    if (!read.ok()) {
+        Outcome result;
+        result.result = Result::failure(read.error(), Result::Code::ReadFailed);
         return result;
     }
-    return storeSheet(connection, read.sheet, progress, locale);
+    return storeSheet(connection, read.value(), progress, locale);
 }
 
 namespace {

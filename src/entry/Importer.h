@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/DomainRecord.h"
+#include "platform/Result.h"
 
 #include <QLocale>
 #include <QString>
@@ -28,20 +29,18 @@ inline constexpr int kMaxDomainLength = 253;
 // Rows stored per transaction; progress is reported between batches, outside any transaction.
 inline constexpr int kBatchRows = 8192;
 
-struct [[nodiscard]] Result
+// What an import did. Its result fails with Code::ReadFailed when the workbook could not be opened, or a
+// row to import holds a text too long for its field (nothing was stored), with Code::StoreFailed when a
+// row was refused (the rows before it are stored, it and the rows after are not); the text is the
+// reader's or the database's own.
+struct [[nodiscard]] Outcome
 {
-    enum class Status
-    {
-        Done,        // every row read was stored
-        ReadFailed,  // the workbook could not be opened, or a row to import holds a text too long for its
-                     // field; nothing was stored
-        StoreFailed, // a row was refused; the rows before it are stored, it and the rows after are not
-    };
-    Status status = Status::Done;
+    Result result = Result::success();
     int rowsRead = 0;   // rows up to the first empty column A
     int rowsStored = 0; // rows that are now in the file
-    QString error;      // the reader's or the database's own text
-    bool ok() const { return status == Status::Done; }
+    bool ok() const { return result.ok(); }
+    Result::Code code() const { return result.code(); }
+    QString error() const { return result.error(); }
 };
 
 // Called between batches with the rows stored so far and the rows read.
@@ -74,12 +73,12 @@ QString checkRows(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
 // Stores rows 0 .. countRows()-1 of the sheet as new records of tt_a, unless checkRows refuses them
 // (ReadFailed then, nothing stored). Each row is one INSERT, so a refused row is never stored half-filled;
 // the rows before it are committed.
-Result storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress = {},
-                  const QLocale& locale = QLocale());
+Outcome storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress = {},
+                   const QLocale& locale = QLocale());
 
 // Reads the workbook at path and stores its rows (storeSheet).
-Result importWorkbook(Connection* connection, const QString& path, const Progress& progress = {},
-                      const QLocale& locale = QLocale());
+Outcome importWorkbook(Connection* connection, const QString& path, const Progress& progress = {},
+                       const QLocale& locale = QLocale());
 
 // The open-file dialog's filter: "表格文件" for every format read, then "Excel" for .xls files, each in
 // any letter case. Windows matches names without regard to case; elsewhere each letter is given as a

@@ -5,14 +5,11 @@
 #include "db/Connection.h"
 #include "db/DataModule.h"
 #include "platform/Dialogs.h"
+#include "platform/LongWork.h"
 #include "platform/Platform.h"
 #include "portfolio/ListChange.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProgressDialog>
-
-#include <memory>
 
 bool prepareToStore(QWidget* parent, TDataModule2* data)
 {
@@ -89,32 +86,20 @@ void MappedImport::store(importplan::Plan plan)
     {
         WaitCursor wait;
         // Shown only when storing takes long; 取消 stores nothing.
-        std::unique_ptr<QProgressDialog> progress;
-        outcome = importplan::apply(m_data->Conn_service(), plan, [&](int done, int total) {
-            if (!progress) {
-                progress = std::make_unique<QProgressDialog>(QStringLiteral("正在导入域名……"),
-                                                             QStringLiteral("取消"), 0, total, m_window);
-                progress->setObjectName(QStringLiteral("storeProgress"));
-                progress->setWindowTitle(m_window->windowTitle());
-                progress->setWindowModality(Qt::WindowModal);
-                progress->setMinimumDuration(800);
-                progress->setAutoClose(false);
-                progress->setAutoReset(false);
-            }
-            progress->setValue(done);
-            QCoreApplication::processEvents();
-            return !progress->wasCanceled();
-        });
+        LongWork storing(m_window, m_window->windowTitle(), QStringLiteral("正在导入域名……"), 0,
+                         LongWork::Cancel::Allowed, QStringLiteral("storeProgress"));
+        outcome = importplan::apply(m_data->Conn_service(), plan,
+                                    [&](int done, int total) { return storing.step(done, total); });
     }
     m_sheet = sheet::Sheet();
     m_portfolio = importplan::Portfolio();
-    if (outcome.cancelled) {
+    if (outcome.wasCancelled()) {
         Q_EMIT finished(false);
         return;
     }
-    if (!outcome.ok) {
+    if (!outcome.ok()) {
         MessageBox::show(m_window, MessageBox::Information, QStringLiteral("提示信息"),
-                         QStringLiteral("导入数据出错：%1\n没有保存任何一行。").arg(outcome.error),
+                         QStringLiteral("导入数据出错：%1\n没有保存任何一行。").arg(outcome.error()),
                          MessageBox::Ok);
         Q_EMIT finished(false);
         return;
@@ -144,11 +129,12 @@ bool MappedImport::undoLast(QWidget* parent)
                          QStringLiteral("没有可以撤销的导入。"), MessageBox::Ok);
         return false;
     }
-    QString refusal;
-    const Result undone = importplan::undo(m_data->Conn_service(), m_undo, &refusal);
+    const Result undone = importplan::undo(m_data->Conn_service(), m_undo);
     if (!undone.ok()) {
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示信息"),
-                         refusal.isEmpty() ? QStringLiteral("撤销导入出错：%1").arg(undone.error()) : refusal,
+                         undone.code() == Result::Code::Refused
+                             ? undone.error()
+                             : QStringLiteral("撤销导入出错：%1").arg(undone.error()),
                          MessageBox::Ok);
         return false;
     }

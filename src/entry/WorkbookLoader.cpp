@@ -21,7 +21,7 @@ void WorkbookLoader::start(const QString& path, int columns, qint64 maxFileSize)
     m_thread = nullptr;
     m_cancel = false;
     m_permille = -1;
-    m_result = sheet::ReadResult();
+    m_result = noResult();
 
     sheet::ReadOptions options;
     options.columns = columns;
@@ -55,17 +55,14 @@ void WorkbookLoader::onThreadFinished()
     Q_EMIT finished();
 }
 
-sheet::ReadResult WorkbookLoader::takeResult()
+Expected<sheet::Sheet> WorkbookLoader::takeResult()
 {
     if (isRunning())
-        return {};
-    sheet::ReadResult result = std::move(m_result);
-    m_result = sheet::ReadResult();
-    if (m_cancel.load() && !result.cancelled) {
+        return noResult();
+    Expected<sheet::Sheet> result = std::exchange(m_result, noResult());
+    if (m_cancel.load() && !result.wasCancelled()) {
         // Cancelled after the last look at the flag: the user's word holds, the rows are not used.
-        result = sheet::ReadResult();
-        result.cancelled = true;
-        result.error = QStringLiteral("已取消读取");
+        return Result::cancelled(sheet::cancelledText());
     }
     return result;
 }

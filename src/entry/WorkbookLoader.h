@@ -30,7 +30,7 @@ public:
     bool wasCancelled() const { return m_cancel.load(); }
 
     // The result of the finished read (moved out).
-    sheet::ReadResult takeResult();
+    Expected<sheet::Sheet> takeResult();
 
 Q_SIGNALS:
     // The work done so far, 0 to 1000; emitted on the loader's thread.
@@ -43,5 +43,7 @@ private:
     QThread* m_thread = nullptr;
     std::atomic<bool> m_cancel{false};
     std::atomic<int> m_permille{-1};
-    sheet::ReadResult m_result;
+    Expected<sheet::Sheet> m_result = noResult();
+    // What there is before a read has finished, or once its result was taken.
+    static Expected<sheet::Sheet> noResult() { return Result::failure(QString()); }
 };

@@ -1,6 +1,6 @@
 #include "IniFile.h"
 
-#include "platform/Platform.h"
+#include "platform/Files.h"
 #include "sheet/SourceFile.h"
 
 #include <QFile>
@@ -125,8 +125,7 @@ QString writeError(const QString& path)
 
 QString IniFile::settingsPath()
 {
-    const QString folder = g_folderForTests.isEmpty() ? Platform::dataFolder() : g_folderForTests;
-    return folder + QStringLiteral("iset.ini");
+    return g_folderForTests.isEmpty() ? Files::settings() : Files::settings(g_folderForTests);
 }
 
 void IniFile::setFolderForTests(const QString& folder)

@@ -1,5 +1,7 @@
 #include "Platform.h"
 
+#include "Files.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -377,8 +379,7 @@ QString Platform::userDataFolder()
 
 QStringList Platform::shippedFiles()
 {
-    // The database file, the settings file, the report project.
-    return {QStringLiteral("service.dll"), QStringLiteral("iset.ini"), QStringLiteral("yuming.rav")};
+    return Files::shipped();
 }
 
 QString Platform::prepareDataFolder()

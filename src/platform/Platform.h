@@ -102,12 +102,13 @@ public:
     // The folder that holds the program file, with a trailing separator.
     static QString programFolder();
 
-    // The folder of the user's files, with a trailing separator: the database, the settings file, the
-    // report project, the exported workbook, the proposed PDF and the database's backups live there.
-    // A copy run from its own folder (the build's ready folder, an unpacked archive) keeps them beside
-    // itself, in the program's folder. An installed copy, whose folder is shared by every user and
-    // written by none of them, keeps them in the user's data folder (userDataFolder()). The one place
-    // that decides it; every reader and writer of those files asks here.
+    // The folder of the user's files, with a trailing separator: the settings file, the exported
+    // workbook, the proposed PDF and the expiry calendar are there (Files says which file comes from
+    // where). A copy run from its own folder (the build's ready folder, an unpacked archive) keeps them
+    // beside itself, in the program's folder. An installed copy, whose folder is shared by every user and
+    // written by none of them, keeps them in the user's data folder (userDataFolder()), which it also
+    // makes the current directory at the start (prepareDataFolder()), from where the database, its
+    // backups and the report project are opened. The one place that decides which folder it is.
     static QString dataFolder();
     // The decision itself, for the program's folder given (with its trailing separator).
     static QString dataFolderFor(const QString& programFolder);
@@ -119,7 +120,7 @@ public:
     // ~/.local/share/lanshu when that variable is unset or not an absolute path (on Windows the
     // roaming application data, %APPDATA%\lanshu).
     static QString userDataFolder();
-    // The files that ship beside the program and that a user's data folder starts with.
+    // The files that ship beside the program and that a user's data folder starts with (Files::shipped()).
     static QStringList shippedFiles();
 
     // Makes the data folder ready before the program opens any of its files. For an installed copy:

@@ -95,9 +95,9 @@ QString escapeText(const QString& text)
     return out;
 }
 
-QByteArray build(const Dataset& query, const QDateTime& stamp, const QList<int>& thresholds, Result* result)
+QByteArray build(const Dataset& query, const QDateTime& stamp, const QList<int>& thresholds, Written* written)
 {
-    Result counts;
+    Written counts;
     const int nameField = query.fieldIndex(QStringLiteral("a1"));
     const int expiryField = query.fieldIndex(QStringLiteral("a6"));
     const QByteArray stampLine =
@@ -147,27 +147,26 @@ QByteArray build(const Dataset& query, const QDateTime& stamp, const QList<int>&
         ++counts.written;
     }
     out += "END:VCALENDAR\r\n";
-    if (result)
-        *result = counts;
+    if (written)
+        *written = counts;
     return out;
 }
 
-Result write(const Dataset& query, const QString& path, const QList<int>& thresholds)
+Written write(const Dataset& query, const QString& path, const QList<int>& thresholds)
 {
-    Result result;
+    Written result;
     const QByteArray text = build(query, QDateTime::currentDateTimeUtc(), thresholds, &result);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        result.ok = false;
-        result.error = QStringLiteral("无法写入文件“%1”：%2").arg(path, file.errorString());
+        result.result = Result::failure(QStringLiteral("无法写入文件“%1”：%2").arg(path, file.errorString()));
     }
     return result;
 }
 
-QString resultText(const Result& result, const QString& path)
+QString resultText(const Written& result, const QString& path)
 {
-    if (!result.ok)
-        return result.error;
+    if (!result.ok())
+        return result.result.error();
     QString text = QStringLiteral("已将 %1 个域名的到期日期导出到：\n%2").arg(result.written).arg(path);
     if (result.duplicates > 0)
         text += QStringLiteral("\n重复的域名只写入一次（略过 %1 行）。").arg(result.duplicates);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -22,13 +24,15 @@ inline const QList<int> kDefaultThresholds = {30, 7, 1};
 // The file name proposed in the data folder.
 inline const QString kFileName = QStringLiteral("域名到期.ics");
 
-struct [[nodiscard]] Result
+// What went into a calendar file, and whether it was written (when not, the result says why; nothing
+// was left behind).
+struct [[nodiscard]] Written
 {
-    bool ok = true;
-    QString error;          // why the file could not be written (nothing was left behind)
+    Result result = Result::success();
     int written = 0;        // domains written, one event each
     QStringList unreadable; // domains left out because their expiry date cannot be read
     int duplicates = 0;     // further rows of a domain already written (one event per domain)
+    bool ok() const { return result.ok(); }
 };
 
 // The one-line summary of a domain's event.
@@ -46,12 +50,13 @@ QString escapeText(const QString& text);
 
 // The whole calendar of the rows of query (its display order; each domain once, its first row), with
 // stamp (UTC) as DTSTAMP.
-QByteArray build(const Dataset& query, const QDateTime& stamp, const QList<int>& thresholds, Result* result);
+QByteArray build(const Dataset& query, const QDateTime& stamp, const QList<int>& thresholds,
+                 Written* written);
 
 // Writes build()'s calendar to path, replacing an older file only once the new one is complete.
-Result write(const Dataset& query, const QString& path, const QList<int>& thresholds = kDefaultThresholds);
+Written write(const Dataset& query, const QString& path, const QList<int>& thresholds = kDefaultThresholds);
 
 // What the user is told afterwards: how many were written where, and which domains were left out.
-QString resultText(const Result& result, const QString& path);
+QString resultText(const Written& result, const QString& path);
 
 } // namespace calendar

@@ -5,15 +5,12 @@
 #include "ListChange.h"
 #include "db/DomainList.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 #include "platform/LayoutSettings.h"
+#include "platform/LongWork.h"
 #include "platform/Platform.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProgressDialog>
-
-#include <memory>
 
 void exportDomainList(QWidget* parent, DomainList* list)
 {
@@ -30,42 +27,26 @@ void exportDomainList(QWidget* parent, DomainList* list)
     }
 
     // A list longer than one .xls worksheet holds goes to yuming.xlsx instead.
-    const QString folder = Platform::dataFolder();
-    const QString path = folder + exporter::fileNameFor(list->count());
-    exporter::Result result;
+    const QString path = Files::inDataFolder(exporter::fileNameFor(list->count()));
+    Result result = Result::success();
     {
         WaitCursor wait;
         // Each export replaces the previous one, of either kind; the old file goes first, even when saving
         // fails.
-        QFile::remove(folder + exporter::kFileName);
-        QFile::remove(folder + exporter::kLargeFileName);
+        QFile::remove(Files::inDataFolder(exporter::kFileName));
+        QFile::remove(Files::inDataFolder(exporter::kLargeFileName));
         // A long list shows how far the export has come; the window keeps drawing meanwhile.
-        std::unique_ptr<QProgressDialog> shown;
-        QElapsedTimer clock;
-        clock.start();
-        result = exporter::writeWorkbook(*list->rows(), path, [&](int done, int total) {
-            if (!shown && clock.elapsed() < 500)
-                return;
-            if (!shown) {
-                shown = std::make_unique<QProgressDialog>(QStringLiteral("正在导出域名……"), QString(), 0,
-                                                          total, parent);
-                shown->setObjectName(QStringLiteral("exportProgress"));
-                shown->setWindowTitle(QStringLiteral("批量导出"));
-                shown->setWindowModality(Qt::WindowModal);
-                shown->setCancelButton(nullptr);
-                shown->setMinimumDuration(0);
-                shown->setAutoClose(false);
-            }
-            shown->setValue(done);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
+        LongWork exporting(parent, QStringLiteral("批量导出"), QStringLiteral("正在导出域名……"),
+                           list->count(), LongWork::Cancel::Refused, QStringLiteral("exportProgress"));
+        result = exporter::writeWorkbook(*list->rows(), path,
+                                         [&](int done, int total) { (void)exporting.step(done, total); });
         list->setCurrentRow(list->count() - 1);
     }
 
     if (!result.ok()) {
         // The box as it always was, with what failed below it.
         MessageBox::show(parent, MessageBox::NoIcon, QStringLiteral("提示"),
-                         QStringLiteral("保存失敗") + QLatin1Char('\n') + result.error,
+                         QStringLiteral("保存失敗") + QLatin1Char('\n') + result.error(),
                          MessageBox::Ok | MessageBox::Cancel);
         return;
     }
@@ -78,18 +59,18 @@ void exportExpiryCalendar(QWidget* parent, DomainList* list)
     if (!readWholeList(parent, list))
         return;
     QString path = FileDialog::getSaveFileName(parent, QStringLiteral("导出到期日历"),
-                                               Platform::dataFolder() + calendar::kFileName,
+                                               Files::inDataFolder(calendar::kFileName),
                                                QStringLiteral("日历文件 (*.ics)"));
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
         path += QLatin1String(".ics");
-    calendar::Result result;
+    calendar::Written result;
     {
         WaitCursor wait;
         // The reminders of each event are the days the user chose for the desktop reminders.
         result = calendar::write(*list->rows(), path, ReminderSettings::load().thresholds);
     }
-    MessageBox::show(parent, result.ok ? MessageBox::Information : MessageBox::Warning,
+    MessageBox::show(parent, result.ok() ? MessageBox::Information : MessageBox::Warning,
                      QStringLiteral("提示"), calendar::resultText(result, path), MessageBox::Ok);
 }

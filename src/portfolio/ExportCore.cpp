@@ -37,7 +37,6 @@ template <typename Append, typename Save>
 Result writeRows(const Dataset& query, int maxTextLength, const std::function<void(int, int)>& progress,
                  Append&& append, Save&& save)
 {
-    Result result;
     const int rows = query.recordCount();
     const int fields = query.fieldCount();
     const QStringList& titles = DomainRecord::titles();
@@ -53,9 +52,8 @@ Result writeRows(const Dataset& query, int maxTextLength, const std::function<vo
         // A cell holds at most so many characters: the domain and the field that do not fit are named.
         for (int field = 0; field < fields; ++field) {
             if (cells[field].size() > maxTextLength) {
-                result.status = Result::Status::SaveFailed;
-                result.error = tooLongText(cells.value(1), titles.value(field), int(cells[field].size()));
-                return result;
+                return Result::failure(
+                    tooLongText(cells.value(1), titles.value(field), int(cells[field].size())));
             }
         }
         error = append(cells);
@@ -64,19 +62,12 @@ Result writeRows(const Dataset& query, int maxTextLength, const std::function<vo
     }
     if (error.isEmpty())
         error = save();
-    if (!error.isEmpty()) {
-        result.status = Result::Status::SaveFailed;
-        result.error = error;
-    }
-    return result;
+    return Result::fromError(error);
 }
 
 Result tooManyRows(int rows, int limit)
 {
-    Result result;
-    result.status = Result::Status::TooManyRows;
-    result.error = tooManyRowsText(rows, limit);
-    return result;
+    return Result::failure(tooManyRowsText(rows, limit), Result::Code::TooManyRows);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Result.h"
 #include "sheet/XlsWriter.h"
 #include "sheet/XlsxWriter.h"
 
@@ -27,19 +28,6 @@ inline constexpr int kMaxLargeDomains = sheet::XlsxWriter::MaxRows - 1;
 // yuming.xls, or yuming.xlsx for a list of more than kMaxDomains.
 QString fileNameFor(int domains);
 
-struct [[nodiscard]] Result
-{
-    enum class Status
-    {
-        Saved,
-        TooManyRows, // more domains than one worksheet of the file's kind holds; nothing was written
-        SaveFailed,  // the writer's error is in error; no file was left behind
-    };
-    Status status = Status::Saved;
-    QString error;
-    bool ok() const { return status == Status::Saved; }
-};
-
 // The message for a list longer than kMaxDomains (or, to .xlsx, kMaxLargeDomains).
 QString tooManyRowsText(int count, int limit = kMaxDomains);
 // The message for a field too long for a cell: the domain and the field's heading.
@@ -48,6 +36,8 @@ QString tooLongText(const QString& domain, const QString& field, int length);
 // Writes the rows of query (its display order, after any search and sort) to path: an .xlsx workbook
 // when path ends in .xlsx, else an .xls workbook. Reads only; the caller moves the current row.
 // progress, when given, is called now and then with the rows written so far and all rows.
+// Fails with Code::TooManyRows when there are more domains than one worksheet of the file's kind holds
+// (nothing was written), else with the writer's error (no file was left behind).
 Result writeWorkbook(const Dataset& query, const QString& path,
                      const std::function<void(int done, int total)>& progress = {});
 

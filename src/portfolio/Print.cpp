@@ -7,6 +7,7 @@
 #include "db/DomainList.h"
 #include "db/Expiry.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 #include "platform/LayoutSettings.h"
 #include "platform/Platform.h"
 #include "report/ReportPreview.h"
@@ -15,7 +16,6 @@
 #include <QDir>
 
 namespace {
-const QString kProjectFile = QStringLiteral("yuming.rav");
 
 // A column for a field the list shows and the report has not: its heading and width (millimetres).
 ReportColumn columnFor(const QString& field)
@@ -85,7 +85,7 @@ void printDomainList(QWidget* parent, DomainList* list, ReportProject& project,
     // Opened on the first run only; a project that failed to open stays closed, so the next
     // press tries again.
     if (!project.isOpen()) {
-        const QString error = project.open(QDir::current().absoluteFilePath(kProjectFile));
+        const QString error = project.open(Files::reportProject());
         if (!error.isEmpty()) {
             MessageBox::appError(parent, error);
             return;
@@ -98,7 +98,7 @@ void printDomainList(QWidget* parent, DomainList* list, ReportProject& project,
         return FileDialog::getSaveFileName(owner, title, proposed, filter);
     };
     host.showError = [](QWidget* owner, const QString& text) { MessageBox::appError(owner, text); };
-    host.proposedPdfPath = Platform::dataFolder() + QStringLiteral("yuming.pdf");
+    host.proposedPdfPath = Files::inDataFolder(QStringLiteral("yuming.pdf"));
     // The report chosen last opens again; the price list's header comes from 报价单信息.
     host.reportChosen = [](const QString& name) { PrintSettings::saveLastReport(name); };
     host.editValues = &editQuoteFields;

@@ -5,15 +5,15 @@
 #include "db/DataModule.h"
 #include "db/Sql.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "platform/LongWork.h"
 #include "platform/Platform.h"
 #include "registry/AnswerLog.h"
 #include "registry/BootstrapUpdate.h"
 #include "registry/LookupJob.h"
 
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLocale>
-#include <QProgressDialog>
 
 #include <memory>
 #include <optional>
@@ -32,7 +32,7 @@ std::function<bool(RegistryReview&)> g_reviewHook;
 // The folder of the database file, which is opened from the current directory.
 QString databaseFolder()
 {
-    return QFileInfo(Connection::kFileName).absolutePath();
+    return Files::databaseFolder(Connection::kFileName);
 }
 
 // The log beside the database file.
@@ -83,17 +83,9 @@ registry::Directory currentDirectory(QWidget* parent)
     const QString folder = databaseFolder();
     if (registry::Directory::bootstrapDue(folder, QDateTime::currentDateTime())) {
         registry::BootstrapUpdate update(QUrl(registry::Directory::kBootstrapAddress), folder);
-        QProgressDialog progress(QStringLiteral("正在更新注册局地址表 …"), QStringLiteral("取消"), 0, 0,
-                                 parent);
-        progress.setWindowTitle(QStringLiteral("从注册局更新"));
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        QEventLoop wait;
-        QObject::connect(&update, &registry::BootstrapUpdate::finished, &wait, &QEventLoop::quit);
-        QObject::connect(&progress, &QProgressDialog::canceled, &update, &registry::BootstrapUpdate::cancel);
-        update.start();
-        if (update.isRunning())
-            wait.exec();
+        LongWork fetching(parent, QStringLiteral("从注册局更新"), QStringLiteral("正在更新注册局地址表 …"),
+                          0);
+        fetching.run(&update, &registry::BootstrapUpdate::finished, [&update] { update.start(); });
     }
     return registry::Directory::load(folder);
 }
@@ -166,25 +158,15 @@ bool run(QWidget* parent, TDataModule2* data, Scope scope)
     for (const DomainRecord& r : records)
         items.append({r.aid, r.domain});
     registry::LookupJob job(directory, items, options);
-    QProgressDialog progress(progressText(0, job.total()), QStringLiteral("取消"), 0, job.total(), parent);
-    progress.setObjectName(QStringLiteral("registryProgress"));
-    progress.setWindowTitle(QStringLiteral("从注册局更新"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setValue(0);
-    QEventLoop wait;
-    QObject::connect(&job, &registry::LookupJob::progress, &progress, [&progress](int done, int total) {
-        progress.setLabelText(progressText(done, total));
-        progress.setValue(done);
-    });
-    QObject::connect(&job, &registry::LookupJob::finished, &wait, &QEventLoop::quit);
-    QObject::connect(&progress, &QProgressDialog::canceled, &job, &registry::LookupJob::cancel);
-    job.start();
-    if (job.isRunning())
-        wait.exec();
-    progress.close();
+    {
+        LongWork asking(parent, QStringLiteral("从注册局更新"), progressText(0, job.total()), job.total(),
+                        LongWork::Cancel::Allowed, QStringLiteral("registryProgress"));
+        QObject::connect(&job, &registry::LookupJob::progress, &asking, [&asking](int done, int total) {
+            asking.setText(progressText(done, total));
+            asking.setProgress(done, total);
+        });
+        asking.run(&job, &registry::LookupJob::finished, [&job] { job.start(); });
+    }
     const QList<registry::Answer> answers = job.answers();
     if (answers.isEmpty())
         return false; // cancelled before any answer

@@ -35,16 +35,13 @@ QString renderPages(const ReportLayout& layout, QPagedPaintDevice& device, int f
 }
 } // namespace
 
-QString writeReportPdf(const ReportLayout& layout, const QString& path, const ReportProgress& progress,
-                       bool* cancelled)
+Result writeReportPdf(const ReportLayout& layout, const QString& path, const ReportProgress& progress)
 {
     bool stopped = false;
-    if (cancelled)
-        *cancelled = false;
     const QString shown = QDir::toNativeSeparators(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("无法写入文件 “%1”：%2").arg(shown, file.errorString());
+        return Result::failure(QStringLiteral("无法写入文件 “%1”：%2").arg(shown, file.errorString()));
     QString error;
     {
         QPdfWriter writer(&file);
@@ -54,20 +51,18 @@ QString writeReportPdf(const ReportLayout& layout, const QString& path, const Re
         writer.setCreator(QStringLiteral("岚枢"));
         error = renderPages(layout, writer, 0, layout.pageCount() - 1, progress, &stopped);
     }
-    if (cancelled)
-        *cancelled = stopped;
     if (stopped || !error.isEmpty() || file.error() != QFileDevice::NoError) {
         const QString reason = error.isEmpty() ? file.errorString() : error;
         file.cancelWriting();
-        return stopped ? QString() : QStringLiteral("无法写入文件 “%1”：%2").arg(shown, reason);
+        return stopped ? Result::cancelled(QString())
+                       : Result::failure(QStringLiteral("无法写入文件 “%1”：%2").arg(shown, reason));
     }
     if (!file.commit())
-        return QStringLiteral("无法写入文件 “%1”：%2").arg(shown, file.errorString());
-    return {};
+        return Result::failure(QStringLiteral("无法写入文件 “%1”：%2").arg(shown, file.errorString()));
+    return Result::success();
 }
 
-QString printReport(const ReportLayout& layout, QPrinter& printer, const ReportProgress& progress,
-                    bool* cancelled)
+Result printReport(const ReportLayout& layout, QPrinter& printer, const ReportProgress& progress)
 {
     bool stopped = false;
     printer.setFullPage(true);
@@ -78,7 +73,7 @@ QString printReport(const ReportLayout& layout, QPrinter& printer, const ReportP
         to = std::clamp(printer.toPage() > 0 ? printer.toPage() - 1 : to, from, to);
     }
     const QString error = renderPages(layout, printer, from, to, progress, &stopped);
-    if (cancelled)
-        *cancelled = stopped;
-    return error.isEmpty() ? QString() : QStringLiteral("打印失败：%1").arg(error);
+    if (!error.isEmpty())
+        return Result::failure(QStringLiteral("打印失败：%1").arg(error));
+    return stopped ? Result::cancelled(QString()) : Result::success();
 }

@@ -14,7 +14,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -36,29 +35,13 @@ const double kZoomSteps[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0};
 // ---------------------------------------------------------------------------------------------
 
 ReportProgressWindow::ReportProgressWindow(QWidget* parent, const QString& label)
-    : m_dialog(new QProgressDialog(label, QStringLiteral("取消"), 0, 100, parent))
+    : m_work(parent, QStringLiteral("请稍候"), label, 100)
 {
-    m_dialog->setWindowTitle(QStringLiteral("请稍候"));
-    m_dialog->setWindowModality(Qt::WindowModal);
-    m_dialog->setMinimumDuration(400);
-    m_dialog->setAutoReset(false);
-    m_dialog->setAutoClose(false);
-    m_dialog->setValue(0);
-}
-
-ReportProgressWindow::~ReportProgressWindow()
-{
-    delete m_dialog;
 }
 
 ReportProgress ReportProgressWindow::callback()
 {
-    return [dialog = m_dialog](int done, int total) {
-        if (dialog->maximum() != total)
-            dialog->setMaximum(std::max(total, 1));
-        dialog->setValue(done); // takes the events in, the "取消" click among them
-        return !dialog->wasCanceled();
-    };
+    return [this](int done, int total) { return m_work.step(done, total); };
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -518,13 +501,13 @@ void ReportPreview::printReport()
     }
     if (!chosen)
         return;
-    bool cancelled = false;
     ReportProgressWindow progress(this, QStringLiteral("正在打印…"));
-    const QString error = ::printReport(*m_layout, printer, progress.callback(), &cancelled);
-    if (!error.isEmpty())
-        showError(error);
+    const Result printed = ::printReport(*m_layout, printer, progress.callback());
+    if (!printed.ok() && !printed.wasCancelled())
+        showError(printed.error());
     else
-        m_status->setText(cancelled ? QStringLiteral("打印已取消") : QStringLiteral("已送往打印机"));
+        m_status->setText(printed.wasCancelled() ? QStringLiteral("打印已取消")
+                                                 : QStringLiteral("已送往打印机"));
 }
 
 void ReportPreview::exportPdf()
@@ -538,17 +521,17 @@ void ReportPreview::exportPdf()
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
-    bool cancelled = false;
-    QString error;
+    Result written = Result::success();
     {
         ReportProgressWindow progress(this, QStringLiteral("正在导出PDF…"));
-        error = writeReportPdf(*m_layout, path, progress.callback(), &cancelled);
+        written = writeReportPdf(*m_layout, path, progress.callback());
     }
-    if (!error.isEmpty())
-        showError(error);
+    if (!written.ok() && !written.wasCancelled())
+        showError(written.error());
     else
-        m_status->setText(cancelled ? QStringLiteral("导出已取消")
-                                    : QStringLiteral("已导出到 %1").arg(QDir::toNativeSeparators(path)));
+        m_status->setText(written.wasCancelled()
+                              ? QStringLiteral("导出已取消")
+                              : QStringLiteral("已导出到 %1").arg(QDir::toNativeSeparators(path)));
 }
 
 void ReportPreview::setShownHook(std::function<void(ReportPreview*)> hook)

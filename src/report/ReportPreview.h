@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportLayout.h"
+#include "platform/LongWork.h"
 
 #include <QAbstractScrollArea>
 #include <QDialog>
@@ -35,17 +36,16 @@ struct ReportHost
     QString formButtonText;
 };
 
-// Runs long report work behind a progress window with "取消"; the window appears only when the
-// work takes longer than a moment.
+// Runs long report work behind a progress window with "取消" (LongWork, in steps on the window
+// thread); the window appears only when the work takes longer than a moment.
 class ReportProgressWindow
 {
 public:
     ReportProgressWindow(QWidget* parent, const QString& label);
-    ~ReportProgressWindow();
     ReportProgress callback();
 
 private:
-    class QProgressDialog* m_dialog;
+    LongWork m_work;
 };
 
 // The pages of a laid-out report one under the other; only the pages in sight are painted,

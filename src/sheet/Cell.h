@@ -28,6 +28,15 @@ struct Cell
     bool isEmpty() const { return type == Type::Empty; }
 };
 
+// A cell holding text.
+inline Cell textCell(QString text)
+{
+    Cell cell;
+    cell.type = Cell::Type::Text;
+    cell.text = std::move(text);
+    return cell;
+}
+
 // A date and time as a sheet holds it, without any time zone: kept as UTC so that neither the zone of this
 // computer nor its summer time moves it (a local 02:30 on the night the clocks go forward does not exist and
 // would come back as 03:30), and so that making one never asks the system for its zone.

@@ -11,11 +11,6 @@ namespace sheet::detail {
 
 namespace {
 
-bool startsWith(QByteArrayView bytes, const char* prefix, int length)
-{
-    return bytes.size() >= length && std::memcmp(bytes.constData(), prefix, std::size_t(length)) == 0;
-}
-
 // The lines of the file as a text editor counts them (from 1): each ends at LF, CR LF or a lone CR.
 template <typename Visit> void forEachLine(QByteArrayView bytes, Visit&& visit)
 {
@@ -477,7 +472,7 @@ Sheet readText(const QByteArray& bytes, const ReadOptions& options)
 
 } // namespace
 
-ReadResult readCsv(const QByteArray& bytes, const ReadOptions& options)
+Expected<Sheet> readCsv(const QByteArray& bytes, const ReadOptions& options)
 {
     return guarded([&] { return readText(bytes, options); },
                    QStringLiteral("无法读取该文件：文本无法按逗号分隔的表格(.csv)读取"));

@@ -111,7 +111,7 @@ public:
     void spend()
     {
         if (++m_calls > kMaxCellCalls)
-            throw Failure{QStringLiteral("无法读取该文件：工作簿中的单元格多得无法读取")};
+            throw Failure{tooManyCellsText()};
         if ((m_calls & 0xFFFF) == 0 && m_options.progress && !m_options.progress(0, 1))
             throw Cancelled{};
     }
@@ -188,9 +188,7 @@ private:
     {
         m_budget.spend();
         if (m_ends.size() >= std::size_t(kMaxSharedStrings))
-            throw Failure{
-                QStringLiteral("无法读取该文件：工作簿的共享文字表有 %1 万条以上，超过了可以读取的上限")
-                    .arg(kMaxSharedStrings / 10000)};
+            throw Failure{tooManyStringsText()};
         if (m_pool.size() + qsizetype(s.size()) > kMaxTextBytes)
             throw Failure{tooMuchTextMessage()};
         m_pool.append(s.data(), qsizetype(s.size()));
@@ -319,13 +317,6 @@ private:
     void set_result_empty() override { m_result = Cell(); }
     void commit() override { put(m_formulaRow, m_formulaColumn, std::move(m_result)); }
 
-    static Cell textCell(QString text)
-    {
-        Cell cell;
-        cell.type = Cell::Type::Text;
-        cell.text = std::move(text);
-        return cell;
-    }
     static quint64 key(ss::row_t row, ss::col_t col) { return (quint64(quint32(row)) << 32) | quint32(col); }
     bool kept(ss::row_t row, ss::col_t col) const
     {
@@ -448,14 +439,14 @@ QString tooMuchTextMessage()
         .arg(kMaxTextBytes / (1024 * 1024));
 }
 
-ReadResult readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions& options)
+Expected<Sheet> readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions& options)
 {
     return guarded(
         [&] {
             if (options.progress && !options.progress(0, 1))
                 throw Cancelled{};
             if (scan.tooManyCells)
-                throw Failure{QStringLiteral("无法读取该文件：工作簿中的单元格多得无法读取")};
+                throw Failure{tooManyCellsText()};
             Sheet sheet;
             if (scan.scanned && !scan.hasOtherValues) {
                 // Every text of the sheet is held in place and it has no other values: the scan has read
@@ -466,7 +457,7 @@ ReadResult readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions&
                 orcus::orcus_xlsx reader(&factory);
                 reader.read_stream(std::string_view(bytes.constData(), std::size_t(bytes.size())));
                 if (!factory.hasSheet())
-                    throw Failure{QStringLiteral("无法读取该文件：工作簿中没有工作表")};
+                    throw Failure{noWorksheetText()};
                 sheet = factory.take();
                 // The texts held in place, which the library passes over.
                 sheet.setCells(scan.inlineCells);

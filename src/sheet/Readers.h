@@ -9,6 +9,7 @@
 
 #include <expat.h>
 
+#include <cstring>
 #include <memory>
 
 namespace sheet::detail {
@@ -21,8 +22,14 @@ struct Cancelled
 {
 };
 
+// Whether a file's first bytes are the BOF record of the Excel 2.x to 4.0 formats, which are not read.
+inline bool isOldXlsHead(QByteArrayView head)
+{
+    return head.size() >= 4 && head[0] == 0x09 && (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04);
+}
+
 // Reads a .csv file's bytes (UTF-8 with or without its mark, UTF-16 with its mark, else GB18030).
-ReadResult readCsv(const QByteArray& bytes, const ReadOptions& options);
+Expected<Sheet> readCsv(const QByteArray& bytes, const ReadOptions& options);
 
 // What the pass over an .xlsx package's XML parts found.
 struct SheetScan
@@ -58,7 +65,7 @@ private:
 };
 
 // Reads an .xlsx package whose first worksheet part was scanned before.
-ReadResult readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions& options);
+Expected<Sheet> readXlsx(const QByteArray& bytes, SheetScan& scan, const ReadOptions& options);
 // Reads the first table of an OpenDocument spreadsheet's content.xml.
 Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, const QString& damaged);
 
@@ -84,29 +91,61 @@ QString tooMuchTextMessage();
 // The message for a workbook that has an opening password, whatever its format.
 QString encryptedText();
 
-// The end of every reader: what it threw as the result.
-template <typename Read> ReadResult guarded(Read&& read, const QString& damaged)
+// Whether bytes start with the length bytes of prefix (a format's magic number).
+inline bool startsWith(QByteArrayView bytes, const char* prefix, qsizetype length)
 {
-    ReadResult result;
+    return bytes.size() >= length && std::memcmp(bytes.data(), prefix, std::size_t(length)) == 0;
+}
+
+// Whether a file's first bytes are those of an Excel workbook of the 97-2003 format or older: a compound
+// file, a bare workbook stream, or the BOF record of the Excel 2.x to 4.0 formats.
+inline bool isXlsHead(QByteArrayView head)
+{
+    return startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) || startsWith(head, "\x09\x08", 2) ||
+           isOldXlsHead(head);
+}
+
+// The messages more than one reader gives.
+inline QString outOfMemoryText()
+{
+    return QStringLiteral("无法读取该文件：内存不足");
+}
+inline QString tooManyCellsText()
+{
+    return QStringLiteral("无法读取该文件：工作簿中的单元格多得无法读取");
+}
+inline QString tooManyStringsText()
+{
+    return QStringLiteral("无法读取该文件：工作簿的共享文字表有 %1 万条以上，超过了可以读取的上限")
+        .arg(kMaxSharedStrings / 10000);
+}
+inline QString noWorksheetText()
+{
+    return QStringLiteral("无法读取该文件：工作簿中没有工作表");
+}
+
+// The reading of a file refused with text.
+inline Expected<Sheet> failed(const QString& text)
+{
+    return Result::failure(text, Result::Code::ReadFailed);
+}
+
+// The end of every reader: what it threw as the result.
+template <typename Read> Expected<Sheet> guarded(Read&& read, const QString& damaged)
+{
     try {
-        result.sheet = read();
-        result.sheet.rowCount(); // puts the cells in order now, so that reading them changes nothing
-        result.ok = true;
+        Sheet sheet = read();
+        sheet.rowCount(); // puts the cells in order now, so that reading them changes nothing
+        return sheet;
     } catch (const Failure& failure) {
-        result.sheet = Sheet();
-        result.error = failure.text;
+        return failed(failure.text);
     } catch (const Cancelled&) {
-        result.sheet = Sheet();
-        result.cancelled = true;
-        result.error = QStringLiteral("已取消读取");
+        return Result::cancelled(cancelledText());
     } catch (const std::bad_alloc&) {
-        result.sheet = Sheet();
-        result.error = QStringLiteral("无法读取该文件：内存不足");
+        return failed(outOfMemoryText());
     } catch (...) {
-        result.sheet = Sheet();
-        result.error = damaged;
+        return failed(damaged);
     }
-    return result;
 }
 
 } // namespace sheet::detail

@@ -39,6 +39,11 @@ QString openSourceFile(const QString& path, qint64 maxFileSize, QFile& file, con
     return {};
 }
 
+QString readErrorText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("无法读取文件：%1（%2）").arg(QDir::toNativeSeparators(path), reason);
+}
+
 QString readSourceFile(QFile& file, qint64 maxFileSize, QByteArray& bytes)
 {
     bytes.clear();
@@ -50,8 +55,7 @@ QString readSourceFile(QFile& file, qint64 maxFileSize, QByteArray& bytes)
         const qint64 got = file.read(chunk, wanted);
         if (got < 0) {
             bytes.clear();
-            return QStringLiteral("无法读取文件：%1（%2）")
-                .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+            return readErrorText(file.fileName(), file.errorString());
         }
         if (got == 0)
             return {};

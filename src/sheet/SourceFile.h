@@ -19,6 +19,9 @@ QString openSourceFile(const QString& path, qint64 maxFileSize, QFile& file,
 // success, else a Chinese error text.
 QString readSourceFile(QFile& file, qint64 maxFileSize, QByteArray& bytes);
 
+// "The file cannot be read" with the system's reason.
+QString readErrorText(const QString& path, const QString& reason);
+
 // "The file has so many MB, over the limit": for a file or for what a packed workbook unpacks to.
 QString tooLargeText(qint64 size, qint64 limit);
 

@@ -22,10 +22,8 @@ namespace {
 
 using detail::Failure;
 
-bool startsWith(QByteArrayView bytes, const char* prefix, qsizetype length)
-{
-    return bytes.size() >= length && std::memcmp(bytes.data(), prefix, std::size_t(length)) == 0;
-}
+using detail::failed;
+using detail::startsWith;
 
 quint16 u16(const char* p)
 {
@@ -373,13 +371,6 @@ QByteArray firstSheetPartName(QByteArrayView bytes, const ZipDirectory& zip, boo
     return path.toUtf8();
 }
 
-ReadResult failed(const QString& text)
-{
-    ReadResult result;
-    result.error = text;
-    return result;
-}
-
 // The package library trusts its parts: a damaged one can end the whole program inside it, and it follows
 // a relation to any part, whatever its name. Every part is therefore unpacked and checked here first,
 // a piece at a time (checksum; well-formed XML in UTF-8; the shared texts and the text they hold within
@@ -417,11 +408,9 @@ QByteArray checkedParts(QByteArrayView bytes, const ZipDirectory& zip, const Rea
             return scanner->feed(piece, last) && !scan.stopped();
         });
         if (scan.tooManyCells)
-            throw detail::Failure{QStringLiteral("无法读取该文件：工作簿中的单元格多得无法读取")};
+            throw detail::Failure{detail::tooManyCellsText()};
         if (scan.tooManyStrings)
-            throw detail::Failure{
-                QStringLiteral("无法读取该文件：工作簿的共享文字表有 %1 万条以上，超过了可以读取的上限")
-                    .arg(kMaxSharedStrings / 10000)};
+            throw detail::Failure{detail::tooManyStringsText()};
         if (scan.tooMuchText)
             throw detail::Failure{detail::tooMuchTextMessage()};
         if (!isXml && isSheet && named)
@@ -437,7 +426,7 @@ QByteArray checkedParts(QByteArrayView bytes, const ZipDirectory& zip, const Rea
     return repack(bytes, kept);
 }
 
-ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOptions& options)
+Expected<Sheet> readPackage(const QByteArray& bytes, TableFormat format, const ReadOptions& options)
 {
     ZipDirectory zip;
     if (!zip.read(bytes))
@@ -454,13 +443,13 @@ ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOp
     if (format == TableFormat::Xlsx) {
         detail::SheetScan scan;
         QByteArray checked;
-        const ReadResult check = detail::guarded(
+        const Expected<Sheet> check = detail::guarded(
             [&] {
                 checked = checkedParts(bytes, zip, options, scan);
                 return Sheet();
             },
             damagedPackageText());
-        if (!check.ok)
+        if (!check.ok())
             return check;
         return detail::readXlsx(checked, scan, options);
     }
@@ -477,7 +466,7 @@ ReadResult readPackage(const QByteArray& bytes, TableFormat format, const ReadOp
     return failed(notTableText());
 }
 
-ReadResult readBytes(const QByteArray& bytes, const ReadOptions& options)
+Expected<Sheet> readBytes(const QByteArray& bytes, const ReadOptions& options)
 {
     const qint64 limit = std::min(options.maxFileSize, kMaxPackedFileSize);
     if (bytes.size() > limit)
@@ -504,19 +493,13 @@ ReadResult readBytes(const QByteArray& bytes, const ReadOptions& options)
     return failed(notTableText());
 }
 
-bool isXlsHead(QByteArrayView head)
-{
-    return startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) || startsWith(head, "\x09\x08", 2) ||
-           (head.size() >= 4 && head[0] == 0x09 && (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04));
-}
-
 } // namespace
 
 TableFormat detectFormat(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return TableFormat::Empty;
-    if (isXlsHead(bytes))
+    if (detail::isXlsHead(bytes))
         return TableFormat::Xls;
     if (startsWith(bytes, "PK\x03\x04", 4)) {
         ZipDirectory zip;
@@ -525,16 +508,16 @@ TableFormat detectFormat(const QByteArray& bytes)
     return looksLikeText(bytes) ? TableFormat::Csv : TableFormat::Unknown;
 }
 
-ReadResult readTableFromMemory(const QByteArray& bytes, const ReadOptions& options)
+Expected<Sheet> readTableFromMemory(const QByteArray& bytes, const ReadOptions& options)
 {
     try {
         return readBytes(bytes, options);
     } catch (...) {
-        return failed(QStringLiteral("无法读取该文件：内存不足"));
+        return failed(detail::outOfMemoryText());
     }
 }
 
-ReadResult readTable(const QString& path, const ReadOptions& options)
+Expected<Sheet> readTable(const QString& path, const ReadOptions& options)
 {
     try {
         QFile file;
@@ -542,7 +525,7 @@ ReadResult readTable(const QString& path, const ReadOptions& options)
             return failed(error);
         // An .xls workbook is read from the disk as it goes; the other formats are read whole.
         const QByteArray head = file.read(8);
-        if (isXlsHead(head)) {
+        if (detail::isXlsHead(head)) {
             file.close();
             return readFirstSheet(path, options);
         }
@@ -551,11 +534,10 @@ ReadResult readTable(const QString& path, const ReadOptions& options)
             return failed(tooLargeText(file.size(), limit));
         const QByteArray bytes = head + file.readAll();
         if (file.error() != QFileDevice::NoError)
-            return failed(QStringLiteral("无法读取文件：%1（%2）")
-                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+            return failed(readErrorText(path, file.errorString()));
         return readBytes(bytes, options);
     } catch (...) {
-        return failed(QStringLiteral("无法读取该文件：内存不足"));
+        return failed(detail::outOfMemoryText());
     }
 }
 

@@ -24,8 +24,8 @@ TableFormat detectFormat(const QByteArray& bytes);
 
 // Same promises as readFirstSheet: never throws, never crashes; a missing, foreign, encrypted, damaged or
 // over-large file gives ok == false and a Chinese error text. Every cell of a .csv file is a text.
-ReadResult readTable(const QString& path, const ReadOptions& options = {});
-ReadResult readTableFromMemory(const QByteArray& bytes, const ReadOptions& options = {});
+Expected<Sheet> readTable(const QString& path, const ReadOptions& options = {});
+Expected<Sheet> readTableFromMemory(const QByteArray& bytes, const ReadOptions& options = {});
 
 // The limits of the formats that are read whole into memory (.xlsx, .ods, .csv).
 inline constexpr qint64 kMaxPackedFileSize = 256LL * 1024 * 1024; // the file itself

@@ -225,7 +225,7 @@ public:
             throw Failure{notXlsText()};
         const qint64 sheetPos = readGlobals();
         if (sheetPos < 0)
-            throw Failure{QStringLiteral("无法读取该文件：工作簿中没有工作表")};
+            throw Failure{detail::noWorksheetText()};
         if (sheetPos >= m_stream.size())
             throw Failure{damagedText()};
         m_stream.seek(sheetPos);
@@ -550,14 +550,6 @@ private:
         return (rk & 0x01) ? value / 100 : value;
     }
 
-    static Cell textCell(const QString& text)
-    {
-        Cell cell;
-        cell.type = Cell::Type::Text;
-        cell.text = text;
-        return cell;
-    }
-
     bool kept(int column) const { return column < m_keepColumns; }
     void put(Sheet& sheet, int row, int column, Cell cell) const
     {
@@ -744,11 +736,6 @@ private:
 
 // ---------------------------------------------------------------------------------------------------
 
-bool startsWith(const QByteArray& bytes, const char* magic, qsizetype size)
-{
-    return bytes.size() >= size && std::memcmp(bytes.constData(), magic, size_t(size)) == 0;
-}
-
 // Where the workbook's bytes come from: the first bytes to tell the format by, and the compound-file
 // library's input over the whole file or memory.
 struct Source
@@ -804,7 +791,7 @@ gsf::Ptr<GsfInput> workbookStream(GsfInput* input, gsf::Ptr<GsfInfile>& ole, int
     return stream;
 }
 
-ReadResult parse(const Source& source, const ReadOptions& options)
+Expected<Sheet> parse(const Source& source, const ReadOptions& options)
 {
     return detail::guarded(
         [&] {
@@ -816,16 +803,15 @@ ReadResult parse(const Source& source, const ReadOptions& options)
             gsf::Ptr<GsfInput> input;
             gsf::Ptr<GsfInfile> ole;
             gsf::Ptr<GsfInput> stream;
-            if (startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
+            if (detail::startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
                 input = openInput(source);
                 stream = workbookStream(input.get(), ole, versionHint);
-            } else if (startsWith(head, "PK\x03\x04", 4)) {
+            } else if (detail::startsWith(head, "PK\x03\x04", 4)) {
                 throw Failure{xlsxText()};
-            } else if (startsWith(head, "\x09\x08", 2)) {
+            } else if (detail::startsWith(head, "\x09\x08", 2)) {
                 stream = openInput(source); // a bare workbook stream without the compound file around it
-            } else if (head.size() >= 4 && head[0] == 0x09 &&
-                       (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04)) {
-                throw Failure{oldFormatText()}; // BOF of the Excel 2.x to 4.0 formats
+            } else if (detail::isOldXlsHead(head)) {
+                throw Failure{oldFormatText()};
             } else {
                 throw Failure{notXlsText()};
             }
@@ -844,21 +830,16 @@ ReadResult parse(const Source& source, const ReadOptions& options)
         damagedText());
 }
 
-ReadResult readFile(const QString& path, const ReadOptions& options)
+Expected<Sheet> readFile(const QString& path, const ReadOptions& options)
 {
-    ReadResult result;
     QFile file;
-    result.error = openSourceFile(path, options.maxFileSize, file);
-    if (!result.error.isEmpty())
-        return result;
+    if (const QString error = openSourceFile(path, options.maxFileSize, file); !error.isEmpty())
+        return detail::failed(error);
     Source source;
     source.size = file.size();
     source.head = file.read(8);
-    if (file.error() != QFileDevice::NoError) {
-        result.error =
-            QStringLiteral("无法读取文件：%1（%2）").arg(QDir::toNativeSeparators(path), file.errorString());
-        return result;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return detail::failed(readErrorText(path, file.errorString()));
     const QByteArray name = QFile::encodeName(path);
     source.openInput = [name](GError** error) -> GsfInput* {
         return gsf_input_stdio_new(name.constData(), error);
@@ -868,7 +849,7 @@ ReadResult readFile(const QString& path, const ReadOptions& options)
 
 } // namespace
 
-ReadResult readFirstSheetFromMemory(const QByteArray& bytes, const ReadOptions& options)
+Expected<Sheet> readFirstSheetFromMemory(const QByteArray& bytes, const ReadOptions& options)
 try {
     Source source;
     source.head = bytes.left(8);
@@ -876,27 +857,20 @@ try {
     source.openInput = [&bytes](GError**) -> GsfInput* {
         return gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE);
     };
-    if (bytes.size() > options.maxFileSize) {
-        ReadResult result;
-        result.error = tooLargeText(bytes.size(), options.maxFileSize);
-        return result;
-    }
+    if (bytes.size() > options.maxFileSize)
+        return detail::failed(tooLargeText(bytes.size(), options.maxFileSize));
     return parse(source, options);
 } catch (...) {
-    ReadResult result;
-    result.error = QStringLiteral("无法读取该文件：内存不足");
-    return result;
+    return detail::failed(detail::outOfMemoryText());
 }
 
-ReadResult readFirstSheet(const QString& path, const ReadOptions& options)
+Expected<Sheet> readFirstSheet(const QString& path, const ReadOptions& options)
 {
     // The promise not to throw holds on every path, the checks before the read included.
     try {
         return readFile(path, options);
     } catch (...) {
-        ReadResult result;
-        result.error = QStringLiteral("无法读取该文件：内存不足");
-        return result;
+        return detail::failed(detail::outOfMemoryText());
     }
 }
 

@@ -18,14 +18,6 @@ namespace {
 
 constexpr int kMaxRows = 1048576;
 
-Cell textCell(QString text)
-{
-    Cell cell;
-    cell.type = Cell::Type::Text;
-    cell.text = std::move(text);
-    return cell;
-}
-
 // The text of the element the reader stands on, with its spans, links, spaces, tabs and line breaks;
 // notes attached to the cell are left out. Leaves the reader on the element's end.
 void appendText(QXmlStreamReader& xml, QString& text)
@@ -133,7 +125,7 @@ Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, cons
     const auto spend = [&](qint64 cells) {
         budget -= cells;
         if (budget < 0)
-            throw Failure{QStringLiteral("无法读取该文件：工作簿中的单元格多得无法读取")};
+            throw Failure{tooManyCellsText()};
     };
     // The texts read, in bytes as they are held (a repeated cell shares its text): within the same budget
     // as the texts of an .xlsx package.
@@ -148,7 +140,7 @@ Sheet readOdsContent(const QByteArray& content, const ReadOptions& options, cons
     if (!found) {
         if (xml.hasError())
             throw Failure{damaged};
-        throw Failure{QStringLiteral("无法读取该文件：工作簿中没有工作表")};
+        throw Failure{noWorksheetText()};
     }
     int row = 0;
     const auto readRow = [&](int rows) {

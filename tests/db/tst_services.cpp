@@ -18,6 +18,8 @@ class TestServices : public QObject
     Q_OBJECT
 private slots:
     void failureIsNeverSuccess();
+    void failureTellsItsKind();
+    void expectedHoldsValueOrFailure();
     void recordFieldsLandInTheirColumns_data();
     void recordFieldsLandInTheirColumns();
     void updateAddressesTheRecordsAid();
@@ -25,6 +27,7 @@ private slots:
     void defaultListResetsHeadingsAndDropsTheSearch();
     void failedReloadLeavesTheListEmpty();
     void searchTooLongForTheEngineIsAnEmptyList();
+    void searchTooLongWhileRowsComeInKeepsReading();
     void sortAlternatesOnlyWhenItSorts();
     void reopenKeepsTheSearchAndDropsTheSort();
     void moveCurrent_data();
@@ -90,6 +93,39 @@ void TestServices::failureIsNeverSuccess()
     QCOMPARE(Result::failure(QStringLiteral("磁盘已满")).error(), QStringLiteral("磁盘已满"));
     QVERIFY(Result::fromError(QString()).ok());
     QVERIFY(!Result::fromError(QStringLiteral("x")).ok());
+}
+
+void TestServices::failureTellsItsKind()
+{
+    QCOMPARE(Result::success().code(), Result::Code::None);
+    QCOMPARE(Result::failure(QStringLiteral("x")).code(), Result::Code::Failed);
+    // No failure passes for success by its code either.
+    QVERIFY(!Result::failure(QStringLiteral("x"), Result::Code::None).ok());
+    const Result rows = Result::failure(QStringLiteral("太多"), Result::Code::TooManyRows);
+    QCOMPARE(rows.code(), Result::Code::TooManyRows);
+    QCOMPARE(rows.error(), QStringLiteral("太多"));
+    QVERIFY(!rows.wasCancelled());
+    const Result stopped = Result::cancelled(QStringLiteral("已取消"));
+    QVERIFY(!stopped.ok());
+    QVERIFY(stopped.wasCancelled());
+    QCOMPARE(stopped.code(), Result::Code::Cancelled);
+}
+
+void TestServices::expectedHoldsValueOrFailure()
+{
+    Expected<QStringList> found(QStringList{QStringLiteral("a.com")});
+    QVERIFY(found.ok());
+    QCOMPARE(found.code(), Result::Code::None);
+    QCOMPARE(found.value(), QStringList{QStringLiteral("a.com")});
+    QCOMPARE(found.take(), QStringList{QStringLiteral("a.com")});
+
+    const Expected<QStringList> refused(
+        Result::failure(QStringLiteral("无法读取"), Result::Code::ReadFailed));
+    QVERIFY(!refused.ok());
+    QCOMPARE(refused.code(), Result::Code::ReadFailed);
+    QCOMPARE(refused.error(), QStringLiteral("无法读取"));
+    QVERIFY(!Expected<int>(Result::cancelled(QString())).ok());
+    QVERIFY(Expected<int>(Result::cancelled(QString())).wasCancelled());
 }
 
 void TestServices::recordFieldsLandInTheirColumns_data()
@@ -201,6 +237,26 @@ void TestServices::searchTooLongForTheEngineIsAnEmptyList()
     QCOMPARE(l.list()->count(), 0);
     QVERIFY(l.list()->search(QStringLiteral("a.")).ok());
     QCOMPARE(l.names(), QStringList{u"a.com"_s});
+}
+
+void TestServices::searchTooLongWhileRowsComeInKeepsReading()
+{
+    TestDb db;
+    QCOMPARE(db.addManyDomains(50), QString());
+    Dataset* q = db.queryA();
+    q->setSql(sql::kDefaultList);
+    QCOMPARE(q->openInSteps(10, 15), QString());
+    DomainList* list = db.module()->domains();
+    // Typed while the start-up read is still going: nothing found, no error, and the read goes on.
+    QVERIFY(q->isFilling());
+    QVERIFY(list->search(QString(60000, QLatin1Char('a'))).ok());
+    QCOMPARE(list->count(), 0);
+    QTRY_VERIFY(!q->isFilling());
+    QCOMPARE(list->count(), 0);
+    QVERIFY(list->showDefault().ok());
+    QCOMPARE(list->count(), 50);
+    QVERIFY(list->search(QStringLiteral("d1")).ok());
+    QCOMPARE(list->count(), 11); // d1.com, d10.com .. d19.com
 }
 
 void TestServices::sortAlternatesOnlyWhenItSorts()

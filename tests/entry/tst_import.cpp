@@ -157,9 +157,9 @@ void TestImport::workbooksFromSpreadsheetPrograms()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
 
-    const importer::Result result =
+    const importer::Outcome result =
         importer::importWorkbook(db.module()->Conn_service(), dataFile(file), {}, kChina);
-    QVERIFY2(result.ok(), qPrintable(result.error));
+    QVERIFY2(result.ok(), qPrintable(result.error()));
     QCOMPARE(result.rowsRead, 4);
     QCOMPARE(result.rowsStored, 4);
 
@@ -200,7 +200,7 @@ void TestImport::blankColumnAImportsNothing()
 {
     TestDb db;
     QVERIFY(db.ok());
-    const importer::Result result =
+    const importer::Outcome result =
         importer::importWorkbook(db.module()->Conn_service(), dataFile(QStringLiteral("import_blank_a.xls")));
     QVERIFY(result.ok());
     QCOMPARE(result.rowsRead, 0);
@@ -246,15 +246,15 @@ void TestImport::exportReadBack()
         for (const QStringList& fields : domains)
             db.insert(fields);
         QCOMPARE(db.queryA()->open(), QString());
-        const exporter::Result written = exporter::writeWorkbook(*db.queryA(), path);
-        QVERIFY2(written.ok(), qPrintable(written.error));
+        const Result written = exporter::writeWorkbook(*db.queryA(), path);
+        QVERIFY2(written.ok(), qPrintable(written.error()));
         before = storedRows(db);
     }
     TestDb empty;
     QVERIFY(empty.ok());
-    const importer::Result result =
+    const importer::Outcome result =
         importer::importWorkbook(empty.module()->Conn_service(), path, {}, kChina);
-    QVERIFY2(result.ok(), qPrintable(result.error));
+    QVERIFY2(result.ok(), qPrintable(result.error()));
     QCOMPARE(result.rowsStored, domains.size());
     // The export lists the newest first; the import stores the rows in the sheet's order.
     QList<QStringList> after = storedRows(empty);
@@ -290,8 +290,8 @@ void TestImport::headingRowOnlyWhenExact()
     QCOMPARE(writer.save(path), QString());
     TestDb db;
     QVERIFY(db.ok());
-    const importer::Result result = importer::importWorkbook(db.module()->Conn_service(), path);
-    QVERIFY2(result.ok(), qPrintable(result.error));
+    const importer::Outcome result = importer::importWorkbook(db.module()->Conn_service(), path);
+    QVERIFY2(result.ok(), qPrintable(result.error()));
     QCOMPARE(result.rowsStored, rows);
     const QList<QStringList> stored = storedRows(db);
     QCOMPARE(stored.value(0).value(0), first);
@@ -366,9 +366,9 @@ void TestImport::badFilesStoreNothing()
     file.close();
     TestDb db;
     QVERIFY(db.ok());
-    const importer::Result result = importer::importWorkbook(db.module()->Conn_service(), path);
-    QCOMPARE(result.status, importer::Result::Status::ReadFailed);
-    QVERIFY2(result.error.contains(message), qPrintable(result.error));
+    const importer::Outcome result = importer::importWorkbook(db.module()->Conn_service(), path);
+    QCOMPARE(result.code(), Result::Code::ReadFailed);
+    QVERIFY2(result.error().contains(message), qPrintable(result.error()));
     QCOMPARE(db.countRows(), 0);
 }
 
@@ -385,9 +385,9 @@ void TestImport::unreadableFileStoresNothing()
     QFETCH(QString, path);
     TestDb db;
     QVERIFY(db.ok());
-    const importer::Result result = importer::importWorkbook(db.module()->Conn_service(), path);
-    QCOMPARE(result.status, importer::Result::Status::ReadFailed);
-    QVERIFY(!result.error.isEmpty());
+    const importer::Outcome result = importer::importWorkbook(db.module()->Conn_service(), path);
+    QCOMPARE(result.code(), Result::Code::ReadFailed);
+    QVERIFY(!result.error().isEmpty());
     QCOMPARE(db.countRows(), 0);
 }
 
@@ -410,9 +410,9 @@ void TestImport::refusedRowKeepsRowsBefore()
     QVERIFY(db.ok());
     refuseDomain(db, QStringLiteral("d%1.com").arg(refused));
 
-    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(rows));
-    QCOMPARE(result.status, importer::Result::Status::StoreFailed);
-    QVERIFY(result.error.contains(QLatin1String("row refused")));
+    const importer::Outcome result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(rows));
+    QCOMPARE(result.code(), Result::Code::StoreFailed);
+    QVERIFY(result.error().contains(QLatin1String("row refused")));
     QCOMPARE(result.rowsRead, rows);
     QCOMPARE(result.rowsStored, refused - 1);
 
@@ -474,14 +474,14 @@ void TestImport::overLongTextsStoreNothing()
     sheet.setCell(row, column, cell);
     TestDb db;
     QVERIFY(db.ok());
-    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), sheet);
+    const importer::Outcome result = importer::storeSheet(db.module()->Conn_service(), sheet);
     if (message.isEmpty()) {
-        QVERIFY2(result.ok(), qPrintable(result.error));
+        QVERIFY2(result.ok(), qPrintable(result.error()));
         QCOMPARE(storedRows(db).at(row).at(column), text.trimmed());
         return;
     }
-    QCOMPARE(result.status, importer::Result::Status::ReadFailed);
-    QVERIFY2(result.error.contains(message), qPrintable(result.error));
+    QCOMPARE(result.code(), Result::Code::ReadFailed);
+    QVERIFY2(result.error().contains(message), qPrintable(result.error()));
     QCOMPARE(db.countRows(), 0);
 }
 
@@ -491,7 +491,7 @@ void TestImport::progressBetweenBatches()
     QVERIFY(db.ok());
     const int rows = importer::kBatchRows * 2 + 7;
     QList<QPair<int, int>> calls;
-    const importer::Result result =
+    const importer::Outcome result =
         importer::storeSheet(db.module()->Conn_service(), numberedSheet(rows), [&](int stored, int total) {
             calls.append({stored, total});
             // Between batches no transaction is open: another writer gets through at once.
@@ -522,8 +522,8 @@ void TestImport::controlCharactersLeaveTheDomain()
     notes.type = sheet::Cell::Type::Text;
     notes.text = QStringLiteral("第一行\n第二行\r\n第三行");
     s.setCell(0, 6, notes);
-    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), s);
-    QVERIFY2(result.ok(), qPrintable(result.error));
+    const importer::Outcome result = importer::storeSheet(db.module()->Conn_service(), s);
+    QVERIFY2(result.ok(), qPrintable(result.error()));
     const QList<QStringList> rows = storedRows(db);
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0][0], QStringLiteral("abcd.com"));
@@ -540,8 +540,8 @@ void TestImport::valuesGoToTheirColumnsByName()
                                "a9 text, a8 text, a7 text, a6 text, a5 text, a4 text, a3 text, a2 text, "
                                "a1 text)")),
         QString());
-    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(3));
-    QVERIFY2(result.ok(), qPrintable(result.error));
+    const importer::Outcome result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(3));
+    QVERIFY2(result.ok(), qPrintable(result.error()));
     Dataset d(db.module()->Conn_service());
     d.setSql(QStringLiteral("select * from tt_a order by aid"));
     QCOMPARE(d.open(), QString());
@@ -560,9 +560,9 @@ void TestImport::tableLackingAColumnStoresNothing()
         db.exec(QStringLiteral("drop table tt_a; create table tt_a (aid integer primary key autoincrement, "
                                "a1 text, a2 text, a4 text, a5 text, a6 text, a7 text, a8 text, a9 text)")),
         QString());
-    const importer::Result result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(3));
-    QCOMPARE(result.status, importer::Result::Status::StoreFailed);
-    QVERIFY2(result.error.contains(QStringLiteral("a3")), qPrintable(result.error));
+    const importer::Outcome result = importer::storeSheet(db.module()->Conn_service(), numberedSheet(3));
+    QCOMPARE(result.code(), Result::Code::StoreFailed);
+    QVERIFY2(result.error().contains(QStringLiteral("a3")), qPrintable(result.error()));
     QCOMPARE(result.rowsStored, 0);
     QCOMPARE(db.countRows(), 0);
 }
@@ -858,10 +858,10 @@ void TestImport::loaderReadsOffTheWindowThread()
     QVERIFY(!progress.isEmpty());
     QVERIFY(std::is_sorted(progress.cbegin(), progress.cend()));
     QCOMPARE(progress.last(), 1000);
-    const sheet::ReadResult result = loader.takeResult();
-    QVERIFY2(result.ok, qPrintable(result.error));
-    QCOMPARE(result.sheet.rowCount(), 30000);
-    QCOMPARE(result.sheet.columnCount(), importer::kColumns); // the columns after I take no memory
+    const Expected<sheet::Sheet> result = loader.takeResult();
+    QVERIFY2(result.ok(), qPrintable(result.error()));
+    QCOMPARE(result.value().rowCount(), 30000);
+    QCOMPARE(result.value().columnCount(), importer::kColumns); // the columns after I take no memory
 }
 
 void TestImport::loaderCancelled()
@@ -876,10 +876,10 @@ void TestImport::loaderCancelled()
     connect(&loader, &WorkbookLoader::progressChanged, &loader, &WorkbookLoader::cancel);
     loader.start(path, importer::kColumns);
     QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
-    const sheet::ReadResult result = loader.takeResult();
-    QVERIFY(result.cancelled);
-    QVERIFY(!result.ok);
-    QCOMPARE(result.sheet.cellCount(), qsizetype(0));
+    const Expected<sheet::Sheet> result = loader.takeResult();
+    QVERIFY(result.wasCancelled());
+    QVERIFY(!result.ok());
+    QCOMPARE(result.value().cellCount(), qsizetype(0));
     // Ending the loader during a read stops and waits for it.
     {
         WorkbookLoader running;

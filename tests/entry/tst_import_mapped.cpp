@@ -35,10 +35,10 @@ sheet::Sheet readSheet(const QString& path)
 {
     sheet::ReadOptions options;
     options.columns = headingmap::kReadColumns;
-    sheet::ReadResult read = sheet::readTable(path, options);
-    if (!read.ok)
-        qWarning() << read.error;
-    return std::move(read.sheet);
+    Expected<sheet::Sheet> read = sheet::readTable(path, options);
+    if (!read.ok())
+        qWarning() << read.error();
+    return read.ok() ? read.take() : sheet::Sheet();
 }
 
 // The plan for a sheet read from a file, mapped by its headings.
@@ -393,7 +393,7 @@ void TestImportMapped::chineseRegistrarSheet()
     TestDb db;
     QVERIFY(db.ok());
     const importplan::Outcome outcome = importFile(db, QStringLiteral("mapped_cn_registrar.xlsx"));
-    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    QVERIFY2(outcome.ok(), qPrintable(outcome.error()));
     // The heading row is not stored; the empty line between the domains is passed over; 状态 is not imported.
     QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("例子.中国"),
                                                       {},
@@ -425,7 +425,7 @@ void TestImportMapped::englishRegistrarSheet()
     const importplan::Counts counts = p.plan.counts();
     QCOMPARE(counts.added, 2);
     QCOMPARE(counts.skipped, 1); // EXAMPLE-ONE.COM again, further down
-    QVERIFY(importplan::apply(db.module()->Conn_service(), p.plan).ok);
+    QVERIFY(importplan::apply(db.module()->Conn_service(), p.plan).ok());
     QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("Example-One.com"),
                                                       {},
                                                       QStringLiteral("Some Registrar, LLC"),
@@ -456,7 +456,7 @@ void TestImportMapped::zoneTimesAndPrices()
     const Planned p = planFor(db, readSheet(dataFile(file)));
     QCOMPARE(p.plan.counts().added, 4);
     QCOMPARE(p.plan.counts().problems, 1); // "Make offer" kept, with a warning
-    QVERIFY(importplan::apply(db.module()->Conn_service(), p.plan).ok);
+    QVERIFY(importplan::apply(db.module()->Conn_service(), p.plan).ok());
     const QList<QStringList> rows = storedRows(db);
     QCOMPARE(rows.size(), 4);
     const QStringList expected[] = {
@@ -513,7 +513,7 @@ void TestImportMapped::dayFirstDatesAsk()
     const Planned told =
         planFor(db, sheet, importplan::Duplicates::Skip, {DayOrder::Unknown, DayOrder::DayFirst});
     QVERIFY(told.plan.columnsToAsk().isEmpty());
-    QVERIFY(importplan::apply(db.module()->Conn_service(), told.plan).ok);
+    QVERIFY(importplan::apply(db.module()->Conn_service(), told.plan).ok());
     QStringList expiries;
     for (const QStringList& r : storedRows(db))
         expiries.append(r[5]);
@@ -541,7 +541,7 @@ void TestImportMapped::ownExportRoundTrip()
     const Planned p = planFor(second, readSheet(path));
     QVERIFY(p.columns.ownExport);
     QCOMPARE(p.plan.counts().problems, 0);
-    QVERIFY(importplan::apply(second.module()->Conn_service(), p.plan).ok);
+    QVERIFY(importplan::apply(second.module()->Conn_service(), p.plan).ok());
     QList<QStringList> back = storedRows(second);
     std::reverse(back.begin(), back.end()); // the export lists the newest first
     QCOMPARE(back, storedRows(first));
@@ -611,7 +611,7 @@ void TestImportMapped::duplicates()
     QCOMPARE(p.plan.counts().updated, updated);
     QCOMPARE(p.plan.counts().skipped, skipped);
     const importplan::Outcome outcome = importplan::apply(db.module()->Conn_service(), p.plan);
-    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    QVERIFY2(outcome.ok(), qPrintable(outcome.error()));
     QCOMPARE(storedRows(db), stored);
 }
 
@@ -628,8 +628,8 @@ void TestImportMapped::sameFileTwiceChangesNothing()
     TestDb db;
     QVERIFY(db.ok());
     const auto choose = importplan::Duplicates(choice);
-    QVERIFY(importFile(db, QStringLiteral("mapped_en_registrar.csv"), choose).ok);
-    QVERIFY(importFile(db, QStringLiteral("mapped_cn_registrar.xlsx"), choose).ok);
+    QVERIFY(importFile(db, QStringLiteral("mapped_en_registrar.csv"), choose).ok());
+    QVERIFY(importFile(db, QStringLiteral("mapped_cn_registrar.xlsx"), choose).ok());
     const QList<QStringList> once = storedRows(db);
     QCOMPARE(once.size(), 5);
     for (const QString& file :
@@ -638,7 +638,7 @@ void TestImportMapped::sameFileTwiceChangesNothing()
         QCOMPARE(again.plan.counts().added, 0);
         QCOMPARE(again.plan.counts().updated, 0);
         const importplan::Outcome outcome = importplan::apply(db.module()->Conn_service(), again.plan);
-        QVERIFY(outcome.ok);
+        QVERIFY(outcome.ok());
         QVERIFY(outcome.undo.isEmpty());
     }
     QCOMPARE(storedRows(db), once);
@@ -655,8 +655,8 @@ void TestImportMapped::failureStoresNothing()
              QString());
     const importplan::Outcome outcome =
         importFile(db, QStringLiteral("mapped_cn_registrar.xlsx"), importplan::Duplicates::Update);
-    QVERIFY(!outcome.ok);
-    QVERIFY(outcome.error.contains(QStringLiteral("row refused")));
+    QVERIFY(!outcome.ok());
+    QVERIFY(outcome.error().contains(QStringLiteral("row refused")));
     QVERIFY(outcome.undo.isEmpty());
     QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("abc.cn"), QStringLiteral("旧")})}));
 }
@@ -675,7 +675,7 @@ void TestImportMapped::cancelStoresNothing()
         ++calls;
         return false; // 取消 at the first report
     });
-    QVERIFY(outcome.cancelled);
+    QVERIFY(outcome.wasCancelled());
     QCOMPARE(calls, 1);
     QCOMPARE(db.countRows(), 0);
 }
@@ -688,13 +688,13 @@ void TestImportMapped::undoAfterImport()
     const QList<QStringList> before = storedRows(db);
     const importplan::Outcome outcome =
         importFile(db, QStringLiteral("mapped_cn_registrar.xlsx"), importplan::Duplicates::Update);
-    QVERIFY(outcome.ok);
+    QVERIFY(outcome.ok());
     QCOMPARE(outcome.undo.added.size(), size_t(2));
     QCOMPARE(outcome.undo.updated.size(), size_t(1));
     QCOMPARE(db.countRows(), 3);
-    QString refusal;
-    QVERIFY(importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
-    QVERIFY(refusal.isEmpty());
+    const Result undone = importplan::undo(db.module()->Conn_service(), outcome.undo);
+    QVERIFY(undone.ok());
+    QVERIFY(undone.code() != Result::Code::Refused);
     QCOMPARE(storedRows(db), before);
 }
 
@@ -740,7 +740,7 @@ void TestImportMapped::updateKeepsAChangeMadeSince()
         QCOMPARE(db.exec(change), QString());
 
     const importplan::Outcome outcome = importplan::apply(db.module()->Conn_service(), plan);
-    QVERIFY2(outcome.ok, qPrintable(outcome.error));
+    QVERIFY2(outcome.ok(), qPrintable(outcome.error()));
     QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("example.com"),
                                                       QStringLiteral("旧说明"),
                                                       {},
@@ -751,8 +751,7 @@ void TestImportMapped::updateKeepsAChangeMadeSince()
                                                       {},
                                                       QStringLiteral("1200")})}));
     // Undo puts back the row as it was just before the import, the other program's note with it.
-    QString refusal;
-    QVERIFY(importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
+    QVERIFY(importplan::undo(db.module()->Conn_service(), outcome.undo).ok());
     QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("example.com"),
                                                       QStringLiteral("旧说明"),
                                                       {},
@@ -767,17 +766,18 @@ void TestImportMapped::undoRefusedAfterEdit()
     TestDb db;
     QVERIFY(db.ok());
     const importplan::Outcome outcome = importFile(db, QStringLiteral("mapped_cn_registrar.xlsx"));
-    QVERIFY(outcome.ok);
+    QVERIFY(outcome.ok());
     QCOMPARE(db.exec(QStringLiteral("update tt_a set a7 = '改过' where a1 = 'abc.cn'")), QString());
     const QList<QStringList> edited = storedRows(db);
-    QString refusal;
-    QVERIFY(!importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
-    QVERIFY2(refusal.contains(QStringLiteral("abc.cn（已被修改）")), qPrintable(refusal));
+    const Result refused = importplan::undo(db.module()->Conn_service(), outcome.undo);
+    QCOMPARE(refused.code(), Result::Code::Refused);
+    QVERIFY2(refused.error().contains(QStringLiteral("abc.cn（已被修改）")), qPrintable(refused.error()));
     QCOMPARE(storedRows(db), edited); // nothing undone, not even the unchanged rows
     // A row deleted since is named as well.
     QCOMPARE(db.exec(QStringLiteral("delete from tt_a where a1 = 'xyz.com.cn'")), QString());
-    QVERIFY(!importplan::undo(db.module()->Conn_service(), outcome.undo, &refusal).ok());
-    QVERIFY2(refusal.contains(QStringLiteral("xyz.com.cn（已被删除）")), qPrintable(refusal));
+    const Result gone = importplan::undo(db.module()->Conn_service(), outcome.undo);
+    QCOMPARE(gone.code(), Result::Code::Refused);
+    QVERIFY2(gone.error().contains(QStringLiteral("xyz.com.cn（已被删除）")), qPrintable(gone.error()));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Where the user's files live: a copy run from its own folder keeps them there, an installed copy in the
 // user's data folder, which its first start makes (private) and fills with the shipped files, never
 // replacing a file that is already there.
+#include "platform/Files.h"
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -85,6 +86,9 @@ private slots:
     void seedingNeverOverwrites();
     void seedingFailures_data();
     void seedingFailures();
+
+    void filesFromTheCurrentDirectory();
+    void filesFromTheDataFolder();
 
 private:
     // A program folder with the shipped files, each holding "shipped <name>", readable by everyone as
@@ -305,4 +309,36 @@ void TestPlatform::seedingFailures()
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
+void TestPlatform::filesFromTheCurrentDirectory()
+{
+    // The database, its backups and the report project follow the current directory, wherever the
+    // program is.
+    const QString before = QDir::currentPath();
+    const QString here = QDir(m_dir->path()).canonicalPath();
+    QVERIFY(QDir::setCurrent(here));
+    const QString database = Files::database();
+    const QString folder = Files::databaseFolder();
+    const QString backups = Files::backupFolder(database);
+    const QString project = Files::reportProject();
+    QVERIFY(QDir::setCurrent(before));
+    QCOMPARE(database, QStringLiteral("service.dll"));
+    QVERIFY(QDir::isRelativePath(database));
+    QCOMPARE(folder, here);
+    QCOMPARE(backups, here + QStringLiteral("/backups"));
+    QCOMPARE(project, here + QStringLiteral("/yuming.rav"));
+    // The backups of a database elsewhere are beside that one.
+    QCOMPARE(Files::backupFolder(QStringLiteral("/srv/data/other.db")), QStringLiteral("/srv/data/backups"));
+}
+
+void TestPlatform::filesFromTheDataFolder()
+{
+    QCOMPARE(Files::settings(), Platform::dataFolder() + QStringLiteral("iset.ini"));
+    QCOMPARE(Files::settings(QStringLiteral("/tmp/x/")), QStringLiteral("/tmp/x/iset.ini"));
+    QCOMPARE(Files::inDataFolder(QStringLiteral("yuming.pdf")),
+             Platform::dataFolder() + QStringLiteral("yuming.pdf"));
+    // What an installed copy's data folder starts with: the database, the settings, the report project.
+    QCOMPARE(Platform::shippedFiles(), QStringList({QStringLiteral("service.dll"), QStringLiteral("iset.ini"),
+                                                    QStringLiteral("yuming.rav")}));
+}
+
 #include "tst_platform.moc"

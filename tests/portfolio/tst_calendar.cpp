@@ -108,8 +108,8 @@ void TestCalendar::eventsAndAlarms()
     QCOMPARE(db.queryA()->open(), QString());
 
     const QString path = db.folder() + QStringLiteral("/out.ics");
-    const calendar::Result result = calendar::write(*db.queryA(), path);
-    QVERIFY(result.ok);
+    const calendar::Written result = calendar::write(*db.queryA(), path);
+    QVERIFY(result.ok());
     QCOMPARE(result.written, 3);
     QCOMPARE(result.duplicates, 1);
     QCOMPARE(result.unreadable, QStringList({QStringLiteral("none.org"), QStringLiteral("bad.net")}));
@@ -151,7 +151,7 @@ void TestCalendar::uidsStableAcrossExports()
     db.insert({longName(), {}, {}, {}, {}, QStringLiteral("2027-02-05")});
     QCOMPARE(db.queryA()->open(), QString());
     const QString first = db.folder() + QStringLiteral("/first.ics");
-    QVERIFY(calendar::write(*db.queryA(), first).ok);
+    QVERIFY(calendar::write(*db.queryA(), first).ok());
 
     // Renewed, another domain added, the list in another order: the same domains keep their UIDs.
     QCOMPARE(db.exec(QStringLiteral("update tt_a set a6 = '2028-01-05' where a1 = 'keep.com'")), QString());
@@ -159,7 +159,7 @@ void TestCalendar::uidsStableAcrossExports()
     QCOMPARE(db.queryA()->open(), QString());
     QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")), QString());
     const QString second = db.folder() + QStringLiteral("/second.ics");
-    QVERIFY(calendar::write(*db.queryA(), second).ok);
+    QVERIFY(calendar::write(*db.queryA(), second).ok());
 
     const QJsonArray before = readBack(first);
     const QJsonArray after = readBack(second);
@@ -291,8 +291,8 @@ void TestCalendar::unwritablePathIsReported()
     db.insert({QStringLiteral("good.com"), {}, {}, {}, {}, QStringLiteral("2027-01-05")});
     QCOMPARE(db.queryA()->open(), QString());
     const QString path = db.folder() + QStringLiteral("/no/such/folder/x.ics");
-    const calendar::Result result = calendar::write(*db.queryA(), path);
-    QVERIFY(!result.ok);
+    const calendar::Written result = calendar::write(*db.queryA(), path);
+    QVERIFY(!result.ok());
     QVERIFY2(calendar::resultText(result, path).contains(path),
              qPrintable(calendar::resultText(result, path)));
 }

@@ -479,7 +479,7 @@ void tst_Report::pagesRepeatTheHeadingAndNumberTheFooter()
     ReportLayout layout(*p.defaultReport(), data, kDate);
     QCOMPARE(layout.prepare(), QString());
     const QString pdf = m_dir.filePath(QStringLiteral("pages.pdf"));
-    QCOMPARE(writeReportPdf(layout, pdf), QString());
+    QCOMPARE(writeReportPdf(layout, pdf).error(), QString());
 
     const QStringList pages = pdftext::pages(pdf);
     QCOMPARE(pages.size(), layout.pageCount());
@@ -525,7 +525,7 @@ void tst_Report::longValuesWrapAndAreCutShort()
     QVERIFY(wrappedLayout.endRow(0) < plainLayout.endRow(0));
 
     const QString pdf = m_dir.filePath(QStringLiteral("long.pdf"));
-    QCOMPARE(writeReportPdf(wrappedLayout, pdf), QString());
+    QCOMPARE(writeReportPdf(wrappedLayout, pdf).error(), QString());
     const QString first = pdftext::pages(pdf).value(0);
     QVERIFY(first.contains(QStringLiteral("这是一段很长的域名说明")));
     QVERIFY2(first.contains(QStringLiteral("…")), qPrintable(first));
@@ -545,7 +545,7 @@ void tst_Report::chineseFontIsEmbedded()
     QVERIFY(shipped.ready());
     const ReportLayout& layout = *shipped.layout;
     const QString pdf = m_dir.filePath(QStringLiteral("fonts.pdf"));
-    QCOMPARE(writeReportPdf(layout, pdf), QString());
+    QCOMPARE(writeReportPdf(layout, pdf).error(), QString());
     const QStringList fonts = pdftext::fonts(pdf);
     QVERIFY(!fonts.isEmpty());
     for (const QString& font : fonts) {
@@ -573,11 +573,9 @@ void tst_Report::cancelledPdfLeavesNoFile()
     file.close();
     for (const QString& path : {fresh, older}) {
         int calls = 0;
-        bool cancelled = false;
-        const QString error = writeReportPdf(
-            layout, path, [&calls](int, int) { return ++calls < 3; }, &cancelled);
-        QCOMPARE(error, QString());
-        QVERIFY(cancelled);
+        const Result written = writeReportPdf(layout, path, [&calls](int, int) { return ++calls < 3; });
+        QCOMPARE(written.error(), QString());
+        QVERIFY(written.wasCancelled());
     }
     QVERIFY(!QFile::exists(fresh));
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -592,12 +590,13 @@ void tst_Report::unwritablePdf()
     QVERIFY(shipped.ready());
     const ReportLayout& layout = *shipped.layout;
     const QString path = m_dir.filePath(QStringLiteral("no such folder/out.pdf"));
-    bool cancelled = true;
-    const QString error = writeReportPdf(layout, path, {}, &cancelled);
+    const Result written = writeReportPdf(layout, path, {});
+    const QString error = written.error();
     QVERIFY2(error.contains(QDir::toNativeSeparators(path)) &&
                  error.startsWith(QStringLiteral("无法写入文件")),
              qPrintable(error));
-    QVERIFY(!cancelled);
+    QVERIFY(!written.ok());
+    QVERIFY(!written.wasCancelled());
     QVERIFY(!QFile::exists(path));
 }
 
@@ -614,7 +613,7 @@ void tst_Report::printerGetsThePagesOfItsRange()
     printer.setPageLayout(layout.pageLayout());
     printer.setPrintRange(QPrinter::PageRange);
     printer.setFromTo(2, 3);
-    QCOMPARE(printReport(layout, printer), QString());
+    QCOMPARE(printReport(layout, printer).error(), QString());
     const QStringList pages = pdftext::pages(out);
     QCOMPARE(pages.size(), 2);
     QVERIFY(squeezed(pages.at(0)).contains(QStringLiteral("第2页/共%1页").arg(layout.pageCount())));
@@ -640,17 +639,13 @@ void tst_Report::progressWindowCancels()
     QCOMPARE(cancel->text(), QStringLiteral("取消"));
     // "取消" pressed while the third page is written.
     int pages = 0;
-    bool cancelled = false;
-    const QString error = writeReportPdf(
-        layout, path,
-        [&](int done, int total) {
-            if (++pages == 3)
-                cancel->click();
-            return progress(done, total);
-        },
-        &cancelled);
-    QCOMPARE(error, QString());
-    QVERIFY(cancelled);
+    const Result written = writeReportPdf(layout, path, [&](int done, int total) {
+        if (++pages == 3)
+            cancel->click();
+        return progress(done, total);
+    });
+    QCOMPARE(written.error(), QString());
+    QVERIFY(written.wasCancelled());
     QCOMPARE(pages, 3);
     QCOMPARE(dialog->maximum(), layout.pageCount());
     QVERIFY(!QFile::exists(path));
@@ -794,7 +789,7 @@ void tst_Report::oldVersionProjectStillLoads()
     QCOMPARE(layout.prepare(), QString());
     QCOMPARE(layout.rowCount(), 40);
     const QString pdf = m_dir.filePath(QStringLiteral("v1.pdf"));
-    QCOMPARE(writeReportPdf(layout, pdf), QString());
+    QCOMPARE(writeReportPdf(layout, pdf).error(), QString());
     // The price as it is stored: the old report asks for no number format.
     const QStringList text = lines(pdftext::pages(pdf).value(0));
     const auto row = std::find_if(text.begin(), text.end(), [](const QString& l) {
@@ -939,7 +934,7 @@ void tst_Report::rowsLeftOut()
 
     // What is printed: the rows kept, in their order, and the count of those.
     const QString pdf = m_dir.filePath(QStringLiteral("omit.pdf"));
-    QCOMPARE(writeReportPdf(layout, pdf), QString());
+    QCOMPARE(writeReportPdf(layout, pdf).error(), QString());
     const QString page = pdftext::pages(pdf).value(0);
     QStringList printed;
     for (const QString& line : lines(page))
@@ -986,7 +981,7 @@ void tst_Report::headerFilledFromForm()
         QCOMPARE(layout.prepare(), QString());
         QVERIFY(layout.usesFormFields());
         const QString pdf = m_dir.filePath(QStringLiteral("header.pdf"));
-        QCOMPARE(writeReportPdf(layout, pdf), QString());
+        QCOMPARE(writeReportPdf(layout, pdf).error(), QString());
         const QString page = pdftext::pages(pdf).value(0);
         for (const QString& text : c.shown)
             QVERIFY2(page.contains(text), qPrintable(text + QLatin1Char('\n') + page));
@@ -1043,7 +1038,7 @@ void tst_Report::columnsFollowTheList()
         ReportLayout layout(*p.defaultReport(), data, context);
         QCOMPARE(layout.prepare(), QString());
         const QString pdf = m_dir.filePath(QStringLiteral("follow.pdf"));
-        QCOMPARE(writeReportPdf(layout, pdf), QString());
+        QCOMPARE(writeReportPdf(layout, pdf).error(), QString());
         const QStringList printed = lines(pdftext::pages(pdf).value(0));
         const int heading = int(printed.indexOf(QRegularExpression(QStringLiteral("域名\\s.*"))));
         QVERIFY2(heading >= 0, qPrintable(printed.join(u'\n')));
@@ -1079,7 +1074,7 @@ void tst_Report::buyerReportPdf()
     ReportLayout layout(*p.report(QStringLiteral("报价单")), data, ReportContext{kDate, form, {}, {}});
     QCOMPARE(layout.prepare(), QString());
     const QString pdf = m_dir.filePath(QStringLiteral("buyer.pdf"));
-    QCOMPARE(writeReportPdf(layout, pdf), QString());
+    QCOMPARE(writeReportPdf(layout, pdf).error(), QString());
     const QStringList pages = pdftext::pages(pdf);
     QCOMPARE(pages.size(), 1);
     const QStringList text = lines(pages.first());

@@ -27,25 +27,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
 #if defined(LANSHU_FUZZ_XLS_ONLY)
-    const sheet::ReadResult result = sheet::readFirstSheetFromMemory(bytes);
+    const Expected<sheet::Sheet> result = sheet::readFirstSheetFromMemory(bytes);
 #elif defined(LANSHU_FUZZ_XLSX)
     if (sheet::detectFormat(bytes) != sheet::TableFormat::Xlsx)
         return -1; // kept out of the corpus: the other readers have their own targets
-    const sheet::ReadResult result = sheet::readTableFromMemory(bytes);
+    const Expected<sheet::Sheet> result = sheet::readTableFromMemory(bytes);
 #elif defined(LANSHU_FUZZ_ODS)
     const QString damaged = QStringLiteral("damaged");
-    const sheet::ReadResult result = sheet::detail::guarded(
+    const Expected<sheet::Sheet> result = sheet::detail::guarded(
         [&] { return sheet::detail::readOdsContent(bytes, sheet::ReadOptions(), damaged); }, damaged);
 #elif defined(LANSHU_FUZZ_CSV)
-    const sheet::ReadResult result = sheet::detail::readCsv(bytes, sheet::ReadOptions());
+    const Expected<sheet::Sheet> result = sheet::detail::readCsv(bytes, sheet::ReadOptions());
 #else
-    const sheet::ReadResult result = sheet::readTableFromMemory(bytes);
+    const Expected<sheet::Sheet> result = sheet::readTableFromMemory(bytes);
 #endif
-    if (result.ok == !result.error.isEmpty())
+    if (result.ok() == !result.error().isEmpty())
         __builtin_trap(); // exactly one of a sheet and an error text
-    if (result.ok) {
+    if (result.ok()) {
         // Touch every stored cell the way the import does.
-        const sheet::Sheet& sheet = result.sheet;
+        const sheet::Sheet& sheet = result.value();
         for (int r = 0; r < sheet.rowCount() && r < 2000; ++r) {
             for (int c = 0; c < sheet.columnCount() && c < 16; ++c)
                 (void)sheet::cellToText(sheet.cell(r, c));
