@@ -150,6 +150,17 @@ TFr_guanli::TFr_guanli(QWidget* parent) : QWidget(parent), m_rvProject1(std::mak
     find->setContext(Qt::WidgetWithChildrenShortcut);
     auto* del = new QShortcut(QKeySequence::Delete, m_grid, m_grid, [this] { deleteCurrentDomain(); });
     del->setContext(Qt::WidgetShortcut);
+    // Ctrl+A selects every row of the list, also those still coming in after the start: they are read first.
+    auto* all = new QShortcut(QKeySequence::SelectAll, m_grid, m_grid, [this] {
+        if (list() && list()->isFilling()) {
+            if (const Result read = list()->readAll(); !read.ok()) {
+                MessageBox::appError(this, read.error());
+                return;
+            }
+        }
+        m_grid->selectAll();
+    });
+    all->setContext(Qt::WidgetShortcut);
     // Ctrl+N adds, wherever the focus is in the window, while the panel is shown.
     auto* add = new QShortcut(QKeySequence::New, this, this, [this] { emit addRequested(); });
     add->setContext(Qt::WindowShortcut);

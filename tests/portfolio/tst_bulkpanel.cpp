@@ -27,6 +27,7 @@ private slots:
     void init();
     void selectWithMouse();
     void selectWithKeyboard();
+    void selectAllWhileTheRowsComeIn();
     void oneRowAsBefore();
     void selectionSurvivesSortAndSearchClearsIt();
     void deleteSelectionAndUndo();
@@ -123,6 +124,19 @@ void TestBulkPanel::selectWithKeyboard()
     QCOMPARE(p.selectedLabel()->text(), u"已选 6 个"_s);
     QTest::keyClick(p.grid(), Qt::Key_Down);
     QCOMPARE(p.panel.selectedCount(), 1);
+}
+
+// Ctrl+A in the first second after the start selects every domain of the file, not only those read so far.
+void TestBulkPanel::selectAllWhileTheRowsComeIn()
+{
+    Panel p(300);
+    QCOMPARE(p.db.queryA()->openInSteps(10, 10), QString()); // the first rows at once, as at the start
+    QVERIFY(p.db.queryA()->isFilling());
+    p.grid()->setFocus();
+    QTest::keyClick(p.grid(), Qt::Key_A, Qt::ControlModifier);
+    QVERIFY(!p.db.queryA()->isFilling());
+    QCOMPARE(p.panel.selectedCount(), 300);
+    QCOMPARE(p.selectedLabel()->text(), u"已选 300 个"_s);
 }
 
 void TestBulkPanel::oneRowAsBefore()
