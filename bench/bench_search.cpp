@@ -593,6 +593,24 @@ int duringFill(const QString& folder)
                 median(before), worst(before));
     return 0;
 }
+// A text searched `times` times in every field (runs) and in the names only (names), each after a text
+// nothing holds, so that it is not narrowed from its own last result.
+void timeKeystrokes(Dataset* q, const QString& text, int times, std::vector<double>& runs,
+                    std::vector<double>& names)
+{
+    QElapsedTimer clock;
+    for (int i = 0; i < times; ++i) {
+        for (const auto& [statement, name] : {std::pair(sql::kSearchAll, QStringLiteral("qall")),
+                                              std::pair(sql::kSearch, QStringLiteral("q"))}) {
+            must(q->replaceStatement(statement, {{name, QStringLiteral("\x01")}}));
+            must(q->replaceStatement(sql::kDefaultList));
+            clock.start();
+            must(q->replaceStatement(statement, {{name, text}}));
+            (statement == sql::kSearch ? names : runs).push_back(msSince(clock));
+        }
+    }
+}
+
 int anyFieldSearch(const QString& folder)
 {
     auto module = openFolder(folder);
@@ -620,19 +638,7 @@ int anyFieldSearch(const QString& folder)
     std::vector<double> medians;
     for (const QString& text : texts) {
         std::vector<double> runs, names;
-        for (int i = 0; i < 7; ++i) {
-            // A text nothing holds first, so that this one is not narrowed from its own last result.
-            must(q->replaceStatement(sql::kSearchAll, {{QStringLiteral("qall"), QStringLiteral("\x01")}}));
-            must(q->replaceStatement(sql::kDefaultList));
-            clock.restart();
-            must(q->replaceStatement(sql::kSearchAll, {{QStringLiteral("qall"), text}}));
-            runs.push_back(msSince(clock));
-            must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("\x01")}}));
-            must(q->replaceStatement(sql::kDefaultList));
-            clock.restart();
-            must(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}));
-            names.push_back(msSince(clock));
-        }
+        timeKeystrokes(q, text, 7, runs, names);
         must(q->replaceStatement(sql::kSearchAll, {{QStringLiteral("qall"), text}}));
         const int rows = q->recordCount();
         QString statement = sql::kSearchAll;
@@ -645,6 +651,21 @@ int anyFieldSearch(const QString& folder)
     std::printf("  median over the texts %.2f ms, worst text %.2f ms\n", median(medians), worst(medians));
     return 0;
 }
+// One text searched in every field again and again, without the shell (e.g. for a profiler).
+int anyFieldText(const QString& folder, const QString& text)
+{
+    auto module = openFolder(folder);
+    Dataset* q = module->Query_a();
+    must(q->finishFill());
+    must(q->replaceStatement(sql::kSearchAll, {{QStringLiteral("qall"), QStringLiteral("\x01")}}));
+    std::vector<double> runs, names;
+    timeKeystrokes(q, text, 40, runs, names);
+    std::printf(
+        "%s: %d rows; every field median %.2f ms, worst %.2f; names only median %.2f ms, worst %.2f\n",
+        qPrintable(text), q->recordCount(), median(runs), worst(runs), median(names), worst(names));
+    return 0;
+}
+
 int filterFigures(const QString& folder)
 {
     auto module = openFolder(folder);
@@ -778,6 +799,9 @@ int main(int argc, char** argv)
     if (args.value(0) == QLatin1String("--scope") && args.value(1) == QLatin1String("all") &&
         args.size() == 3)
         return anyFieldSearch(QFileInfo(args[2]).absoluteFilePath());
+    if (args.value(0) == QLatin1String("--scope") && args.value(1) == QLatin1String("all") &&
+        args.size() == 4)
+        return anyFieldText(QFileInfo(args[2]).absoluteFilePath(), args[3]);
     if (args.value(0) == QLatin1String("--filters") && args.size() == 2)
         return filterFigures(QFileInfo(args[1]).absoluteFilePath());
     if (args.value(0) == QLatin1String("--fill") && args.size() == 2)

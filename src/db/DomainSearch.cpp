@@ -113,23 +113,40 @@ std::vector<uint32_t> DomainSearch::find(const like::Pattern& pattern, bool anyF
     if (fields.empty())
         return byName;
     std::vector<uint32_t> kept;
-    auto name = byName.begin();
-    auto consider = [&](uint32_t r) {
-        while (name != byName.end() && *name < r)
-            ++name;
-        bool found = name != byName.end() && *name == r;
-        for (size_t f = 0; !found && f < fields.size(); ++f)
-            found = hits[f][fields[f]->valueOf(r)] != 0;
-        if (found)
-            kept.push_back(r);
-    };
     if (candidates) {
-        for (const uint32_t r : *candidates)
-            consider(r);
-    } else {
-        for (auto r = uint32_t(from); r < m_names.size(); ++r)
-            consider(r);
+        // Few rows (a narrowing): each looked up in turn.
+        auto name = byName.begin();
+        for (const uint32_t r : *candidates) {
+            while (name != byName.end() && *name < r)
+                ++name;
+            bool found = name != byName.end() && *name == r;
+            for (size_t f = 0; !found && f < fields.size(); ++f)
+                found = hits[f][fields[f]->valueOf(r)] != 0;
+            if (found)
+                kept.push_back(r);
+        }
+        return kept;
     }
+    // Every row from `from` on: a mark per row, set by the names found, then by each field's value in
+    // one straight pass per field, then the marked rows gathered without a branch per row.
+    const size_t count = m_names.size() > from ? m_names.size() - from : 0;
+    std::vector<uint8_t> marked(count, 0);
+    for (const uint32_t r : byName)
+        marked[r - from] = 1;
+    for (size_t f = 0; f < fields.size(); ++f) {
+        const uint8_t* hit = hits[f].data();
+        const uint32_t* value = fields[f]->values() + from;
+        for (size_t i = 0; i < count; ++i)
+            marked[i] |= hit[value[i]];
+    }
+    kept.resize(count);
+    size_t k = 0;
+    for (size_t i = 0; i < count; ++i) {
+        kept[k] = uint32_t(from + i);
+        k += marked[i];
+    }
+    kept.resize(k);
+    kept.shrink_to_fit();
     return kept;
 }
 

@@ -22,6 +22,8 @@ public:
     // Per distinct value, whether it matches (indexed by the value numbers valueOf() gives).
     std::vector<uint8_t> matching(const like::Pattern& pattern) const;
     uint32_t valueOf(size_t row) const { return m_valueOf[row]; }
+    // The value numbers of every row, in row order.
+    const uint32_t* values() const { return m_valueOf.data(); }
 
 private:
     like::NameIndex m_values;                          // the distinct values, normalized

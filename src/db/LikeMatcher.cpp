@@ -1,7 +1,12 @@
 #include "LikeMatcher.h"
 
 #include <QChar>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace like {
 
@@ -115,12 +120,47 @@ size_t backChars(std::string_view text, size_t at, uint32_t n)
     return at;
 }
 
+// The first place at or after `from` where `needle` occurs in `hay`. Called once per matching row, so its
+// cost per call matters as much as its speed over long stretches: sixteen places are tested at a time by
+// their first and last bytes, and only those with both are compared in full.
 size_t findBytes(std::string_view hay, std::string_view needle, size_t from)
 {
-    if (from > hay.size())
+    const size_t n = needle.size();
+    if (from > hay.size() || n > hay.size() - from)
         return std::string_view::npos;
-    const void* hit = memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size());
-    return hit ? size_t(static_cast<const char*>(hit) - hay.data()) : std::string_view::npos;
+    if (n == 0)
+        return from;
+    const char* const base = hay.data();
+    const char* p = base + from;
+    const char* const lastStart = base + hay.size() - n; // the last place a match can begin
+    if (n == 1) {
+        const void* hit = std::memchr(p, needle[0], size_t(lastStart - p) + 1);
+        return hit ? size_t(static_cast<const char*>(hit) - base) : std::string_view::npos;
+    }
+    const char first = needle.front(), last = needle.back();
+    const char* const middle = needle.data() + 1;
+    const size_t middleSize = n - 2;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i firsts = _mm_set1_epi8(first), lasts = _mm_set1_epi8(last);
+    while (lastStart - p >= 15) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+        auto mask =
+            unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, firsts), _mm_cmpeq_epi8(b, lasts))));
+        while (mask != 0) {
+            const char* at = p + std::countr_zero(mask);
+            if (std::memcmp(at + 1, middle, middleSize) == 0)
+                return size_t(at - base);
+            mask &= mask - 1;
+        }
+        p += 16;
+    }
+#endif
+    for (; p <= lastStart; ++p) {
+        if (*p == first && p[n - 1] == last && std::memcmp(p + 1, middle, middleSize) == 0)
+            return size_t(p - base);
+    }
+    return std::string_view::npos;
 }
 
 } // namespace
@@ -189,6 +229,9 @@ Pattern::Pattern(std::string_view utf8Pattern, Folding folding)
                 m_longest = p.literal;
         }
     }
+    m_plainContains = !m_anchoredStart && !m_anchoredEnd && m_segments.size() == 1 &&
+                      m_segments[0].pieces.size() == 1 && m_segments[0].pieces[0].skip == 0 &&
+                      m_segments[0].trailingSkip == 0;
     // A pattern of one segment anchored at both ends with nothing in it matches only the empty text.
 }
 
@@ -328,6 +371,7 @@ std::vector<uint32_t> NameIndex::match(const Pattern& pattern, size_t from) cons
     // One pass over the whole block finds the rows that hold the longest literal; only they are
     // matched in full. A name never holds a NUL, so no hit spans two rows.
     const std::string_view all(m_text);
+    const bool hitIsMatch = pattern.isPlainContains();
     size_t at = m_start[from];
     size_t row = from;
     while (row < count) {
@@ -337,7 +381,7 @@ std::vector<uint32_t> NameIndex::match(const Pattern& pattern, size_t from) cons
         // The row holding the hit: the first whose end lies beyond it.
         auto it = std::upper_bound(m_start.begin() + std::ptrdiff_t(row) + 1, m_start.end(), uint32_t(hit));
         row = size_t(it - m_start.begin()) - 1;
-        if (!isNull(row) && pattern.matches(name(row)))
+        if (!isNull(row) && (hitIsMatch || pattern.matches(name(row))))
             rows.push_back(uint32_t(row));
         ++row;
         at = row < count ? m_start[row] : all.size();

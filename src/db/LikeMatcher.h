@@ -46,6 +46,8 @@ public:
     bool matches(std::string_view text) const;
     // The longest literal piece: every matching text contains it (empty when there is none).
     std::string_view longestLiteral() const { return m_longest; }
+    // "%" + a literal + "%": every text holding the longest literal matches.
+    bool isPlainContains() const { return m_plainContains; }
 
 private:
     struct Piece
@@ -66,6 +68,7 @@ private:
     bool m_anchoredStart = false; // no "%" before the first segment
     bool m_anchoredEnd = false;   // no "%" after the last segment
     bool m_tooComplex = false;
+    bool m_plainContains = false;
     std::string m_longest;
 };
 

@@ -229,6 +229,16 @@ void TestLikeMatcher::fixedCases_data()
     QTest::newRow("beyond ASCII folds") << QStringLiteral("ÄBC.cn") << QStringLiteral("äb") << true;
     QTest::newRow("Greek final sigma") << QStringLiteral("ΣΟΦΙΑ") << QStringLiteral("σοφ") << true;
     QTest::newRow("Chinese as typed") << QStringLiteral("好名字.com") << QStringLiteral("名字") << true;
+    // Names are searched sixteen bytes at a time: texts at the end of a long name, across the sixteenth
+    // byte, and first and last bytes present with a different middle.
+    QTest::newRow("at the very end") << QStringLiteral("abcdefghijklmnopqrstuvwxyz0123.com.cn")
+                                     << QStringLiteral(".cn") << true;
+    QTest::newRow("across the sixteenth byte")
+        << QStringLiteral("abcdefghijklmnopqrstuvwxyz") << QStringLiteral("nopq") << true;
+    QTest::newRow("first and last bytes only")
+        << QStringLiteral("axxc-ayyc-azzc-awwc-avvc.cn") << QStringLiteral("abbc") << false;
+    QTest::newRow("one byte at the end")
+        << QStringLiteral("abcdefghijklmnopqrstuvwxyz") << QStringLiteral("z") << true;
 }
 
 void TestLikeMatcher::fixedCases()
