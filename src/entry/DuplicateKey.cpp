@@ -80,14 +80,32 @@ quint64 hashUtf8(std::string_view domain)
 
 void Index::finish()
 {
-    std::sort(m_entries.begin(), m_entries.end());
+    // Counted into buckets by the top bits of the hash, then each bucket sorted: linear in the entries,
+    // where one sort of them all is not.
+    const size_t buckets = size_t(1) << kBucketBits;
+    m_bucketStart.assign(buckets + 1, 0);
+    for (const auto& entry : m_entries)
+        ++m_bucketStart[bucketOf(entry.first) + 1];
+    for (size_t b = 0; b < buckets; ++b)
+        m_bucketStart[b + 1] += m_bucketStart[b];
+    std::vector<std::pair<quint64, qint64>> sorted(m_entries.size());
+    std::vector<uint32_t> next(m_bucketStart.begin(), m_bucketStart.end() - 1);
+    for (const auto& entry : m_entries)
+        sorted[next[bucketOf(entry.first)]++] = entry;
+    for (size_t b = 0; b < buckets; ++b)
+        std::sort(sorted.begin() + m_bucketStart[b], sorted.begin() + m_bucketStart[b + 1]);
+    m_entries.swap(sorted);
 }
 
 qint64 Index::newest(quint64 keyHash) const
 {
-    auto it =
-        std::upper_bound(m_entries.begin(), m_entries.end(), std::make_pair(keyHash, qint64(INT64_MAX)));
-    if (it == m_entries.begin() || std::prev(it)->first != keyHash)
+    if (m_bucketStart.empty())
+        return -1;
+    const size_t b = bucketOf(keyHash);
+    const auto first = m_entries.begin() + m_bucketStart[b];
+    const auto last = m_entries.begin() + m_bucketStart[b + 1];
+    const auto it = std::upper_bound(first, last, std::make_pair(keyHash, qint64(INT64_MAX)));
+    if (it == first || std::prev(it)->first != keyHash)
         return -1;
     return std::prev(it)->second;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -27,6 +28,9 @@ class Index
 public:
     void reserve(size_t count) { m_entries.reserve(count); }
     void add(quint64 keyHash, qint64 row) { m_entries.emplace_back(keyHash, row); }
+    // Room for `count` entries, each then given by set() (from several threads, each its own entries).
+    void resize(size_t count) { m_entries.resize(count); }
+    void set(size_t at, quint64 keyHash, qint64 row) { m_entries[at] = {keyHash, row}; }
     // Sorts what was added; call once after the last add().
     void finish();
     // The largest row number with that key, or -1.
@@ -34,7 +38,13 @@ public:
     size_t size() const { return m_entries.size(); }
 
 private:
+    static constexpr int kBucketBits = 16;
+    static size_t bucketOf(quint64 keyHash) { return size_t(keyHash >> (64 - kBucketBits)); }
+
     std::vector<std::pair<quint64, qint64>> m_entries;
+    // Where the entries of each bucket (the top bits of the hash) begin: a lookup searches only its
+    // bucket, a few entries on a cache line or two instead of the whole array.
+    std::vector<uint32_t> m_bucketStart;
 };
 
 } // namespace duplicatekey

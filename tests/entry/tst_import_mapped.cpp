@@ -129,6 +129,7 @@ private slots:
     void undoRefusedAfterEdit();
     void updateKeepsAChangeMadeSince_data();
     void updateKeepsAChangeMadeSince();
+    void knownNamesOfALargeList();
 
     void dialogPreviewThenImport();
     void dialogPreviewCancelStoresNothing();
@@ -696,6 +697,45 @@ void TestImportMapped::undoAfterImport()
     QVERIFY(undone.ok());
     QVERIFY(undone.code() != Result::Code::Refused);
     QCOMPARE(storedRows(db), before);
+}
+
+// A list large enough that its names are keyed on both cores and looked up through many buckets: names
+// from its first, middle and last rows are known, in any letter case and in either IDN form.
+void TestImportMapped::knownNamesOfALargeList()
+{
+    TestDb db;
+    QVERIFY(db.ok());
+    QCOMPARE(db.exec(QStringLiteral("insert into tt_a(a1) with recursive n(i) as (select 1 union all select "
+                                    "i + 1 from n where i < 60000) select 'd' || i || '.com' from n")),
+             QString());
+    db.insert(row({QStringLiteral("中文.中国")}));
+    Dataset* list = db.queryA();
+    QCOMPARE(list->open(), QString());
+    QCOMPARE(list->finishFill(), QString());
+    QCOMPARE(list->recordCount(), 60001);
+
+    const sheet::Sheet sheet = sheetOf({{QStringLiteral("Domain"), QStringLiteral("Price")},
+                                        {QStringLiteral("d1.com"), QStringLiteral("1")},
+                                        {QStringLiteral("d30000.com"), QStringLiteral("2")},
+                                        {QStringLiteral("D60000.COM"), QStringLiteral("3")},
+                                        {QStringLiteral("xn--fiq228c.xn--fiqs8s"), QStringLiteral("4")},
+                                        {QStringLiteral("d60001.com"), QStringLiteral("5")},
+                                        {QStringLiteral("d0.com"), QStringLiteral("6")}});
+    importplan::Settings settings;
+    settings.fields = headingmap::detect(sheet, headingmap::kReadColumns, kChina).value().fields;
+    for (const bool fromList : {true, false}) {
+        importplan::Portfolio portfolio;
+        QVERIFY(importplan::loadPortfolio(db.module()->Conn_service(), &portfolio, fromList ? list : nullptr)
+                    .ok());
+        const importplan::Plan plan = importplan::Plan::build(sheet, settings, portfolio, kChina);
+        QCOMPARE(plan.counts().skipped, 4);
+        QCOMPARE(plan.counts().added, 2);
+        QStringList added;
+        for (const importplan::Row& r : plan.rows())
+            if (r.action == importplan::Action::Add)
+                added.append(r.values.domain);
+        QCOMPARE(added, QStringList({QStringLiteral("d60001.com"), QStringLiteral("d0.com")}));
+    }
 }
 
 void TestImportMapped::updateKeepsAChangeMadeSince_data()
