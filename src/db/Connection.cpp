@@ -150,7 +150,10 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
     close();
     sqlite3* db = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
+    // A connection is used by one thread at a time (a worker that reads the file opens its own), so the
+    // engine's lock around every call of a connection is not needed: without it, reading every row of a
+    // large list takes about a quarter less processor time.
+    int rc = sqlite3_open_v2(name.constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     auto fail = [&](const QString& what) {
         QString text;
         if (db && isBusy(db))

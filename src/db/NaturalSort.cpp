@@ -10,6 +10,7 @@
 #include <memory>
 #include <numeric>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -46,8 +47,14 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
     std::vector<uint32_t> positionOf(rows.rowCount(), UINT32_MAX);
     for (size_t i = 0; i < n; ++i)
         positionOf[shown[i]] = uint32_t(i);
+    // Room for every key at once: grown in doublings, the block would be copied and its memory touched
+    // about twice over. A key takes at most a third more than its text (a Han character's three bytes
+    // become four), plus a few bytes per number; room reserved but not used is never touched.
+    size_t textBytes = 0;
+    for (const uint32_t stored : shown)
+        textBytes += raw(stored, field).size();
     std::string keys;
-    keys.reserve(n * 16);
+    keys.reserve(textBytes + textBytes / 2 + n * 8);
     // Per position, its ASCII text's item; the others (length kOther) are kept apart below.
     constexpr uint32_t kOther = UINT32_MAX;
     // Every position is written below, so the room is not cleared first.
@@ -115,7 +122,8 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
                 fast[next[bucketOf(byPosition[i])]++] = byPosition[i];
         }
     }
-    byPosition.reset();
+    // Its memory, touched already, serves the byte sorts below (n items: room for any part).
+    const std::unique_ptr<Item[]> scratch = std::move(byPosition);
     auto before = [&](const Item& a, const Item& b) {
         if (a.prefix != b.prefix)
             return (a.prefix ^ flip) < (b.prefix ^ flip);
@@ -133,12 +141,10 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
     // Large buckets are sorted a byte at a time (each pass stable, over items in position order), eight
     // key bytes after eight, skipping the bytes a whole run shares (long common beginnings); only runs
     // small enough to stay in the cache are left to the comparison.
-    std::vector<Item> scratch;
     auto byBytes = [&](Item* first, Item* last, int bits, auto numberOf) {
         const auto size = uint32_t(last - first);
-        scratch.resize(size);
         Item* from = first;
-        Item* to = scratch.data();
+        Item* to = scratch.get();
         for (int pass = 0; pass * 8 < bits; ++pass) {
             std::array<uint32_t, 257> count{};
             for (const Item* it = from; it != from + size; ++it)
@@ -160,6 +166,51 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
         for (size_t b = at; b < at + 8; ++b)
             number = (number << 8) | (b < item.length ? static_cast<unsigned char>(keys[item.key + b]) : 0u);
         return number;
+    };
+    // Items that share their key bytes before `at` and the bytes of prefix2 above `byte` (7: the first):
+    // spread by that byte (stably, in one pass), then each part by the next byte, down to parts small
+    // enough for the comparison; parts that share all eight go on with the key's next eight bytes. Most
+    // parts end after two or three passes, where a pass for each of the eight bytes would touch every
+    // item eight times.
+    auto byLeadingBytes = [&](Item* first, Item* last, int byte, size_t at, auto& deeper) -> void {
+        std::vector<std::tuple<Item*, Item*, int>> parts{{first, last, byte}};
+        while (!parts.empty()) {
+            auto [from, to, b] = parts.back();
+            parts.pop_back();
+            const auto size = uint32_t(to - from);
+            if (size < 2)
+                continue;
+            if (size < 4096) {
+                std::sort(from, to, before);
+                continue;
+            }
+            if (b < 0) {
+                for (Item* it = from; it != to; ++it)
+                    it->prefix2 = chunkAt(*it, at + 8);
+                deeper(from, to, at + 8, deeper);
+                continue;
+            }
+            const int shiftBy = b * 8;
+            auto digit = [flip, shiftBy](const Item& item) {
+                return ((item.prefix2 ^ flip) >> shiftBy) & 0xFF;
+            };
+            std::array<uint32_t, 257> count{};
+            for (const Item* it = from; it != to; ++it)
+                ++count[digit(*it) + 1];
+            if (std::find(count.begin(), count.end(), size) != count.end()) {
+                parts.emplace_back(from, to, b - 1); // one byte for all
+                continue;
+            }
+            for (size_t d = 1; d < count.size(); ++d)
+                count[d] += count[d - 1];
+            std::array<uint32_t, 256> next;
+            std::copy(count.begin(), count.end() - 1, next.begin());
+            for (const Item* it = from; it != to; ++it)
+                scratch[next[digit(*it)]++] = *it;
+            std::copy(scratch.get(), scratch.get() + size, from);
+            for (size_t d = 0; d < 256; ++d)
+                parts.emplace_back(from + count[d], from + count[d + 1], b - 1);
+        }
     };
     // A run whose items share their key bytes before `at` and hold bytes [at, at + 8) in prefix2 (so that
     // `before` orders them): bytes the run shares beyond are skipped, then the run is sorted a byte at a
@@ -191,18 +242,7 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
             for (Item* it = first; it != last; ++it)
                 it->prefix2 = chunkAt(*it, at);
         }
-        byBytes(first, last, 64, [flip](const Item& item) { return item.prefix2 ^ flip; });
-        for (Item* run = first; run != last;) {
-            Item* runEnd = run + 1;
-            while (runEnd != last && runEnd->prefix2 == run->prefix2)
-                ++runEnd;
-            if (runEnd - run > 1) {
-                for (Item* it = run; it != runEnd; ++it)
-                    it->prefix2 = chunkAt(*it, at + 8);
-                self(run, runEnd, at + 8, self);
-            }
-            run = runEnd;
-        }
+        byLeadingBytes(first, last, 7, at, self);
     };
     // A bucket: sorted by the rest of its first eight key bytes, then each run that shares those deeper.
     auto sortBucket = [&](Item* first, Item* last) {
@@ -223,7 +263,6 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
     };
     for (size_t b = 0; b + 1 < bucketStart.size(); ++b)
         sortBucket(fast.data() + bucketStart[b], fast.data() + bucketStart[b + 1]);
-    std::vector<Item>().swap(scratch);
     std::vector<uint32_t> result;
     result.reserve(n);
     if (slow.empty()) {
