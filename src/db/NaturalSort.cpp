@@ -2,6 +2,7 @@
 
 #include "NaturalOrder.h"
 #include "RowStore.h"
+#include "platform/Platform.h"
 
 #include <QCollator>
 #include <algorithm>
@@ -55,10 +56,12 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
         textBytes += raw(stored, field).size();
     std::string keys;
     keys.reserve(textBytes + textBytes / 2 + n * 8);
+    Platform::preferLargePages(keys.data(), keys.capacity());
     // Per position, its ASCII text's item; the others (length kOther) are kept apart below.
     constexpr uint32_t kOther = UINT32_MAX;
     // Every position is written below, so the room is not cleared first.
     std::unique_ptr<Item[]> byPosition(new Item[n]);
+    Platform::preferLargePages(byPosition.get(), n * sizeof(Item));
     std::vector<std::string_view> texts;
     std::unordered_map<std::string_view, uint32_t> seen;
     auto bytesAt = [&keys](size_t at, size_t from) {
@@ -114,7 +117,10 @@ std::vector<uint32_t> naturalSort(const RowStore& rows, const std::vector<uint32
     }
     for (size_t b = 1; b < bucketStart.size(); ++b)
         bucketStart[b] += bucketStart[b - 1];
-    std::vector<Item> fast(fastCount);
+    std::vector<Item> fast;
+    fast.reserve(fastCount);
+    Platform::preferLargePages(fast.data(), fastCount * sizeof(Item));
+    fast.resize(fastCount);
     {
         std::vector<uint32_t> next(bucketStart.begin(), bucketStart.end() - 1);
         for (size_t i = 0; i < n; ++i) {

@@ -1,5 +1,7 @@
 #include "RowStore.h"
 
+#include "platform/Platform.h"
+
 #include <algorithm>
 
 namespace {
@@ -66,4 +68,6 @@ void RowStore::clearForReading(size_t firstBytes)
     } else if (firstBytes > 0) {
         m_arena.reserve(std::min<size_t>(firstBytes, UINT32_MAX));
     }
+    Platform::preferLargePages(m_arena.data(), m_arena.capacity());
+    Platform::preferLargePages(m_rowStart.data(), m_rowStart.capacity() * sizeof(uint32_t));
 }

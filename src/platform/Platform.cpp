@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #endif
 #endif
@@ -332,6 +333,21 @@ void Platform::tuneMemory()
     ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     ::mallopt(M_TOP_PAD, 16 * 1024 * 1024);
     ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+#endif
+}
+
+void Platform::preferLargePages(const void* start, size_t bytes)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t kLargePage = 2 * 1024 * 1024;
+    const auto begin = reinterpret_cast<uintptr_t>(start);
+    const uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    const uintptr_t last = (begin + bytes) & ~(kLargePage - 1);
+    if (start && last > first)
+        (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)start;
+    (void)bytes;
 #endif
 }
 
