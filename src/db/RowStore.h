@@ -40,8 +40,11 @@ public:
 
     // Rows deleted from the file since they were stored; their numbers stay taken.
     void markDeleted(uint32_t stored);
+    // A row marked deleted is in the file again, with the values stored.
+    void markRestored(uint32_t stored);
     bool isDeleted(uint32_t stored) const { return !m_deleted.empty() && m_deleted[stored]; }
     bool anyDeleted() const { return !m_deleted.empty(); }
+    uint32_t deletedCount() const { return m_deletedCount; }
 
     quint64 generation() const { return m_generation; }
     // The rows stay, but a reader keeping something per row must take them again.
@@ -70,5 +73,6 @@ private:
     std::string m_arena;
     std::vector<uint32_t> m_rowStart; // per stored row, where it starts in m_arena
     std::vector<bool> m_deleted;      // sized at the first deletion
+    uint32_t m_deletedCount = 0;
     quint64 m_generation = 0;
 };
