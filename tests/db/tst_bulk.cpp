@@ -395,19 +395,6 @@ void TestBulk::historyIsBoundedBySize()
 }
 
 namespace {
-// Every row of tt_a in the file, aid and a1 .. a9, by aid.
-QList<QStringList> fileRows(TestDb& db)
-{
-    QList<QStringList> rows;
-    Dataset d(db.module()->Conn_service());
-    d.setSql(QStringLiteral("select * from tt_a order by aid"));
-    if (!d.open().isEmpty())
-        return rows;
-    for (int r = 0; r < d.recordCount(); ++r)
-        rows.append(d.rowValues(r));
-    return rows;
-}
-
 // Every row the list shows, in its order, aid and a1 .. a9.
 QList<QStringList> shownRows(const DomainList* list)
 {
@@ -463,7 +450,7 @@ void TestBulk::undoOfDeleteRestoresRowsAsShown()
     Fixture f(0);
     addVariedDomains(f.db);
     QVERIFY(f.list->reopen().ok());
-    const QList<QStringList> fileBefore = fileRows(f.db);
+    const QList<QStringList> fileBefore = storedRowsWithAid(f.db);
     QCOMPARE(fileBefore.size(), 250);
     if (!search.isEmpty())
         QVERIFY(f.list->search(search).ok());
@@ -488,15 +475,15 @@ void TestBulk::undoOfDeleteRestoresRowsAsShown()
     auto command = std::make_unique<DeleteCommand>(RowPack::fromRows(*f.list->rows(), chosen));
     QVERIFY(command->apply(*f.list).result.ok());
     history.push(std::move(command));
-    QCOMPARE(fileRows(f.db), fileAfterDelete);
+    QCOMPARE(storedRowsWithAid(f.db), fileAfterDelete);
     QCOMPARE(shownRows(f.list), shownAfterDelete);
 
     QVERIFY(history.undo(*f.list).result.ok());
-    QCOMPARE(fileRows(f.db), fileBefore);
+    QCOMPARE(storedRowsWithAid(f.db), fileBefore);
     QCOMPARE(shownRows(f.list), shownBefore);
 
     QVERIFY(history.redo(*f.list).result.ok());
-    QCOMPARE(fileRows(f.db), fileAfterDelete);
+    QCOMPARE(storedRowsWithAid(f.db), fileAfterDelete);
     QCOMPARE(shownRows(f.list), shownAfterDelete);
 
     // With the search and the filter taken away, the list holds every row of the file, newest first.
@@ -542,12 +529,12 @@ void TestBulk::failedUndoOfDeleteChangesNothing()
         QCOMPARE(other.open(f.db.path()), QString());
         QCOMPARE(other.execute(outside.contains(u"%1"_s) ? outside.arg(aids[119]) : outside), QString());
     }
-    const QList<QStringList> fileBefore = fileRows(f.db);
+    const QList<QStringList> fileBefore = storedRowsWithAid(f.db);
     const rowwriter::Outcome outcome = history.undo(*f.list);
     QVERIFY(!outcome.result.ok());
     QVERIFY2(outcome.result.error().contains(named.isEmpty() ? u"refused"_s : named),
              qPrintable(outcome.result.error()));
-    QCOMPARE(fileRows(f.db), fileBefore);
+    QCOMPARE(storedRowsWithAid(f.db), fileBefore);
     QCOMPARE(f.list->count(), 0);
     QVERIFY(history.canUndo());
     QVERIFY(!history.canRedo());
