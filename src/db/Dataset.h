@@ -140,6 +140,12 @@ public:
     // Raw UTF-8 of a value, without conversion (for bulk writers).
     std::string_view rawValue(int row, int field) const;
     bool isNull(int row, int field) const;
+    // Raw UTF-8 of every value of a row (a NULL is empty), read in one pass; the bytes the row takes.
+    void rawRow(int row, std::vector<std::string_view>& values) const
+    {
+        m_rows.values(m_order[size_t(row)], values);
+    }
+    size_t rawRowBytes(int row) const { return m_rows.rowBytes(m_order[size_t(row)]); }
 
     // --- the rows as fetched, whatever the display order (for indexes over them) ---
     std::string_view storedValue(uint32_t stored, int field, bool* isNull = nullptr) const

@@ -86,21 +86,31 @@ DomainRecord RowPack::record(size_t row) const
 
 RowPack RowPack::fromRows(const Dataset& dataset, const std::vector<int>& rows)
 {
-    std::array<int, kFields> fields{};
+    return *fromRows(dataset, rows, {});
+}
+
+std::optional<RowPack> RowPack::fromRows(const Dataset& dataset, const std::vector<int>& rows,
+                                         const rowwriter::Progress& progress)
+{
+    std::array<int, kFields> fields{}; // -1: not held, empty
     for (int f = 0; f < kFields; ++f)
         fields[size_t(f)] = dataset.fieldIndex(DomainRecord::fieldNames()[f]);
     RowPack pack;
-    // The room first, so that a million rows are stored without the arena being copied as it grows.
+    // The room first, so that a million rows are stored without the arena being copied as it grows: each
+    // value's length takes at least one byte as held, four here.
     size_t bytes = 0;
-    for (const int row : rows) {
-        for (int f = 0; f < kFields; ++f)
-            bytes += sizeof(uint32_t) + dataset.rawValue(row, fields[size_t(f)]).size();
-    }
+    for (const int row : rows)
+        bytes += dataset.rawRowBytes(row) + kFields * sizeof(uint32_t);
     pack.reserve(rows.size(), bytes);
+    std::vector<std::string_view> all;
     std::array<std::string_view, kFields> values;
-    for (const int row : rows) {
-        for (int f = 0; f < kFields; ++f)
-            values[size_t(f)] = dataset.rawValue(row, fields[size_t(f)]);
+    const auto total = qint64(rows.size());
+    for (size_t at = 0; at < rows.size(); ++at) {
+        if (progress && at % 4096 == 0 && at > 0 && !progress(qint64(at), total))
+            return std::nullopt;
+        dataset.rawRow(rows[at], all);
+        for (size_t f = 0; f < size_t(kFields); ++f)
+            values[f] = fields[f] >= 0 ? all[size_t(fields[f])] : std::string_view();
         pack.add(values);
     }
     return pack;

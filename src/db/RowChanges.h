@@ -9,12 +9,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class Connection;
 class Dataset;
+
+namespace rowwriter {
+// Told how far the work is (rows done of all, or -1 for work going on that cannot be counted); answers
+// false to stop it (nothing is then written).
+using Progress = std::function<bool(qint64 done, qint64 total)>;
+} // namespace rowwriter
 
 // Whole rows of tt_a (aid, a1 .. a9) as UTF-8, packed one after the other: what a change of many domains
 // takes away and leaves behind, small enough to keep a million of them for taking the change back.
@@ -42,6 +49,9 @@ public:
 
     // The display rows `rows` of a dataset over tt_a, as they are held.
     static RowPack fromRows(const Dataset& dataset, const std::vector<int>& rows);
+    // As fromRows(), told how far it is; nothing once `progress` answers false.
+    static std::optional<RowPack> fromRows(const Dataset& dataset, const std::vector<int>& rows,
+                                           const rowwriter::Progress& progress);
 
 private:
     struct Rows
@@ -77,10 +87,6 @@ struct RowChange
 };
 
 namespace rowwriter {
-
-// Told how far the writing is (rows done of all, or -1 for work going on that cannot be counted); answers
-// false to stop it (nothing is then written).
-using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 struct Outcome
 {
