@@ -38,6 +38,7 @@ private slots:
     void failedUndoOfDeleteChangesNothing_data();
     void failedUndoOfDeleteChangesNothing();
     void changesUnderFilterSurviveSort();
+    void takingRowsCanBeStopped();
 };
 
 namespace {
@@ -563,6 +564,33 @@ void TestBulk::changesUnderFilterSurviveSort()
     std::sort(shown.begin(), shown.end(), byAid);
     std::sort(expected.begin(), expected.end(), byAid);
     QCOMPARE(shown, expected);
+}
+
+// Taking many rows to keep for an undo is told as it goes, and stopped leaves nothing.
+void TestBulk::takingRowsCanBeStopped()
+{
+    Fixture f(0);
+    QCOMPARE(f.db.addManyDomains(10000), QString());
+    QVERIFY(f.list->reopen().ok());
+    std::vector<int> all(size_t(f.list->count()));
+    std::iota(all.begin(), all.end(), 0);
+    qint64 lastDone = 0;
+    const std::optional<RowPack> taken =
+        RowPack::fromRows(*f.list->rows(), all, [&](qint64 done, qint64 total) {
+            [&] { QCOMPARE(total, 10000); }();
+            lastDone = done;
+            return true;
+        });
+    QVERIFY(taken);
+    QVERIFY(lastDone > 0 && lastDone < 10000);
+    QCOMPARE(taken->size(), size_t(10000));
+    for (const size_t row : {size_t(0), size_t(4321), size_t(9999)})
+        QCOMPARE(taken->record(row).values(), f.list->record(int(row)).values());
+    int asked = 0;
+    const std::optional<RowPack> stopped =
+        RowPack::fromRows(*f.list->rows(), all, [&](qint64, qint64) { return ++asked < 2; });
+    QVERIFY(!stopped);
+    QCOMPARE(asked, 2);
 }
 
 QTEST_GUILESS_MAIN(TestBulk)
