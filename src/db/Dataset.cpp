@@ -71,7 +71,7 @@ void Dataset::forgetRows()
     std::vector<uint32_t>().swap(m_all);
     m_reader.stop();
     m_reader.forgetSource();
-    m_appended = false;
+    m_firstAppended = kNoRow;
     m_sort.clear();
     m_current = -1;
     finalizeAppend();
@@ -360,7 +360,7 @@ QString Dataset::replaceStatement(const QString& text, const QHash<QString, QStr
     // With a filter, statements are answered from the rows held while the file has not changed since
     // they were read (by anyone): the statement they were read with gives them all again, and the one
     // the filter answers narrows them (a search over the default list) in memory.
-    if (!m_filter || !m_open || m_appended)
+    if (!m_filter || !m_open || appendedLive())
         return open(); // open() closes first; the views see a single reset.
     std::vector<uint32_t> kept;
     QString error;
@@ -570,11 +570,33 @@ QString Dataset::append(const QStringList& values)
     m_order.push_back(m_rows.rowCount() - 1);
     if (m_test)
         m_all.push_back(m_rows.rowCount() - 1);
-    m_appended = true;
+    noteAppended();
     const int newRow = recordCount() - 1;
     emit rowAppended(newRow);
     setCurrentRow(newRow);
     return {};
+}
+
+qint64 Dataset::keyOf(uint32_t stored, int keyField) const
+{
+    qint64 n = 0;
+    for (const char c : m_rows.value(stored, keyField))
+        n = n * 10 + (c - '0');
+    return n;
+}
+
+bool Dataset::appendedLive() const
+{
+    for (uint32_t stored = m_firstAppended; stored < m_rows.rowCount(); ++stored) {
+        if (!m_rows.isDeleted(stored))
+            return true;
+    }
+    return false;
+}
+
+void Dataset::noteAppended()
+{
+    m_firstAppended = std::min(m_firstAppended, m_rows.rowCount() - 1);
 }
 
 void Dataset::dropKeys(const std::vector<qint64>& sortedKeys, bool matched)
@@ -583,15 +605,17 @@ void Dataset::dropKeys(const std::vector<qint64>& sortedKeys, bool matched)
     if (!m_open || keyField < 0 || sortedKeys.empty())
         return;
     emit rowsAboutToReset();
+    const auto dropped = [&](uint32_t stored) {
+        return std::binary_search(sortedKeys.begin(), sortedKeys.end(), keyOf(stored, keyField));
+    };
+    // The statement's rows before the row test as well, so that they stay gone once the test changes.
+    if (m_test)
+        std::erase_if(m_all, dropped);
     const int oldCurrent = m_current;
     int firstDropped = -1;
     size_t kept = 0;
     for (size_t row = 0; row < m_order.size(); ++row) {
-        const std::string_view key = m_rows.value(m_order[row], keyField);
-        qint64 n = 0;
-        for (const char c : key)
-            n = n * 10 + (c - '0');
-        if (std::binary_search(sortedKeys.begin(), sortedKeys.end(), n)) {
+        if (dropped(m_order[row])) {
             m_rows.markDeleted(m_order[row]);
             if (firstDropped < 0)
                 firstDropped = int(row);
@@ -609,6 +633,59 @@ void Dataset::dropKeys(const std::vector<qint64>& sortedKeys, bool matched)
     emit currentRowChanged(m_current);
 }
 
+std::vector<int> Dataset::packFields() const
+{
+    std::vector<int> from(size_t(fieldCount()), -1);
+    for (int f = 0; f < fieldCount(); ++f)
+        from[size_t(f)] = int(DomainRecord::fieldNames().indexOf(fieldName(f).toLower()));
+    return from;
+}
+
+std::vector<uint32_t> Dataset::deletedAlike(const RowPack& rows) const
+{
+    std::vector<uint32_t> found(rows.size(), kNoRow);
+    const int keyField = fieldIndex(m_keyField);
+    if (keyField < 0 || m_rows.deletedCount() == 0)
+        return found;
+    std::vector<std::pair<qint64, uint32_t>> wanted(rows.size());
+    for (size_t row = 0; row < rows.size(); ++row)
+        wanted[row] = {rows.aid(row), uint32_t(row)};
+    std::sort(wanted.begin(), wanted.end());
+    const std::vector<int> from = packFields();
+    for (uint32_t stored = 0; stored < m_rows.rowCount(); ++stored) {
+        if (!m_rows.isDeleted(stored))
+            continue;
+        const qint64 key = keyOf(stored, keyField);
+        auto at = std::lower_bound(wanted.begin(), wanted.end(), std::pair<qint64, uint32_t>(key, 0));
+        for (; at != wanted.end() && at->first == key; ++at) {
+            if (found[at->second] != kNoRow)
+                continue;
+            bool same = true;
+            for (int f = 0; f < fieldCount() && same; ++f)
+                same = from[size_t(f)] >= 0 &&
+                       m_rows.value(stored, f) == rows.value(at->second, from[size_t(f)]);
+            if (same) {
+                found[at->second] = stored;
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+bool Dataset::restoreRows(const RowPack& rows, bool matched)
+{
+    if (!m_open || !matched || isFilling() || rows.empty() || m_rows.deletedCount() < rows.size())
+        return false;
+    const std::vector<uint32_t> found = deletedAlike(rows);
+    if (std::find(found.begin(), found.end(), kNoRow) != found.end())
+        return false;
+    for (const uint32_t stored : found)
+        m_rows.markRestored(stored);
+    m_reader.sourceFollows();
+    return true;
+}
+
 QString Dataset::replaceRows(const RowPack& rows, bool matched)
 {
     const int keyField = fieldIndex(m_keyField);
@@ -618,39 +695,49 @@ QString Dataset::replaceRows(const RowPack& rows, bool matched)
     wanted.reserve(rows.size());
     for (size_t row = 0; row < rows.size(); ++row)
         wanted.emplace(rows.aid(row), row);
-    // Each field of the rows held, by its place in the given rows (-1: not there, kept as it is).
+    // A row taking values it held before (a change taken back) takes its stored row again, deleted since.
+    const std::vector<uint32_t> alike = deletedAlike(rows);
+    const std::vector<int> from = packFields();
     const auto fields = static_cast<size_t>(fieldCount());
-    std::vector<int> from(fields, -1);
-    for (int f = 0; f < fieldCount(); ++f)
-        from[size_t(f)] = int(DomainRecord::fieldNames().indexOf(fieldName(f).toLower()));
     emit rowsAboutToReset();
     std::vector<std::string> kept(fields);
     std::vector<std::string_view> values(fields);
+    std::unordered_map<uint32_t, uint32_t> replaced; // stored row -> the one with the new values
     QString error;
-    for (size_t row = 0; row < m_order.size() && error.isEmpty(); ++row) {
-        qint64 key = 0;
-        for (const char c : m_rows.value(m_order[row], keyField))
-            key = key * 10 + (c - '0');
-        const auto found = wanted.find(key);
-        if (found == wanted.end())
-            continue;
-        for (int f = 0; f < fieldCount(); ++f) {
-            if (from[size_t(f)] >= 0) {
-                values[size_t(f)] = rows.value(found->second, from[size_t(f)]);
-            } else { // copied: storing the row may move the texts held
-                kept[size_t(f)] = std::string(m_rows.value(m_order[row], f));
-                values[size_t(f)] = kept[size_t(f)];
+    const auto replace = [&](uint32_t& entry) {
+        if (const auto done = replaced.find(entry); done != replaced.end()) {
+            entry = done->second;
+            return;
+        }
+        const auto found = wanted.find(keyOf(entry, keyField));
+        if (found == wanted.end() || !error.isEmpty())
+            return;
+        uint32_t now = alike[found->second];
+        if (now != kNoRow) {
+            m_rows.markRestored(now);
+        } else {
+            for (size_t f = 0; f < fields; ++f) {
+                if (from[f] >= 0) {
+                    values[f] = rows.value(found->second, from[f]);
+                } else { // copied: storing the row may move the texts held
+                    kept[f] = std::string(m_rows.value(entry, int(f)));
+                    values[f] = kept[f];
+                }
             }
+            error = storeRow(values);
+            if (!error.isEmpty())
+                return;
+            now = m_rows.rowCount() - 1;
+            noteAppended();
         }
-        error = storeRow(values);
-        if (error.isEmpty()) {
-            m_rows.markDeleted(m_order[row]);
-            m_order[row] = m_rows.rowCount() - 1;
-        }
-    }
-    // As after an append: the stored order is no longer the statement's, so the next statement is read.
-    // The rows still hold what the file holds.
-    m_appended = true;
+        m_rows.markDeleted(entry);
+        replaced.emplace(entry, now);
+        entry = now;
+    };
+    // The statement's rows before the row test as well, so that they stay right once the test changes.
+    if (m_test)
+        std::for_each(m_all.begin(), m_all.end(), replace);
+    std::for_each(m_order.begin(), m_order.end(), replace);
     if (matched && error.isEmpty())
         m_reader.sourceFollows();
     emit rowsReset();

@@ -140,6 +140,12 @@ public:
     // Raw UTF-8 of a value, without conversion (for bulk writers).
     std::string_view rawValue(int row, int field) const;
     bool isNull(int row, int field) const;
+    // Raw UTF-8 of every value of a row (a NULL is empty), read in one pass; the bytes the row takes.
+    void rawRow(int row, std::vector<std::string_view>& values) const
+    {
+        m_rows.values(m_order[size_t(row)], values);
+    }
+    size_t rawRowBytes(int row) const { return m_rows.rowBytes(m_order[size_t(row)]); }
 
     // --- the rows as fetched, whatever the display order (for indexes over them) ---
     std::string_view storedValue(uint32_t stored, int field, bool* isNull = nullptr) const
@@ -186,6 +192,15 @@ public:
     // take the new values in their places, in one reset. Empty on success, else why not.
     // `matched` as for dropKeys().
     [[nodiscard]] QString replaceRows(const class RowPack& rows, bool matched);
+    // Rows of tt_a deleted from the rows held were put back into the file as they were (aid, a1 .. a9):
+    // when the rows held still keep every one of them, deleted, with those values, and `matched` (as for
+    // dropKeys()) they are taken back in and true is returned; the rows shown change only once the
+    // statement is run again (answered from the rows held). False, and nothing changed, otherwise.
+    bool restoreRows(const class RowPack& rows, bool matched);
+    // Whether the rows held are those `text` gives, read from the file with nothing changed since.
+    bool holdsRowsOf(const QString& text) const { return m_reader.holdsRowsOf(text); }
+    // The stored rows not deleted since.
+    int liveStoredRows() const { return int(m_rows.rowCount() - m_rows.deletedCount()); }
     // Whether the rows held are those of the file as it is now.
     bool matchesFile() const { return m_reader.sourceCurrent(); }
     Connection* connection() const { return m_connection; }
@@ -246,7 +261,16 @@ private:
     QStringList m_narrowedStatements; // the statements m_filter answers
     QString m_baseStatement;          // the statement whose rows it narrows
     RowKeeper* m_keeper = nullptr;
-    bool m_appended = false; // rows appended since the fetch: the stored order is no longer the statement's
+    static constexpr uint32_t kNoRow = UINT32_MAX;
+    qint64 keyOf(uint32_t stored, int keyField) const;
+    // Whether a row appended since the fetch is held: the stored order is then no longer the statement's.
+    bool appendedLive() const;
+    void noteAppended(); // the last stored row was appended
+    // Per stored field, its place in RowPack rows (-1: not there).
+    std::vector<int> packFields() const;
+    // Per row given, a deleted stored row with its aid and exactly its values (kNoRow when there is none).
+    std::vector<uint32_t> deletedAlike(const class RowPack& rows) const;
+    uint32_t m_firstAppended = kNoRow; // the first stored row appended since the fetch
     int m_current = -1;
     QString m_sort;
     sqlite3_stmt* m_appendStmt = nullptr;

@@ -94,8 +94,9 @@ public:
     Result deleteCurrent();
     // Writes a change of many domains (or takes one back) in one transaction, after reading every row
     // still coming in; the list follows: deleted rows leave it and changed rows take their new values at
-    // once, in their places; rows inserted show it again as reopen() does. Nothing is written on a failure, a
-    // conflict or a stop by `progress`.
+    // once, in their places; rows inserted that the list still holds as deleted (a deletion taken back) come
+    // back from memory, the search, filters and sort in force kept; other rows inserted show it again as
+    // reopen() does. Nothing is written on a failure, a conflict or a stop by `progress`.
     rowwriter::Outcome write(const RowChange& change, const rowwriter::Progress& progress = {});
     // Runs the statement held once more (a search in force stays; a sort is gone).
     Result reopen();

@@ -1,6 +1,7 @@
 #include "Connection.h"
 #include "Dataset.h"
 #include "DomainList.h"
+#include "Sql.h"
 
 #include <algorithm>
 
@@ -13,8 +14,11 @@ rowwriter::Outcome DomainList::write(const RowChange& change, const rowwriter::P
     }
     const bool matched = m_query->matchesFile();
     const QString stamp = m_query->connection()->changeStamp();
-    outcome = rowwriter::write(m_query->connection(), change, progress, [this, matched, stamp] {
-        return matched && m_query->connection()->changeStamp() == stamp;
+    const int total = int(change.size());
+    // Every row of the table is deleted when the list holds every row, read with nothing written since.
+    outcome = rowwriter::write(m_query->connection(), change, progress, [this, matched, stamp, total] {
+        return matched && m_query->connection()->changeStamp() == stamp &&
+               m_query->holdsRowsOf(sql::kDefaultList) && m_query->liveStoredRows() == total;
     });
     if (!outcome.result.ok())
         return outcome;
@@ -26,6 +30,15 @@ rowwriter::Outcome DomainList::write(const RowChange& change, const rowwriter::P
         m_query->dropKeys(keys, matched);
     } else if (change.kind() == RowChange::Kind::Update && m_query->isOpen()) {
         if (const QString error = m_query->replaceRows(change.after, matched); !error.isEmpty())
+            outcome.result = Result::failure(error); // written, but the list could not show it
+    } else if (change.kind() == RowChange::Kind::Insert && m_query->restoreRows(change.after, matched)) {
+        // Deleted rows put back: the statement held runs again over the rows held (a search, the filters
+        // and a sort in force stay).
+        const QString sort = m_query->sort();
+        QString error = m_query->replaceStatement(m_query->sql(), m_query->params());
+        if (error.isEmpty() && !sort.isEmpty())
+            error = m_query->setSort(sort);
+        if (!error.isEmpty())
             outcome.result = Result::failure(error); // written, but the list could not show it
     } else if (const Result shown = reopen(); !shown.ok()) {
         outcome.result = shown; // written, but the list could not be shown again

@@ -46,7 +46,17 @@ void RowStore::markDeleted(uint32_t stored)
 {
     if (m_deleted.empty())
         m_deleted.assign(m_rowStart.size(), false);
+    if (!m_deleted[stored])
+        ++m_deletedCount;
     m_deleted[stored] = true;
+}
+
+void RowStore::markRestored(uint32_t stored)
+{
+    if (isDeleted(stored)) {
+        m_deleted[stored] = false;
+        --m_deletedCount;
+    }
 }
 
 void RowStore::clear()
@@ -56,6 +66,7 @@ void RowStore::clear()
     std::string().swap(m_arena);
     std::vector<uint32_t>().swap(m_rowStart);
     std::vector<bool>().swap(m_deleted);
+    m_deletedCount = 0;
 }
 
 void RowStore::clearForReading(size_t firstBytes)

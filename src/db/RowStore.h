@@ -38,10 +38,30 @@ public:
         return std::string_view(p, n ? n - 1 : 0);
     }
 
+    // Every value of a stored row, read in one pass (a NULL is empty).
+    void values(uint32_t stored, std::vector<std::string_view>& out) const
+    {
+        out.resize(size_t(fieldCount()));
+        const char* p = m_arena.data() + m_rowStart[stored];
+        for (std::string_view& v : out) {
+            const size_t n = lengthAt(p);
+            v = std::string_view(p, n ? n - 1 : 0);
+            p += v.size();
+        }
+    }
+    // The bytes a stored row takes, its lengths included.
+    size_t rowBytes(uint32_t stored) const
+    {
+        return (stored + 1 < rowCount() ? m_rowStart[stored + 1] : m_arena.size()) - m_rowStart[stored];
+    }
+
     // Rows deleted from the file since they were stored; their numbers stay taken.
     void markDeleted(uint32_t stored);
+    // A row marked deleted is in the file again, with the values stored.
+    void markRestored(uint32_t stored);
     bool isDeleted(uint32_t stored) const { return !m_deleted.empty() && m_deleted[stored]; }
     bool anyDeleted() const { return !m_deleted.empty(); }
+    uint32_t deletedCount() const { return m_deletedCount; }
 
     quint64 generation() const { return m_generation; }
     // The rows stay, but a reader keeping something per row must take them again.
@@ -70,5 +90,6 @@ private:
     std::string m_arena;
     std::vector<uint32_t> m_rowStart; // per stored row, where it starts in m_arena
     std::vector<bool> m_deleted;      // sized at the first deletion
+    uint32_t m_deletedCount = 0;
     quint64 m_generation = 0;
 };

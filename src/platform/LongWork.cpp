@@ -60,6 +60,17 @@ void LongWork::setProgress(int done, int total)
 bool LongWork::step(int done, int total)
 {
     setProgress(done, std::max(total, 1));
+    return takeEvents();
+}
+
+bool LongWork::stepUncounted()
+{
+    setProgress(0, 0);
+    return takeEvents();
+}
+
+bool LongWork::takeEvents()
+{
     if (m_clock.elapsed() >= kDelayMs)
         showWindow();
     // Input is taken only for 取消 on the window shown.

@@ -46,6 +46,8 @@ public:
     // passed, and takes the events in (user input only while a window with 取消 shows, and then only it
     // takes any, as it is modal). False once 取消 was pressed: the work should stop.
     bool step(int done, int total);
+    // As step(), for work going on that cannot be counted: the bar only shows that something goes on.
+    bool stepUncounted();
 
     // For a job that works off the window thread: connects 取消 to job->cancel(), calls start(), and
     // unless the job has finished already waits until it signals finished.
@@ -74,6 +76,7 @@ Q_SIGNALS:
 
 private:
     void showWindow();
+    bool takeEvents(); // the rest of a step, once the progress is set
 
     QPointer<QProgressDialog> m_dialog;
     QTimer* m_delay = nullptr;

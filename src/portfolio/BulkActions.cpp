@@ -7,10 +7,9 @@
 #include "db/DataModule.h"
 #include "db/UndoHistory.h"
 #include "platform/Dialogs.h"
+#include "platform/LongWork.h"
 #include "platform/Platform.h"
 
-#include <QElapsedTimer>
-#include <QProgressDialog>
 #include <algorithm>
 
 namespace bulkactions {
@@ -37,42 +36,34 @@ void sayFailure(QWidget* parent, const rowwriter::Outcome& outcome, const QStrin
 }
 } // namespace
 
+namespace {
+// The progress of writing (or taking) rows on a long-work window's bar, where `before` of `whole` were done
+// by earlier work on the same bar (whole 0: the writing's own total).
+rowwriter::Progress progressOf(LongWork& work, qint64 before, qint64 whole)
+{
+    return [&work, before, whole](qint64 done, qint64 total) {
+        if (done < 0)
+            return work.stepUncounted();
+        const qint64 all = whole > 0 ? whole : total;
+        return work.step(int(std::min(before + done, all)), int(all));
+    };
+}
+} // namespace
+
 rowwriter::Outcome withProgress(QWidget* parent, const QString& label,
                                 const std::function<rowwriter::Outcome(const rowwriter::Progress&)>& write)
 {
     WaitCursor wait;
-    std::unique_ptr<QProgressDialog> window;
-    QElapsedTimer clock;
-    clock.start();
-    const rowwriter::Progress progress = [&](qint64 done, qint64 total) {
-        // At once for a large change, else once it takes more than a moment.
-        if (!window && (clock.elapsed() > 500 || total >= 100000)) {
-            window = std::make_unique<QProgressDialog>(label, QStringLiteral("取消"), 0, int(total), parent);
-            window->setWindowTitle(QStringLiteral("请稍候"));
-            window->setWindowModality(Qt::WindowModal);
-            window->setMinimumDuration(0);
-        }
-        if (window) {
-            if (done < 0)
-                window->setRange(0, 0); // going on, not counted
-            window->setValue(int(std::max<qint64>(done, 0)));
-            if (window->wasCanceled())
-                return false;
-        }
-        return true;
-    };
-    return write(progress);
+    LongWork work(parent, QStringLiteral("请稍候"), label, 0);
+    return write(progressOf(work, 0, 0));
 }
 
 namespace {
 // Makes the change of a command just built (after a copy of the file), and records it to be undone.
 bool makeChange(QWidget* parent, TDataModule2* data, std::unique_ptr<ListCommand> command,
-                const QString& label, const QString& nothingDone, UndoHistory* history)
+                const rowwriter::Progress& progress, const QString& nothingDone, UndoHistory* history)
 {
-    backUp(parent, data);
-    const rowwriter::Outcome outcome = withProgress(parent, label, [&](const rowwriter::Progress& progress) {
-        return command->apply(*data->domains(), progress);
-    });
+    const rowwriter::Outcome outcome = command->apply(*data->domains(), progress);
     if (!outcome.result.ok()) {
         sayFailure(parent, outcome, nothingDone);
         return false;
@@ -92,8 +83,17 @@ bool deleteRows(QWidget* parent, TDataModule2* data, const std::vector<int>& row
                          MessageBox::Ok | MessageBox::Cancel);
     if (answer != MessageBox::Ok || !readWholeList(parent, list))
         return false;
-    return makeChange(parent, data, std::make_unique<DeleteCommand>(RowPack::fromRows(*list->rows(), rows)),
-                      QStringLiteral("正在删除 %1 个域名……").arg(rows.size()),
+    backUp(parent, data);
+    // One bar for both halves: the rows taken (kept to undo the deletion), then deleted; 取消 in either
+    // deletes nothing.
+    WaitCursor wait;
+    const auto count = qint64(rows.size());
+    LongWork work(parent, QStringLiteral("请稍候"), QStringLiteral("正在删除 %1 个域名……").arg(count), 0);
+    std::optional<RowPack> taken = RowPack::fromRows(*list->rows(), rows, progressOf(work, 0, 2 * count));
+    if (!taken)
+        return false;
+    return makeChange(parent, data, std::make_unique<DeleteCommand>(std::move(*taken)),
+                      progressOf(work, count, 2 * count),
                       QStringLiteral("，没有删除任何域名。请刷新列表后再试。"), history);
 }
 
@@ -109,10 +109,13 @@ bool editRows(QWidget* parent, TDataModule2* data, const std::vector<int>& rows,
     QStringList unreadable;
     RowChange change = bulkedit::changeFor(chosen, *edit, &unreadable);
     if (change.size() > 0) {
-        const size_t count = change.size();
+        backUp(parent, data);
+        WaitCursor wait;
+        LongWork work(parent, QStringLiteral("请稍候"),
+                      QStringLiteral("正在修改 %1 个域名……").arg(change.size()), 0);
         if (!makeChange(parent, data, std::make_unique<BulkEditCommand>(std::move(change)),
-                        QStringLiteral("正在修改 %1 个域名……").arg(count),
-                        QStringLiteral("，没有修改任何域名。请刷新列表后再试。"), history))
+                        progressOf(work, 0, 0), QStringLiteral("，没有修改任何域名。请刷新列表后再试。"),
+                        history))
             return false;
     }
     if (!unreadable.isEmpty()) {

@@ -79,7 +79,7 @@ void TestDb::interruptRunningStatements()
     sqlite3_interrupt(m_module->Conn_service()->handle());
 }
 
-QList<QStringList> storedRows(TestDb& db)
+QList<QStringList> storedRowsWithAid(TestDb& db)
 {
     QList<QStringList> rows;
     Dataset d(db.module()->Conn_service());
@@ -87,7 +87,15 @@ QList<QStringList> storedRows(TestDb& db)
     if (!d.open().isEmpty())
         return rows;
     for (int r = 0; r < d.recordCount(); ++r)
-        rows.append(d.rowValues(r).mid(1));
+        rows.append(d.rowValues(r));
+    return rows;
+}
+
+QList<QStringList> storedRows(TestDb& db)
+{
+    QList<QStringList> rows = storedRowsWithAid(db);
+    for (QStringList& row : rows)
+        row.removeFirst();
     return rows;
 }
 

@@ -53,6 +53,8 @@ private:
 
 // a1..a9 of every row of tt_a in the file, oldest first.
 QList<QStringList> storedRows(TestDb& db);
+// aid and a1..a9 of every row of tt_a in the file, oldest first.
+QList<QStringList> storedRowsWithAid(TestDb& db);
 // A row of a1..a9: the values given, then empty ones.
 QStringList row(std::initializer_list<QString> values);
 // The texts of one field in every row a dataset holds, in display order.

@@ -1,6 +1,9 @@
 #include "TestDb.h"
 #include "db/BulkEdit.h"
+#include "db/Connection.h"
+#include "db/Dataset.h"
 #include "db/DomainList.h"
+#include "db/ListFilter.h"
 #include "db/RowChanges.h"
 #include "db/UndoHistory.h"
 
@@ -30,6 +33,12 @@ private slots:
     void undoRefusedAfterOutsideChange_data();
     void undoRefusedAfterOutsideChange();
     void historyIsBoundedBySize();
+    void undoOfDeleteRestoresRowsAsShown_data();
+    void undoOfDeleteRestoresRowsAsShown();
+    void failedUndoOfDeleteChangesNothing_data();
+    void failedUndoOfDeleteChangesNothing();
+    void changesUnderFilterSurviveSort();
+    void takingRowsCanBeStopped();
 };
 
 namespace {
@@ -384,6 +393,204 @@ void TestBulk::historyIsBoundedBySize()
     QVERIFY(history.dropped());
     QVERIFY(history.undoText().contains(u"已丢弃"_s));
     QVERIFY(history.undoText().startsWith(u"撤销：删除域名 d1.com"_s));
+}
+
+namespace {
+// Every row the list shows, in its order, aid and a1 .. a9.
+QList<QStringList> shownRows(const DomainList* list)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < list->count(); ++r)
+        rows.append(list->rows()->rowValues(r));
+    return rows;
+}
+
+// 250 domains, more than one insert statement takes, in three registrars, with prices and dates all
+// different and some fields empty.
+void addVariedDomains(TestDb& db, QList<qint64>* aids = nullptr)
+{
+    const QStringList registrars{u"甲注册商"_s, u"乙注册商"_s, u"丙注册商"_s};
+    QCOMPARE(db.exec(u"begin"_s), QString());
+    for (int i = 1; i <= 250; ++i) {
+        const qint64 aid =
+            db.insert({QStringLiteral("v%1.%2").arg(i).arg(i % 2 ? u"com"_s : u"cn"_s),
+                       i % 5 ? QStringLiteral("说明 %1").arg(i) : QString(), registrars[i % 3],
+                       QStringLiteral("https://m%1.example").arg(i % 7), QStringLiteral("管理 %1").arg(i),
+                       QStringLiteral("20%1-0%2-1%3").arg(25 + i % 4).arg(1 + i % 9).arg(i % 10),
+                       i % 4 ? QStringLiteral("备注\n第二行 %1").arg(i) : QString(),
+                       QStringLiteral("c%1").arg(i), QString::number((i * 37) % 1000)});
+        if (aids)
+            aids->append(aid);
+    }
+    QCOMPARE(db.exec(u"commit"_s), QString());
+}
+} // namespace
+
+// The undo of a deletion brings back exactly the rows deleted, in the file (aid and all nine fields) and in
+// the list as it was shown: with a search, a filter or a sort in force; a redo deletes them again.
+void TestBulk::undoOfDeleteRestoresRowsAsShown_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("registrar"); // the filter's; empty for none
+    QTest::addColumn<QString>("sort");      // a field sorted by, ascending; empty for none
+    QTest::addColumn<bool>("everyRow");     // every row shown deleted, else every third
+    QTest::newRow("every row of the default list") << QString() << QString() << QString() << true;
+    QTest::newRow("some rows of the default list") << QString() << QString() << QString() << false;
+    QTest::newRow("a search in force") << u".cn"_s << QString() << QString() << true;
+    QTest::newRow("a filter in force") << QString() << u"乙注册商"_s << QString() << false;
+    QTest::newRow("a sort in force") << QString() << QString() << u"a9"_s << false;
+    QTest::newRow("search, filter and sort") << u"v1"_s << u"甲注册商"_s << u"a1"_s << true;
+}
+
+void TestBulk::undoOfDeleteRestoresRowsAsShown()
+{
+    QFETCH(QString, search);
+    QFETCH(QString, registrar);
+    QFETCH(QString, sort);
+    QFETCH(bool, everyRow);
+    Fixture f(0);
+    addVariedDomains(f.db);
+    QVERIFY(f.list->reopen().ok());
+    const QList<QStringList> fileBefore = storedRowsWithAid(f.db);
+    QCOMPARE(fileBefore.size(), 250);
+    if (!search.isEmpty())
+        QVERIFY(f.list->search(search).ok());
+    ListFilter filter;
+    filter.registrar = registrar;
+    f.list->setFilter(filter, QDate(2026, 1, 1));
+    if (!sort.isEmpty())
+        QVERIFY(f.list->sortBy(sort).ok());
+    const QList<QStringList> shownBefore = shownRows(f.list);
+    QVERIFY(shownBefore.size() > 3);
+    std::vector<int> chosen;
+    for (int r = 0; r < f.list->count(); r += everyRow ? 1 : 3)
+        chosen.push_back(r);
+    QList<QStringList> shownAfterDelete = shownBefore;
+    for (auto r = chosen.rbegin(); r != chosen.rend(); ++r)
+        shownAfterDelete.removeAt(*r);
+    QList<QStringList> fileAfterDelete = fileBefore;
+    for (const int r : chosen)
+        fileAfterDelete.removeOne(shownBefore[r]);
+
+    UndoHistory history;
+    auto command = std::make_unique<DeleteCommand>(RowPack::fromRows(*f.list->rows(), chosen));
+    QVERIFY(command->apply(*f.list).result.ok());
+    history.push(std::move(command));
+    QCOMPARE(storedRowsWithAid(f.db), fileAfterDelete);
+    QCOMPARE(shownRows(f.list), shownAfterDelete);
+
+    QVERIFY(history.undo(*f.list).result.ok());
+    QCOMPARE(storedRowsWithAid(f.db), fileBefore);
+    QCOMPARE(shownRows(f.list), shownBefore);
+
+    QVERIFY(history.redo(*f.list).result.ok());
+    QCOMPARE(storedRowsWithAid(f.db), fileAfterDelete);
+    QCOMPARE(shownRows(f.list), shownAfterDelete);
+
+    // With the search and the filter taken away, the list holds every row of the file, newest first.
+    QVERIFY(history.undo(*f.list).result.ok());
+    f.list->setFilter({}, QDate(2026, 1, 1));
+    QVERIFY(f.list->showDefault().ok());
+    QList<QStringList> newestFirst = fileBefore;
+    std::reverse(newestFirst.begin(), newestFirst.end());
+    QCOMPARE(shownRows(f.list), newestFirst);
+}
+
+// An undo of a deletion that fails in the middle (the engine refuses one row; a row with one of the aids
+// added by another program) writes nothing, leaves the list as it was and keeps the step to undo.
+void TestBulk::failedUndoOfDeleteChangesNothing_data()
+{
+    QTest::addColumn<QString>("outside");
+    QTest::addColumn<QString>("named"); // the domain the refusal names; empty for the engine's failure
+    QTest::newRow("the engine refuses a row")
+        << u"create trigger refuse before insert on tt_a when "
+           u"new.a1='v120.cn' begin select raise(abort, 'refused'); end"_s
+        << QString();
+    QTest::newRow("its aid taken by another program since")
+        << u"insert into tt_a (aid, a1) select aid, 'other.com' from (select %1 as aid)"_s << u"v120.cn"_s;
+}
+
+void TestBulk::failedUndoOfDeleteChangesNothing()
+{
+    QFETCH(QString, outside);
+    QFETCH(QString, named);
+    Fixture f(0);
+    QList<qint64> aids;
+    addVariedDomains(f.db, &aids);
+    QVERIFY(f.list->reopen().ok());
+    std::vector<int> all(size_t(f.list->count()));
+    std::iota(all.begin(), all.end(), 0);
+    UndoHistory history;
+    auto command = std::make_unique<DeleteCommand>(RowPack::fromRows(*f.list->rows(), all));
+    QVERIFY(command->apply(*f.list).result.ok());
+    history.push(std::move(command));
+    QCOMPARE(f.list->count(), 0);
+    {
+        Connection other;
+        QCOMPARE(other.open(f.db.path()), QString());
+        QCOMPARE(other.execute(outside.contains(u"%1"_s) ? outside.arg(aids[119]) : outside), QString());
+    }
+    const QList<QStringList> fileBefore = storedRowsWithAid(f.db);
+    const rowwriter::Outcome outcome = history.undo(*f.list);
+    QVERIFY(!outcome.result.ok());
+    QVERIFY2(outcome.result.error().contains(named.isEmpty() ? u"refused"_s : named),
+             qPrintable(outcome.result.error()));
+    QCOMPARE(storedRowsWithAid(f.db), fileBefore);
+    QCOMPARE(f.list->count(), 0);
+    QVERIFY(history.canUndo());
+    QVERIFY(!history.canRedo());
+}
+
+// Rows deleted and edited while a filter is in force stay deleted and edited once the list is sorted.
+void TestBulk::changesUnderFilterSurviveSort()
+{
+    Fixture f(0);
+    addVariedDomains(f.db);
+    QVERIFY(f.list->reopen().ok());
+    ListFilter filter;
+    filter.registrar = u"乙注册商"_s;
+    f.list->setFilter(filter, QDate(2026, 1, 1));
+    QList<QStringList> expected = shownRows(f.list);
+    QCOMPARE(expected.size(), 84); // v1, v4 .. v250
+    QVERIFY(f.list->write({RowPack::fromRows(*f.list->rows(), {0, 1, 2}), {}}).result.ok());
+    expected.remove(0, 3);
+    bulkedit::Edit edit;
+    edit.price = u"12345"_s;
+    QVERIFY(f.list->write(bulkedit::changeFor(RowPack::fromRows(*f.list->rows(), {0, 1}), edit)).result.ok());
+    expected[0][9] = expected[1][9] = u"12345"_s;
+    QVERIFY(f.list->sortBy(u"a9"_s).ok());
+    QList<QStringList> shown = shownRows(f.list);
+    const auto byAid = [](const QStringList& a, const QStringList& b) { return a[0].toInt() < b[0].toInt(); };
+    std::sort(shown.begin(), shown.end(), byAid);
+    std::sort(expected.begin(), expected.end(), byAid);
+    QCOMPARE(shown, expected);
+}
+
+// Taking many rows to keep for an undo is told as it goes, and stopped leaves nothing.
+void TestBulk::takingRowsCanBeStopped()
+{
+    Fixture f(0);
+    QCOMPARE(f.db.addManyDomains(10000), QString());
+    QVERIFY(f.list->reopen().ok());
+    std::vector<int> all(size_t(f.list->count()));
+    std::iota(all.begin(), all.end(), 0);
+    qint64 lastDone = 0;
+    const std::optional<RowPack> taken =
+        RowPack::fromRows(*f.list->rows(), all, [&](qint64 done, qint64 total) {
+            [&] { QCOMPARE(total, 10000); }();
+            lastDone = done;
+            return true;
+        });
+    QVERIFY(taken);
+    QVERIFY(lastDone > 0 && lastDone < 10000);
+    QCOMPARE(taken->size(), size_t(10000));
+    for (const size_t row : {size_t(0), size_t(4321), size_t(9999)})
+        QCOMPARE(taken->record(row).values(), f.list->record(int(row)).values());
+    int asked = 0;
+    const std::optional<RowPack> stopped =
+        RowPack::fromRows(*f.list->rows(), all, [&](qint64, qint64) { return ++asked < 2; });
+    QVERIFY(!stopped);
+    QCOMPARE(asked, 2);
 }
 
 QTEST_GUILESS_MAIN(TestBulk)
