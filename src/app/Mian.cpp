@@ -281,10 +281,8 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
     // list, the search strip and the detail pane in turn; a locked program keeps its domains hidden.
     if (m_help)
         m_help->setDemoWindow(this, m_guanli,
-                              {m_nav, m_guanli->findChild<QWidget*>(QStringLiteral("bsSkinToolBar1")),
-                               m_guanli->bsSkinDBGrid1(),
-                               m_guanli->findChild<QWidget*>(QStringLiteral("searchStrip")),
-                               m_guanli->findChild<QWidget*>(QStringLiteral("detailPane"))},
+                              {m_nav, m_guanli->bsSkinToolBar1(), m_guanli->bsSkinDBGrid1(),
+                               m_guanli->searchStrip(), m_guanli->detailPane()->fields()},
                               [this] { return isNavigationEnabled(); });
 }
 
@@ -362,8 +360,8 @@ void Tmian::saveLayout() const
     WindowLayout layout;
     layout.geometry = saveGeometry();
     layout.splitter = m_guanli->splitterState();
-    layout.columnWidths = m_guanli->rememberedWidths();
-    layout.columns = m_guanli->shownColumns();
+    layout.columnWidths = m_guanli->bsSkinDBGrid1()->rememberedWidths();
+    layout.columns = m_guanli->bsSkinDBGrid1()->shownColumns();
     // Losing the layout costs the user nothing but a resize; it is not worth a message at exit.
     (void)LayoutSettings::save(layout);
 }
@@ -424,7 +422,7 @@ void Tmian::showPortfolio()
             return;
         }
     } else {
-        m_guanli->resetHeadings();
+        m_guanli->bsSkinDBGrid1()->resetHeadings();
     }
     showPortfolioPanel();
 }
@@ -456,7 +454,7 @@ void Tmian::openEditDialog()
 {
     if (!m_edit)
         return;
-    const DomainRecord before = m_guanli->currentRecord();
+    const DomainRecord before = m_guanli->detailPane()->record();
     m_edit->loadRecord(before);
     if (m_edit->exec() != QDialog::Accepted)
         return;

@@ -247,7 +247,7 @@ void TestApp::showPortfolioResetsListButKeepsSearchText()
     w.Fr_guanli1()->searchBox()->setText(QStringLiteral("com"));
     QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("com")}}), QString());
     QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString());
-    w.Fr_guanli1()->setHeading(0, QStringLiteral("域名 ∧"));
+    w.Fr_guanli1()->bsSkinDBGrid1()->setHeading(0, QStringLiteral("域名 ∧"));
     w.showPortfolio();
     QCOMPARE(q->sql(), sql::kDefaultList);
     QCOMPARE(q->recordCount(), 3);
@@ -405,7 +405,6 @@ void TestApp::singleEditsAndAddsAreUndoneInOrder()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.showPortfolio();
-    QTableView* grid = w.Fr_guanli1()->bsSkinDBGrid1();
 
     // Edit the description, then add a domain, each through its dialog.
     QTimer::singleShot(0, edit, [edit] {
@@ -420,7 +419,7 @@ void TestApp::singleEditsAndAddsAreUndoneInOrder()
     });
     w.findChild<QAbstractButton*>(QStringLiteral("btnAdd"))->click();
     QCOMPARE(db.countRows(), 2);
-    auto* undoAction = grid->findChild<QAction*>(QStringLiteral("actUndo"));
+    QAction* undoAction = w.Fr_guanli1()->undoAction();
     QCOMPARE(undoAction->text(), QStringLiteral("撤销：添加域名 new.com\tCtrl+Z"));
 
     // The list's 撤销 and 重做 items (Ctrl+Z, Ctrl+Shift+Z), one step each, the last first.
@@ -429,8 +428,8 @@ void TestApp::singleEditsAndAddsAreUndoneInOrder()
     QCOMPARE(undoAction->text(), QStringLiteral("撤销：修改域名 old.com\tCtrl+Z"));
     undoAction->trigger(); // the edit
     QCOMPARE(db.row(aid).value(2), QStringLiteral("旧说明"));
-    QCOMPARE(w.Fr_guanli1()->currentRecord().description, QStringLiteral("旧说明"));
-    grid->findChild<QAction*>(QStringLiteral("actRedo"))->trigger(); // the edit again
+    QCOMPARE(w.Fr_guanli1()->detailPane()->record().description, QStringLiteral("旧说明"));
+    w.Fr_guanli1()->redoAction()->trigger(); // the edit again
     QCOMPARE(db.row(aid).value(2), QStringLiteral("新说明"));
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
@@ -632,7 +631,7 @@ void TestApp::layoutComesBackAtTheNextStart()
         grid->setColumnWidth(2, 90);
         geometry = w.geometry();
         splitter = panel->splitter()->sizes();
-        widths = panel->columnWidths();
+        widths = panel->bsSkinDBGrid1()->columnWidths();
         QVERIFY(w.close());
     }
     QVERIFY(QFile::exists(LayoutSettings::filePath()));
@@ -648,7 +647,7 @@ void TestApp::layoutComesBackAtTheNextStart()
     QCOMPARE(visiblePanels(again), QStringList{QStringLiteral("Fr_wel1")});
     again.showPortfolio();
     QTRY_COMPARE(again.Fr_guanli1()->splitter()->sizes(), splitter);
-    QCOMPARE(again.Fr_guanli1()->columnWidths().mid(0, 4), widths.mid(0, 4));
+    QCOMPARE(again.Fr_guanli1()->bsSkinDBGrid1()->columnWidths().mid(0, 4), widths.mid(0, 4));
     QVERIFY(again.Fr_guanli1()->bsSkinDBGrid1()->columnWidth(4) >= 65);
     QCOMPARE(db.queryA()->recordCount(), 1); // reached as "域名管理" reaches it
 }

@@ -276,7 +276,7 @@ void TestLock::unlockReloadsDefaultList()
     Dataset* a = w.db.queryA();
     QCOMPARE(a->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral(".com")}}), QString());
     QCOMPARE(a->setSort(QStringLiteral("a1 ASC")), QString());
-    DomainListModel* model = w.mian->Fr_guanli1()->listModel();
+    DomainListModel* model = w.mian->Fr_guanli1()->bsSkinDBGrid1()->listModel();
     model->setHeading(0, QStringLiteral("域名 ∧"));
     model->setHeading(1, QStringLiteral("报价 ∨"));
     model->setHeading(2, QStringLiteral("说明 ∧"));

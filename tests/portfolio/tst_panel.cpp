@@ -225,7 +225,7 @@ void TestPortfolioPanel::layoutAndNames()
                           QStringLiteral("注册商"), QStringLiteral("域名管理地址"),
                           QStringLiteral("注册日期"), QStringLiteral("过期日期"), QStringLiteral("备注"),
                           QStringLiteral("管理密码"), QStringLiteral("对外报价")}));
-    QCOMPARE(p.panel.listModel()->index(0, 0).data().toString(), QStringLiteral("a.com"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->listModel()->index(0, 0).data().toString(), QStringLiteral("a.com"));
 }
 
 void TestPortfolioPanel::detailPaneShowsTheCurrentRecord_data()
@@ -257,7 +257,7 @@ void TestPortfolioPanel::detailPaneShowsTheCurrentRecord()
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("new.com"));
     p.query()->next();
     const QStringList expected = QStringList{QString::number(p.aids[1])} + record;
-    QCOMPARE(p.panel.currentRecord(), DomainRecord::fromRow(expected));
+    QCOMPARE(p.panel.detailPane()->record(), DomainRecord::fromRow(expected));
     const QList<std::pair<const char*, int>> labels = {
         {"lblDomain", 0},  {"lblDescription", 1}, {"lblRegistrar", 2}, {"lblAddress", 3},
         {"lblRegDate", 4}, {"lblExpDate", 5},     {"lblPassword", 7},  {"lblPrice", 8}};
@@ -733,7 +733,7 @@ void TestPortfolioPanel::searchErrorEmptiesTheListUntilTheNextGoodSearch()
     QVERIFY(p.listed().isEmpty());
     QCOMPARE(p.shown("lblDomain"), QString());
     p.clickHeading(0); // nothing happens while the query is closed
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名"));
     QCOMPARE(p.db.exec(QStringLiteral("alter table tt_gone rename to tt_a")), QString());
     QVERIFY(p.listed().isEmpty()); // until the next change of the box
     QTest::keyClick(p.panel.searchBox(), Qt::Key_B);
@@ -741,7 +741,7 @@ void TestPortfolioPanel::searchErrorEmptiesTheListUntilTheNextGoodSearch()
     QVERIFY(MessageBox::shown().isEmpty());
     // The heading click works again, and it is the first one: ascending.
     p.clickHeading(0);
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∧"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∧"));
 }
 
 void TestPortfolioPanel::headingClicksSortAndMark()
@@ -776,13 +776,13 @@ void TestPortfolioPanel::headingClicksSortAndMark()
     p.clickHeading(0);
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("a.com"), QStringLiteral("B2.com"), QStringLiteral("b10.com")}));
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∧"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∧"));
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("a.com"));
     QCOMPARE(p.db.countRows(), 3);
     p.clickHeading(0);
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("b10.com"), QStringLiteral("B2.com"), QStringLiteral("a.com")}));
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∨"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∨"));
     p.clickHeading(0);
     p.clickHeading(1); // after an ascending click: descending, by value
     QCOMPARE(p.listed(),
@@ -793,13 +793,13 @@ void TestPortfolioPanel::headingClicksSortAndMark()
     p.clickHeading(4);
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("B2.com"), QStringLiteral("a.com"), QStringLiteral("b10.com")}));
-    QCOMPARE(p.panel.heading(4), QStringLiteral("到期 ∧"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(4), QStringLiteral("到期 ∧"));
     p.clickHeading(2); // Chinese by its usual order: 丙 bing, 甲 jia, 乙 yi, descending
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("b10.com"), QStringLiteral("B2.com"), QStringLiteral("a.com")}));
-    QCOMPARE(p.panel.heading(2), QStringLiteral("说明 ∨"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(2), QStringLiteral("说明 ∨"));
     // The heading reset restores the texts only.
-    p.panel.resetHeadings();
+    p.panel.bsSkinDBGrid1()->resetHeadings();
     QCOMPARE(p.headings(), DomainListModel::defaultHeadings());
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("b10.com"), QStringLiteral("B2.com"), QStringLiteral("a.com")}));
@@ -829,7 +829,7 @@ void TestPortfolioPanel::sortKeepsTiesInTheirOrder()
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("w.com"), QStringLiteral("z.com"), QStringLiteral("v.com"),
                           QStringLiteral("y.com"), QStringLiteral("x.com")}));
-    QCOMPARE(p.panel.heading(3), QStringLiteral("注册商 ∨"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(3), QStringLiteral("注册商 ∨"));
 }
 
 void TestPortfolioPanel::sortAfterSearchAndSearchAfterSort()
@@ -844,7 +844,7 @@ void TestPortfolioPanel::sortAfterSearchAndSearchAfterSort()
     // Rows come back newest first; the mark stays.
     QCOMPARE(p.listed(), (QStringList{QStringLiteral("gamma.com"), QStringLiteral("beta.com"),
                                       QStringLiteral("zeta.com")}));
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∧"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∧"));
 }
 
 void TestPortfolioPanel::resetToDefaultList_data()
@@ -872,7 +872,7 @@ void TestPortfolioPanel::resetToDefaultList()
     p.clickHeading(0); // the direction flag went on alternating
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("c.com"), QStringLiteral("b.net"), QStringLiteral("a.com")}));
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∨"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∨"));
 
     // With an empty box: the default list, once more.
     p.find<QAbstractButton>(button.toLatin1().constData())->click();
@@ -931,7 +931,7 @@ void TestPortfolioPanel::deleteAsksFirst()
         QCOMPARE(p.query()->currentRow(), 1);
         QCOMPARE(p.shown("lblDomain"), QStringLiteral("c.com"));
         QCOMPARE(p.panel.bsSkinDBGrid1()->currentIndex().row(), 1);
-        QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∧"));
+        QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∧"));
     } else {
         QCOMPARE(p.db.countRows(), 4);
         QCOMPARE(p.listed(), (QStringList{QStringLiteral("a.com"), QStringLiteral("b.com"),
@@ -954,7 +954,7 @@ void TestPortfolioPanel::deleteTheLastRowAndTheOnlyRow()
     p.find("btnDelete")->click();
     QVERIFY(p.listed().isEmpty());
     QCOMPARE(p.db.countRows(), 0);
-    QCOMPARE(p.panel.currentRecord(), DomainRecord());
+    QCOMPARE(p.panel.detailPane()->record(), DomainRecord());
     QVERIFY(!p.find("linkVisitAddress")->isVisibleTo(&p.panel));
     MessageBox::clearShown();
     p.find("btnDelete")->click(); // nothing is asked any more
