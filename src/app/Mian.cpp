@@ -314,15 +314,14 @@ void Tmian::restoreFromBackup()
     DomainList* list = m_data->domains();
     if (!readWholeList(this, list))
         return;
-    int domains = 0;
-    QString error;
-    {
+    const Expected<int> domains = [&] {
         WaitCursor wait;
-        error = backup::restore(m_data->Conn_service(), dbPath, dialog.chosen(),
-                                QDateTime(Platform::today(), QTime::currentTime()), &domains);
-    }
-    if (!error.isEmpty()) {
-        MessageBox::show(this, MessageBox::Warning, QStringLiteral("从备份恢复"), error, MessageBox::Ok);
+        return backup::restore(m_data->Conn_service(), dbPath, dialog.chosen(),
+                               QDateTime(Platform::today(), QTime::currentTime()));
+    }();
+    if (!domains.ok()) {
+        MessageBox::show(this, MessageBox::Warning, QStringLiteral("从备份恢复"), domains.error(),
+                         MessageBox::Ok);
         return;
     }
     // Every view follows: the list from the file, its totals and detail pane with it. The steps of the
@@ -331,7 +330,7 @@ void Tmian::restoreFromBackup()
     if (const Result reread = list->reopen(); !reread.ok())
         MessageBox::appError(this, reread.error());
     MessageBox::show(this, MessageBox::Information, QStringLiteral("从备份恢复"),
-                     QStringLiteral("已从 %1 的备份恢复，现有 %2 个域名。").arg(made).arg(domains),
+                     QStringLiteral("已从 %1 的备份恢复，现有 %2 个域名。").arg(made).arg(domains.value()),
                      MessageBox::Ok);
 }
 

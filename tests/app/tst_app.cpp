@@ -192,7 +192,7 @@ void TestApp::showStepAppliesTheLockRule()
     TestDb db;
     QVERIFY(db.ok());
     QCOMPARE(db.exec(setup), QString());
-    QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->open().error(), QString());
     Tmian w;
     w.bindData(db.module());
     w.FormShow();
@@ -245,8 +245,9 @@ void TestApp::showPortfolioResetsListButKeepsSearchText()
     Dataset* q = db.queryA();
     QSignalBlocker block(w.Fr_guanli1()->searchBox());
     w.Fr_guanli1()->searchBox()->setText(QStringLiteral("com"));
-    QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("com")}}), QString());
-    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString());
+    QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("com")}}).error(),
+             QString());
+    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")).error(), QString());
     w.Fr_guanli1()->bsSkinDBGrid1()->setHeading(0, QStringLiteral("域名 ∧"));
     w.showPortfolio();
     QCOMPARE(q->sql(), sql::kDefaultList);
@@ -294,7 +295,7 @@ void TestApp::padlockReturnsToWelcome()
 
     // With the lock on (as loaded), the padlock locks at once.
     QCOMPARE(db.exec(QStringLiteral("update jz_ub set ub2='1'")), QString());
-    QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->open().error(), QString());
     w.showPortfolio();
     padlock->click();
     QCOMPARE(visiblePanels(w), QStringList{QStringLiteral("Fr_wel1")});
@@ -669,7 +670,8 @@ QString layoutLine(const QString& out)
 void TestApp::layoutComesBackAcrossTwoRealStarts()
 {
     QTemporaryDir runtime, folder;
-    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
+    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))).error(),
+             QString());
     const QString layoutFile = runtime.filePath(QStringLiteral("config/lanshu/layout.ini"));
     QVERIFY(!QFile::exists(layoutFile));
 
@@ -704,7 +706,7 @@ void TestApp::lockedStartKeepsTheWelcomePanel()
         old.setValue(QStringLiteral("window/panel"), QStringLiteral("Fr_guanli1"));
     }
     QCOMPARE(db.exec(QStringLiteral("update jz_ub set ub2='1'")), QString());
-    QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->open().error(), QString());
     Tmian w;
     w.bindData(db.module());
     w.FormShow();
@@ -742,7 +744,7 @@ void TestApp::secondProcessIsRefused()
 {
     QVERIFY(QFile::exists(kProgram));
     QTemporaryDir runtime, first, second;
-    QCOMPARE(schema::createShippedDatabase(first.filePath(QStringLiteral("service.dll"))), QString());
+    QCOMPARE(schema::createShippedDatabase(first.filePath(QStringLiteral("service.dll"))).error(), QString());
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
 
     QProcess one;
@@ -793,7 +795,8 @@ void TestApp::missingDatabaseEndsStartup()
 void TestApp::startsAndShowsMainWindow()
 {
     QTemporaryDir runtime, folder;
-    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
+    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))).error(),
+             QString());
     const Run p = probe(runtime.path(), folder.path());
     QCOMPARE(p.exitCode, 0);
     const QString& out = p.out;
@@ -817,7 +820,8 @@ void TestApp::captionsAsTheWindowManagerReceivesThem()
     if (xvfb.isEmpty())
         QSKIP("xvfb-run is not installed");
     QTemporaryDir runtime, folder;
-    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
+    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))).error(),
+             QString());
     QProcessEnvironment env = childEnvironment(runtime.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     QProcess p;
@@ -865,7 +869,7 @@ void TestApp::firstStartOfADayKeepsABackup()
 {
     QTemporaryDir runtime, folder;
     const QString db = folder.filePath(QStringLiteral("service.dll"));
-    QCOMPARE(schema::createShippedDatabase(db), QString());
+    QCOMPARE(schema::createShippedDatabase(db).error(), QString());
     for (int start = 0; start < 2; ++start) {
         const Run p = probe(runtime.path(), folder.path());
         QCOMPARE(p.exitCode, 0);
@@ -894,7 +898,8 @@ void TestApp::failedBackupIsToldOnceAndStopsNothing()
 {
     QFETCH(bool, linked);
     QTemporaryDir runtime, folder, other;
-    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))), QString());
+    QCOMPARE(schema::createShippedDatabase(folder.filePath(QStringLiteral("service.dll"))).error(),
+             QString());
     if (linked) {
         // The folder of the copies points elsewhere: nothing is put there.
         QVERIFY(QFile::link(other.path(), folder.filePath(QStringLiteral("backups"))));

@@ -36,7 +36,7 @@ struct Panel
     {
         for (const QStringList& d : domains)
             aids << db.insert(d);
-        QVERIFY(db.queryA()->open().isEmpty());
+        QVERIFY(db.queryA()->open().ok());
         panel.resize(852, 593);
         panel.bindData(db.module());
         panel.show();
@@ -428,7 +428,7 @@ void openLargeInSteps(Panel& p, int count, int stepRows = -1)
              QString());
     Dataset* q = p.query();
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(10, stepRows), QString());
+    QCOMPARE(q->openInSteps(10, stepRows).error(), QString());
     QVERIFY(q->isFilling());
 }
 
@@ -569,7 +569,7 @@ void TestPortfolioPanel::typingUpperCaseFindsLowerCase()
                                      "select i+1 from n where i < 3000) select 'n' || i || '.com' from n")),
             QString());
         p.query()->setSql(sql::kDefaultList);
-        QCOMPARE(p.query()->openInSteps(10, 100), QString());
+        QCOMPARE(p.query()->openInSteps(10, 100).error(), QString());
     }
     QTest::keyClicks(p.panel.searchBox(), typed);
     QCOMPARE(p.panel.searchBox()->text(), typed);
@@ -634,7 +634,7 @@ void TestPortfolioPanel::searchStaysForAReopen()
     // A later save reopens the query: the search stays and the new row is found.
     p.db.insert({QStringLiteral("newab.cn")});
     p.db.insert({QStringLiteral("other.cn")});
-    QCOMPARE(p.query()->open(), QString());
+    QCOMPARE(p.query()->open().error(), QString());
     QCOMPARE(p.listed(), (QStringList{QStringLiteral("newab.cn"), QStringLiteral("abc.com")}));
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("newab.cn"));
 }
