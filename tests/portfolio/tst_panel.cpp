@@ -100,6 +100,8 @@ private slots:
     void cleanup();
 
     void layoutAndNames();
+    void partsReachedByAccessorAreTheNamedOnes_data();
+    void partsReachedByAccessorAreTheNamedOnes();
     void detailPaneShowsTheCurrentRecord_data();
     void detailPaneShowsTheCurrentRecord();
     void listAndQueryMoveTogether();
@@ -226,6 +228,45 @@ void TestPortfolioPanel::layoutAndNames()
                           QStringLiteral("注册日期"), QStringLiteral("过期日期"), QStringLiteral("备注"),
                           QStringLiteral("管理密码"), QStringLiteral("对外报价")}));
     QCOMPARE(p.panel.bsSkinDBGrid1()->listModel()->index(0, 0).data().toString(), QStringLiteral("a.com"));
+}
+
+void TestPortfolioPanel::partsReachedByAccessorAreTheNamedOnes_data()
+{
+    // The main window and the guide reach these parts through the panel; the skin and older settings
+    // know them by these names.
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("toolbar") << QStringLiteral("toolbar") << QStringLiteral("bsSkinToolBar1");
+    QTest::newRow("list") << QStringLiteral("list") << QStringLiteral("bsSkinDBGrid1");
+    QTest::newRow("search strip") << QStringLiteral("search strip") << QStringLiteral("searchStrip");
+    QTest::newRow("search box") << QStringLiteral("search box") << QStringLiteral("bsSkinEdit1");
+    QTest::newRow("detail side") << QStringLiteral("detail side") << QStringLiteral("detailSide");
+    QTest::newRow("detail fields") << QStringLiteral("detail fields") << QStringLiteral("detailPane");
+    QTest::newRow("undo") << QStringLiteral("undo") << QStringLiteral("actUndo");
+    QTest::newRow("redo") << QStringLiteral("redo") << QStringLiteral("actRedo");
+}
+
+void TestPortfolioPanel::partsReachedByAccessorAreTheNamedOnes()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, name);
+    Panel p;
+    const TFr_guanli& panel = p.panel;
+    const QHash<QString, QObject*> parts = {
+        {QStringLiteral("toolbar"), panel.bsSkinToolBar1()},
+        {QStringLiteral("list"), panel.bsSkinDBGrid1()},
+        {QStringLiteral("search strip"), panel.searchStrip()},
+        {QStringLiteral("search box"), panel.searchBox()},
+        {QStringLiteral("detail side"), panel.detailPane()},
+        {QStringLiteral("detail fields"), panel.detailPane()->fields()},
+        {QStringLiteral("undo"), panel.undoAction()},
+        {QStringLiteral("redo"), panel.redoAction()},
+    };
+    QObject* reached = parts.value(part);
+    QVERIFY(reached);
+    const QList<QObject*> named = panel.findChildren<QObject*>(name);
+    QCOMPARE(named.size(), 1); // one part of that name in the panel
+    QCOMPARE(reached, named.constFirst());
 }
 
 void TestPortfolioPanel::detailPaneShowsTheCurrentRecord_data()
