@@ -14,11 +14,11 @@
 QString generateDomainFile(const QString& path, int count)
 {
     QFile::remove(path);
-    QString error = schema::createShippedDatabase(path);
+    QString error = schema::createShippedDatabase(path).error();
     if (!error.isEmpty())
         return error;
     Connection c;
-    error = c.open(path);
+    error = c.open(path).error();
     if (!error.isEmpty())
         return error;
     // One statement, one transaction: a recursive row source with varied, deterministic texts.
@@ -146,26 +146,26 @@ QStringList DomainMaker::next()
 QString generateDomains(const QString& path, int count, quint32 seed)
 {
     if (!QFileInfo::exists(path)) {
-        const QString error = schema::createShippedDatabase(path);
+        const QString error = schema::createShippedDatabase(path).error();
         if (!error.isEmpty())
             return error;
     }
     Connection connection;
-    QString error = connection.open(path);
+    QString error = connection.open(path).error();
     if (!error.isEmpty())
         return error;
     // The dataset's append keeps one prepared insert for all rows.
     Dataset rows(&connection);
     rows.setTable(QStringLiteral("tt_a"), QStringLiteral("aid"));
     rows.setSql(QStringLiteral("select * from tt_a where 0"));
-    error = rows.open();
+    error = rows.open().error();
     if (error.isEmpty())
         error = connection.execute(QStringLiteral("begin"));
     if (!error.isEmpty())
         return error;
     DomainMaker maker(seed);
     for (int i = 0; i < count && error.isEmpty(); ++i)
-        error = rows.append(maker.next());
+        error = rows.append(maker.next()).error();
     rows.close();
     const QString end =
         connection.execute(error.isEmpty() ? QStringLiteral("commit") : QStringLiteral("rollback"));

@@ -42,11 +42,11 @@ double warmShellMs(const QString& file, const QString& select, int cachePages, i
 int programCachePages(const QString& file)
 {
     Connection c;
-    if (!c.open(file).isEmpty())
+    if (!c.open(file).ok())
         return -2000;
     Dataset pragma(&c);
     pragma.setSql(QStringLiteral("PRAGMA cache_size"));
-    if (!pragma.open().isEmpty() || pragma.recordCount() == 0)
+    if (!pragma.open().ok() || pragma.recordCount() == 0)
         return -2000;
     return pragma.value(0, 0).toInt();
 }

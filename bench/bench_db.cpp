@@ -62,7 +62,7 @@ int main(int argc, char** argv)
         return 1;
     }
     Dataset* q = module->Query_a();
-    if (!q->finishFill().isEmpty()) // the rows after the first come in steps from the event loop
+    if (!q->finishFill().ok()) // the rows after the first come in steps from the event loop
         return 1;
     malloc_trim(0);
     const long after = rssKb();
@@ -75,7 +75,7 @@ int main(int argc, char** argv)
         r.start();
         q->close();
         q->setSql(sql::kDefaultList);
-        const QString err = q->open();
+        const QString err = q->open().error();
         ours.push_back(double(r.nsecsElapsed()) / 1e6);
         if (!err.isEmpty())
             return 1;
@@ -93,7 +93,8 @@ int main(int argc, char** argv)
         QCoreApplication::applicationDirPath() + QStringLiteral("/../testbin/lanshu_scripted");
     if (QFile::exists(program)) {
         QTemporaryDir empty, runtime;
-        const QString made = schema::createShippedDatabase(empty.filePath(QStringLiteral("service.dll")));
+        const QString made =
+            schema::createShippedDatabase(empty.filePath(QStringLiteral("service.dll"))).error();
         if (!made.isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(made));
             return 1;

@@ -81,10 +81,10 @@ QString makeWorkbook(int rows, const QString& workbook)
     if (workbook.endsWith(QLatin1String(".xlsx"))) {
         sheet::XlsxWriter writer(workbook, 1);
         for (int r = 0; r < rows; ++r) {
-            if (const QString error = writer.appendRow(maker.next()); !error.isEmpty())
-                return error;
+            if (const Result added = writer.appendRow(maker.next()); !added.ok())
+                return added.error();
         }
-        return writer.save();
+        return writer.save().error();
     }
     if (workbook.endsWith(QLatin1String(".csv"))) {
         QFile file(workbook);
@@ -103,7 +103,7 @@ QString makeWorkbook(int rows, const QString& workbook)
     sheet::XlsWriter writer(1);
     for (int r = 0; r < rows; ++r)
         writer.appendRow(0, maker.next());
-    return writer.save(workbook);
+    return writer.save(workbook).error();
 }
 
 // One import into a new, empty database file: read, store, reload the list.
@@ -111,7 +111,7 @@ int runImport(const QString& dir, const QString& workbook)
 {
     const QString file = dir + QStringLiteral("/service.dll");
     QFile::remove(file);
-    QString error = schema::createShippedDatabase(file);
+    QString error = schema::createShippedDatabase(file).error();
     if (!error.isEmpty())
         return fail("create", error);
     auto module = TDataModule2::create(&error, file);
@@ -132,7 +132,7 @@ int runImport(const QString& dir, const QString& workbook)
     if (!result.ok())
         return fail("import", result.error());
     const double storeSeconds = double(timer.nsecsElapsed()) / 1e9 - readSeconds;
-    error = module->Query_a()->open();
+    error = module->Query_a()->open().error();
     if (!error.isEmpty())
         return fail("reopen", error);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
@@ -155,7 +155,7 @@ int runExport(const QString& dir, const QString& name)
     if (!module)
         return fail("open", error);
     // The whole list, as the export sees it (the list reads its rows in steps after the first screen).
-    error = module->Query_a()->finishFill();
+    error = module->Query_a()->finishFill().error();
     if (!error.isEmpty())
         return fail("load", error);
     const double load = double(timer.nsecsElapsed()) / 1e9;
@@ -214,12 +214,12 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
     if (!module)
         return fail("open", error);
     // The list as the program holds it once started: every domain read.
-    if (const QString filled = module->Query_a()->finishFill(); !filled.isEmpty())
+    if (const QString filled = module->Query_a()->finishFill().error(); !filled.isEmpty())
         return fail("load", filled);
     const int before = [&] {
         Dataset count(module->Conn_service());
         count.setSql(QStringLiteral("select count(*) from tt_a"));
-        return count.open().isEmpty() ? count.value(0, 0).toInt() : -1;
+        return count.open().ok() ? count.value(0, 0).toInt() : -1;
     }();
     QElapsedTimer timer;
     timer.start();
@@ -272,7 +272,7 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
     const double storeCpu = cpuSeconds() - cpu;
     cpu = cpuSeconds();
     timer.restart();
-    error = module->Query_a()->open();
+    error = module->Query_a()->open().error();
     if (!error.isEmpty())
         return fail("reopen", error);
     const double reloadSeconds = double(timer.nsecsElapsed()) / 1e9;

@@ -117,7 +117,7 @@ int main(int argc, char** argv)
     // --- heading sorts over the whole list ---
     if (wanted("sort")) {
         panel.resetToDefaultList();
-        if (!query->finishFill().isEmpty())
+        if (!query->finishFill().ok())
             return 1;
         QCoreApplication::processEvents();
         std::printf("\nheading sort of %d rows (in memory, model reset), median of %d clicks per column:\n",
@@ -127,7 +127,7 @@ int main(int argc, char** argv)
             std::vector<double> runs;
             for (int i = 0; i < reps; ++i) {
                 clock.restart();
-                panel.sortByColumn(column);
+                panel.bsSkinDBGrid1()->sortByHeading(column);
                 runs.push_back(msSince(clock));
                 QCoreApplication::processEvents();
             }
@@ -135,20 +135,21 @@ int main(int argc, char** argv)
             // The same sort on a dataset that no view shows: the share of the sort itself.
             Dataset bare(data->Conn_service());
             bare.setSql(sql::kDefaultList);
-            if (!bare.open().isEmpty())
+            if (!bare.open().ok())
                 return 1;
             std::vector<double> bareRuns;
             for (int i = 0; i < reps; ++i) {
                 clock.restart();
-                if (!bare.setSort(panel.listModel()->fieldName(column) +
+                if (!bare.setSort(panel.bsSkinDBGrid1()->listModel()->fieldName(column) +
                                   (i % 2 ? QStringLiteral(" DESC") : QStringLiteral(" ASC")))
-                         .isEmpty())
+                         .ok())
                     return 1;
                 bareRuns.push_back(msSince(clock));
             }
             std::printf("  %-8s (%s) %8.2f ms  max %8.2f ms  (the dataset's sort alone %.2f ms)\n",
-                        qPrintable(panel.heading(column)), qPrintable(panel.listModel()->fieldName(column)),
-                        median(runs), *std::max_element(runs.begin(), runs.end()), median(bareRuns));
+                        qPrintable(panel.bsSkinDBGrid1()->heading(column)),
+                        qPrintable(panel.bsSkinDBGrid1()->listModel()->fieldName(column)), median(runs),
+                        *std::max_element(runs.begin(), runs.end()), median(bareRuns));
         }
         std::printf("  median over all columns %.2f ms, worst %.2f ms\n", median(allSorts),
                     *std::max_element(allSorts.begin(), allSorts.end()));
@@ -157,14 +158,14 @@ int main(int argc, char** argv)
     // --- a reset of the list's rows (the default list again, from memory), with the list repainted ---
     if (wanted("reset")) {
         panel.resetToDefaultList();
-        if (!query->finishFill().isEmpty())
+        if (!query->finishFill().ok())
             return 1;
         QCoreApplication::processEvents();
         QWidget* list = panel.bsSkinDBGrid1()->viewport();
         std::vector<double> resets, painted;
         for (int i = 0; i < reps; ++i) {
             clock.restart();
-            if (!query->replaceStatement(sql::kDefaultList).isEmpty())
+            if (!query->replaceStatement(sql::kDefaultList).ok())
                 return 1;
             resets.push_back(msSince(clock)); // the rows and the views told (model and headers reset)
             QCoreApplication::processEvents();
@@ -182,7 +183,7 @@ int main(int argc, char** argv)
     if (wanted("move")) {
         panel.resetToDefaultList();
         QCoreApplication::processEvents();
-        QWidget* detail = panel.findChild<QWidget*>(QStringLiteral("detailSide"));
+        QWidget* detail = panel.detailPane();
         std::vector<double> moves, movesWithList;
         quint32 state = 12345;
         for (int i = 0; i < 300; ++i) {

@@ -121,7 +121,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     const QString path = dir.filePath(QStringLiteral("service.dll"));
-    QString error = schema::createShippedDatabase(path);
+    QString error = schema::createShippedDatabase(path).error();
     auto data = error.isEmpty() ? TDataModule2::create(&error, path) : nullptr;
     if (!data) {
         std::fprintf(stderr, "%s\n", qPrintable(error));

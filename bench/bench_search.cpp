@@ -75,6 +75,14 @@ void must(const QString& error)
     }
 }
 
+void must(const Result& result)
+{
+    if (!result.ok()) {
+        std::fprintf(stderr, "failed: %s\n", qPrintable(result.error()));
+        std::exit(1);
+    }
+}
+
 // The data module over the portfolio in a folder (made the current one); a failure ends the run.
 std::unique_ptr<TDataModule2> openFolder(const QString& folder)
 {

@@ -54,7 +54,7 @@ int runPhase(const QString& phase, const QString& dir)
         sheet::XlsWriter writer(1);
         for (int i = 0; i < Rows; ++i)
             writer.appendRow(0, domainRow(i, 9));
-        const QString error = writer.save(importPath);
+        const QString error = writer.save(importPath).error();
         if (!error.isEmpty())
             std::fprintf(stderr, "%s\n", qPrintable(error));
         return error.isEmpty() ? 0 : 1;
@@ -75,7 +75,7 @@ int runPhase(const QString& phase, const QString& dir)
                 writer.appendRow(0, row);
             first.push_back(timer.nsecsElapsed() / 1e6);
             timer.restart();
-            if (const QString error = writer.save(exportPath); !error.isEmpty()) {
+            if (const QString error = writer.save(exportPath).error(); !error.isEmpty()) {
                 std::fprintf(stderr, "%s\n", qPrintable(error));
                 return 1;
             }

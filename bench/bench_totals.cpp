@@ -60,7 +60,7 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     Dataset* list = data->Query_a();
     clock.restart();
-    if (const QString error = list->finishFill(); !error.isEmpty()) {
+    if (const QString error = list->finishFill().error(); !error.isEmpty()) {
         std::fprintf(stderr, "list: %s\n", qPrintable(error));
         return 1;
     }

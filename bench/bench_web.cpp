@@ -57,7 +57,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("service.dll"));
-    const QString made = schema::createShippedDatabase(path);
+    const QString made = schema::createShippedDatabase(path).error();
     QString error;
     auto data = made.isEmpty() ? TDataModule2::create(&error, path) : nullptr;
     if (!data) {

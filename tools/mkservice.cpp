@@ -18,9 +18,9 @@ int main(int argc, char** argv)
         std::printf("mkservice: %s exists, kept\n", qPrintable(args[1]));
         return 0;
     }
-    const QString error = schema::createShippedDatabase(args[1]);
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "mkservice: %s\n", error.toUtf8().constData());
+    const Result made = schema::createShippedDatabase(args[1]);
+    if (!made.ok()) {
+        std::fprintf(stderr, "mkservice: %s\n", made.error().toUtf8().constData());
         return 1;
     }
     return 0;

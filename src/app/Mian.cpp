@@ -281,10 +281,8 @@ void Tmian::setDialogs(Thelp* help, Tabout* about, Tset_mima* setMima, Tedit_yum
     // list, the search strip and the detail pane in turn; a locked program keeps its domains hidden.
     if (m_help)
         m_help->setDemoWindow(this, m_guanli,
-                              {m_nav, m_guanli->findChild<QWidget*>(QStringLiteral("bsSkinToolBar1")),
-                               m_guanli->bsSkinDBGrid1(),
-                               m_guanli->findChild<QWidget*>(QStringLiteral("searchStrip")),
-                               m_guanli->findChild<QWidget*>(QStringLiteral("detailPane"))},
+                              {m_nav, m_guanli->bsSkinToolBar1(), m_guanli->bsSkinDBGrid1(),
+                               m_guanli->searchStrip(), m_guanli->detailPane()->fields()},
                               [this] { return isNavigationEnabled(); });
 }
 
@@ -316,15 +314,14 @@ void Tmian::restoreFromBackup()
     DomainList* list = m_data->domains();
     if (!readWholeList(this, list))
         return;
-    int domains = 0;
-    QString error;
-    {
+    const Expected<int> domains = [&] {
         WaitCursor wait;
-        error = backup::restore(m_data->Conn_service(), dbPath, dialog.chosen(),
-                                QDateTime(Platform::today(), QTime::currentTime()), &domains);
-    }
-    if (!error.isEmpty()) {
-        MessageBox::show(this, MessageBox::Warning, QStringLiteral("从备份恢复"), error, MessageBox::Ok);
+        return backup::restore(m_data->Conn_service(), dbPath, dialog.chosen(),
+                               QDateTime(Platform::today(), QTime::currentTime()));
+    }();
+    if (!domains.ok()) {
+        MessageBox::show(this, MessageBox::Warning, QStringLiteral("从备份恢复"), domains.error(),
+                         MessageBox::Ok);
         return;
     }
     // Every view follows: the list from the file, its totals and detail pane with it. The steps of the
@@ -333,7 +330,7 @@ void Tmian::restoreFromBackup()
     if (const Result reread = list->reopen(); !reread.ok())
         MessageBox::appError(this, reread.error());
     MessageBox::show(this, MessageBox::Information, QStringLiteral("从备份恢复"),
-                     QStringLiteral("已从 %1 的备份恢复，现有 %2 个域名。").arg(made).arg(domains),
+                     QStringLiteral("已从 %1 的备份恢复，现有 %2 个域名。").arg(made).arg(domains.value()),
                      MessageBox::Ok);
 }
 
@@ -362,8 +359,8 @@ void Tmian::saveLayout() const
     WindowLayout layout;
     layout.geometry = saveGeometry();
     layout.splitter = m_guanli->splitterState();
-    layout.columnWidths = m_guanli->rememberedWidths();
-    layout.columns = m_guanli->shownColumns();
+    layout.columnWidths = m_guanli->bsSkinDBGrid1()->rememberedWidths();
+    layout.columns = m_guanli->bsSkinDBGrid1()->shownColumns();
     // Losing the layout costs the user nothing but a resize; it is not worth a message at exit.
     (void)LayoutSettings::save(layout);
 }
@@ -424,7 +421,7 @@ void Tmian::showPortfolio()
             return;
         }
     } else {
-        m_guanli->resetHeadings();
+        m_guanli->bsSkinDBGrid1()->resetHeadings();
     }
     showPortfolioPanel();
 }
@@ -456,7 +453,7 @@ void Tmian::openEditDialog()
 {
     if (!m_edit)
         return;
-    const DomainRecord before = m_guanli->currentRecord();
+    const DomainRecord before = m_guanli->detailPane()->record();
     m_edit->loadRecord(before);
     if (m_edit->exec() != QDialog::Accepted)
         return;

@@ -111,19 +111,18 @@ void TRestoreBackup::countCopies()
     // Each copy is opened and its domains counted away from the window: a large file takes a moment.
     m_counter = QThread::create([this, names, folder] {
         for (int row = 0; row < names.size() && !m_stop; ++row) {
-            int domains = -1;
-            const QString problem =
-                backup::check(QDir(folder).filePath(names[row]), &domains, backup::Check::Count);
+            const Expected<int> domains =
+                backup::check(QDir(folder).filePath(names[row]), backup::Check::Count);
             QMetaObject::invokeMethod(
                 this,
-                [this, row, domains, problem] {
+                [this, row, domains] {
                     QTableWidgetItem* item = m_table->item(row, kDomains);
-                    if (problem.isEmpty()) {
-                        item->setText(QLocale(QLocale::Chinese, QLocale::China).toString(domains));
+                    if (domains.ok()) {
+                        item->setText(QLocale(QLocale::Chinese, QLocale::China).toString(domains.value()));
                     } else {
                         item->setText(QStringLiteral("已损坏"));
                         item->setForeground(QColor(0xb0, 0x20, 0x20));
-                        item->setToolTip(problem);
+                        item->setToolTip(domains.error());
                     }
                 },
                 Qt::QueuedConnection);

@@ -71,8 +71,8 @@ int Startup::run(int& argc, char** argv, const Options& options)
     mian->setDialogs(help, about, setMima, edit, add, import);
 
     // The first start of a day keeps a copy of the database; a failure is told once and changes nothing else.
-    const QString backupError = backup::makeDaily(data->Conn_service(), Connection::kFileName,
-                                                  QDateTime(Platform::today(), QTime::currentTime()));
+    const Result backedUp = backup::makeDaily(data->Conn_service(), Connection::kFileName,
+                                              QDateTime(Platform::today(), QTime::currentTime()));
 
     if (options.windowsCreated)
         options.windowsCreated(mian.get(), help);
@@ -80,8 +80,8 @@ int Startup::run(int& argc, char** argv, const Options& options)
     if (!mian->restoreLayout())
         centreOnDesktop(mian.get());
     mian->show();
-    if (!backupError.isEmpty() && backup::reportFailureOnce())
-        MessageBox::show(mian.get(), MessageBox::Warning, QStringLiteral("提示"), backupError,
+    if (!backedUp.ok() && backup::reportFailureOnce())
+        MessageBox::show(mian.get(), MessageBox::Warning, QStringLiteral("提示"), backedUp.error(),
                          MessageBox::Ok);
     if (options.shown)
         QTimer::singleShot(0, &app, [&] { options.shown(app); });

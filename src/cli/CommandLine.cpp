@@ -342,18 +342,18 @@ QString passwordFromStdin()
     return QString::fromUtf8(line);
 }
 
-// The rows of the selection in a dataset (for the writers that take one). Empty on success.
-QString openSelection(Dataset& rows, const Selection& selection)
+// The rows of the selection in a dataset (for the writers that take one).
+Result openSelection(Dataset& rows, const Selection& selection)
 {
     rows.setSql(selection.statement);
     for (auto it = selection.params.cbegin(); it != selection.params.cend(); ++it)
         rows.setParam(it.key(), it.value());
-    QString error = rows.open();
-    if (tooLongSearch(selection, error)) {
+    Result read = rows.open();
+    if (tooLongSearch(selection, read)) {
         rows.setSql(QStringLiteral("select * from tt_a where 0"));
-        error = rows.open();
+        read = rows.open();
     }
-    return error;
+    return read;
 }
 
 class Session
@@ -366,8 +366,8 @@ public:
         // An installed copy works in the user's own data folder, as the window does.
         if (const QString folderError = Platform::prepareDataFolder(); !folderError.isEmpty())
             return dataError(folderError);
-        if (const QString error = m_connection.open(); !error.isEmpty())
-            return dataError(error);
+        if (const Result opened = m_connection.open(); !opened.ok())
+            return dataError(opened.error());
         if (const int unlocked = unlock(); unlocked != kDone)
             return unlocked;
         const Selection selection =
@@ -427,29 +427,29 @@ private:
     int list(const Selection& selection)
     {
         Sink out(Sink::to(stdout));
-        QString error;
+        Result read = Result::success();
         switch (m_options.format) {
         case Format::Csv:
             csvHeading(out);
-            error = forEachRow(&m_connection, selection, [&](const Row& row) { csvRow(out, row); });
+            read = forEachRow(&m_connection, selection, [&](const Row& row) { csvRow(out, row); });
             break;
         case Format::Json: {
             JsonRows json(out, m_today);
-            error = forEachRow(&m_connection, selection, [&](const Row& row) { json.row(row); });
+            read = forEachRow(&m_connection, selection, [&](const Row& row) { json.row(row); });
             json.finish();
             break;
         }
         case Format::Table: {
             TableRows table(m_today);
-            error = forEachRow(&m_connection, selection, [&](const Row& row) { table.row(row); });
-            if (error.isEmpty())
+            read = forEachRow(&m_connection, selection, [&](const Row& row) { table.row(row); });
+            if (read.ok())
                 table.write(out);
             break;
         }
         }
-        if (!out.flush() && error.isEmpty())
-            error = QStringLiteral("无法写出结果");
-        return error.isEmpty() ? int(kDone) : dataError(error);
+        if (!out.flush() && read.ok())
+            read = Result::failure(QStringLiteral("无法写出结果"));
+        return read.ok() ? int(kDone) : dataError(read.error());
     }
 
     int exportTo(const Selection& selection)
@@ -461,8 +461,8 @@ private:
         if (suffix != QLatin1String("xls") && suffix != QLatin1String("xlsx"))
             return userError(QStringLiteral("只能导出为 .xls、.xlsx 或 .csv 文件：%1").arg(path));
         Dataset rows(&m_connection);
-        if (const QString error = openSelection(rows, selection); !error.isEmpty())
-            return dataError(error);
+        if (const Result read = openSelection(rows, selection); !read.ok())
+            return dataError(read.error());
         const Result result = exporter::writeWorkbook(rows, path);
         if (result.code() == Result::Code::TooManyRows)
             return userError(result.error().section(QLatin1Char('\n'), 0, 0));
@@ -485,13 +485,13 @@ private:
         out.append("\xEF\xBB\xBF");
         csvHeading(out);
         int count = 0;
-        const QString error = forEachRow(&m_connection, selection, [&](const Row& row) {
+        const Result read = forEachRow(&m_connection, selection, [&](const Row& row) {
             csvRow(out, row);
             ++count;
         });
-        if (!error.isEmpty()) {
+        if (!read.ok()) {
             file.cancelWriting();
-            return dataError(error);
+            return dataError(read.error());
         }
         if (!out.flush() || !file.commit())
             return dataError(QStringLiteral("无法写入文件“%1”：%2").arg(path, file.errorString()));
@@ -502,8 +502,8 @@ private:
     int calendarTo(const Selection& selection)
     {
         Dataset rows(&m_connection);
-        if (const QString error = openSelection(rows, selection); !error.isEmpty())
-            return dataError(error);
+        if (const Result read = openSelection(rows, selection); !read.ok())
+            return dataError(read.error());
         const calendar::Written result =
             calendar::write(rows, m_options.file, ReminderSettings::load().thresholds);
         if (!result.ok())

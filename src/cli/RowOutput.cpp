@@ -111,13 +111,14 @@ Selection selectionFor(const QString& search, int expiringDays, bool expired, co
     return selection;
 }
 
-QString forEachRow(Connection* connection, const Selection& selection,
-                   const std::function<void(const Row&)>& each)
+Result forEachRow(Connection* connection, const Selection& selection,
+                  const std::function<void(const Row&)>& each)
 {
-    QString error;
-    sqlite3_stmt* stmt = Statement::prepare(connection, selection.statement, selection.params, &error);
-    if (!stmt)
-        return error;
+    const Expected<sqlite3_stmt*> prepared =
+        Statement::prepare(connection, selection.statement, selection.params);
+    if (!prepared.ok())
+        return prepared.result();
+    sqlite3_stmt* stmt = prepared.value();
     const int columns = sqlite3_column_count(stmt);
     Row row(static_cast<size_t>(columns));
     int rc;
@@ -129,15 +130,14 @@ QString forEachRow(Connection* connection, const Selection& selection,
         }
         each(row);
     }
-    if (rc != SQLITE_DONE)
-        error = connection->lastError();
+    const Result read = rc == SQLITE_DONE ? Result::success() : Result::failure(connection->lastError());
     sqlite3_finalize(stmt);
-    return tooLongSearch(selection, error) ? QString() : error;
+    return tooLongSearch(selection, read) ? Result::success() : read;
 }
 
-bool tooLongSearch(const Selection& selection, const QString& error)
+bool tooLongSearch(const Selection& selection, const Result& read)
 {
-    return !error.isEmpty() && !selection.search.isEmpty() &&
+    return !read.ok() && !selection.search.isEmpty() &&
            like::Pattern::contains(selection.search, like::Folding::Unicode).tooComplex();
 }
 

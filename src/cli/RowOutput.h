@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QDate>
 #include <QHash>
 #include <QString>
@@ -32,14 +34,14 @@ Selection selectionFor(const QString& search, int expiringDays, bool expired, co
 // One row: aid, a1 .. a9 as the file holds them (a null data() is NULL).
 using Row = std::vector<std::string_view>;
 
-// Whether the engine's error for the selection only means that its search text is too long for the pattern
+// Whether a failed read of the selection only means that its search text is too long for the pattern
 // matcher: such a text cannot be part of a domain name, so there are simply no rows.
-bool tooLongSearch(const Selection& selection, const QString& error);
+bool tooLongSearch(const Selection& selection, const Result& read);
 
-// Calls each for every row of the selection, in its order. Empty on success, else the engine's message.
+// Calls each for every row of the selection, in its order; a failure carries the engine's message.
 // A search text too long for the pattern matcher cannot be part of a name: no rows then, and no error.
-QString forEachRow(Connection* connection, const Selection& selection,
-                   const std::function<void(const Row&)>& each);
+Result forEachRow(Connection* connection, const Selection& selection,
+                  const std::function<void(const Row&)>& each);
 
 // Gathers output and writes it out in large pieces.
 class Sink

@@ -105,57 +105,46 @@ QString make(Connection* connection, const QString& dbPath, const QDateTime& now
     return {};
 }
 
-QString makeDaily(Connection* connection, const QString& dbPath, const QDateTime& now)
+Result makeDaily(Connection* connection, const QString& dbPath, const QDateTime& now)
 {
     const QRegularExpression pattern = copyName(dbPath);
     const QString today = now.date().toString(QStringLiteral("yyyy-MM-dd"));
     for (const QString& name : copies(dbPath)) {
         if (pattern.match(name).captured(1) == today)
-            return {};
+            return Result::success();
     }
-    return make(connection, dbPath, now);
+    return Result::fromError(make(connection, dbPath, now));
 }
 
-QString check(const QString& copyPath, int* domains, Check how)
+Expected<int> check(const QString& copyPath, Check how)
 {
-    if (domains)
-        *domains = -1;
     Connection copy;
-    if (const QString error = copy.open(copyPath); !error.isEmpty())
-        return error;
-    QString result;
-    int count = -1;
-    QString error;
-    if (how == Check::Count) {
-        // Counting alone.
-    } else if (sqlite3_stmt* stmt =
-                   Statement::prepare(&copy, QStringLiteral("pragma quick_check"), {}, &error)) {
+    if (Result opened = copy.open(copyPath); !opened.ok())
+        return opened;
+    if (how == Check::Full) {
+        const Expected<sqlite3_stmt*> stmt =
+            Statement::prepare(&copy, QStringLiteral("pragma quick_check"), {});
+        if (!stmt.ok())
+            return stmt.result();
         QStringList problems;
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            problems << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        while (sqlite3_step(stmt.value()) == SQLITE_ROW)
+            problems << QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(stmt.value(), 0)));
         if (sqlite3_errcode(copy.handle()) != SQLITE_DONE && sqlite3_errcode(copy.handle()) != SQLITE_OK)
             problems = {copy.lastError()};
-        sqlite3_finalize(stmt);
+        sqlite3_finalize(stmt.value());
         if (problems != QStringList{QStringLiteral("ok")})
-            result = problems.join(QLatin1Char('\n'));
-    } else {
-        result = error;
+            return Result::failure(problems.join(QLatin1Char('\n')));
     }
-    if (result.isEmpty()) {
-        if (sqlite3_stmt* stmt =
-                Statement::prepare(&copy, QStringLiteral("select count(*) from tt_a"), {}, &error)) {
-            if (sqlite3_step(stmt) == SQLITE_ROW)
-                count = sqlite3_column_int(stmt, 0);
-            else
-                result = copy.lastError();
-            sqlite3_finalize(stmt);
-        } else {
-            result = error;
-        }
-    }
-    if (domains)
-        *domains = result.isEmpty() ? count : -1;
-    return result;
+    const Expected<sqlite3_stmt*> stmt =
+        Statement::prepare(&copy, QStringLiteral("select count(*) from tt_a"), {});
+    if (!stmt.ok())
+        return stmt.result();
+    Expected<int> count = sqlite3_step(stmt.value()) == SQLITE_ROW
+                              ? Expected<int>(sqlite3_column_int(stmt.value(), 0))
+                              : Expected<int>(Result::failure(copy.lastError()));
+    sqlite3_finalize(stmt.value());
+    return count;
 }
 
 CopyInfo info(const QString& dbPath, const QString& name)
@@ -169,32 +158,34 @@ CopyInfo info(const QString& dbPath, const QString& name)
     return info;
 }
 
-QString restore(Connection* connection, const QString& dbPath, const QString& name, const QDateTime& now,
-                int* domains)
+Expected<int> restore(Connection* connection, const QString& dbPath, const QString& name,
+                      const QDateTime& now)
 {
     if (!copies(dbPath).contains(name))
-        return QStringLiteral("找不到备份“%1”").arg(name);
+        return Result::failure(QStringLiteral("找不到备份“%1”").arg(name));
     const QString copyPath = QDir(folderFor(dbPath)).filePath(name);
-    int expected = -1;
-    if (const QString damaged = check(copyPath, &expected); !damaged.isEmpty())
-        return QStringLiteral("备份“%1”已损坏，不能用来恢复：%2").arg(name, damaged);
+    const Expected<int> checked = check(copyPath);
+    if (!checked.ok())
+        return Result::failure(QStringLiteral("备份“%1”已损坏，不能用来恢复：%2").arg(name, checked.error()));
+    const int expected = checked.value();
     if (const QString failed = make(connection, dbPath, now, name); !failed.isEmpty())
-        return QStringLiteral("恢复前未能先备份现在的数据库，什么也没有改动。%1").arg(failed);
+        return Result::failure(
+            QStringLiteral("恢复前未能先备份现在的数据库，什么也没有改动。%1").arg(failed));
 
-    QString error;
-    sqlite3_stmt* attach =
+    const Expected<sqlite3_stmt*> attach =
         Statement::prepare(connection, QStringLiteral("attach database :file as restored key :key"),
                            {{QStringLiteral("file"), copyPath},
-                            {QStringLiteral("key"), QString::fromLatin1(Connection::kPassword)}},
-                           &error);
-    if (!attach)
-        return QStringLiteral("无法读取备份“%1”：%2").arg(name, error);
-    const int attached = sqlite3_step(attach);
-    sqlite3_finalize(attach);
+                            {QStringLiteral("key"), QString::fromLatin1(Connection::kPassword)}});
+    if (!attach.ok())
+        return Result::failure(QStringLiteral("无法读取备份“%1”：%2").arg(name, attach.error()));
+    const int attached = sqlite3_step(attach.value());
+    sqlite3_finalize(attach.value());
     if (attached != SQLITE_DONE)
-        return QStringLiteral("无法读取备份“%1”：%2").arg(name, connection->lastError());
+        return Result::failure(QStringLiteral("无法读取备份“%1”：%2").arg(name, connection->lastError()));
+    QString error;
 
     const QString columns = QStringLiteral("aid, a1, a2, a3, a4, a5, a6, a7, a8, a9");
+    int restored = -1;
     error = connection->execute(QStringLiteral("begin immediate"));
     if (error.isEmpty()) {
         error =
@@ -203,11 +194,14 @@ QString restore(Connection* connection, const QString& dbPath, const QString& na
                                     .arg(columns));
         int stored = -1;
         if (error.isEmpty()) {
-            if (sqlite3_stmt* count = Statement::prepare(
-                    connection, QStringLiteral("select count(*) from main.tt_a"), {}, &error)) {
-                if (sqlite3_step(count) == SQLITE_ROW)
-                    stored = sqlite3_column_int(count, 0);
-                sqlite3_finalize(count);
+            const Expected<sqlite3_stmt*> count =
+                Statement::prepare(connection, QStringLiteral("select count(*) from main.tt_a"), {});
+            if (count.ok()) {
+                if (sqlite3_step(count.value()) == SQLITE_ROW)
+                    stored = sqlite3_column_int(count.value(), 0);
+                sqlite3_finalize(count.value());
+            } else {
+                error = count.error();
             }
             if (error.isEmpty() && stored != expected)
                 error = QStringLiteral("恢复后的域名数 %1 与备份中的 %2 不符").arg(stored).arg(expected);
@@ -216,13 +210,13 @@ QString restore(Connection* connection, const QString& dbPath, const QString& na
             error = connection->execute(QStringLiteral("commit"));
         if (!error.isEmpty())
             (void)connection->execute(QStringLiteral("rollback"));
-        else if (domains)
-            *domains = stored;
+        else
+            restored = stored;
     }
     (void)connection->execute(QStringLiteral("detach database restored"));
     if (!error.isEmpty())
-        return QStringLiteral("未能从备份“%1”恢复，什么也没有改动：%2").arg(name, error);
-    return {};
+        return Result::failure(QStringLiteral("未能从备份“%1”恢复，什么也没有改动：%2").arg(name, error));
+    return restored;
 }
 
 bool reportFailureOnce()

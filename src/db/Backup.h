@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -26,7 +28,7 @@ QStringList copies(const QString& dbPath);
 QString make(Connection* connection, const QString& dbPath, const QDateTime& now, const QString& keep = {});
 
 // Makes a copy unless one of the given day exists already (the first start of a day).
-QString makeDaily(Connection* connection, const QString& dbPath, const QDateTime& now);
+Result makeDaily(Connection* connection, const QString& dbPath, const QDateTime& now);
 
 // One copy as the restore list shows it.
 struct CopyInfo
@@ -44,17 +46,17 @@ enum class Check
     Full
 };
 
-// Opens the copy and counts its domains (*domains), checking every page first with Check::Full. Empty
-// when sound, else the engine's reason.
-QString check(const QString& copyPath, int* domains = nullptr, Check how = Check::Full);
+// Opens the copy and counts its domains, checking every page first with Check::Full: the count when
+// sound, else the engine's reason.
+Expected<int> check(const QString& copyPath, Check how = Check::Full);
 
 // Replaces the domains of the open database with those of the copy named name: the copy is checked,
 // the current file is kept as a new copy first, then every domain is replaced in one transaction
 // through the connection, so that other programs see the old list or the new one, never a mix. The
-// settings of the file (its password rule) stay. Returns an empty text, or the reason in Chinese; on
-// failure nothing is changed. *domains gets the count now in the list.
-QString restore(Connection* connection, const QString& dbPath, const QString& name, const QDateTime& now,
-                int* domains = nullptr);
+// settings of the file (its password rule) stay. Gives the count of domains now in the list, or the
+// reason in Chinese; on failure nothing is changed.
+Expected<int> restore(Connection* connection, const QString& dbPath, const QString& name,
+                      const QDateTime& now);
 
 // Whether a failure should be reported: true only the first time in a run, so that a folder that cannot
 // be written does not bring the same message at every import.

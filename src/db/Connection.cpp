@@ -130,22 +130,23 @@ qint64 Connection::lastInsertRowId() const
     return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
 }
 
-QString Connection::open(const QString& path, const QByteArray& password)
+Result Connection::open(const QString& path, const QByteArray& password)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return QStringLiteral("找不到数据库文件“%1”：unable to open database file").arg(path);
+        return Result::failure(
+            QStringLiteral("找不到数据库文件“%1”：unable to open database file").arg(path));
     if (!info.isFile())
-        return QStringLiteral("“%1”不是数据库文件").arg(path);
+        return Result::failure(QStringLiteral("“%1”不是数据库文件").arg(path));
     return openWithFlags(path, password, SQLITE_OPEN_READWRITE);
 }
 
-QString Connection::create(const QString& path, const QByteArray& password)
+Result Connection::create(const QString& path, const QByteArray& password)
 {
     return openWithFlags(path, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }
 
-QString Connection::openWithFlags(const QString& path, const QByteArray& password, int flags)
+Result Connection::openWithFlags(const QString& path, const QByteArray& password, int flags)
 {
     close();
     sqlite3* db = nullptr;
@@ -164,7 +165,7 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
                             db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory"));
         if (db)
             sqlite3_close_v2(db);
-        return text;
+        return Result::failure(text);
     };
     if (rc != SQLITE_OK)
         return fail(QStringLiteral("无法打开数据库文件"));
@@ -185,7 +186,7 @@ QString Connection::openWithFlags(const QString& path, const QByteArray& passwor
     m_db = db;
     m_path = path;
     fitCacheToFile();
-    return {};
+    return Result::success();
 }
 
 // The page cache holds the whole file when it fits in 64 MB, so that reading the list again finds its

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QString>
 
 struct sqlite3;
@@ -19,10 +21,10 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens an existing database file with the given password; never creates one.
-    // Returns an empty text on success, else a readable error with the engine's message.
-    [[nodiscard]] QString open(const QString& path = kFileName, const QByteArray& password = kPassword);
+    // A failure carries a readable error with the engine's message.
+    Result open(const QString& path = kFileName, const QByteArray& password = kPassword);
     // Creates a new, empty encrypted file (used only by the build tool that makes the shipped file).
-    [[nodiscard]] QString create(const QString& path, const QByteArray& password = kPassword);
+    Result create(const QString& path, const QByteArray& password = kPassword);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     // The file as it was opened (for another connection to the same file).
@@ -51,7 +53,7 @@ public:
     void widenCacheForWriting();
 
 private:
-    QString openWithFlags(const QString& path, const QByteArray& password, int flags);
+    Result openWithFlags(const QString& path, const QByteArray& password, int flags);
     void setCacheKib(qint64 kib);
     static constexpr qint64 kCacheLimit = 64 * 1024 * 1024;
     sqlite3* m_db = nullptr;

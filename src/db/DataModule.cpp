@@ -34,18 +34,22 @@ std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString
 {
     std::unique_ptr<TDataModule2> module(new TDataModule2);
     module->setObjectName(QStringLiteral("DataModule2"));
-    QString e = module->m_connection.open(path);
-    if (e.isEmpty()) {
+    QString e;
+    if (const Result opened = module->m_connection.open(path); !opened.ok()) {
+        e = opened.error();
+    } else {
         module->m_queryA->setSizeHint(QFileInfo(path).size());
         module->m_queryA->setSql(sql::kDefaultList);
         // The first rows at once, the rest from the event loop: the main window does not wait for them.
-        e = module->m_queryA->openInSteps();
-        if (e.isEmpty()) {
+        Result read = module->m_queryA->openInSteps();
+        if (read.ok()) {
             module->m_queryJzUb->setSql(sql::kSettingsLoad);
-            e = module->m_queryJzUb->open();
+            read = module->m_queryJzUb->open();
         }
-        if (!e.isEmpty() && !module->m_connection.lastErrorIsBusy())
-            e = QStringLiteral("数据库文件“%1”不是本程序的数据库：%2").arg(path, e);
+        if (!read.ok())
+            e = module->m_connection.lastErrorIsBusy()
+                    ? read.error()
+                    : QStringLiteral("数据库文件“%1”不是本程序的数据库：%2").arg(path, read.error());
     }
     if (!e.isEmpty()) {
         if (error)

@@ -97,30 +97,28 @@ void Dataset::close()
     emit currentRowChanged(-1);
 }
 
-QString Dataset::storeRow(const std::vector<std::string_view>& values)
+Result Dataset::storeRow(const std::vector<std::string_view>& values)
 {
-    const QString error = m_rows.append(values);
-    if (error.isEmpty() && m_keeper)
+    Result stored = m_rows.append(values);
+    if (stored.ok() && m_keeper)
         m_keeper->rowStored(*this, m_rows.rowCount() - 1, values);
-    return error;
+    return stored;
 }
 
-QString Dataset::fetchAndFilter()
+Result Dataset::fetchAndFilter()
 {
     // The statement the row filter answers is never sent to the engine: the rows of its base statement
     // are read, then narrowed in memory.
     const bool narrowed = narrows(m_sql);
     const QString& text = narrowed ? m_baseStatement : m_sql;
     const QHash<QString, QString> params = narrowed ? QHash<QString, QString>() : m_params;
-    QString error = m_reader.start(m_rows, text, params);
-    if (error.isEmpty()) {
-        bool done = false;
-        error = m_reader.step(
-            -1, 0, [this](const auto& values) { return storeRow(values); }, &done);
+    Result read = m_reader.start(m_rows, text, params);
+    if (read.ok()) {
+        read = m_reader.step(-1, 0, [this](const auto& values) { return storeRow(values); }).result();
         m_reader.stop();
     }
-    if (!error.isEmpty())
-        return error;
+    if (!read.ok())
+        return read;
     m_order.resize(m_rows.rowCount());
     std::iota(m_order.begin(), m_order.end(), 0u);
     m_reader.setSource(text, !params.isEmpty(), m_connection->changeStamp());
@@ -129,13 +127,13 @@ QString Dataset::fetchAndFilter()
         m_filter->fetched(*this, text, true);
     if (narrowed) {
         std::vector<uint32_t> kept;
-        error = m_filter->select(*this, m_params, kept);
-        if (error.isEmpty())
+        Result selected = m_filter->select(*this, m_params, kept);
+        if (selected.ok())
             applyFilter(kept);
-    } else {
-        adoptStatementRows();
+        return selected;
     }
-    return error;
+    adoptStatementRows();
+    return Result::success();
 }
 
 void Dataset::applyFilter(std::vector<uint32_t>& kept)
@@ -180,7 +178,7 @@ void Dataset::clearForFetch()
     forgetRows();
 }
 
-QString Dataset::open()
+Result Dataset::open()
 {
     // One reset for the views per open, whether or not rows were held before.
     const bool wasOpen = m_open;
@@ -190,15 +188,15 @@ QString Dataset::open()
     return finishOpen(wasOpen, fetchAndFilter());
 }
 
-QString Dataset::finishOpen(bool wasOpen, const QString& error)
+Result Dataset::finishOpen(bool wasOpen, const Result& read)
 {
-    if (!error.isEmpty()) {
+    if (!read.ok()) {
         clearRows();
         if (wasOpen) {
             emit rowsReset();
             emit currentRowChanged(-1);
         }
-        return error;
+        return read;
     }
     if (!wasOpen)
         emit rowsAboutToReset();
@@ -206,10 +204,10 @@ QString Dataset::finishOpen(bool wasOpen, const QString& error)
     m_current = m_order.empty() ? -1 : 0;
     emit rowsReset();
     emit currentRowChanged(m_current);
-    return {};
+    return Result::success();
 }
 
-QString Dataset::openInSteps(int firstRows, int stepRows)
+Result Dataset::openInSteps(int firstRows, int stepRows)
 {
     if (narrows(m_sql))
         return open();
@@ -217,22 +215,23 @@ QString Dataset::openInSteps(int firstRows, int stepRows)
     if (wasOpen)
         emit rowsAboutToReset();
     clearForFetch();
-    QString error = m_reader.start(m_rows, m_sql, m_params, stepRows);
-    if (error.isEmpty())
-        error = fillStep(firstRows, 0, false);
-    error = finishOpen(wasOpen, error);
-    if (error.isEmpty() && m_reader.isReading())
+    Result read = m_reader.start(m_rows, m_sql, m_params, stepRows);
+    if (read.ok())
+        read = fillStep(firstRows, 0, false);
+    read = finishOpen(wasOpen, read);
+    if (read.ok() && m_reader.isReading())
         QTimer::singleShot(0, this, &Dataset::fillLater);
-    return error;
+    return read;
 }
 
-QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
+Result Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
 {
     const bool narrowed = m_reader.narrowed();
-    bool done = false;
     const uint32_t from = m_rows.rowCount();
-    QString error = m_reader.step(
-        maxRows, budgetNs, [this](const auto& values) { return storeRow(values); }, &done);
+    const Expected<bool> stepped =
+        m_reader.step(maxRows, budgetNs, [this](const auto& values) { return storeRow(values); });
+    const bool done = stepped.ok() && stepped.value();
+    Result error = stepped.result();
     const uint32_t to = m_rows.rowCount();
     // The rows read come after those held, in the statement's order. A narrowing statement shown
     // meanwhile keeps those it finds among them: they follow its rows found so far in its own order
@@ -241,7 +240,7 @@ QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
     // them all at once.
     std::vector<uint32_t> added;
     // ... and the row test, if any, narrows them too.
-    if (error.isEmpty() && to > from) {
+    if (error.ok() && to > from) {
         if (narrowed) {
             error = m_filter->selectFrom(*this, m_params, from, added);
         } else {
@@ -251,11 +250,11 @@ QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
                 m_filter->fetched(*this, m_reader.statement(), false);
         }
     }
-    if (error.isEmpty() && m_test && !added.empty()) {
+    if (error.ok() && m_test && !added.empty()) {
         m_all.insert(m_all.end(), added.begin(), added.end());
         m_test->keep(*this, added);
     }
-    if (error.isEmpty() && !added.empty()) {
+    if (error.ok() && !added.empty()) {
         const size_t first = m_order.size(), last = first + added.size() - 1;
         if (announce)
             emit rowsAboutToBeAdded(int(first), int(last));
@@ -263,9 +262,9 @@ QString Dataset::fillStep(int maxRows, qint64 budgetNs, bool announce)
         if (announce)
             emit rowsAdded(int(first), int(last));
     }
-    if (!error.isEmpty())
+    if (!error.ok())
         m_reader.stop();
-    if (done && error.isEmpty()) {
+    if (done && error.ok()) {
         // The rows stored are those of the statement read; they stay the same rows (the same generation),
         // and match the file as it was when the reading began: a write meanwhile sends the next
         // statement to the file.
@@ -281,10 +280,10 @@ void Dataset::fillLater()
     if (!m_reader.isReading())
         return;
     // Short steps keep the window answering while the rest comes in.
-    const QString error = fillStep(m_reader.rowsPerStep(), 12 * 1000 * 1000, true);
-    if (!error.isEmpty()) {
+    const Result stepped = fillStep(m_reader.rowsPerStep(), 12 * 1000 * 1000, true);
+    if (!stepped.ok()) {
         close();
-        emit fillFailed(error);
+        emit fillFailed(stepped.error());
         return;
     }
     stepDone();
@@ -300,17 +299,16 @@ void Dataset::stepDone()
         emit fillFinished();
 }
 
-QString Dataset::finishFill()
+Result Dataset::finishFill()
 {
     if (!m_reader.isReading())
-        return {};
-    const QString error = fillStep(-1, 0, true);
-    if (!error.isEmpty()) {
+        return Result::success();
+    if (Result read = fillStep(-1, 0, true); !read.ok()) {
         close();
-        return error;
+        return read;
     }
     stepDone();
-    return {};
+    return Result::success();
 }
 
 bool Dataset::isNull(int row, int field) const
@@ -331,7 +329,7 @@ bool Dataset::answersDuringFill(const QString& text, const QHash<QString, QStrin
     return narrows(text) && m_reader.params().isEmpty() && m_baseStatement == m_reader.statement();
 }
 
-QString Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
+Result Dataset::replaceStatement(const QString& text, const QHash<QString, QString>& params)
 {
     // The statement still being read in steps, once more (the default list shown again in the first
     // second after the start), or a search over it (typed meanwhile): answered from the rows read so
@@ -339,9 +337,9 @@ QString Dataset::replaceStatement(const QString& text, const QHash<QString, QStr
     if (answersDuringFill(text, params)) {
         const bool narrowed = text != m_reader.statement() || params != m_reader.params();
         std::vector<uint32_t> kept;
-        QString error;
+        Result selected = Result::success();
         if (narrowed) {
-            error = m_filter->select(*this, params, kept);
+            selected = m_filter->select(*this, params, kept);
         } else {
             kept.resize(m_rows.rowCount());
             std::iota(kept.begin(), kept.end(), 0u);
@@ -349,12 +347,11 @@ QString Dataset::replaceStatement(const QString& text, const QHash<QString, QStr
         m_sql = text;
         m_params = params;
         m_reader.setNarrowed(narrowed);
-        return showKept(kept, error);
+        return showKept(kept, selected);
     }
     // Otherwise the rows of an open in steps are read to the end first.
-    const QString fillError = finishFill();
-    if (!fillError.isEmpty())
-        return fillError;
+    if (Result filled = finishFill(); !filled.ok())
+        return filled;
     m_sql = text;
     m_params = params;
     // With a filter, statements are answered from the rows held while the file has not changed since
@@ -363,33 +360,33 @@ QString Dataset::replaceStatement(const QString& text, const QHash<QString, QStr
     if (!m_filter || !m_open || appendedLive())
         return open(); // open() closes first; the views see a single reset.
     std::vector<uint32_t> kept;
-    QString error;
+    Result selected = Result::success();
     if (narrows(text) && m_reader.holdsRowsOf(m_baseStatement)) {
-        error = m_filter->select(*this, params, kept);
+        selected = m_filter->select(*this, params, kept);
     } else if (!narrows(text) && params.isEmpty() && m_reader.holdsRowsOf(text)) {
         kept.resize(m_rows.rowCount());
         std::iota(kept.begin(), kept.end(), 0u);
     } else {
         return open();
     }
-    return showKept(kept, error);
+    return showKept(kept, selected);
 }
 
-QString Dataset::showKept(std::vector<uint32_t>& kept, const QString& error)
+Result Dataset::showKept(std::vector<uint32_t>& kept, const Result& selected)
 {
     emit rowsAboutToReset();
-    if (!error.isEmpty()) {
+    if (!selected.ok()) {
         clearRows();
         emit rowsReset();
         emit currentRowChanged(-1);
-        return error;
+        return selected;
     }
     applyFilter(kept);
     m_sort.clear();
     m_current = m_order.empty() ? -1 : 0;
     emit rowsReset();
     emit currentRowChanged(m_current);
-    return {};
+    return Result::success();
 }
 
 std::string_view Dataset::rawValue(int row, int field) const
@@ -445,20 +442,19 @@ bool Dataset::prior()
     return true;
 }
 
-QString Dataset::setSort(const QString& sortText)
+Result Dataset::setSort(const QString& sortText)
 {
     if (!m_open)
-        return QStringLiteral("数据集未打开");
+        return Result::failure(QStringLiteral("数据集未打开"));
     const QString text = sortText.trimmed();
     const QString name = text.section(QLatin1Char(' '), 0, 0);
     const QString direction = text.section(QLatin1Char(' '), 1).trimmed().toUpper();
     const int field = fieldIndex(name);
     if (field < 0)
-        return QStringLiteral("没有字段“%1”").arg(name);
+        return Result::failure(QStringLiteral("没有字段“%1”").arg(name));
     const bool descending = direction == QLatin1String("DESC");
-    const QString fillError = finishFill();
-    if (!fillError.isEmpty())
-        return fillError;
+    if (Result filled = finishFill(); !filled.ok())
+        return filled;
 
     // With a row test the statement's rows are sorted, and those it keeps shown in their new order.
     std::vector<uint32_t>& rows = m_test ? m_all : m_order;
@@ -479,29 +475,29 @@ QString Dataset::setSort(const QString& sortText)
     emit rowsReset();
     if (oldCurrent != m_current || m_current >= 0)
         emit currentRowChanged(m_current);
-    return {};
+    return Result::success();
 }
 
-QString Dataset::deleteCurrent()
+Result Dataset::deleteCurrent()
 {
-    const QString fillError = finishFill();
-    if (!fillError.isEmpty())
-        return fillError;
+    if (Result filled = finishFill(); !filled.ok())
+        return filled;
     if (!m_open || m_current < 0)
-        return QStringLiteral("没有可删除的记录");
+        return Result::failure(QStringLiteral("没有可删除的记录"));
     const int keyField = fieldIndex(m_keyField);
     if (m_table.isEmpty() || keyField < 0)
-        return QStringLiteral("该数据集不能删除记录");
+        return Result::failure(QStringLiteral("该数据集不能删除记录"));
     const QString key = value(m_current, keyField);
     const bool inStep = m_reader.sourceCurrent();
     Statement del(m_connection);
     del.setSql(sql::kDeleteRowTemplate.arg(m_table, m_keyField));
     del.setParam(QStringLiteral("key"), key);
-    const QString error = del.exec();
-    if (!error.isEmpty())
-        return error;
+    if (Result deleted = del.exec(); !deleted.ok())
+        return deleted;
     if (del.changes() == 0)
-        return QStringLiteral("这条记录已经不在数据库中（可能已被另一个程序删除）。请刷新列表。");
+        return Result::failure(
+            QStringLiteral("这条记录已经不在数据库中（可能已被另一个程序删除）。请刷新列表。"),
+            Result::Code::Refused);
     const int row = m_current;
     emit rowAboutToBeRemoved(row);
     m_rows.markDeleted(m_order[size_t(row)]);
@@ -515,19 +511,18 @@ QString Dataset::deleteCurrent()
     setCurrentRow(std::min(row, recordCount() - 1));
     if (recordCount() == 0)
         emit currentRowChanged(-1);
-    return {};
+    return Result::success();
 }
 
-QString Dataset::append(const QStringList& values)
+Result Dataset::append(const QStringList& values)
 {
-    const QString fillError = finishFill();
-    if (!fillError.isEmpty())
-        return fillError;
+    if (Result filled = finishFill(); !filled.ok())
+        return filled;
     if (!m_open)
-        return QStringLiteral("数据集未打开");
+        return Result::failure(QStringLiteral("数据集未打开"));
     const int keyField = fieldIndex(m_keyField);
     if (m_table.isEmpty() || keyField != 0)
-        return QStringLiteral("该数据集不能添加记录");
+        return Result::failure(QStringLiteral("该数据集不能添加记录"));
     const int count = fieldCount() - 1;
     if (!m_appendStmt) {
         QStringList names, marks;
@@ -541,7 +536,7 @@ QString Dataset::append(const QStringList& values)
         if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), int(text.size()), &m_appendStmt,
                                nullptr) != SQLITE_OK) {
             finalizeAppend();
-            return m_connection->lastError();
+            return Result::failure(m_connection->lastError());
         }
     }
     std::vector<QByteArray> utf8(static_cast<size_t>(count));
@@ -555,7 +550,7 @@ QString Dataset::append(const QStringList& values)
     sqlite3_reset(m_appendStmt);
     sqlite3_clear_bindings(m_appendStmt);
     if (!error.isEmpty())
-        return error;
+        return Result::failure(error);
 
     const std::string key = std::to_string(m_connection->lastInsertRowId());
     std::vector<std::string_view> row;
@@ -563,8 +558,7 @@ QString Dataset::append(const QStringList& values)
     row.emplace_back(key);
     for (int f = 0; f < count; ++f)
         row.emplace_back(utf8[size_t(f)].constData(), size_t(utf8[size_t(f)].size()));
-    const QString stored = storeRow(row);
-    if (!stored.isEmpty())
+    if (Result stored = storeRow(row); !stored.ok())
         return stored;
     emit rowAboutToBeAppended(recordCount());
     m_order.push_back(m_rows.rowCount() - 1);
@@ -574,7 +568,7 @@ QString Dataset::append(const QStringList& values)
     const int newRow = recordCount() - 1;
     emit rowAppended(newRow);
     setCurrentRow(newRow);
-    return {};
+    return Result::success();
 }
 
 qint64 Dataset::keyOf(uint32_t stored, int keyField) const
@@ -724,9 +718,10 @@ QString Dataset::replaceRows(const RowPack& rows, bool matched)
                     values[f] = kept[f];
                 }
             }
-            error = storeRow(values);
-            if (!error.isEmpty())
+            if (const Result stored = storeRow(values); !stored.ok()) {
+                error = stored.error();
                 return;
+            }
             now = m_rows.rowCount() - 1;
             noteAppended();
         }

@@ -2,6 +2,7 @@
 
 #include "RowStore.h"
 #include "SteppedReader.h"
+#include "platform/Result.h"
 
 #include <QHash>
 #include <QObject>
@@ -24,14 +25,14 @@ class RowFilter
 {
 public:
     virtual ~RowFilter() = default;
-    // The stored rows (ascending) that the statement keeps with these parameters. Empty on success,
-    // else the error the engine would give for it.
-    virtual QString select(const Dataset& rows, const QHash<QString, QString>& params,
-                           std::vector<uint32_t>& kept) = 0;
+    // The stored rows (ascending) that the statement keeps with these parameters; a failure carries the
+    // error the engine would give for it.
+    virtual Result select(const Dataset& rows, const QHash<QString, QString>& params,
+                          std::vector<uint32_t>& kept) = 0;
     // As select(), but only among the stored rows from `from` on: the rows read since, while the base
     // statement is still being read in steps.
-    virtual QString selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
-                               std::vector<uint32_t>& kept) = 0;
+    virtual Result selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
+                              std::vector<uint32_t>& kept) = 0;
     // The dataset has just read the rows of `statement` from the file (to prepare for narrowing them):
     // all of them, or (while it reads them in steps) more of them, `complete` after the last.
     virtual void fetched(const Dataset& rows, const QString& statement, bool complete) = 0;
@@ -103,29 +104,29 @@ public:
     void setParam(const QString& name, const QString& value);
     QHash<QString, QString> params() const { return m_params; }
 
-    // Runs the statement held (closing first: reopening is opening again). Empty on success, else the
-    // engine's message; the dataset then stays closed.
-    [[nodiscard]] QString open();
+    // Runs the statement held (closing first: reopening is opening again). On failure (the engine's
+    // message) the dataset stays closed.
+    Result open();
     // As open(), but reads only the first rows at once and the rest in short steps from the event loop
     // (rowsAboutToBeAdded, rowsAdded), so that a large table holds nothing up. The same statement once
     // more, or one the row filter answers by narrowing it (a search), is answered from the rows read so
     // far, and the rows read later follow, those it keeps. Whatever else changes the rows or their order
     // first reads the rest. A later step reads as many rows as about 12 ms allow, and at most stepRows
     // when that is positive.
-    [[nodiscard]] QString openInSteps(int firstRows = 2000, int stepRows = -1);
+    Result openInSteps(int firstRows = 2000, int stepRows = -1);
     bool isFilling() const { return m_reader.isReading(); }
     // Whether replaceStatement(text, params) would first read the rest of an open in steps.
     bool waitsForFill(const QString& text, const QHash<QString, QString>& params = {}) const
     {
         return m_reader.isReading() && !answersDuringFill(text, params);
     }
-    // Reads the rest of an open in steps at once. Empty on success, else the engine's message.
-    [[nodiscard]] QString finishFill();
+    // Reads the rest of an open in steps at once; a failure carries the engine's message.
+    Result finishFill();
     void close();
     // Close, replace the statement (and parameters), open. With a row filter, the rows held answer it
     // while the file is unchanged since they were read: the same statement once more, or one that
     // narrows them.
-    [[nodiscard]] QString replaceStatement(const QString& text, const QHash<QString, QString>& params = {});
+    Result replaceStatement(const QString& text, const QHash<QString, QString>& params = {});
     bool isOpen() const { return m_open; }
 
     // --- fields and rows ---
@@ -174,16 +175,16 @@ public:
     // --- in-place sort ---
     // "a1 ASC" or "a9 DESC" (field name, a blank, the direction); empty text keeps the present order.
     // Natural order: letter case ignored, digits compared by value, Chinese by its usual collation.
-    [[nodiscard]] QString setSort(const QString& sortText);
+    Result setSort(const QString& sortText);
     QString sort() const { return m_sort; }
 
     // --- changes through the cursor; each goes to the file at once ---
     // Deletes the current row from the table and from the rows held; the following row becomes current
-    // (the new last row when the last was deleted). Empty on success, else the engine's message.
-    [[nodiscard]] QString deleteCurrent();
+    // (the new last row when the last was deleted). A failure carries the engine's message.
+    Result deleteCurrent();
     // Appends a row: values for the fields after the key, by position. The row is added at the end
-    // of the rows held and becomes current. Empty on success, else the engine's message.
-    [[nodiscard]] QString append(const QStringList& values);
+    // of the rows held and becomes current. A failure carries the engine's message.
+    Result append(const QStringList& values);
     // Rows with these keys (ascending) were deleted from the file: they leave the rows held, in one reset.
     // `matched` tells whether the rows held matched the file just before (matchesFile()), so that they
     // still do.
@@ -225,21 +226,21 @@ signals:
 
 private:
     bool narrows(const QString& text) const; // whether the row filter answers text
-    QString fillStep(int maxRows, qint64 budgetNs, bool announce);
+    Result fillStep(int maxRows, qint64 budgetNs, bool announce);
     bool answersDuringFill(const QString& text, const QHash<QString, QString>& params) const;
     // Shows the rows kept by a statement answered from the rows held, or drops them all on its error.
-    QString showKept(std::vector<uint32_t>& kept, const QString& error);
+    Result showKept(std::vector<uint32_t>& kept, const Result& selected);
     void fillLater();
     // After a later step that succeeded: the first row read becomes current, and the end is announced.
     void stepDone();
     void clearForFetch();
     // The end of an open: on an error the rows are dropped (the views told if they held rows), else the
-    // first row becomes current. Returns the error.
-    QString finishOpen(bool wasOpen, const QString& error);
-    QString fetchAndFilter();
+    // first row becomes current. Returns the outcome.
+    Result finishOpen(bool wasOpen, const Result& read);
+    Result fetchAndFilter();
     void clearRows();  // drops the rows held, without telling the views
     void forgetRows(); // the list, the read and the cursor over rows already dropped
-    QString storeRow(const std::vector<std::string_view>& values); // a null data() is NULL
+    Result storeRow(const std::vector<std::string_view>& values); // a null data() is NULL
     void finalizeAppend();
     void applyFilter(std::vector<uint32_t>& kept);
     // m_order has just become the rows of the statement: kept in m_all, and narrowed by the row test.

@@ -69,7 +69,7 @@ FilterChoices DomainList::filterChoices()
 Result DomainList::showDefault(int headings)
 {
     emit headingsReset(headings);
-    return Result::fromError(m_query->replaceStatement(sql::kDefaultList));
+    return m_query->replaceStatement(sql::kDefaultList);
 }
 
 namespace {
@@ -95,7 +95,7 @@ bool DomainList::searchWaits(const QString& text, SearchScope scope) const
 
 Result DomainList::search(const QString& text, SearchScope scope)
 {
-    return Result::fromError(m_query->replaceStatement(searchStatement(scope), searchParams(text, scope)));
+    return m_query->replaceStatement(searchStatement(scope), searchParams(text, scope));
 }
 
 Result DomainList::showExpired(const QDate& today)
@@ -119,14 +119,14 @@ Result DomainList::showByExpiry(bool expiring, const QDate& today)
     const QString& searched = anyField ? kAnyFieldText : kNameText;
     params.insert(searched, held.value(searched));
     emit headingsReset(kAllHeadings); // the rows come by expiry date, whatever a heading click marked
-    return Result::fromError(m_query->replaceStatement(statement, params));
+    return m_query->replaceStatement(statement, params);
 }
 
 Result DomainList::sortBy(const QString& field)
 {
     const bool ascending = m_ascendingNext;
-    const Result result = Result::fromError(
-        m_query->setSort(field + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"))));
+    const Result result =
+        m_query->setSort(field + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
     if (result.ok())
         m_ascendingNext = !ascending;
     return result;
@@ -134,12 +134,12 @@ Result DomainList::sortBy(const QString& field)
 
 Result DomainList::deleteCurrent()
 {
-    return Result::fromError(m_query->deleteCurrent());
+    return m_query->deleteCurrent();
 }
 
 Result DomainList::reopen()
 {
-    return Result::fromError(m_query->open());
+    return m_query->open();
 }
 
 bool DomainList::isFilling() const
@@ -149,7 +149,7 @@ bool DomainList::isFilling() const
 
 Result DomainList::readAll()
 {
-    return Result::fromError(m_query->finishFill());
+    return m_query->finishFill();
 }
 
 bool DomainList::isOpen() const

@@ -35,11 +35,11 @@ rowwriter::Outcome DomainList::write(const RowChange& change, const rowwriter::P
         // Deleted rows put back: the statement held runs again over the rows held (a search, the filters
         // and a sort in force stay).
         const QString sort = m_query->sort();
-        QString error = m_query->replaceStatement(m_query->sql(), m_query->params());
-        if (error.isEmpty() && !sort.isEmpty())
-            error = m_query->setSort(sort);
-        if (!error.isEmpty())
-            outcome.result = Result::failure(error); // written, but the list could not show it
+        Result shown = m_query->replaceStatement(m_query->sql(), m_query->params());
+        if (shown.ok() && !sort.isEmpty())
+            shown = m_query->setSort(sort);
+        if (!shown.ok())
+            outcome.result = shown; // written, but the list could not show it
     } else if (const Result shown = reopen(); !shown.ok()) {
         outcome.result = shown; // written, but the list could not be shown again
     }

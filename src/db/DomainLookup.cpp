@@ -60,8 +60,9 @@ Result eachName(Connection* connection, const std::function<void(qint64, std::st
     return rc == SQLITE_DONE ? Result::success() : failed(connection);
 }
 
-Result rows(Connection* connection, const std::vector<qint64>& aids, QHash<qint64, DomainRecord>* found)
+Expected<QHash<qint64, DomainRecord>> rows(Connection* connection, const std::vector<qint64>& aids)
 {
+    QHash<qint64, DomainRecord> found;
     Prepared row(connection, "select aid, a1, a2, a3, a4, a5, a6, a7, a8, a9 from tt_a where aid = ?");
     if (!row.ok())
         return failed(connection);
@@ -75,16 +76,16 @@ Result rows(Connection* connection, const std::vector<qint64>& aids, QHash<qint6
             QStringList values;
             for (int column = 0; column < 10; ++column)
                 values.append(text(row.get(), column));
-            found->insert(aid, DomainRecord::fromRow(values));
+            found.insert(aid, DomainRecord::fromRow(values));
         }
         sqlite3_reset(row.get());
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
             return failed(connection);
     }
-    return Result::success();
+    return found;
 }
 
-Result remove(Connection* connection, qint64 aid, bool* deleted)
+Expected<bool> remove(Connection* connection, qint64 aid)
 {
     Prepared gone(connection, "delete from tt_a where aid = ?");
     if (!gone.ok())
@@ -92,9 +93,7 @@ Result remove(Connection* connection, qint64 aid, bool* deleted)
     sqlite3_bind_int64(gone.get(), 1, aid);
     if (sqlite3_step(gone.get()) != SQLITE_DONE)
         return failed(connection);
-    if (deleted)
-        *deleted = sqlite3_changes(connection->handle()) > 0;
-    return Result::success();
+    return sqlite3_changes(connection->handle()) > 0;
 }
 
 Updater::Updater(Connection* connection) : m_connection(connection) {}

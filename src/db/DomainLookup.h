@@ -20,10 +20,10 @@ namespace domainlookup {
 Result eachName(Connection* connection, const std::function<void(qint64 aid, std::string_view name)>& each);
 
 // The rows with these keys, by key; a key with no row is left out.
-Result rows(Connection* connection, const std::vector<qint64>& aids, QHash<qint64, DomainRecord>* found);
+Expected<QHash<qint64, DomainRecord>> rows(Connection* connection, const std::vector<qint64>& aids);
 
-// Deletes the row with this key; *deleted tells whether there was one.
-Result remove(Connection* connection, qint64 aid, bool* deleted = nullptr);
+// Deletes the row with this key; true when there was one.
+Expected<bool> remove(Connection* connection, qint64 aid);
 
 // Updates a1 .. a9 of rows by their aid with one statement prepared once (for many rows in one transaction).
 class Updater

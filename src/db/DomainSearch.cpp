@@ -150,8 +150,8 @@ std::vector<uint32_t> DomainSearch::find(const like::Pattern& pattern, bool anyF
     return kept;
 }
 
-QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>& params,
-                             std::vector<uint32_t>& kept)
+Result DomainSearch::select(const Dataset& rows, const QHash<QString, QString>& params,
+                            std::vector<uint32_t>& kept)
 {
     bool anyField = false;
     const QString text = searchedText(params, &anyField);
@@ -159,7 +159,7 @@ QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>&
     if (!found) {
         kept.clear();
         m_haveLast = false;
-        return m_error;
+        return Result::fromError(m_error); // no text: the search finds nothing
     }
     if (anyField) {
         m_fieldsWanted = true;
@@ -182,18 +182,18 @@ QString DomainSearch::select(const Dataset& rows, const QHash<QString, QString>&
     m_lastRows = kept;
     m_lastCovered = m_names.size();
     m_haveLast = true;
-    return {};
+    return Result::success();
 }
 
-QString DomainSearch::selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
-                                 std::vector<uint32_t>& kept)
+Result DomainSearch::selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
+                                std::vector<uint32_t>& kept)
 {
     bool anyField = false;
     const QString text = searchedText(params, &anyField);
     const std::optional<like::Pattern> found = prepare(rows, text);
     if (!found) {
         kept.clear();
-        return m_error;
+        return Result::fromError(m_error); // no text: the search finds nothing
     }
     if (anyField) {
         m_fieldsWanted = true;
@@ -205,5 +205,5 @@ QString DomainSearch::selectFrom(const Dataset& rows, const QHash<QString, QStri
         m_lastRows.insert(m_lastRows.end(), kept.begin(), kept.end());
         m_lastCovered = m_names.size();
     }
-    return {};
+    return Result::success();
 }

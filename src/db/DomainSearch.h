@@ -22,10 +22,10 @@
 class DomainSearch : public RowFilter
 {
 public:
-    QString select(const Dataset& rows, const QHash<QString, QString>& params,
-                   std::vector<uint32_t>& kept) override;
-    QString selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
-                       std::vector<uint32_t>& kept) override;
+    Result select(const Dataset& rows, const QHash<QString, QString>& params,
+                  std::vector<uint32_t>& kept) override;
+    Result selectFrom(const Dataset& rows, const QHash<QString, QString>& params, uint32_t from,
+                      std::vector<uint32_t>& kept) override;
     // The names are indexed as soon as the default list is read (as it comes, when it comes in steps), so
     // the first keystroke is as quick as the next.
     void fetched(const Dataset& rows, const QString& statement, bool complete) override;

@@ -23,7 +23,7 @@ Result run(Statement& query, const char* letters, const DomainRecord& record)
     const QStringList values = record.values();
     for (int i = 0; i < DomainRecord::kValueCount; ++i)
         query.setParam(QString(QLatin1Char(letters[i])), values[i]);
-    return Result::fromError(query.exec());
+    return query.exec();
 }
 } // namespace
 

@@ -29,12 +29,12 @@ QString LockSettings::passwordSetFlag() const
 
 Result LockSettings::load()
 {
-    return Result::fromError(m_query->replaceStatement(sql::kSettingsAll));
+    return m_query->replaceStatement(sql::kSettingsAll);
 }
 
 Result LockSettings::reopen()
 {
-    return Result::fromError(m_query->open());
+    return m_query->open();
 }
 
 Result LockSettings::savePassword(const QString& password)
@@ -58,7 +58,7 @@ Result LockSettings::saveLockOff()
 
 Result LockSettings::runAndReload()
 {
-    const Result written = Result::fromError(m_querySet.exec());
+    const Result written = m_querySet.exec();
     if (!written.ok())
         return written;
     // Without its row the setting would be lost at the next start, though the update itself succeeds.

@@ -24,14 +24,14 @@ int RowStore::fieldIndex(const QString& name) const
     return -1;
 }
 
-QString RowStore::append(const std::vector<std::string_view>& values)
+Result RowStore::append(const std::vector<std::string_view>& values)
 {
     size_t bytes = 0;
     for (const std::string_view& v : values)
         bytes += v.size() + 5;
     // Offsets are 32 bits: rows beyond 4 GB of text cannot be held.
     if (m_arena.size() + bytes > UINT32_MAX)
-        return QStringLiteral("数据量超过 4 GB，无法载入");
+        return Result::failure(QStringLiteral("数据量超过 4 GB，无法载入"), Result::Code::TooManyRows);
     m_rowStart.push_back(uint32_t(m_arena.size()));
     for (const std::string_view& v : values) {
         putLength(m_arena, v.data() ? v.size() + 1 : 0);
@@ -39,7 +39,7 @@ QString RowStore::append(const std::vector<std::string_view>& values)
     }
     if (!m_deleted.empty())
         m_deleted.push_back(false);
-    return {};
+    return Result::success();
 }
 
 void RowStore::markDeleted(uint32_t stored)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -24,7 +26,7 @@ public:
     // --- rows ---
     uint32_t rowCount() const { return uint32_t(m_rowStart.size()); }
     // Stores a row (a null data() is NULL) as stored row rowCount(). Empty on success, else why not.
-    [[nodiscard]] QString append(const std::vector<std::string_view>& values);
+    Result append(const std::vector<std::string_view>& values);
     std::string_view value(uint32_t stored, int field, bool* isNull = nullptr) const
     {
         const char* p = m_arena.data() + m_rowStart[stored];

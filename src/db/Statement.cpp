@@ -30,20 +30,19 @@ void Statement::setParam(const QString& name, const QString& value)
     m_params.insert(name, value);
 }
 
-sqlite3_stmt* Statement::prepare(Connection* connection, const QString& text,
-                                 const QHash<QString, QString>& params, QString* error)
+Expected<sqlite3_stmt*> Statement::prepare(Connection* connection, const QString& text,
+                                           const QHash<QString, QString>& params)
 {
     if (!connection || !connection->isOpen()) {
-        *error = QStringLiteral("数据库未打开");
-        return nullptr;
+        return Result::failure(QStringLiteral("数据库未打开"));
     }
     sqlite3_stmt* stmt = nullptr;
     const QByteArray utf8 = text.toUtf8();
     if (sqlite3_prepare_v2(connection->handle(), utf8.constData(), int(utf8.size()), &stmt, nullptr) !=
         SQLITE_OK) {
-        *error = connection->lastError();
+        const QString error = connection->lastError();
         sqlite3_finalize(stmt);
-        return nullptr;
+        return Result::failure(error);
     }
     const int count = sqlite3_bind_parameter_count(stmt);
     for (int i = 1; i <= count; ++i) {
@@ -51,9 +50,8 @@ sqlite3_stmt* Statement::prepare(Connection* connection, const QString& text,
         const QString name = rawName ? QString::fromUtf8(rawName + 1) : QString();
         const auto it = params.constFind(name);
         if (it == params.constEnd()) {
-            *error = QStringLiteral("参数 :%1 没有值").arg(name);
             sqlite3_finalize(stmt);
-            return nullptr;
+            return Result::failure(QStringLiteral("参数 :%1 没有值").arg(name));
         }
         const QByteArray value = it->toUtf8();
         sqlite3_bind_text(stmt, i, value.constData(), int(value.size()), SQLITE_TRANSIENT);
@@ -61,20 +59,21 @@ sqlite3_stmt* Statement::prepare(Connection* connection, const QString& text,
     return stmt;
 }
 
-QString Statement::exec()
+Result Statement::exec()
 {
     m_changes = 0;
-    QString error;
-    sqlite3_stmt* stmt = prepare(m_connection, m_sql, m_params, &error);
-    if (!stmt)
-        return error;
+    const Expected<sqlite3_stmt*> prepared = prepare(m_connection, m_sql, m_params);
+    if (!prepared.ok())
+        return prepared.result();
+    sqlite3_stmt* stmt = prepared.value();
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
+    Result result = Result::success();
     if (rc != SQLITE_DONE)
-        error = m_connection->lastError();
+        result = Result::failure(m_connection->lastError());
     else
         m_changes = sqlite3_changes(m_connection->handle());
     sqlite3_finalize(stmt);
-    return error;
+    return result;
 }

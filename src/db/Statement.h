@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -22,15 +24,15 @@ public:
     void setParam(const QString& name, const QString& value);
     void clearParams() { m_params.clear(); }
 
-    // Runs the statement (no rows are returned). Empty on success, else the engine's message.
-    [[nodiscard]] QString exec();
+    // Runs the statement (no rows are returned); a failure carries the engine's message.
+    Result exec();
     // The rows that the last successful exec() inserted, changed or deleted.
     int changes() const { return m_changes; }
 
     // Prepares text on the connection and binds params by name; shared with the datasets.
-    // Returns the statement or nullptr with *error set. Every parameter of the text needs a value.
-    static sqlite3_stmt* prepare(Connection* connection, const QString& text,
-                                 const QHash<QString, QString>& params, QString* error);
+    // The statement (never null), or why there is none. Every parameter of the text needs a value.
+    static Expected<sqlite3_stmt*> prepare(Connection* connection, const QString& text,
+                                           const QHash<QString, QString>& params);
 
 private:
     Connection* m_connection;

@@ -7,31 +7,28 @@
 #include <QElapsedTimer>
 #include <sqlite3.h>
 
-QString SteppedReader::start(RowStore& rows, const QString& text, const QHash<QString, QString>& params,
-                             int rowsPerStep)
+Result SteppedReader::start(RowStore& rows, const QString& text, const QHash<QString, QString>& params,
+                            int rowsPerStep)
 {
     stop();
     m_sql = text;
     m_params = params;
     m_stamp = m_connection->changeStamp();
     m_rowsPerStep = rowsPerStep;
-    QString error;
-    m_stmt = Statement::prepare(m_connection, text, params, &error);
-    if (!m_stmt)
-        return error;
+    const Expected<sqlite3_stmt*> prepared = Statement::prepare(m_connection, text, params);
+    if (!prepared.ok())
+        return prepared.result();
+    m_stmt = prepared.value();
     const int columns = sqlite3_column_count(m_stmt);
     for (int i = 0; i < columns; ++i)
         rows.addField(QString::fromUtf8(sqlite3_column_name(m_stmt, i)));
-    return {};
+    return Result::success();
 }
 
-QString SteppedReader::step(int maxRows, qint64 budgetNs, const StoreRow& store, bool* done)
+Expected<bool> SteppedReader::step(int maxRows, qint64 budgetNs, const StoreRow& store)
 {
-    *done = false;
-    if (!m_stmt) {
-        *done = true;
-        return {};
-    }
+    if (!m_stmt)
+        return true;
     const int columns = sqlite3_column_count(m_stmt);
     std::vector<std::string_view> values(static_cast<size_t>(columns));
     QElapsedTimer clock;
@@ -48,15 +45,16 @@ QString SteppedReader::step(int maxRows, qint64 budgetNs, const StoreRow& store,
             values[size_t(i)] =
                 text ? std::string_view(text, size_t(sqlite3_column_bytes(m_stmt, i))) : std::string_view();
         }
-        const QString error = store(values);
-        if (!error.isEmpty())
-            return error;
+        if (Result stored = store(values); !stored.ok())
+            return stored;
     }
-    *done = rc != SQLITE_ROW;
-    const QString error = *done && rc != SQLITE_DONE ? m_connection->lastError() : QString();
-    if (*done)
+    const bool done = rc != SQLITE_ROW;
+    const QString error = done && rc != SQLITE_DONE ? m_connection->lastError() : QString();
+    if (done)
         stop();
-    return error;
+    if (done && rc != SQLITE_DONE)
+        return Result::failure(error);
+    return done;
 }
 
 void SteppedReader::stop()

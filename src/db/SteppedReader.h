@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QHash>
 #include <QString>
 #include <functional>
@@ -17,21 +19,21 @@ struct sqlite3_stmt;
 class SteppedReader
 {
 public:
-    // Stores one row read (a null data() is NULL). Empty on success, else why the row cannot be kept.
-    using StoreRow = std::function<QString(const std::vector<std::string_view>&)>;
+    // Stores one row read (a null data() is NULL); a failure says why the row cannot be kept.
+    using StoreRow = std::function<Result(const std::vector<std::string_view>&)>;
 
     explicit SteppedReader(Connection* connection) : m_connection(connection) {}
     ~SteppedReader() { stop(); }
     SteppedReader(const SteppedReader&) = delete;
     SteppedReader& operator=(const SteppedReader&) = delete;
 
-    // Prepares the statement with its parameters and adds its field names to `rows`. Empty on success,
-    // else the engine's message (nothing is then being read). rowsPerStep caps later steps when positive.
-    [[nodiscard]] QString start(RowStore& rows, const QString& text, const QHash<QString, QString>& params,
-                                int rowsPerStep = -1);
+    // Prepares the statement with its parameters and adds its field names to `rows`. On failure (the
+    // engine's message) nothing is being read. rowsPerStep caps later steps when positive.
+    Result start(RowStore& rows, const QString& text, const QHash<QString, QString>& params,
+                 int rowsPerStep = -1);
     // Reads up to maxRows rows (all when negative), or as many as budgetNs allows when it is positive.
-    // *done after the last row; the statement then stops.
-    [[nodiscard]] QString step(int maxRows, qint64 budgetNs, const StoreRow& store, bool* done);
+    // True after the last row; the statement then stops.
+    Expected<bool> step(int maxRows, qint64 budgetNs, const StoreRow& store);
     // Whether a statement is still being read.
     bool isReading() const { return m_stmt != nullptr; }
     // Stops reading (the rows read so far stay where they were stored).

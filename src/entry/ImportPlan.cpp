@@ -148,8 +148,10 @@ Result loadPortfolio(Connection* connection, Portfolio* portfolio, const Dataset
             else
                 missing.push_back(aid);
         }
-        if (!missing.empty())
-            (void)domainlookup::rows(connection, missing, &found);
+        if (!missing.empty()) {
+            if (const auto more = domainlookup::rows(connection, missing); more.ok())
+                found.insert(more.value());
+        }
         return found;
     };
     return read;
@@ -326,8 +328,10 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
             if (row.action == Action::Update)
                 aids.push_back(row.values.aid.toLongLong());
         if (!aids.empty())
-            if (const Result read = domainlookup::rows(connection, aids, &before); !read.ok())
-                outcome.result = read;
+            if (auto read = domainlookup::rows(connection, aids); read.ok())
+                before = read.take();
+            else
+                outcome.result = read.result();
     }
     int done = 0;
     for (const Row& row : plan.rows()) {
@@ -392,15 +396,15 @@ Result undo(Connection* connection, const Undo& undo)
         aids.push_back(added.aid.toLongLong());
     for (const auto& [before, after] : undo.updated)
         aids.push_back(after.aid.toLongLong());
-    QHash<qint64, DomainRecord> now;
-    if (const Result read = domainlookup::rows(connection, aids, &now); !read.ok())
-        return rollback(read.error());
+    const Expected<QHash<qint64, DomainRecord>> now = domainlookup::rows(connection, aids);
+    if (!now.ok())
+        return rollback(now.error());
 
     // Every row must be as the import left it.
     QStringList changed;
     const auto check = [&](const DomainRecord& left) {
-        const auto it = now.constFind(left.aid.toLongLong());
-        if (it == now.constEnd())
+        const auto it = now->constFind(left.aid.toLongLong());
+        if (it == now->constEnd())
             changed.append(QStringLiteral("%1（已被删除）").arg(left.domain));
         else if (*it != left)
             changed.append(QStringLiteral("%1（已被修改）").arg(left.domain));
@@ -419,7 +423,7 @@ Result undo(Connection* connection, const Undo& undo)
     }
 
     for (const DomainRecord& added : undo.added)
-        if (const Result gone = domainlookup::remove(connection, added.aid.toLongLong()); !gone.ok())
+        if (const Expected<bool> gone = domainlookup::remove(connection, added.aid.toLongLong()); !gone.ok())
             return rollback(gone.error());
     domainlookup::Updater update(connection);
     for (const auto& [before, after] : undo.updated)

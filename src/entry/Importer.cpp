@@ -62,7 +62,7 @@ DomainRecord rowRecord(const sheet::Sheet& sheet, int index, const QLocale& loca
     return DomainRecord::fromValues(texts);
 }
 
-QString checkRows(const sheet::Sheet& sheet, const QLocale& locale)
+Result checkRows(const sheet::Sheet& sheet, const QLocale& locale)
 {
     const Layout layout = layoutOf(sheet, locale);
     const int rows = countRows(sheet, locale);
@@ -78,22 +78,26 @@ QString checkRows(const sheet::Sheet& sheet, const QLocale& locale)
                 continue;
             const QString where = QStringLiteral("第 %1 行 %2 列").arg(row + 1).arg(QChar(u'A' + column));
             if (cell.text.size() > sheet::kMaxCellCharacters)
-                return QStringLiteral("无法导入：%1的内容超过了一个单元格最多可以容纳的 %2 个字符。"
-                                      "文件中的域名都没有导入")
-                    .arg(where)
-                    .arg(sheet::kMaxCellCharacters);
+                return Result::failure(
+                    QStringLiteral("无法导入：%1的内容超过了一个单元格最多可以容纳的 %2 个字符。"
+                                   "文件中的域名都没有导入")
+                        .arg(where)
+                        .arg(sheet::kMaxCellCharacters),
+                    Result::Code::ReadFailed);
             if (column == layout.firstColumn) {
                 const int length = int(rowRecord(sheet, index, locale, layout).domain.size());
                 if (length > kMaxDomainLength)
-                    return QStringLiteral("无法导入：%1的域名有 %2 个字符，而域名最长 %3 个字符。"
-                                          "文件中的域名都没有导入")
-                        .arg(where)
-                        .arg(length)
-                        .arg(kMaxDomainLength);
+                    return Result::failure(
+                        QStringLiteral("无法导入：%1的域名有 %2 个字符，而域名最长 %3 个字符。"
+                                       "文件中的域名都没有导入")
+                            .arg(where)
+                            .arg(length)
+                            .arg(kMaxDomainLength),
+                        Result::Code::ReadFailed);
             }
         }
     }
-    return {};
+    return Result::success();
 }
 
 Outcome storeSheet(Connection* connection, const sheet::Sheet& sheet, const Progress& progress,
@@ -102,8 +106,8 @@ Outcome storeSheet(Connection* connection, const sheet::Sheet& sheet, const Prog
     Outcome result;
     const Layout layout = layoutOf(sheet, locale);
     result.rowsRead = countRows(sheet, locale);
-    if (QString refused = checkRows(sheet, locale); !refused.isEmpty()) {
-        result.result = Result::failure(refused, Result::Code::ReadFailed);
+    if (Result refused = checkRows(sheet, locale); !refused.ok()) {
+        result.result = refused;
         return result;
     }
     if (progress)

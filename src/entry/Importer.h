@@ -67,8 +67,8 @@ DomainRecord rowRecord(const sheet::Sheet& sheet, int index, const QLocale& loca
 
 // Why the rows 0 .. countRows()-1 cannot be stored: the first of them with a text longer than a cell holds
 // (sheet::kMaxCellCharacters), or a domain longer than kMaxDomainLength, named by its row and column in
-// the sheet. Empty when they can.
-QString checkRows(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
+// the sheet (Code::ReadFailed), or success when they can.
+Result checkRows(const sheet::Sheet& sheet, const QLocale& locale = QLocale());
 
 // Stores rows 0 .. countRows()-1 of the sheet as new records of tt_a, unless checkRows refuses them
 // (ReadFailed then, nothing stored). Each row is one INSERT, so a refused row is never stored half-filled;

@@ -113,8 +113,11 @@ bool readSettings(const QString& path, QByteArray& bytes)
 {
     constexpr qint64 kMaxSize = 1024 * 1024;
     QFile file;
-    return sheet::openSourceFile(path, kMaxSize, file, QStringLiteral("设置文件")).isEmpty() &&
-           sheet::readSourceFile(file, kMaxSize, bytes).isEmpty();
+    if (!sheet::openSourceFile(path, kMaxSize, file, QStringLiteral("设置文件")).ok())
+        return false;
+    Expected<QByteArray> read = sheet::readSourceFile(file, kMaxSize);
+    bytes = read.take();
+    return read.ok();
 }
 
 QString writeError(const QString& path)

@@ -31,8 +31,8 @@ QString tooLongText(const QString& domain, const QString& field, int length)
 
 namespace {
 
-// Writes the heading row and then each row of query through append (a row of texts in, an error text or
-// nothing out), then calls save.
+// Writes the heading row and then each row of query through append (a row of texts in, its Result out),
+// then calls save.
 template <typename Append, typename Save>
 Result writeRows(const Dataset& query, int maxTextLength, const std::function<void(int, int)>& progress,
                  Append&& append, Save&& save)
@@ -40,10 +40,10 @@ Result writeRows(const Dataset& query, int maxTextLength, const std::function<vo
     const int rows = query.recordCount();
     const int fields = query.fieldCount();
     const QStringList& titles = DomainRecord::titles();
-    QString error = append(titles.mid(0, fields));
+    Result written = append(titles.mid(0, fields));
     QStringList cells;
     cells.reserve(fields);
-    for (int row = 0; row < rows && error.isEmpty(); ++row) {
+    for (int row = 0; row < rows && written.ok(); ++row) {
         cells.clear();
         for (int field = 0; field < fields; ++field) {
             const std::string_view v = query.rawValue(row, field);
@@ -56,13 +56,13 @@ Result writeRows(const Dataset& query, int maxTextLength, const std::function<vo
                     tooLongText(cells.value(1), titles.value(field), int(cells[field].size())));
             }
         }
-        error = append(cells);
+        written = append(cells);
         if (progress && (row & 4095) == 4095)
             progress(row + 1, rows);
     }
-    if (error.isEmpty())
-        error = save();
-    return Result::fromError(error);
+    if (written.ok())
+        written = save();
+    return written;
 }
 
 Result tooManyRows(int rows, int limit)
@@ -93,7 +93,7 @@ Result writeWorkbook(const Dataset& query, const QString& path, const std::funct
         query, sheet::XlsWriter::MaxTextLength, progress,
         [&](const QStringList& cells) {
             workbook.appendRow(0, cells);
-            return QString();
+            return Result::success();
         },
         [&] { return workbook.save(path); });
 }

@@ -53,7 +53,7 @@ void warn(QWidget* parent, const QString& text)
 }
 
 // The domains of the scope, with their stored values; reads the rest of the rows still coming in.
-QList<DomainRecord> recordsOf(TDataModule2* data, Scope scope, QString* error)
+Expected<QList<DomainRecord>> recordsOf(TDataModule2* data, Scope scope)
 {
     QList<DomainRecord> records;
     DomainList* list = data->domains();
@@ -63,14 +63,16 @@ QList<DomainRecord> recordsOf(TDataModule2* data, Scope scope, QString* error)
         return records;
     }
     if (scope == Scope::Listed) {
-        *error = list->readAll().error();
+        if (Result read = list->readAll(); !read.ok())
+            return read;
         for (int row = 0; row < list->count(); ++row)
             records.append(list->record(row));
         return records;
     }
     Dataset all(data->Conn_service());
     all.setSql(sql::kDefaultList); // every domain of the file, whatever search the list holds
-    *error = all.open();
+    if (Result read = all.open(); !read.ok())
+        return read;
     for (int row = 0; row < all.recordCount(); ++row)
         records.append(DomainRecord::fromDataset(all, row));
     return records;
@@ -128,12 +130,12 @@ bool run(QWidget* parent, TDataModule2* data, Scope scope)
 {
     if (!data)
         return false;
-    QString error;
-    const QList<DomainRecord> records = recordsOf(data, scope, &error);
-    if (!error.isEmpty()) {
-        MessageBox::appError(parent, error);
+    const Expected<QList<DomainRecord>> read = recordsOf(data, scope);
+    if (!read.ok()) {
+        MessageBox::appError(parent, read.error());
         return false;
     }
+    const QList<DomainRecord>& records = read.value();
     if (records.isEmpty()) {
         MessageBox::information(parent, QStringLiteral("请先添加域名"));
         return false;

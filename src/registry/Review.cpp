@@ -188,9 +188,9 @@ Applied apply(Connection* connection, const QString& dbPath, const QList<Differe
     for (const QString& aid : order) {
         current.setSql(QStringLiteral("select * from tt_a where aid=:h"));
         current.setParam(QStringLiteral("h"), aid);
-        if (const QString failed = current.open(); !failed.isEmpty()) {
+        if (const Result read = current.open(); !read.ok()) {
             (void)connection->execute(sql::kRollback);
-            return Applied{failed, 0, 0, {}};
+            return Applied{read.error(), 0, 0, {}};
         }
         if (current.recordCount() == 0) {
             applied.conflicts

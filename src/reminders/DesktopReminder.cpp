@@ -22,19 +22,17 @@
 
 namespace reminders {
 
-QString count(Connection* connection, const QDate& today, const ReminderOptions& options,
-              QList<Group>* groups)
+Expected<QList<Group>> count(Connection* connection, const QDate& today, const ReminderOptions& options)
 {
-    groups->clear();
     QList<int> thresholds = options.thresholds;
     std::sort(thresholds.begin(), thresholds.end());
     const expiry::Day now = expiry::dayOf(today);
     QMap<int, int> counts;
-    QString error;
-    sqlite3_stmt* stmt =
-        Statement::prepare(connection, QStringLiteral("select a6, a9 from tt_a"), {}, &error);
-    if (!stmt)
-        return error;
+    const Expected<sqlite3_stmt*> prepared =
+        Statement::prepare(connection, QStringLiteral("select a6, a9 from tt_a"), {});
+    if (!prepared.ok())
+        return prepared.result();
+    sqlite3_stmt* stmt = prepared.value();
     auto text = [stmt](int column) {
         const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
         return data ? std::string_view(data, size_t(sqlite3_column_bytes(stmt, column))) : std::string_view();
@@ -62,17 +60,17 @@ QString count(Connection* connection, const QDate& today, const ReminderOptions&
             }
         }
     }
-    if (rc != SQLITE_DONE)
-        error = connection->lastError();
+    const QString error = rc != SQLITE_DONE ? connection->lastError() : QString();
     sqlite3_finalize(stmt);
-    if (!error.isEmpty())
-        return error;
+    if (rc != SQLITE_DONE)
+        return Result::failure(error);
+    QList<Group> groups;
     for (const int days : thresholds)
         if (counts.value(days) > 0)
-            groups->append({days, counts.value(days)});
+            groups.append({days, counts.value(days)});
     if (counts.value(kExpired) > 0)
-        groups->append({kExpired, counts.value(kExpired)});
-    return {};
+        groups.append({kExpired, counts.value(kExpired)});
+    return groups;
 }
 
 QString text(const QList<Group>& groups)
@@ -116,19 +114,19 @@ void DesktopReminder::remind()
     }
     m_running = true;
     const QDate today = Platform::today();
-    auto groups = std::make_shared<QList<reminders::Group>>();
-    auto error = std::make_shared<QString>();
-    QThread* worker = QThread::create([path = m_databasePath, today, options, groups, error] {
+    auto counted = std::make_shared<Expected<QList<reminders::Group>>>(Result::failure(QString()));
+    QThread* worker = QThread::create([path = m_databasePath, today, options, counted] {
         Connection connection;
-        *error = connection.open(path);
-        if (error->isEmpty())
-            *error = reminders::count(&connection, today, options, groups.get());
+        if (Result opened = connection.open(path); !opened.ok())
+            *counted = opened;
+        else
+            *counted = reminders::count(&connection, today, options);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &QThread::finished, this, [this, today, groups, error] {
+    connect(worker, &QThread::finished, this, [this, today, counted] {
         m_running = false;
         // A file that cannot be read now is told by the window itself; the reminder waits for the next time.
-        emit reminded(error->isEmpty() ? give(*groups, today) : QString());
+        emit reminded(counted->ok() ? give(counted->value(), today) : QString());
         if (m_again) {
             m_again = false;
             remind();

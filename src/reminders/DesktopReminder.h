@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/LayoutSettings.h"
+#include "platform/Result.h"
 
 #include <QDate>
 #include <QList>
@@ -27,9 +28,8 @@ struct Group
 // The domains of the file by group: each domain that has not expired in the smallest threshold whose days
 // ahead it falls within (from today on), the expired ones apart; the thresholds from the smallest, the
 // expired last. Groups without domains are left out; so are domains whose expiry date cannot be read and,
-// with the price filter on, those whose price is not a number above the minimum. Empty on success.
-QString count(Connection* connection, const QDate& today, const ReminderOptions& options,
-              QList<Group>* groups);
+// with the price filter on, those whose price is not a number above the minimum.
+Expected<QList<Group>> count(Connection* connection, const QDate& today, const ReminderOptions& options);
 
 // "3 个域名 7 天内到期，12 个已过期"; empty for no groups.
 QString text(const QList<Group>& groups);

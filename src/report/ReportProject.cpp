@@ -430,15 +430,14 @@ QString ReportProject::open(const QString& path)
     // A project is a few kilobytes of text. It is read like any file from outside: a link to a device or
     // a pipe is refused before it is opened, and no more than the limit is ever read.
     QFile file;
-    QByteArray text;
-    QString error = sheet::openSourceFile(m_path, kMaxFileSize, file, QStringLiteral("岚枢报表项目文件"));
-    if (error.isEmpty())
-        error = sheet::readSourceFile(file, kMaxFileSize, text);
-    if (!error.isEmpty()) {
+    const Result opened =
+        sheet::openSourceFile(m_path, kMaxFileSize, file, QStringLiteral("岚枢报表项目文件"));
+    const Expected<QByteArray> text = opened.ok() ? sheet::readSourceFile(file, kMaxFileSize) : opened;
+    if (!text.ok()) {
         m_path = QDir::toNativeSeparators(m_path);
-        return faultText(error);
+        return faultText(text.error());
     }
-    return parse(text, path);
+    return parse(text.value(), path);
 }
 
 void ReportProject::close()

@@ -521,8 +521,8 @@ Expected<Sheet> readTable(const QString& path, const ReadOptions& options)
 {
     try {
         QFile file;
-        if (const QString error = openSourceFile(path, options.maxFileSize, file); !error.isEmpty())
-            return failed(error);
+        if (const Result opened = openSourceFile(path, options.maxFileSize, file); !opened.ok())
+            return failed(opened.error());
         // An .xls workbook is read from the disk as it goes; the other formats are read whole.
         const QByteArray head = file.read(8);
         if (detail::isXlsHead(head)) {

@@ -833,8 +833,8 @@ Expected<Sheet> parse(const Source& source, const ReadOptions& options)
 Expected<Sheet> readFile(const QString& path, const ReadOptions& options)
 {
     QFile file;
-    if (const QString error = openSourceFile(path, options.maxFileSize, file); !error.isEmpty())
-        return detail::failed(error);
+    if (const Result opened = openSourceFile(path, options.maxFileSize, file); !opened.ok())
+        return detail::failed(opened.error());
     Source source;
     source.size = file.size();
     source.head = file.read(8);

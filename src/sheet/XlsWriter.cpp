@@ -429,15 +429,16 @@ int XlsWriter::rowCount(int sheetIndex) const
     return d->sheets[std::size_t(sheetIndex)].rowCount;
 }
 
-QString XlsWriter::checkLimits() const
+Result XlsWriter::checkLimits() const
 {
     for (const SheetRows& sheet : d->sheets) {
         if (sheet.rowCount > MaxRows)
-            return QStringLiteral("Excel 工作表最多只能容纳 %1 行，当前有 %2 行")
-                .arg(MaxRows)
-                .arg(sheet.rowCount);
+            return Result::failure(QStringLiteral("Excel 工作表最多只能容纳 %1 行，当前有 %2 行")
+                                       .arg(MaxRows)
+                                       .arg(sheet.rowCount),
+                                   Result::Code::TooManyRows);
     }
-    return d->firstError;
+    return d->firstError.isEmpty() ? Result::success() : Result::failure(d->firstError);
 }
 
 QByteArray XlsWriter::workbookStream() const
@@ -570,43 +571,41 @@ QByteArrayView bytesOf(GsfOutput* sink)
 
 } // namespace
 
-QString XlsWriter::toBytes(QByteArray& bytes) const
+Expected<QByteArray> XlsWriter::toBytes() const
 {
-    bytes.clear();
-    if (const QString error = checkLimits(); !error.isEmpty())
-        return error;
+    if (Result limits = checkLimits(); !limits.ok())
+        return limits;
     const gsf::Ptr<GsfOutput> file = compoundFile(workbookStream());
     if (!file)
-        return buildFailedText();
-    bytes = bytesOf(file.get()).toByteArray();
-    return QString();
+        return Result::failure(buildFailedText());
+    return bytesOf(file.get()).toByteArray();
 }
 
-QString XlsWriter::save(const QString& path) const
+Result XlsWriter::save(const QString& path) const
 {
-    if (const QString error = checkLimits(); !error.isEmpty())
-        return error;
+    if (Result limits = checkLimits(); !limits.ok())
+        return limits;
     const gsf::Ptr<GsfOutput> built = compoundFile(workbookStream());
     if (!built)
-        return buildFailedText();
+        return Result::failure(buildFailedText());
     const QByteArrayView bytes = bytesOf(built.get());
     const QString shown = QDir::toNativeSeparators(path);
     // A link under the name is replaced itself, as the saving below would write into what it points to.
     if (QFileInfo(path).isSymLink() && !QFile::remove(path))
-        return QStringLiteral("无法保存文件：%1（无法替换这个链接）").arg(shown);
+        return Result::failure(QStringLiteral("无法保存文件：%1（无法替换这个链接）").arg(shown));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("无法保存文件：%1（%2）").arg(shown, file.errorString());
+        return Result::failure(QStringLiteral("无法保存文件：%1（%2）").arg(shown, file.errorString()));
     // The workbook holds every management password: readable by the user alone.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return QStringLiteral("无法保存文件：%1（%2）").arg(shown, reason);
+        return Result::failure(QStringLiteral("无法保存文件：%1（%2）").arg(shown, reason));
     }
     if (!file.commit())
-        return QStringLiteral("无法保存文件：%1（%2）").arg(shown, file.errorString());
-    return QString();
+        return Result::failure(QStringLiteral("无法保存文件：%1（%2）").arg(shown, file.errorString()));
+    return Result::success();
 }
 
 } // namespace sheet

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -27,17 +29,17 @@ public:
     static constexpr int MaxColumns = 256;
     static constexpr int MaxTextLength = 32767; // characters (UTF-16 units) in one cell
 
-    // Writes the workbook to path: empty on success, else a Chinese error text. The file is written to a
+    // Writes the workbook to path; a failure carries a Chinese error text. The file is written to a
     // temporary file and then renamed, so a failed save leaves no half-written file (and an older file at
     // path stays as it was); a workbook over the limits above is refused before anything is written.
-    QString save(const QString& path) const;
+    Result save(const QString& path) const;
 
-    // The same workbook as the bytes of the file; empty on success, else the error text.
-    QString toBytes(QByteArray& bytes) const;
+    // The same workbook as the bytes of the file, or why it cannot be built.
+    Expected<QByteArray> toBytes() const;
 
 private:
     struct Data;
-    QString checkLimits() const;
+    Result checkLimits() const;
     QByteArray workbookStream() const;
 
     std::unique_ptr<Data> d;

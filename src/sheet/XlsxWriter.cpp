@@ -82,13 +82,13 @@ int XlsxWriter::rowCount() const
     return d->rows;
 }
 
-QString XlsxWriter::appendRow(const QStringList& cells)
+Result XlsxWriter::appendRow(const QStringList& cells)
 {
     if (!d->error.isEmpty())
-        return d->error;
+        return Result::failure(d->error);
     if (d->rows >= MaxRows) {
         d->error = QStringLiteral("一张工作表最多只能放 %1 行").arg(MaxRows);
-        return d->error;
+        return Result::failure(d->error, Result::Code::TooManyRows);
     }
     const auto row = lxw_row_t(d->rows);
     for (int column = 0; column < cells.size() && column < 16384; ++column) {
@@ -101,29 +101,29 @@ QString XlsxWriter::appendRow(const QStringList& cells)
                            .arg(column + 1)
                            .arg(text.size())
                            .arg(MaxTextLength);
-            return d->error;
+            return Result::failure(d->error);
         }
         d->utf8 = protectEscapes(text).toUtf8();
         const lxw_error error =
             worksheet_write_string(d->first, row, lxw_col_t(column), d->utf8.constData(), nullptr);
         if (error != LXW_NO_ERROR) {
             d->error = writeErrorText(d->path, error);
-            return d->error;
+            return Result::failure(d->error);
         }
     }
     ++d->rows;
-    return {};
+    return Result::success();
 }
 
-QString XlsxWriter::save()
+Result XlsxWriter::save()
 {
-    if (!d->workbook)
-        return d->error;
+    if (!d->workbook) // saved already, or never begun
+        return d->error.isEmpty() ? Result::success() : Result::failure(d->error);
     const lxw_error closed = workbook_close(d->workbook);
     d->workbook = nullptr;
     if (!d->error.isEmpty() || closed != LXW_NO_ERROR) {
         QFile::remove(d->partPath);
-        return d->error.isEmpty() ? writeErrorText(d->path, closed) : d->error;
+        return Result::failure(d->error.isEmpty() ? writeErrorText(d->path, closed) : d->error);
     }
     // Put in place in one step: until the new workbook takes the name, the old one stays whole under it.
     // A link under the name is replaced itself; the file it pointed to is left as it was.
@@ -132,10 +132,11 @@ QString XlsxWriter::save()
                             failed);
     if (failed) {
         QFile::remove(d->partPath);
-        return QStringLiteral("无法写入 %1（%2）")
-            .arg(QDir::toNativeSeparators(d->path), QString::fromLocal8Bit(failed.message()));
+        return Result::failure(
+            QStringLiteral("无法写入 %1（%2）")
+                .arg(QDir::toNativeSeparators(d->path), QString::fromLocal8Bit(failed.message())));
     }
-    return {};
+    return Result::success();
 }
 
 } // namespace sheet

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,15 +23,15 @@ public:
     static constexpr int MaxRows = 1048576;
     static constexpr int MaxTextLength = 32767; // characters (UTF-16 units) in one cell
 
-    // Appends a row of text cells to the first sheet; an empty text leaves its cell empty. Empty on
-    // success, else a Chinese error text (a full sheet, a text too long for a cell, a failed write); after
-    // an error the workbook is not saved.
-    QString appendRow(const QStringList& cells);
+    // Appends a row of text cells to the first sheet; an empty text leaves its cell empty. A failure
+    // carries a Chinese error text (a full sheet, a text too long for a cell, a failed write); after an
+    // error the workbook is not saved.
+    Result appendRow(const QStringList& cells);
     int rowCount() const;
 
-    // Finishes the file and puts it in place: empty on success, else the error text; a failed save leaves
-    // no half-written file, and an older file at path stays as it was.
-    QString save();
+    // Finishes the file and puts it in place; a failed save leaves no half-written file, and an older file
+    // at path stays as it was.
+    Result save();
 
 private:
     struct Data;

@@ -61,7 +61,7 @@ void printLayout(Tmian* w)
     std::printf("layout: geometry %d,%d,%d,%d | panel %s | splitter %s | columns %s\n", g.x(), g.y(),
                 g.width(), g.height(), panel.toUtf8().constData(),
                 joined(w->Fr_guanli1()->splitter()->sizes()).toUtf8().constData(),
-                joined(w->Fr_guanli1()->columnWidths()).toUtf8().constData());
+                joined(w->Fr_guanli1()->bsSkinDBGrid1()->columnWidths()).toUtf8().constData());
     std::fflush(stdout);
 }
 

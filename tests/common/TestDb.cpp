@@ -11,7 +11,7 @@
 TestDb::TestDb() : m_oldCwd(QDir::currentPath())
 {
     m_path = m_dir.filePath(Connection::kFileName);
-    m_error = schema::createShippedDatabase(m_path);
+    m_error = schema::createShippedDatabase(m_path).error();
     QDir::setCurrent(m_dir.path());
     if (m_error.isEmpty())
         m_module = TDataModule2::create(&m_error);
@@ -36,7 +36,7 @@ QStringList TestDb::row(qint64 aid) const
     Dataset d(m_module->Conn_service());
     d.setSql(QStringLiteral("select * from tt_a where aid=:k"));
     d.setParam(QStringLiteral("k"), QString::number(aid));
-    if (!d.open().isEmpty() || d.recordCount() != 1)
+    if (!d.open().ok() || d.recordCount() != 1)
         return {};
     return d.rowValues(0);
 }
@@ -45,7 +45,7 @@ int TestDb::countRows() const
 {
     Dataset d(m_module->Conn_service());
     d.setSql(QStringLiteral("select count(*) from tt_a"));
-    if (!d.open().isEmpty())
+    if (!d.open().ok())
         return -1;
     return d.value(0, 0).toInt();
 }
@@ -69,7 +69,7 @@ QString TestDb::setting(const QString& field) const
 {
     Dataset d(m_module->Conn_service());
     d.setSql(QStringLiteral("select * from jz_ub where ub3='8'"));
-    if (!d.open().isEmpty() || d.recordCount() == 0)
+    if (!d.open().ok() || d.recordCount() == 0)
         return {};
     return d.value(0, field);
 }
@@ -84,7 +84,7 @@ QList<QStringList> storedRowsWithAid(TestDb& db)
     QList<QStringList> rows;
     Dataset d(db.module()->Conn_service());
     d.setSql(QStringLiteral("select * from tt_a order by aid"));
-    if (!d.open().isEmpty())
+    if (!d.open().ok())
         return rows;
     for (int r = 0; r < d.recordCount(); ++r)
         rows.append(d.rowValues(r));

@@ -67,7 +67,7 @@ void TestDbLayer::shippedFileIsEncrypted()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("service.dll"));
-    QCOMPARE(schema::createShippedDatabase(path), QString());
+    QCOMPARE(schema::createShippedDatabase(path).error(), QString());
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray head = f.read(16);
@@ -75,10 +75,10 @@ void TestDbLayer::shippedFileIsEncrypted()
 
     // The right password opens it; the settings row is the shipped one.
     Connection right;
-    QCOMPARE(right.open(path), QString());
+    QCOMPARE(right.open(path).error(), QString());
     Dataset settings(&right);
     settings.setSql(sql::kSettingsLoad);
-    QCOMPARE(settings.open(), QString());
+    QCOMPARE(settings.open().error(), QString());
     QCOMPARE(settings.recordCount(), 1);
     QCOMPARE(settings.fieldText(QStringLiteral("ub2")), QStringLiteral("0"));
     QCOMPARE(settings.fieldText(QStringLiteral("ub3")), QStringLiteral("8"));
@@ -86,7 +86,7 @@ void TestDbLayer::shippedFileIsEncrypted()
     QCOMPARE(settings.fieldText(QStringLiteral("ub1")), QString());
 
     Connection wrong;
-    const QString error = wrong.open(path, QByteArrayLiteral("not the password"));
+    const QString error = wrong.open(path, QByteArrayLiteral("not the password")).error();
     QVERIFY(!error.isEmpty());
     QVERIFY(!wrong.isOpen());
 }
@@ -97,7 +97,7 @@ void TestDbLayer::shippedFileIsNeverOverwritten()
     QVERIFY2(db.ok(), qPrintable(db.error()));
     QVERIFY(db.insert({QStringLiteral("keep.com")}) > 0);
     const QByteArray before = fileHash(db.path());
-    QVERIFY(!schema::createShippedDatabase(db.path()).isEmpty());
+    QVERIFY(!schema::createShippedDatabase(db.path()).ok());
     QCOMPARE(fileHash(db.path()), before);
     QCOMPARE(db.countRows(), 1);
 }
@@ -126,17 +126,17 @@ void TestDbLayer::badFilesAreRefusedAndLeftAlone()
         QVERIFY(f.open(QIODevice::WriteOnly));
     } else if (kind == "plain") {
         Connection c;
-        QCOMPARE(c.create(path, QByteArray()), QString());
-        QCOMPARE(schema::createTables(c), QString());
+        QCOMPARE(c.create(path, QByteArray()).error(), QString());
+        QCOMPARE(schema::createTables(c).error(), QString());
     } else if (kind == "truncated") {
-        QCOMPARE(schema::createShippedDatabase(path), QString());
+        QCOMPARE(schema::createShippedDatabase(path).error(), QString());
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.resize(100));
     } else {
         Connection c;
-        QCOMPARE(c.create(path, QByteArrayLiteral("another key")), QString());
-        QCOMPARE(schema::createTables(c), QString());
+        QCOMPARE(c.create(path, QByteArrayLiteral("another key")).error(), QString());
+        QCOMPARE(schema::createTables(c).error(), QString());
     }
     const QByteArray before = fileHash(path);
     QString error;
@@ -201,10 +201,10 @@ void TestDbLayer::backupOncePerDay()
     QVERIFY(db.ok());
     const QString path = QStringLiteral("service.dll");
     const QDateTime morning(QDate(2024, 3, 1), QTime(8, 0));
-    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning), QString());
-    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning.addSecs(3600)), QString());
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning).error(), QString());
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning.addSecs(3600)).error(), QString());
     QCOMPARE(backup::copies(path).size(), 1);
-    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning.addDays(1)), QString());
+    QCOMPARE(backup::makeDaily(db.module()->Conn_service(), path, morning.addDays(1)).error(), QString());
     QCOMPARE(backup::copies(path).size(), 2);
     // The connection is left as it was: writes go through at once.
     QVERIFY(db.insert({QStringLiteral("x.com")}) > 0);
@@ -230,16 +230,16 @@ void TestDbLayer::restoreReplacesTheDomainsAndKeepsTheCurrentFile()
     QCOMPARE(listed.made, yesterday);
     QCOMPARE(listed.bytes, QFileInfo(backup::folderFor(path) + QLatin1Char('/') + listed.name).size());
     for (const backup::Check how : {backup::Check::Count, backup::Check::Full}) {
-        int counted = -1;
-        QCOMPARE(backup::check(backup::folderFor(path) + QLatin1Char('/') + listed.name, &counted, how),
-                 QString());
-        QCOMPARE(counted, 2);
+        const Expected<int> counted =
+            backup::check(backup::folderFor(path) + QLatin1Char('/') + listed.name, how);
+        QCOMPARE(counted.error(), QString());
+        QCOMPARE(counted.value(), 2);
     }
 
-    int domains = -1;
-    QCOMPARE(backup::restore(db.module()->Conn_service(), path, listed.name, yesterday.addDays(1), &domains),
-             QString());
-    QCOMPARE(domains, 2);
+    const Expected<int> domains =
+        backup::restore(db.module()->Conn_service(), path, listed.name, yesterday.addDays(1));
+    QCOMPARE(domains.error(), QString());
+    QCOMPARE(domains.value(), 2);
     QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("kept.com"), QStringLiteral("旧说明")}),
                                                  row({QStringLiteral("gone.cn")})}));
     // The keys come back as they were, and a new domain gets a key never used before.
@@ -255,7 +255,7 @@ void TestDbLayer::restoreReplacesTheDomainsAndKeepsTheCurrentFile()
         QString error;
         auto kept = TDataModule2::create(&error, backup::folderFor(path) + QLatin1Char('/') + copies.last());
         QVERIFY2(kept, qPrintable(error));
-        QCOMPARE(kept->Query_a()->finishFill(), QString());
+        QCOMPARE(kept->Query_a()->finishFill().error(), QString());
         QCOMPARE(kept->Query_a()->recordCount(), today.size());
     }
 }
@@ -273,7 +273,8 @@ void TestDbLayer::restoreOfTheOldestCopyKeepsIt()
     }
     // The new copy of today's file would push the oldest out; the one being restored stays instead.
     QCOMPARE(backup::restore(db.module()->Conn_service(), path,
-                             QStringLiteral("service-2026-01-01_080000.dll"), start.addDays(20)),
+                             QStringLiteral("service-2026-01-01_080000.dll"), start.addDays(20))
+                 .error(),
              QString());
     QCOMPARE(storedRows(db), QList<QStringList>({row({QStringLiteral("first.com")})}));
     const QStringList copies = backup::copies(path);
@@ -325,14 +326,14 @@ void TestDbLayer::damagedCopyIsRefused()
     db.insert({QStringLiteral("today.com")});
     const QList<QStringList> before = storedRows(db);
 
-    int domains = 0;
-    const QString problem = backup::check(copy.fileName(), &domains);
-    QCOMPARE(domains, -1);
+    const Expected<int> checked = backup::check(copy.fileName());
+    QVERIFY(!checked.ok());
+    const QString problem = checked.error();
     QVERIFY(!problem.isEmpty());
     if (!reason.isEmpty())
         QVERIFY2(problem.contains(reason), qPrintable(problem));
 
-    const QString refused = backup::restore(db.module()->Conn_service(), path, name, when.addDays(1));
+    const QString refused = backup::restore(db.module()->Conn_service(), path, name, when.addDays(1)).error();
     QVERIFY2(refused.startsWith(QStringLiteral("备份“%1”已损坏").arg(name)), qPrintable(refused));
     QVERIFY(refused.contains(problem));
     // Nothing changed: the domains, and no new copy.
@@ -382,7 +383,7 @@ void TestDbLayer::linkedBackupsFolderIsLeftAlone()
     QVERIFY(QFile::setPermissions(other.path(), open));
     QVERIFY(QFile::link(other.path(), backup::folderFor(path)));
 
-    for (const QString& error : {backup::makeDaily(db.module()->Conn_service(), path, now),
+    for (const QString& error : {backup::makeDaily(db.module()->Conn_service(), path, now).error(),
                                  backup::make(db.module()->Conn_service(), path, now.addSecs(60))}) {
         QVERIFY2(error.startsWith(QStringLiteral("无法备份数据库文件")), qPrintable(error));
         QVERIFY2(error.contains(QStringLiteral("链接")), qPrintable(error));
@@ -406,9 +407,9 @@ void TestDbLayer::fileInUseIsReportedAsInUse()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("service.dll"));
-    QCOMPARE(schema::createShippedDatabase(path), QString());
+    QCOMPARE(schema::createShippedDatabase(path).error(), QString());
     Connection other;
-    QCOMPARE(other.open(path), QString());
+    QCOMPARE(other.open(path).error(), QString());
     QCOMPARE(other.execute(QStringLiteral("begin exclusive")), QString());
     QString error;
     QVERIFY(!TDataModule2::create(&error, path));
@@ -431,7 +432,7 @@ void TestDbLayer::readOnlyFileSaysItCannotBeWritten()
     st.setSql(sql::kInsertDomain);
     for (const QString& name : st.parameterNames())
         st.setParam(name, QStringLiteral("x.com"));
-    const QString error = st.exec();
+    const QString error = st.exec().error();
     QVERIFY2(error.startsWith(QStringLiteral("无法写入数据库文件")), qPrintable(error));
     QVERIFY2(error.contains(QStringLiteral("只读")), qPrintable(error));
     QVERIFY2(error.contains(QStringLiteral("attempt to write a readonly database")), qPrintable(error));
@@ -464,7 +465,7 @@ void TestDbLayer::newRowsComeFirstAndKeysGrow()
     QCOMPARE(db.exec(QStringLiteral("delete from tt_a where aid=%1").arg(second)), QString());
     const qint64 third = db.insert({QStringLiteral("three.com")});
     QVERIFY(third > second);
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
              (QStringList{QStringLiteral("three.com"), QStringLiteral("one.com")}));
     QCOMPARE(db.queryA()->currentRow(), 0);
@@ -492,8 +493,8 @@ void TestDbLayer::valuesStayTextEndToEnd()
     add.setSql(sql::kInsertDomain);
     for (const QString& name : add.parameterNames())
         add.setParam(name, text);
-    QCOMPARE(add.exec(), QString());
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(add.exec().error(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     QCOMPARE(db.queryA()->recordCount(), 1);
     for (int f = 1; f <= 9; ++f)
         QCOMPARE(db.queryA()->value(0, f), text);
@@ -513,7 +514,7 @@ void TestDbLayer::namedParametersLandInTheirColumns()
     for (int i = 0; i < letters.size(); ++i)
         edit.setParam(QString(letters[i]), QStringLiteral("v_") + letters[i]);
     edit.setParam(QStringLiteral("h"), QString::number(aid));
-    QCOMPARE(edit.exec(), QString());
+    QCOMPARE(edit.exec().error(), QString());
     // a..g go to a1..a7, i to a8, j to a9; only the row with that aid changes.
     QCOMPARE(db.row(aid), (QStringList{QString::number(aid), u"v_a"_s, u"v_b"_s, u"v_c"_s, u"v_d"_s, u"v_e"_s,
                                        u"v_f"_s, u"v_g"_s, u"v_i"_s, u"v_j"_s}));
@@ -527,12 +528,12 @@ void TestDbLayer::statementErrorsCarryTheEngineMessage()
     Statement st(db.module()->Conn_service());
     st.setSql(QStringLiteral("insert into no_such_table (x) values (:a)"));
     st.setParam(QStringLiteral("a"), QStringLiteral("1"));
-    QVERIFY(st.exec().contains(QStringLiteral("no such table")));
+    QVERIFY(st.exec().error().contains(QStringLiteral("no such table")));
 
     // A parameter without a value is an error, not a silent NULL.
     st.setSql(sql::kInsertDomain);
     st.setParam(QStringLiteral("a"), QStringLiteral("x.com"));
-    QVERIFY(st.exec().contains(QStringLiteral(":b")));
+    QVERIFY(st.exec().error().contains(QStringLiteral(":b")));
     QCOMPARE(db.countRows(), 0);
 
     // A trigger that rejects the row: its message reaches the caller and nothing is stored.
@@ -542,7 +543,7 @@ void TestDbLayer::statementErrorsCarryTheEngineMessage()
     st.setSql(sql::kInsertDomain);
     for (const QString& name : st.parameterNames())
         st.setParam(name, QStringLiteral("bad"));
-    QCOMPARE(st.exec(), QStringLiteral("value rejected"));
+    QCOMPARE(st.exec().error(), QStringLiteral("value rejected"));
     QCOMPARE(db.countRows(), 0);
 }
 
@@ -553,11 +554,12 @@ void TestDbLayer::reopenRepeatsStatementAndParameters()
     db.insert({QStringLiteral("alpha.com")});
     db.insert({QStringLiteral("beta.net")});
     Dataset* q = db.queryA();
-    QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("net")}}), QString());
+    QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("net")}}).error(),
+             QString());
     QCOMPARE(q->recordCount(), 1);
     db.insert({QStringLiteral("gamma.net")});
     db.insert({QStringLiteral("delta.com")});
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     QCOMPARE(q->sql(), sql::kSearch);
     QCOMPARE(columnTexts(q, QStringLiteral("a1")),
              (QStringList{QStringLiteral("gamma.net"), QStringLiteral("beta.net")}));
@@ -569,18 +571,18 @@ void TestDbLayer::failedOpenLeavesTheDatasetClosed()
     QVERIFY(db.ok());
     db.insert({QStringLiteral("alpha.com")});
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     QCOMPARE(q->recordCount(), 1);
     QSignalSpy reset(q, &Dataset::rowsReset);
-    const QString error = q->replaceStatement(QStringLiteral("select * from tt_a where"));
+    const QString error = q->replaceStatement(QStringLiteral("select * from tt_a where")).error();
     QVERIFY(error.contains(QStringLiteral("syntax error")));
     QVERIFY(!q->isOpen());
     QCOMPARE(q->recordCount(), 0);
     QCOMPARE(q->currentRow(), -1);
     QCOMPARE(q->fieldText(QStringLiteral("a1")), QString());
     QVERIFY(reset.count() >= 1);
-    QVERIFY(!q->setSort(QStringLiteral("a1 ASC")).isEmpty());
-    QVERIFY(!q->deleteCurrent().isEmpty());
+    QVERIFY(!q->setSort(QStringLiteral("a1 ASC")).ok());
+    QVERIFY(!q->deleteCurrent().ok());
 }
 
 void TestDbLayer::searchIsBoundAndKeepsWildcards_data()
@@ -607,7 +609,7 @@ void TestDbLayer::searchIsBoundAndKeepsWildcards()
     QVERIFY(db.ok());
     for (const char* name : {"example.com", "my-example.cn", "100%.org", "axb.com", "a_b.com", "it's.net"})
         db.insert({QString::fromUtf8(name)});
-    QCOMPARE(db.queryA()->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}), QString());
+    QCOMPARE(db.queryA()->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}).error(), QString());
     QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")), expected);
 }
 
@@ -637,9 +639,9 @@ void TestDbLayer::sortIsNaturalAndStable()
     QVERIFY(db.ok());
     for (const QString& v : values)
         db.insert({QStringLiteral("d.com"), {}, {}, {}, {}, {}, {}, {}, v});
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     QSignalSpy reset(db.queryA(), &Dataset::rowsReset);
-    QCOMPARE(db.queryA()->setSort(sortText), QString());
+    QCOMPARE(db.queryA()->setSort(sortText).error(), QString());
     QCOMPARE(reset.count(), 1);
     QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a9")), expected);
     QCOMPARE(db.queryA()->sort(), sortText);
@@ -651,12 +653,12 @@ void TestDbLayer::sortIsGoneAfterReopen()
     QVERIFY(db.ok());
     for (const char* name : {"b.com", "c.com", "a.com"})
         db.insert({QString::fromUtf8(name)});
-    QCOMPARE(db.queryA()->open(), QString());
-    QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
+    QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")).error(), QString());
     QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
              (QStringList{u"a.com"_s, u"b.com"_s, u"c.com"_s}));
     // Equal keys keep their order (stable), here by aid descending.
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     QCOMPARE(db.queryA()->sort(), QString());
     QCOMPARE(columnTexts(db.queryA(), QStringLiteral("a1")),
              (QStringList{u"a.com"_s, u"c.com"_s, u"b.com"_s}));
@@ -669,7 +671,7 @@ void TestDbLayer::currentRowMoves()
     for (const char* name : {"a.com", "b.com", "c.com"})
         db.insert({QString::fromUtf8(name)});
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     QSignalSpy moved(q, &Dataset::currentRowChanged);
     QCOMPARE(q->currentRow(), 0);
     QVERIFY(!q->prior());
@@ -690,11 +692,11 @@ void TestDbLayer::deleteMovesToTheFollowingRow()
     for (const char* name : {"a.com", "b.com", "c.com", "d.com"})
         db.insert({QString::fromUtf8(name)});
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());                            // d c b a
-    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString()); // a b c d
+    QCOMPARE(q->open().error(), QString());                            // d c b a
+    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")).error(), QString()); // a b c d
     q->setCurrentRow(1);
     QSignalSpy removed(q, &Dataset::rowRemoved);
-    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->deleteCurrent().error(), QString());
     QCOMPARE(removed.count(), 1);
     QCOMPARE(removed.first().first().toInt(), 1);
     // The sort stays, the following row is current, the row is gone from the file.
@@ -702,15 +704,15 @@ void TestDbLayer::deleteMovesToTheFollowingRow()
     QCOMPARE(q->fieldText(QStringLiteral("a1")), QStringLiteral("c.com"));
     QCOMPARE(db.countRows(), 3);
     q->last();
-    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->deleteCurrent().error(), QString());
     QCOMPARE(q->fieldText(QStringLiteral("a1")), QStringLiteral("c.com"));
     QCOMPARE(q->currentRow(), 1);
-    QCOMPARE(q->deleteCurrent(), QString());
-    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->deleteCurrent().error(), QString());
+    QCOMPARE(q->deleteCurrent().error(), QString());
     QCOMPARE(q->recordCount(), 0);
     QCOMPARE(q->currentRow(), -1);
     QCOMPARE(db.countRows(), 0);
-    QVERIFY(!q->deleteCurrent().isEmpty());
+    QVERIFY(!q->deleteCurrent().ok());
 }
 
 void TestDbLayer::appendStoresAtOnceAndBecomesCurrent()
@@ -719,10 +721,10 @@ void TestDbLayer::appendStoresAtOnceAndBecomesCurrent()
     QVERIFY(db.ok());
     const qint64 before = db.insert({QStringLiteral("old.com")});
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     const QStringList values{u"new.com"_s,    u"说明"_s, u"reg"_s, u"http://x"_s, u"2024-01-01"_s,
                              u"2025-01-01"_s, u"n\nn"_s, u"pw"_s,  u"100"_s};
-    QCOMPARE(q->append(values), QString());
+    QCOMPARE(q->append(values).error(), QString());
     QCOMPARE(q->recordCount(), 2);
     QCOMPARE(q->currentRow(), 1);
     const QStringList held = q->rowValues(1);
@@ -730,7 +732,7 @@ void TestDbLayer::appendStoresAtOnceAndBecomesCurrent()
     QCOMPARE(held.mid(1), values);
     QCOMPARE(db.row(held.first().toLongLong()), held);
     // Fewer values leave the rest empty.
-    QCOMPARE(q->append({QStringLiteral("short.com")}), QString());
+    QCOMPARE(q->append({QStringLiteral("short.com")}).error(), QString());
     QCOMPARE(q->rowValues(2).mid(2), QStringList(8, QString()));
 }
 
@@ -744,7 +746,7 @@ void TestDbLayer::settingsUpdatesAddressTheSettingsRow()
     set.setParam(QStringLiteral("b"), QStringLiteral("1"));
     set.setParam(QStringLiteral("d"), QStringLiteral("1"));
     set.setParam(QStringLiteral("c"), QStringLiteral("8"));
-    QCOMPARE(set.exec(), QString());
+    QCOMPARE(set.exec().error(), QString());
     QCOMPARE(db.setting(QStringLiteral("ub1")), QStringLiteral("0123"));
     QCOMPARE(db.setting(QStringLiteral("ub2")), QStringLiteral("1"));
     QCOMPARE(db.setting(QStringLiteral("ub4")), QStringLiteral("1"));
@@ -752,12 +754,12 @@ void TestDbLayer::settingsUpdatesAddressTheSettingsRow()
     set.setParam(QStringLiteral("b"), QStringLiteral("0"));
     set.setParam(QStringLiteral("d"), QStringLiteral("0"));
     set.setParam(QStringLiteral("c"), QStringLiteral("8"));
-    QCOMPARE(set.exec(), QString());
+    QCOMPARE(set.exec().error(), QString());
     QCOMPARE(db.setting(QStringLiteral("ub1")), QStringLiteral("0123"));
     QCOMPARE(db.setting(QStringLiteral("ub2")), QStringLiteral("0"));
     QCOMPARE(db.setting(QStringLiteral("ub4")), QStringLiteral("0"));
     Dataset* s = db.module()->Query_jz_ub();
-    QCOMPARE(s->replaceStatement(sql::kSettingsAll), QString());
+    QCOMPARE(s->replaceStatement(sql::kSettingsAll).error(), QString());
     QCOMPARE(s->fieldText(QStringLiteral("ub2")), QStringLiteral("0"));
 }
 

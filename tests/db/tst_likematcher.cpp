@@ -81,7 +81,7 @@ void loadIndex(Connection* connection, const QString& table, like::NameIndex& in
 {
     Dataset d(connection);
     d.setSql(QStringLiteral("select aid, a1, a1 is null from %1 order by aid desc").arg(table));
-    QCOMPARE(d.open(), QString());
+    QCOMPARE(d.open().error(), QString());
     for (int r = 0; r < d.recordCount(); ++r) {
         aids << d.value(r, 0);
         index.append(d.rawValue(r, 1), d.value(r, 2) == QLatin1String("1"));
@@ -153,7 +153,7 @@ void TestLikeMatcher::sameRowsAsTheEngine()
         folded.setSql(QStringLiteral("insert into tt_f (aid, a1) values (:k, :n)"));
         folded.setParam(QStringLiteral("k"), QString::number(aid));
         folded.setParam(QStringLiteral("n"), normalized(name, Folding::Unicode));
-        QCOMPARE(folded.exec(), QString());
+        QCOMPARE(folded.exec().error(), QString());
     }
     // A missing name, and names the engine decodes in its own way (stray continuation bytes,
     // overlong forms, surrogates, values past U+10FFFF, U+FFFE), in both tables.
@@ -351,14 +351,14 @@ void TestLikeMatcher::anyFieldSearchSameRowsAsTheEngine()
     auto engineRows = [&](const QString& text) {
         engine.setSql(sql::kSearchAll);
         engine.setParam(QStringLiteral("qall"), text);
-        const QString error = engine.open();
+        const QString error = engine.open().error();
         return error.isEmpty() ? columnTexts(&engine, QStringLiteral("aid")) : QStringList{error};
     };
     DomainList* list = db.module()->domains();
     Dataset* held = db.queryA();
     if (firstRows > 0) {
         held->setSql(sql::kDefaultList);
-        QCOMPARE(held->openInSteps(firstRows, 40), QString());
+        QCOMPARE(held->openInSteps(firstRows, 40).error(), QString());
         QVERIFY(held->isFilling());
     } else {
         QVERIFY(list->showDefault().ok());
@@ -381,7 +381,7 @@ void TestLikeMatcher::anyFieldSearchSameRowsAsTheEngine()
         QVERIFY(list->search(text).ok());
         engine.setSql(sql::kSearch);
         engine.setParam(QStringLiteral("q"), text);
-        QCOMPARE(engine.open(), QString());
+        QCOMPARE(engine.open().error(), QString());
         QCOMPARE(columnTexts(held, QStringLiteral("aid")), columnTexts(&engine, QStringLiteral("aid")));
     }
 }

@@ -414,7 +414,7 @@ void TestListFilter::rowsComingIn()
     aliyun.registrar = QStringLiteral("阿里云");
     list->setFilter(aliyun, kToday);
     db.queryA()->setSql(sql::kDefaultList);
-    QCOMPARE(db.queryA()->openInSteps(100, 100), QString());
+    QCOMPARE(db.queryA()->openInSteps(100, 100).error(), QString());
     QVERIFY(list->isFilling());
     QVERIFY(list->count() <= 100);
     QTRY_VERIFY(!list->isFilling());

@@ -25,7 +25,7 @@ QStringList names(const Dataset* d)
 
 QString search(Dataset* q, const QString& text)
 {
-    return q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}});
+    return q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), text}}).error();
 }
 
 // Fills tt_a with count rows "n<i>.com" in one transaction; every third has expired by 2025, every
@@ -47,13 +47,13 @@ void fill(TestDb& db, int count)
 QStringList engineNames(const QString& path, const QString& text)
 {
     Connection connection;
-    if (!connection.open(path).isEmpty())
+    if (!connection.open(path).ok())
         return {QStringLiteral("(not opened)")};
     Dataset engine(&connection);
     engine.setSql(text.isNull() ? sql::kDefaultList : sql::kSearch);
     if (!text.isNull())
         engine.setParam(QStringLiteral("q"), text);
-    if (const QString error = engine.open(); !error.isEmpty())
+    if (const QString error = engine.open().error(); !error.isEmpty())
         return {error};
     return names(&engine);
 }
@@ -110,12 +110,12 @@ void TestListMemory::searchSeesWritesNotYetReloaded()
     QVERIFY(db.ok());
     db.insert({QStringLiteral("alpha.com")});
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     QCOMPARE(search(q, QStringLiteral("a")), QString());
     QCOMPARE(names(q), QStringList{QStringLiteral("alpha.com")});
     if (otherProcess) {
         Connection other;
-        QCOMPARE(other.open(db.path()), QString());
+        QCOMPARE(other.open(db.path()).error(), QString());
         QCOMPARE(other.execute(QStringLiteral("insert into tt_a (a1) values ('gamma.net')")), QString());
     } else {
         db.insert({QStringLiteral("gamma.net")});
@@ -131,13 +131,13 @@ void TestListMemory::unchangedReloadComesFromMemory()
     for (const char* n : {"b.com", "a.com", "c.com"})
         db.insert({QString::fromLatin1(n)});
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     const quint64 read = q->generation();
-    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString());
+    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")).error(), QString());
     QCOMPARE(search(q, QStringLiteral("b")), QString());
     QCOMPARE(names(q), QStringList{QStringLiteral("b.com")});
     QSignalSpy current(q, &Dataset::currentRowChanged);
-    QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+    QCOMPARE(q->replaceStatement(sql::kDefaultList).error(), QString());
     // The statement's own order, the first row current, and the file not read again.
     QCOMPARE(names(q),
              (QStringList{QStringLiteral("c.com"), QStringLiteral("a.com"), QStringLiteral("b.com")}));
@@ -147,7 +147,7 @@ void TestListMemory::unchangedReloadComesFromMemory()
     QCOMPARE(q->generation(), read);
     // After a write it reads the file.
     db.insert({QStringLiteral("d.com")});
-    QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+    QCOMPARE(q->replaceStatement(sql::kDefaultList).error(), QString());
     QCOMPARE(names(q).value(0), QStringLiteral("d.com"));
     QVERIFY(q->generation() != read);
 }
@@ -159,18 +159,18 @@ void TestListMemory::deletedRowsStayDeleted()
     for (const char* n : {"a1.com", "a2.com", "b.com"})
         db.insert({QString::fromLatin1(n)});
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     const quint64 read = q->generation();
     QCOMPARE(search(q, QStringLiteral("a")), QString());
     QCOMPARE(q->value(0, QStringLiteral("a1")), QStringLiteral("a2.com"));
-    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->deleteCurrent().error(), QString());
     QCOMPARE(db.countRows(), 2);
     // Narrowing, widening and the full list all leave it out, without reading the file again.
     for (const QString& text : {QStringLiteral("a"), QStringLiteral("a2"), QString()}) {
         QCOMPARE(search(q, text), QString());
         QVERIFY2(!names(q).contains(QStringLiteral("a2.com")), qPrintable(text));
     }
-    QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+    QCOMPARE(q->replaceStatement(sql::kDefaultList).error(), QString());
     QCOMPARE(names(q), (QStringList{QStringLiteral("b.com"), QStringLiteral("a1.com")}));
     QCOMPARE(q->generation(), read);
 }
@@ -183,7 +183,7 @@ void TestListMemory::missingNameIsNeverFound()
     db.insert({QStringLiteral("a.com")});
     QCOMPARE(db.exec(QStringLiteral("insert into tt_a (a2) values ('no name')")), QString());
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     QCOMPARE(q->recordCount(), 2);
     QVERIFY(q->isNull(0, 1));
     QCOMPARE(search(q, QString()), QString());
@@ -201,7 +201,7 @@ void TestListMemory::firstRowsAtOnceAndTheRestInSteps()
     q->setSql(sql::kDefaultList);
     QSignalSpy added(q, &Dataset::rowsAdded);
     QSignalSpy reset(q, &Dataset::rowsReset);
-    QCOMPARE(q->openInSteps(100), QString());
+    QCOMPARE(q->openInSteps(100).error(), QString());
     QCOMPARE(q->recordCount(), 100);
     QCOMPARE(q->currentRow(), 0);
     QCOMPARE(q->value(0, QStringLiteral("a1")), QStringLiteral("n30000.com"));
@@ -227,10 +227,11 @@ void TestListMemory::changesWaitForTheRestOfTheRows()
     Dataset* q = db.queryA();
     // A list by expiry while the rows come in lists from all of them.
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(10), QString());
+    QCOMPARE(q->openInSteps(10).error(), QString());
     QCOMPARE(q->replaceStatement(sql::kExpiredList, {{QStringLiteral("q"), QStringLiteral("n1")},
                                                      {QStringLiteral("today"), QStringLiteral("2025-01-01")},
-                                                     {QStringLiteral("soon"), QStringLiteral("2025-01-31")}}),
+                                                     {QStringLiteral("soon"), QStringLiteral("2025-01-31")}})
+                 .error(),
              QString());
     QVERIFY(!q->isFilling());
     int expired = 0; // "n1" begins the names of 1, 10 ... 19, 100 ... 199, 1000 ... 1999; every third expired
@@ -239,20 +240,20 @@ void TestListMemory::changesWaitForTheRestOfTheRows()
     QCOMPARE(q->recordCount(), expired);
     // So does a sort, and a delete takes the row it names.
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(10), QString());
-    QCOMPARE(q->setSort(QStringLiteral("a1 DESC")), QString());
+    QCOMPARE(q->openInSteps(10).error(), QString());
+    QCOMPARE(q->setSort(QStringLiteral("a1 DESC")).error(), QString());
     QCOMPARE(q->recordCount(), 5000);
     QCOMPARE(q->value(0, QStringLiteral("a1")), QStringLiteral("n5000.com"));
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(10), QString());
-    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->openInSteps(10).error(), QString());
+    QCOMPARE(q->deleteCurrent().error(), QString());
     QCOMPARE(q->recordCount(), 4999);
     QCOMPARE(db.countRows(), 4999);
     QVERIFY(!q->isFilling());
     // Reopening drops an unfinished fill and starts again.
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(10), QString());
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->openInSteps(10).error(), QString());
+    QCOMPARE(q->open().error(), QString());
     QVERIFY(!q->isFilling());
     QCOMPARE(q->recordCount(), 4999);
 }
@@ -266,10 +267,10 @@ void TestListMemory::sameListAgainDoesNotWaitForTheRest()
     fill(db, 30000);
     Dataset* q = db.queryA();
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(100), QString());
+    QCOMPARE(q->openInSteps(100).error(), QString());
     q->setCurrentRow(50);
     QSignalSpy reset(q, &Dataset::rowsReset);
-    QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+    QCOMPARE(q->replaceStatement(sql::kDefaultList).error(), QString());
     QCOMPARE(reset.count(), 1);
     QVERIFY(q->isFilling());
     QCOMPARE(q->recordCount(), 100);
@@ -318,14 +319,14 @@ void TestListMemory::searchWhileTheRowsComeIn()
     ListCounter* counter = db.module()->listCounter();
     const expiry::Day today = expiry::dayOf(QDate(2025, 1, 1));
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(100, 1000), QString());
+    QCOMPARE(q->openInSteps(100, 1000).error(), QString());
     oneFillStep();
     QVERIFY(q->isFilling());
     for (const QString& text : texts) {
         const QStringList found = engineNames(db.path(), text);
         const int read = q->storedRowCount();
         QSignalSpy reset(q, &Dataset::rowsReset);
-        QCOMPARE(text.isNull() ? q->replaceStatement(sql::kDefaultList) : search(q, text), QString());
+        QCOMPARE(text.isNull() ? q->replaceStatement(sql::kDefaultList).error() : search(q, text), QString());
         QCOMPARE(reset.count(), 1);
         QVERIFY2(q->isFilling(), qPrintable(text));
         QCOMPARE(q->storedRowCount(), read); // nothing more read for it
@@ -349,7 +350,7 @@ void TestListMemory::searchWhileTheRowsComeIn()
     QCOMPARE(totals.count, found.size());
     // The same search once all rows are read gives the same rows, without reading the file again.
     const quint64 generation = q->generation();
-    QCOMPARE(last.isNull() ? q->replaceStatement(sql::kDefaultList) : search(q, last), QString());
+    QCOMPARE(last.isNull() ? q->replaceStatement(sql::kDefaultList).error() : search(q, last), QString());
     QCOMPARE(names(q), found);
     QCOMPARE(q->generation(), generation);
 }
@@ -363,7 +364,7 @@ void TestListMemory::writeWhileTheRowsComeInSendsTheSearchToTheFile()
     fill(db, 30000);
     Dataset* q = db.queryA();
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(100), QString());
+    QCOMPARE(q->openInSteps(100).error(), QString());
     QCOMPARE(search(q, QStringLiteral("n29")), QString());
     QVERIFY(q->isFilling());
     db.insert({QStringLiteral("n29new.com")});
@@ -445,7 +446,7 @@ void TestListMemory::sortMatchesTheCollator()
     QCOMPARE(db.exec(QStringLiteral("commit")), QString());
     std::reverse(values.begin(), values.end()); // newest first, as the list holds them
     Dataset* q = db.queryA();
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     const NaturalOrder order;
     for (const bool descending : {false, true}) {
         QStringList expected = values;
@@ -453,22 +454,23 @@ void TestListMemory::sortMatchesTheCollator()
             const int c = order.compare(a, b);
             return descending ? c > 0 : c < 0;
         });
-        QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
-        QCOMPARE(q->setSort(descending ? QStringLiteral("a1 DESC") : QStringLiteral("a1 ASC")), QString());
+        QCOMPARE(q->replaceStatement(sql::kDefaultList).error(), QString());
+        QCOMPARE(q->setSort(descending ? QStringLiteral("a1 DESC") : QStringLiteral("a1 ASC")).error(),
+                 QString());
         QCOMPARE(names(q), expected);
     }
     // A sort of a sorted list is stable over the order it finds: by the first four characters (a2 holds
     // them), ties in the order of the full names' sort.
     QCOMPARE(db.exec(QStringLiteral("update tt_a set a2 = substr(a1, 1, 4)")), QString());
-    QCOMPARE(q->open(), QString());
-    QCOMPARE(q->setSort(QStringLiteral("a1 DESC")), QString());
+    QCOMPARE(q->open().error(), QString());
+    QCOMPARE(q->setSort(QStringLiteral("a1 DESC")).error(), QString());
     QStringList before;
     for (int r = 0; r < q->recordCount(); ++r)
         before << q->value(r, QStringLiteral("a2")) + QLatin1Char('|') + q->value(r, QStringLiteral("a1"));
     std::stable_sort(before.begin(), before.end(), [&](const QString& a, const QString& b) {
         return order.compare(a.section(QLatin1Char('|'), 0, 0), b.section(QLatin1Char('|'), 0, 0)) < 0;
     });
-    QCOMPARE(q->setSort(QStringLiteral("a2 ASC")), QString());
+    QCOMPARE(q->setSort(QStringLiteral("a2 ASC")).error(), QString());
     QStringList after;
     for (int r = 0; r < q->recordCount(); ++r)
         after << q->value(r, QStringLiteral("a2")) + QLatin1Char('|') + q->value(r, QStringLiteral("a1"));

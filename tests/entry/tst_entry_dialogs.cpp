@@ -579,7 +579,7 @@ void TestEntryDialogs::editWritesOnlyItsRowAndListStandsOnFirst()
     const qint64 second = m_db->insert({u"two.com"_s, u"2"_s});
     const qint64 third = m_db->insert({u"three.com"_s, u"3"_s});
     Dataset* list = m_db->queryA();
-    QVERIFY(list->open().isEmpty());
+    QVERIFY(list->open().ok());
     list->setCurrentRow(1); // two.com, as the user selected it
     QStringList shown = list->rowValues(1);
     auto dialog = open(QStringLiteral("edit"), second);
@@ -635,8 +635,8 @@ void TestEntryDialogs::searchStaysInForceAcrossASave()
     m_db->insert({QStringLiteral("beta.net")});
     m_db->insert({QStringLiteral("alphabet.org")});
     Dataset* list = m_db->queryA();
-    QVERIFY(list->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("alpha")}}).isEmpty());
-    QVERIFY(list->setSort(QStringLiteral("a1 ASC")).isEmpty());
+    QVERIFY(list->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("alpha")}}).ok());
+    QVERIFY(list->setSort(QStringLiteral("a1 ASC")).ok());
     QCOMPARE(list->recordCount(), 2);
 
     // A matching save shows up; the heading sort is gone; the list stands on its first row.
@@ -687,7 +687,7 @@ void TestEntryDialogs::rejectedStatementKeepsTheDialogOpen()
     const QStringList before = m_db->row(aid);
     auto dialog = open(kind, aid);
     QVERIFY(m_db->exec(trigger).isEmpty());
-    QVERIFY(m_db->queryA()->setSort(QStringLiteral("a1 DESC")).isEmpty());
+    QVERIFY(m_db->queryA()->setSort(QStringLiteral("a1 DESC")).ok());
     clearBox(dialog->bsSkinEdit1());
     typeText(dialog->bsSkinEdit1(), QStringLiteral("changed.com"));
     typeText(dialog->bsSkinRichEdit1(), QStringLiteral("备注\n第二行"));

@@ -532,7 +532,7 @@ void TestImportMapped::ownExportRoundTrip()
              QStringLiteral("http://m.example.cn"), QStringLiteral("2012/10/10"), QStringLiteral("2030-1-2"),
              QStringLiteral("备注\n第二行"), QStringLiteral("pw"), QStringLiteral("0100")}));
     first.insert(row({QStringLiteral("second.com"), {}, {}, {}, {}, {}, {}, {}, QStringLiteral("面议")}));
-    QCOMPARE(first.queryA()->open(), QString());
+    QCOMPARE(first.queryA()->open().error(), QString());
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("yuming.xls"));
     QVERIFY(exporter::writeWorkbook(*first.queryA(), path).ok());
@@ -710,8 +710,8 @@ void TestImportMapped::knownNamesOfALargeList()
              QString());
     db.insert(row({QStringLiteral("中文.中国")}));
     Dataset* list = db.queryA();
-    QCOMPARE(list->open(), QString());
-    QCOMPARE(list->finishFill(), QString());
+    QCOMPARE(list->open().error(), QString());
+    QCOMPARE(list->finishFill().error(), QString());
     QCOMPARE(list->recordCount(), 60001);
 
     const sheet::Sheet sheet = sheetOf({{QStringLiteral("Domain"), QStringLiteral("Price")},
@@ -758,8 +758,8 @@ void TestImportMapped::updateKeepsAChangeMadeSince()
     db.insert(row(
         {QStringLiteral("example.com"), QStringLiteral("旧说明"), {}, {}, {}, {}, QStringLiteral("旧备注")}));
     Dataset* list = db.queryA();
-    QCOMPARE(list->open(), QString());
-    QCOMPARE(list->finishFill(), QString());
+    QCOMPARE(list->open().error(), QString());
+    QCOMPARE(list->finishFill().error(), QString());
     QCOMPARE(list->recordCount(), 1);
     const QString change =
         QStringLiteral("update tt_a set a7 = '另一个程序写的备注' where a1 = 'example.com'");
@@ -826,7 +826,7 @@ namespace {
 void showDialog(Tdaoru& dlg, TestDb& db, const QString& file)
 {
     db.insert(row({QStringLiteral("abc.cn"), QStringLiteral("旧说明")}));
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     dlg.bindData(db.module());
     dlg.show();
     FileDialog::setNextOpenFileName(dataFile(file));

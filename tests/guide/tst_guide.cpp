@@ -446,7 +446,7 @@ void TestGuide::programStartsWithGuideFirst()
     const QString program = m_dir->filePath(QStringLiteral("lanshu"));
     QVERIFY(QFile::copy(QStringLiteral(LANSHU_SCRIPTED_PROGRAM), program));
     QVERIFY(writeAll(file(), content));
-    QCOMPARE(schema::createShippedDatabase(work.filePath(QStringLiteral("service.dll"))), QString());
+    QCOMPARE(schema::createShippedDatabase(work.filePath(QStringLiteral("service.dll"))).error(), QString());
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
@@ -660,7 +660,7 @@ void TestGuide::lockedWindowHidesTheDomains()
     for (int i = 0; i < 20; ++i)
         db.insert({QStringLiteral("secret%1.com").arg(i), QStringLiteral("8888")});
     QCOMPARE(db.exec(QStringLiteral("update jz_ub set ub2='1'")), QString());
-    QCOMPARE(db.module()->Query_jz_ub()->open(), QString());
+    QCOMPARE(db.module()->Query_jz_ub()->open().error(), QString());
     Tmian w;
     w.bindData(db.module());
     auto* help = new Thelp(&w);

@@ -36,7 +36,7 @@ struct LockWindow
     {
         const QString error = db.exec(
             QStringLiteral("update jz_ub set ub1='%1', ub2='%2', ub4='%3' where ub3='8'").arg(ub1, ub2, ub4));
-        return error.isEmpty() && db.module()->Query_jz_ub()->open().isEmpty();
+        return error.isEmpty() && db.module()->Query_jz_ub()->open().ok();
     }
 
     // The start: the show step, then the window on screen.

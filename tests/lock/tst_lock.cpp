@@ -167,7 +167,7 @@ void TestLock::startState()
     QVERIFY(w.setSettings(QStringLiteral("5"), ub2, ub2));
     if (deleteRow) {
         QCOMPARE(w.db.exec(QStringLiteral("delete from jz_ub")), QString());
-        QCOMPARE(w.db.module()->Query_jz_ub()->open(), QString());
+        QCOMPARE(w.db.module()->Query_jz_ub()->open().error(), QString());
     }
     QVERIFY(w.start());
     QVERIFY(w.welcomeShown());
@@ -274,9 +274,10 @@ void TestLock::unlockReloadsDefaultList()
     QVERIFY(w.portfolioShown());
 
     Dataset* a = w.db.queryA();
-    QCOMPARE(a->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral(".com")}}), QString());
-    QCOMPARE(a->setSort(QStringLiteral("a1 ASC")), QString());
-    DomainListModel* model = w.mian->Fr_guanli1()->listModel();
+    QCOMPARE(a->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral(".com")}}).error(),
+             QString());
+    QCOMPARE(a->setSort(QStringLiteral("a1 ASC")).error(), QString());
+    DomainListModel* model = w.mian->Fr_guanli1()->bsSkinDBGrid1()->listModel();
     model->setHeading(0, QStringLiteral("域名 ∧"));
     model->setHeading(1, QStringLiteral("报价 ∨"));
     model->setHeading(2, QStringLiteral("说明 ∧"));
@@ -833,7 +834,7 @@ void TestLock::dialogNoSettingsRow()
 {
     LockWindow w;
     QCOMPARE(w.db.exec(QStringLiteral("delete from jz_ub")), QString());
-    QCOMPARE(w.db.module()->Query_jz_ub()->open(), QString());
+    QCOMPARE(w.db.module()->Query_jz_ub()->open().error(), QString());
     QVERIFY(w.start());
     w.mian->showPortfolio();
     w.mima->show();

@@ -76,7 +76,7 @@ void TestLockRestart::acrossRestarts()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString oldCwd = QDir::currentPath();
-    QCOMPARE(schema::createShippedDatabase(dir.filePath(QStringLiteral("service.dll"))), QString());
+    QCOMPARE(schema::createShippedDatabase(dir.filePath(QStringLiteral("service.dll"))).error(), QString());
     QDir::setCurrent(dir.path());
     auto restoreCwd = qScopeGuard([&] { QDir::setCurrent(oldCwd); });
 

@@ -105,7 +105,7 @@ void TestCalendar::eventsAndAlarms()
     db.insert({QStringLiteral("none.org")});
     db.insert({QStringLiteral("semi;co,ma.cn"), {}, {}, {}, {}, QStringLiteral("2028/2/29 10:00")});
     db.insert({QStringLiteral("A.com"), {}, {}, {}, {}, QStringLiteral("2030-01-01")}); // a.com again
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
 
     const QString path = db.folder() + QStringLiteral("/out.ics");
     const calendar::Written result = calendar::write(*db.queryA(), path);
@@ -149,15 +149,15 @@ void TestCalendar::uidsStableAcrossExports()
     QVERIFY(db.ok());
     db.insert({QStringLiteral("keep.com"), {}, {}, {}, {}, QStringLiteral("2027-01-05")});
     db.insert({longName(), {}, {}, {}, {}, QStringLiteral("2027-02-05")});
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     const QString first = db.folder() + QStringLiteral("/first.ics");
     QVERIFY(calendar::write(*db.queryA(), first).ok());
 
     // Renewed, another domain added, the list in another order: the same domains keep their UIDs.
     QCOMPARE(db.exec(QStringLiteral("update tt_a set a6 = '2028-01-05' where a1 = 'keep.com'")), QString());
     db.insert({QStringLiteral("new.com"), {}, {}, {}, {}, QStringLiteral("2027-03-05")});
-    QCOMPARE(db.queryA()->open(), QString());
-    QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
+    QCOMPARE(db.queryA()->setSort(QStringLiteral("a1 ASC")).error(), QString());
     const QString second = db.folder() + QStringLiteral("/second.ics");
     QVERIFY(calendar::write(*db.queryA(), second).ok());
 
@@ -228,7 +228,7 @@ void TestCalendar::panelMenuWritesAndNamesUnreadable()
     QVERIFY(db.ok());
     db.insert({QStringLiteral("good.com"), {}, {}, {}, {}, QStringLiteral("2027-01-05")});
     db.insert({QStringLiteral("odd.com"), {}, {}, {}, {}, QStringLiteral("2027-02-30")});
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     TFr_guanli panel;
     panel.bindData(db.module());
     auto* action = panel.findChild<QAction*>(QStringLiteral("actExportCalendar"));
@@ -274,7 +274,7 @@ void TestCalendar::panelCancelWritesNothing()
     TestDb db;
     QVERIFY(db.ok());
     db.insert({QStringLiteral("good.com"), {}, {}, {}, {}, QStringLiteral("2027-01-05")});
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     TFr_guanli panel;
     panel.bindData(db.module());
     const int dialogs = FileDialog::openedCount();
@@ -289,7 +289,7 @@ void TestCalendar::unwritablePathIsReported()
     TestDb db;
     QVERIFY(db.ok());
     db.insert({QStringLiteral("good.com"), {}, {}, {}, {}, QStringLiteral("2027-01-05")});
-    QCOMPARE(db.queryA()->open(), QString());
+    QCOMPARE(db.queryA()->open().error(), QString());
     const QString path = db.folder() + QStringLiteral("/no/such/folder/x.ics");
     const calendar::Written result = calendar::write(*db.queryA(), path);
     QVERIFY(!result.ok());

@@ -47,7 +47,7 @@ struct View
             const QStringList v = texts({d[0], d[1], d[2], d[3]});
             db.insert({v[0], {}, v[1], {}, {}, v[2], {}, {}, v[3]});
         }
-        QVERIFY(db.queryA()->open().isEmpty());
+        QVERIFY(db.queryA()->open().ok());
         panel.resize(900, 640);
         panel.bindData(db.module());
         panel.show();

@@ -35,33 +35,34 @@ void TestDomainListModel::followsEveryChangeOfTheQuery()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     Dataset* q = db.queryA();
     model.setList(db.module()->domains());
-    QCOMPARE(q->open(), QString());
+    QCOMPARE(q->open().error(), QString());
     QCOMPARE(model.rowCount(), 4);
     QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("c.cn"));
     QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("12"));
     QCOMPARE(model.index(0, 2).data().toString(), QStringLiteral("说明"));
 
-    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")), QString());
+    QCOMPARE(q->setSort(QStringLiteral("a1 ASC")).error(), QString());
     QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("a9.net"));
     QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("a10.net"));
 
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
     q->setCurrentRow(1);
-    QCOMPARE(q->deleteCurrent(), QString());
+    QCOMPARE(q->deleteCurrent().error(), QString());
     QCOMPARE(removed.size(), 1);
     QCOMPARE(removed[0][1].toInt(), 1);
     QCOMPARE(model.rowCount(), 3);
 
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    QCOMPARE(q->append({QStringLiteral("new.com")}), QString());
+    QCOMPARE(q->append({QStringLiteral("new.com")}).error(), QString());
     QCOMPARE(inserted.size(), 1);
     QCOMPARE(model.index(3, 0).data().toString(), QStringLiteral("new.com"));
 
-    QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("zzz")}}), QString());
+    QCOMPARE(q->replaceStatement(sql::kSearch, {{QStringLiteral("q"), QStringLiteral("zzz")}}).error(),
+             QString());
     QCOMPARE(model.rowCount(), 0);
-    QVERIFY(!q->replaceStatement(QStringLiteral("select * from missing")).isEmpty());
+    QVERIFY(!q->replaceStatement(QStringLiteral("select * from missing")).ok());
     QCOMPARE(model.rowCount(), 0);
-    QCOMPARE(q->replaceStatement(sql::kDefaultList), QString());
+    QCOMPARE(q->replaceStatement(sql::kDefaultList).error(), QString());
     QCOMPARE(model.rowCount(), 4);
     q->close();
     QCOMPARE(model.rowCount(), 0);

@@ -36,7 +36,7 @@ struct Panel
     {
         for (const QStringList& d : domains)
             aids << db.insert(d);
-        QVERIFY(db.queryA()->open().isEmpty());
+        QVERIFY(db.queryA()->open().ok());
         panel.resize(852, 593);
         panel.bindData(db.module());
         panel.show();
@@ -100,6 +100,8 @@ private slots:
     void cleanup();
 
     void layoutAndNames();
+    void partsReachedByAccessorAreTheNamedOnes_data();
+    void partsReachedByAccessorAreTheNamedOnes();
     void detailPaneShowsTheCurrentRecord_data();
     void detailPaneShowsTheCurrentRecord();
     void listAndQueryMoveTogether();
@@ -225,7 +227,46 @@ void TestPortfolioPanel::layoutAndNames()
                           QStringLiteral("注册商"), QStringLiteral("域名管理地址"),
                           QStringLiteral("注册日期"), QStringLiteral("过期日期"), QStringLiteral("备注"),
                           QStringLiteral("管理密码"), QStringLiteral("对外报价")}));
-    QCOMPARE(p.panel.listModel()->index(0, 0).data().toString(), QStringLiteral("a.com"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->listModel()->index(0, 0).data().toString(), QStringLiteral("a.com"));
+}
+
+void TestPortfolioPanel::partsReachedByAccessorAreTheNamedOnes_data()
+{
+    // The main window and the guide reach these parts through the panel; the skin and older settings
+    // know them by these names.
+    QTest::addColumn<QString>("part");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("toolbar") << QStringLiteral("toolbar") << QStringLiteral("bsSkinToolBar1");
+    QTest::newRow("list") << QStringLiteral("list") << QStringLiteral("bsSkinDBGrid1");
+    QTest::newRow("search strip") << QStringLiteral("search strip") << QStringLiteral("searchStrip");
+    QTest::newRow("search box") << QStringLiteral("search box") << QStringLiteral("bsSkinEdit1");
+    QTest::newRow("detail side") << QStringLiteral("detail side") << QStringLiteral("detailSide");
+    QTest::newRow("detail fields") << QStringLiteral("detail fields") << QStringLiteral("detailPane");
+    QTest::newRow("undo") << QStringLiteral("undo") << QStringLiteral("actUndo");
+    QTest::newRow("redo") << QStringLiteral("redo") << QStringLiteral("actRedo");
+}
+
+void TestPortfolioPanel::partsReachedByAccessorAreTheNamedOnes()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, name);
+    Panel p;
+    const TFr_guanli& panel = p.panel;
+    const QHash<QString, QObject*> parts = {
+        {QStringLiteral("toolbar"), panel.bsSkinToolBar1()},
+        {QStringLiteral("list"), panel.bsSkinDBGrid1()},
+        {QStringLiteral("search strip"), panel.searchStrip()},
+        {QStringLiteral("search box"), panel.searchBox()},
+        {QStringLiteral("detail side"), panel.detailPane()},
+        {QStringLiteral("detail fields"), panel.detailPane()->fields()},
+        {QStringLiteral("undo"), panel.undoAction()},
+        {QStringLiteral("redo"), panel.redoAction()},
+    };
+    QObject* reached = parts.value(part);
+    QVERIFY(reached);
+    const QList<QObject*> named = panel.findChildren<QObject*>(name);
+    QCOMPARE(named.size(), 1); // one part of that name in the panel
+    QCOMPARE(reached, named.constFirst());
 }
 
 void TestPortfolioPanel::detailPaneShowsTheCurrentRecord_data()
@@ -257,7 +298,7 @@ void TestPortfolioPanel::detailPaneShowsTheCurrentRecord()
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("new.com"));
     p.query()->next();
     const QStringList expected = QStringList{QString::number(p.aids[1])} + record;
-    QCOMPARE(p.panel.currentRecord(), DomainRecord::fromRow(expected));
+    QCOMPARE(p.panel.detailPane()->record(), DomainRecord::fromRow(expected));
     const QList<std::pair<const char*, int>> labels = {
         {"lblDomain", 0},  {"lblDescription", 1}, {"lblRegistrar", 2}, {"lblAddress", 3},
         {"lblRegDate", 4}, {"lblExpDate", 5},     {"lblPassword", 7},  {"lblPrice", 8}};
@@ -428,7 +469,7 @@ void openLargeInSteps(Panel& p, int count, int stepRows = -1)
              QString());
     Dataset* q = p.query();
     q->setSql(sql::kDefaultList);
-    QCOMPARE(q->openInSteps(10, stepRows), QString());
+    QCOMPARE(q->openInSteps(10, stepRows).error(), QString());
     QVERIFY(q->isFilling());
 }
 
@@ -569,7 +610,7 @@ void TestPortfolioPanel::typingUpperCaseFindsLowerCase()
                                      "select i+1 from n where i < 3000) select 'n' || i || '.com' from n")),
             QString());
         p.query()->setSql(sql::kDefaultList);
-        QCOMPARE(p.query()->openInSteps(10, 100), QString());
+        QCOMPARE(p.query()->openInSteps(10, 100).error(), QString());
     }
     QTest::keyClicks(p.panel.searchBox(), typed);
     QCOMPARE(p.panel.searchBox()->text(), typed);
@@ -634,7 +675,7 @@ void TestPortfolioPanel::searchStaysForAReopen()
     // A later save reopens the query: the search stays and the new row is found.
     p.db.insert({QStringLiteral("newab.cn")});
     p.db.insert({QStringLiteral("other.cn")});
-    QCOMPARE(p.query()->open(), QString());
+    QCOMPARE(p.query()->open().error(), QString());
     QCOMPARE(p.listed(), (QStringList{QStringLiteral("newab.cn"), QStringLiteral("abc.com")}));
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("newab.cn"));
 }
@@ -733,7 +774,7 @@ void TestPortfolioPanel::searchErrorEmptiesTheListUntilTheNextGoodSearch()
     QVERIFY(p.listed().isEmpty());
     QCOMPARE(p.shown("lblDomain"), QString());
     p.clickHeading(0); // nothing happens while the query is closed
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名"));
     QCOMPARE(p.db.exec(QStringLiteral("alter table tt_gone rename to tt_a")), QString());
     QVERIFY(p.listed().isEmpty()); // until the next change of the box
     QTest::keyClick(p.panel.searchBox(), Qt::Key_B);
@@ -741,7 +782,7 @@ void TestPortfolioPanel::searchErrorEmptiesTheListUntilTheNextGoodSearch()
     QVERIFY(MessageBox::shown().isEmpty());
     // The heading click works again, and it is the first one: ascending.
     p.clickHeading(0);
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∧"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∧"));
 }
 
 void TestPortfolioPanel::headingClicksSortAndMark()
@@ -776,13 +817,13 @@ void TestPortfolioPanel::headingClicksSortAndMark()
     p.clickHeading(0);
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("a.com"), QStringLiteral("B2.com"), QStringLiteral("b10.com")}));
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∧"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∧"));
     QCOMPARE(p.shown("lblDomain"), QStringLiteral("a.com"));
     QCOMPARE(p.db.countRows(), 3);
     p.clickHeading(0);
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("b10.com"), QStringLiteral("B2.com"), QStringLiteral("a.com")}));
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∨"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∨"));
     p.clickHeading(0);
     p.clickHeading(1); // after an ascending click: descending, by value
     QCOMPARE(p.listed(),
@@ -793,13 +834,13 @@ void TestPortfolioPanel::headingClicksSortAndMark()
     p.clickHeading(4);
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("B2.com"), QStringLiteral("a.com"), QStringLiteral("b10.com")}));
-    QCOMPARE(p.panel.heading(4), QStringLiteral("到期 ∧"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(4), QStringLiteral("到期 ∧"));
     p.clickHeading(2); // Chinese by its usual order: 丙 bing, 甲 jia, 乙 yi, descending
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("b10.com"), QStringLiteral("B2.com"), QStringLiteral("a.com")}));
-    QCOMPARE(p.panel.heading(2), QStringLiteral("说明 ∨"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(2), QStringLiteral("说明 ∨"));
     // The heading reset restores the texts only.
-    p.panel.resetHeadings();
+    p.panel.bsSkinDBGrid1()->resetHeadings();
     QCOMPARE(p.headings(), DomainListModel::defaultHeadings());
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("b10.com"), QStringLiteral("B2.com"), QStringLiteral("a.com")}));
@@ -829,7 +870,7 @@ void TestPortfolioPanel::sortKeepsTiesInTheirOrder()
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("w.com"), QStringLiteral("z.com"), QStringLiteral("v.com"),
                           QStringLiteral("y.com"), QStringLiteral("x.com")}));
-    QCOMPARE(p.panel.heading(3), QStringLiteral("注册商 ∨"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(3), QStringLiteral("注册商 ∨"));
 }
 
 void TestPortfolioPanel::sortAfterSearchAndSearchAfterSort()
@@ -844,7 +885,7 @@ void TestPortfolioPanel::sortAfterSearchAndSearchAfterSort()
     // Rows come back newest first; the mark stays.
     QCOMPARE(p.listed(), (QStringList{QStringLiteral("gamma.com"), QStringLiteral("beta.com"),
                                       QStringLiteral("zeta.com")}));
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∧"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∧"));
 }
 
 void TestPortfolioPanel::resetToDefaultList_data()
@@ -872,7 +913,7 @@ void TestPortfolioPanel::resetToDefaultList()
     p.clickHeading(0); // the direction flag went on alternating
     QCOMPARE(p.listed(),
              (QStringList{QStringLiteral("c.com"), QStringLiteral("b.net"), QStringLiteral("a.com")}));
-    QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∨"));
+    QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∨"));
 
     // With an empty box: the default list, once more.
     p.find<QAbstractButton>(button.toLatin1().constData())->click();
@@ -931,7 +972,7 @@ void TestPortfolioPanel::deleteAsksFirst()
         QCOMPARE(p.query()->currentRow(), 1);
         QCOMPARE(p.shown("lblDomain"), QStringLiteral("c.com"));
         QCOMPARE(p.panel.bsSkinDBGrid1()->currentIndex().row(), 1);
-        QCOMPARE(p.panel.heading(0), QStringLiteral("域名 ∧"));
+        QCOMPARE(p.panel.bsSkinDBGrid1()->heading(0), QStringLiteral("域名 ∧"));
     } else {
         QCOMPARE(p.db.countRows(), 4);
         QCOMPARE(p.listed(), (QStringList{QStringLiteral("a.com"), QStringLiteral("b.com"),
@@ -954,7 +995,7 @@ void TestPortfolioPanel::deleteTheLastRowAndTheOnlyRow()
     p.find("btnDelete")->click();
     QVERIFY(p.listed().isEmpty());
     QCOMPARE(p.db.countRows(), 0);
-    QCOMPARE(p.panel.currentRecord(), DomainRecord());
+    QCOMPARE(p.panel.detailPane()->record(), DomainRecord());
     QVERIFY(!p.find("linkVisitAddress")->isVisibleTo(&p.panel));
     MessageBox::clearShown();
     p.find("btnDelete")->click(); // nothing is asked any more

@@ -84,7 +84,7 @@ void TestRegistryUpdate::init()
               m_db->insert({u"lanshu-example.cn"_s, {}, {}, {}, {}, {}}),
               m_db->insert({u"岚枢.中国"_s, {}, u"新网"_s, {}, u"2003-03-17"_s, u"2030-01-01"_s}),
               m_db->insert({u"vacant.cn"_s, {}, {}, {}, {}, u"2026-12-31"_s})};
-    QVERIFY(m_db->queryA()->open().isEmpty());
+    QVERIFY(m_db->queryA()->open().ok());
     m_panel = std::make_unique<TFr_guanli>();
     m_panel->resize(900, 600);
     m_panel->bindData(m_db->module());

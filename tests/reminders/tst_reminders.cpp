@@ -225,9 +225,10 @@ void TestReminders::countsByGroup()
     options.thresholds = thresholds;
     options.priceFilter = minPrice >= 0;
     options.minPrice = std::max(0, minPrice);
-    QList<reminders::Group> groups;
-    QCOMPARE(reminders::count(db.module()->Conn_service(), kToday, options, &groups), QString());
-    QCOMPARE(reminders::text(groups), expected);
+    const Expected<QList<reminders::Group>> groups =
+        reminders::count(db.module()->Conn_service(), kToday, options);
+    QCOMPARE(groups.error(), QString());
+    QCOMPARE(reminders::text(groups.value()), expected);
 }
 
 void TestReminders::notifiesOncePerDayAndGroup()

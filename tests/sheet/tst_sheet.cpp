@@ -100,7 +100,7 @@ QString writeWorkbook(const QTemporaryDir& dir, int rows, int columns)
         writer.appendRow(0, cells);
     }
     const QString path = dir.filePath(QStringLiteral("generated.xls"));
-    return writer.save(path).isEmpty() ? path : QString();
+    return writer.save(path).ok() ? path : QString();
 }
 
 QByteArray record(quint16 id, const QByteArray& payload)
@@ -687,12 +687,12 @@ void TestSheet::workbookTakesItsPlaceInOneStep()
     const QStringList row{QStringLiteral("例子.com"), QStringLiteral("1200")};
     if (suffix == QLatin1String("xlsx")) {
         sheet::XlsxWriter writer(path, 2);
-        QCOMPARE(writer.appendRow(row), QString());
-        error = writer.save();
+        QCOMPARE(writer.appendRow(row).error(), QString());
+        error = writer.save().error();
     } else {
         sheet::XlsWriter writer(2);
         writer.appendRow(0, row);
-        error = writer.save(path);
+        error = writer.save(path).error();
     }
 
     if (saved) {
@@ -1133,7 +1133,7 @@ void TestSheet::roundTrip()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("round.xls"));
-    QCOMPARE(writer.save(path), QString());
+    QCOMPARE(writer.save(path).error(), QString());
     const Expected<sheet::Sheet> result = sheet::readFirstSheet(path);
     QVERIFY2(result.ok(), qPrintable(result.error()));
     const sheet::Sheet& s = result.value();
@@ -1153,8 +1153,9 @@ void TestSheet::roundTrip()
         QCOMPARE(s.cell(row, 1).text, texts[0]);
     }
 
-    QByteArray bytes;
-    QCOMPARE(writer.toBytes(bytes), QString());
+    const Expected<QByteArray> built = writer.toBytes();
+    QCOMPARE(built.error(), QString());
+    const QByteArray& bytes = built.value();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), bytes);
@@ -1166,8 +1167,9 @@ void TestSheet::roundTripFullSheet()
     sheet::XlsWriter writer(1);
     for (int r = 0; r < sheet::XlsWriter::MaxRows; ++r)
         writer.appendRow(0, {QString::number(r), (r % 2) ? QString() : QStringLiteral("偶数行")});
-    QByteArray bytes;
-    QCOMPARE(writer.toBytes(bytes), QString());
+    const Expected<QByteArray> built = writer.toBytes();
+    QCOMPARE(built.error(), QString());
+    const QByteArray& bytes = built.value();
     const Expected<sheet::Sheet> result = sheet::readFirstSheetFromMemory(bytes);
     QVERIFY2(result.ok(), qPrintable(result.error()));
     QCOMPARE(result.value().rowCount(), 65536);
@@ -1189,7 +1191,7 @@ void TestSheet::readByXlrd()
     writer.appendRow(2, {QStringLiteral("third")});
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("xlrd.xls"));
-    QCOMPARE(writer.save(path), QString());
+    QCOMPARE(writer.save(path).error(), QString());
 
     QProcess py;
     py.start(python, {QStringLiteral("-c"),
@@ -1235,7 +1237,7 @@ void TestSheet::readBySsconvert()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("gnumeric.xls"));
     const QString txt = dir.filePath(QStringLiteral("gnumeric.txt"));
-    QCOMPARE(writer.save(path), QString());
+    QCOMPARE(writer.save(path).error(), QString());
 
     QProcess p;
     p.start(ssconvert,
@@ -1264,7 +1266,7 @@ void TestSheet::tooManyRowsRefused()
     QCOMPARE(writer.rowCount(0), 65537);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.xls"));
-    QCOMPARE(writer.save(path), QStringLiteral("Excel 工作表最多只能容纳 65536 行，当前有 65537 行"));
+    QCOMPARE(writer.save(path).error(), QStringLiteral("Excel 工作表最多只能容纳 65536 行，当前有 65537 行"));
     QVERIFY(!QFile::exists(path));
     QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty()); // no temporary file left
 }
@@ -1292,7 +1294,7 @@ void TestSheet::otherLimitsRefused()
     writer.appendRow(0, row);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("limits.xls"));
-    QCOMPARE(writer.save(path), expected);
+    QCOMPARE(writer.save(path).error(), expected);
     QVERIFY(!QFile::exists(path));
 }
 
@@ -1302,21 +1304,21 @@ void TestSheet::failedSaveKeepsOldFile()
     const QString path = dir.filePath(QStringLiteral("yuming.xls"));
     sheet::XlsWriter first;
     first.appendRow(0, {QStringLiteral("old")});
-    QCOMPARE(first.save(path), QString());
+    QCOMPARE(first.save(path).error(), QString());
 
     // A refused workbook leaves the old file as it was; a good one replaces it.
     sheet::XlsWriter refused;
     for (int r = 0; r < 65537; ++r)
         refused.appendRow(0, {QStringLiteral("a")});
-    QVERIFY(!refused.save(path).isEmpty());
+    QVERIFY(!refused.save(path).ok());
     QCOMPARE(sheet::readFirstSheet(path).value().cell(0, 0).text, QStringLiteral("old"));
     sheet::XlsWriter second;
     second.appendRow(0, {QStringLiteral("new")});
-    QCOMPARE(second.save(path), QString());
+    QCOMPARE(second.save(path).error(), QString());
     QCOMPARE(sheet::readFirstSheet(path).value().cell(0, 0).text, QStringLiteral("new"));
 
     const QString nowhere = dir.filePath(QStringLiteral("no/such/folder/yuming.xls"));
-    const QString error = second.save(nowhere);
+    const QString error = second.save(nowhere).error();
     QVERIFY2(error.startsWith(QStringLiteral("无法保存文件：")), qPrintable(error));
     QVERIFY(!QFile::exists(nowhere));
 }
@@ -1332,7 +1334,7 @@ void TestSheet::savedFileIsPrivate()
     const QString path = dir.filePath(QStringLiteral("yuming.xls"));
     sheet::XlsWriter writer;
     writer.appendRow(0, {QStringLiteral("a.com"), QStringLiteral("secret")});
-    QCOMPARE(writer.save(path), QString());
+    QCOMPARE(writer.save(path).error(), QString());
     struct stat st
     {
     };
