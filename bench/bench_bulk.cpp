@@ -88,7 +88,7 @@ int main(int argc, char** argv)
 
     // The copy of the file made before a bulk change.
     const Span copying;
-    const QString copied = backup::make(module->Conn_service(), path, QDateTime::currentDateTime());
+    const QString copied = backup::make(module->Conn_service(), path, QDateTime::currentDateTime()).error();
     const Figure copy = Figure::of(copying);
     if (!copied.isEmpty())
         fail("copy", copied);

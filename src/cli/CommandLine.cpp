@@ -527,7 +527,8 @@ private:
         // A copy of the database before the rows go in; a failed copy is told and stops nothing.
         auto backupFirst = [this] {
             const QString backupError =
-                backup::make(&m_connection, Connection::kFileName, QDateTime(m_today, QTime::currentTime()));
+                backup::make(&m_connection, Connection::kFileName, QDateTime(m_today, QTime::currentTime()))
+                    .error();
             if (!backupError.isEmpty())
                 printErr(backupError);
         };

@@ -71,13 +71,13 @@ QStringList copies(const QString& dbPath)
     return copiesIn(Platform::Folder(folderFor(dbPath), Platform::Folder::OpenExisting), dbPath);
 }
 
-QString make(Connection* connection, const QString& dbPath, const QDateTime& now, const QString& keep)
+Result make(Connection* connection, const QString& dbPath, const QDateTime& now, const QString& keep)
 {
     // The folder is made, narrowed and pruned only when it is a folder of its own: a link there (to a
     // folder of someone else's, say) means no copy, and nothing done there.
     Platform::Folder folder(folderFor(dbPath), Platform::Folder::CreateMissing);
     if (!folder.isOpen())
-        return QStringLiteral("无法备份数据库文件：%1").arg(folder.error());
+        return Result::failure(QStringLiteral("无法备份数据库文件：%1").arg(folder.error()));
     folder.narrow();
 
     const QString base = stem(dbPath) + QLatin1Char('-') + now.toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
@@ -88,21 +88,21 @@ QString make(Connection* connection, const QString& dbPath, const QDateTime& now
     // A read transaction: no other program can write the file while it is copied. Should the engine not
     // give one, the copy is still made, as the file stands.
     const bool inTransaction =
-        connection && connection->isOpen() && connection->execute(QStringLiteral("begin")).isEmpty();
+        connection && connection->isOpen() && connection->execute(QStringLiteral("begin")).ok();
     if (inTransaction)
         (void)connection->execute(QStringLiteral("select count(*) from sqlite_master"));
     const QString error = folder.copyFile(dbPath, name);
     if (inTransaction)
         (void)connection->execute(QStringLiteral("commit")); // it only read: nothing to lose
     if (!error.isEmpty())
-        return QStringLiteral("无法备份数据库文件到“%1”：%2")
-            .arg(QDir::toNativeSeparators(QDir(folder.path()).filePath(name)), error);
+        return Result::failure(QStringLiteral("无法备份数据库文件到“%1”：%2")
+                                   .arg(QDir::toNativeSeparators(QDir(folder.path()).filePath(name)), error));
 
     QStringList all = copiesIn(folder, dbPath);
     const bool kept = all.removeOne(keep); // counts among the ten, but goes last
     for (qsizetype i = 0; i + kKept < all.size() + (kept ? 1 : 0); ++i)
         folder.removeFile(all[i]);
-    return {};
+    return Result::success();
 }
 
 Result makeDaily(Connection* connection, const QString& dbPath, const QDateTime& now)
@@ -113,7 +113,7 @@ Result makeDaily(Connection* connection, const QString& dbPath, const QDateTime&
         if (pattern.match(name).captured(1) == today)
             return Result::success();
     }
-    return Result::fromError(make(connection, dbPath, now));
+    return make(connection, dbPath, now);
 }
 
 Expected<int> check(const QString& copyPath, Check how)
@@ -168,9 +168,9 @@ Expected<int> restore(Connection* connection, const QString& dbPath, const QStri
     if (!checked.ok())
         return Result::failure(QStringLiteral("备份“%1”已损坏，不能用来恢复：%2").arg(name, checked.error()));
     const int expected = checked.value();
-    if (const QString failed = make(connection, dbPath, now, name); !failed.isEmpty())
+    if (const Result failed = make(connection, dbPath, now, name); !failed.ok())
         return Result::failure(
-            QStringLiteral("恢复前未能先备份现在的数据库，什么也没有改动。%1").arg(failed));
+            QStringLiteral("恢复前未能先备份现在的数据库，什么也没有改动。%1").arg(failed.error()));
 
     const Expected<sqlite3_stmt*> attach =
         Statement::prepare(connection, QStringLiteral("attach database :file as restored key :key"),
@@ -186,12 +186,13 @@ Expected<int> restore(Connection* connection, const QString& dbPath, const QStri
 
     const QString columns = QStringLiteral("aid, a1, a2, a3, a4, a5, a6, a7, a8, a9");
     int restored = -1;
-    error = connection->execute(QStringLiteral("begin immediate"));
+    error = connection->execute(QStringLiteral("begin immediate")).error();
     if (error.isEmpty()) {
-        error =
-            connection->execute(QStringLiteral("delete from main.tt_a; insert into main.tt_a (%1) select %1 "
-                                               "from restored.tt_a order by aid;")
-                                    .arg(columns));
+        error = connection
+                    ->execute(QStringLiteral("delete from main.tt_a; insert into main.tt_a (%1) select %1 "
+                                             "from restored.tt_a order by aid;")
+                                  .arg(columns))
+                    .error();
         int stored = -1;
         if (error.isEmpty()) {
             const Expected<sqlite3_stmt*> count =
@@ -207,7 +208,7 @@ Expected<int> restore(Connection* connection, const QString& dbPath, const QStri
                 error = QStringLiteral("恢复后的域名数 %1 与备份中的 %2 不符").arg(stored).arg(expected);
         }
         if (error.isEmpty())
-            error = connection->execute(QStringLiteral("commit"));
+            error = connection->execute(QStringLiteral("commit")).error();
         if (!error.isEmpty())
             (void)connection->execute(QStringLiteral("rollback"));
         else

@@ -23,9 +23,9 @@ QStringList copies(const QString& dbPath);
 
 // Makes a copy stamped with now and removes the oldest beyond kKept (never the copy named keep). While the
 // copy is made the connection (when given) holds a read lock, so that no other program changes the file
-// half-way. The copy is readable by the user alone. Returns an empty text, or the reason in Chinese; a failed
-// copy leaves nothing behind.
-QString make(Connection* connection, const QString& dbPath, const QDateTime& now, const QString& keep = {});
+// half-way. The copy is readable by the user alone. A failure gives the reason in Chinese; a failed copy
+// leaves nothing behind.
+Result make(Connection* connection, const QString& dbPath, const QDateTime& now, const QString& keep = {});
 
 // Makes a copy unless one of the given day exists already (the first start of a day).
 Result makeDaily(Connection* connection, const QString& dbPath, const QDateTime& now);

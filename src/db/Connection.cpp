@@ -215,16 +215,16 @@ void Connection::setCacheKib(qint64 kib)
     sqlite3_exec(m_db, pragma.constData(), nullptr, nullptr, nullptr);
 }
 
-QString Connection::execute(const QString& sqlText)
+Result Connection::execute(const QString& sqlText)
 {
     if (!m_db)
-        return QStringLiteral("数据库未打开");
+        return Result::failure(QStringLiteral("数据库未打开"));
     char* err = nullptr;
     if (sqlite3_exec(m_db, sqlText.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         sqlite3_free(err);
-        return lastError();
+        return Result::failure(lastError());
     }
-    return {};
+    return Result::success();
 }
 
 QString Connection::changeStamp() const

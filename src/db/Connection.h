@@ -31,7 +31,7 @@ public:
     QString path() const { return m_path; }
 
     // Runs statements without parameters or results (schema set-up in the tools and tests).
-    [[nodiscard]] QString execute(const QString& sqlText);
+    [[nodiscard]] Result execute(const QString& sqlText);
 
     // Changes whenever the file's contents may have changed since it was last taken: a write through
     // this connection or a commit by another process.

@@ -680,11 +680,11 @@ bool Dataset::restoreRows(const RowPack& rows, bool matched)
     return true;
 }
 
-QString Dataset::replaceRows(const RowPack& rows, bool matched)
+Result Dataset::replaceRows(const RowPack& rows, bool matched)
 {
     const int keyField = fieldIndex(m_keyField);
     if (!m_open || keyField < 0 || rows.empty())
-        return {};
+        return Result::success();
     std::unordered_map<qint64, size_t> wanted;
     wanted.reserve(rows.size());
     for (size_t row = 0; row < rows.size(); ++row)
@@ -737,5 +737,5 @@ QString Dataset::replaceRows(const RowPack& rows, bool matched)
         m_reader.sourceFollows();
     emit rowsReset();
     emit currentRowChanged(m_current);
-    return error;
+    return Result::fromError(error);
 }

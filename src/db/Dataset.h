@@ -192,7 +192,7 @@ public:
     // Rows of tt_a were changed in the file to these whole rows (aid, a1 .. a9, found by aid): the rows held
     // take the new values in their places, in one reset. Empty on success, else why not.
     // `matched` as for dropKeys().
-    [[nodiscard]] QString replaceRows(const class RowPack& rows, bool matched);
+    [[nodiscard]] Result replaceRows(const class RowPack& rows, bool matched);
     // Rows of tt_a deleted from the rows held were put back into the file as they were (aid, a1 .. a9):
     // when the rows held still keep every one of them, deleted, with those values, and `matched` (as for
     // dropKeys()) they are taken back in and true is returned; the rows shown change only once the

@@ -29,8 +29,8 @@ rowwriter::Outcome DomainList::write(const RowChange& change, const rowwriter::P
         std::sort(keys.begin(), keys.end());
         m_query->dropKeys(keys, matched);
     } else if (change.kind() == RowChange::Kind::Update && m_query->isOpen()) {
-        if (const QString error = m_query->replaceRows(change.after, matched); !error.isEmpty())
-            outcome.result = Result::failure(error); // written, but the list could not show it
+        if (const Result shown = m_query->replaceRows(change.after, matched); !shown.ok())
+            outcome.result = shown; // written, but the list could not show it
     } else if (change.kind() == RowChange::Kind::Insert && m_query->restoreRows(change.after, matched)) {
         // Deleted rows put back: the statement held runs again over the rows held (a search, the filters
         // and a sort in force stay).

@@ -60,7 +60,7 @@ Result DomainBatch::begin()
         m_connection->widenCacheForWriting();
         m_widened = true;
     }
-    return Result::fromError(m_connection->execute(sql::kBegin));
+    return m_connection->execute(sql::kBegin);
 }
 
 Result DomainBatch::append(const DomainRecord& record)
@@ -104,7 +104,7 @@ Result DomainBatch::append(const DomainRecord& record)
 
 Result DomainBatch::commit()
 {
-    const Result committed = Result::fromError(m_connection->execute(sql::kCommit));
+    const Result committed = m_connection->execute(sql::kCommit);
     if (!committed.ok()) {
         // Nothing of this batch may stay half-written: undo it (the engine may already have).
         (void)m_connection->execute(sql::kRollback);

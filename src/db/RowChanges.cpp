@@ -306,16 +306,15 @@ bool emptyTable(Connection* connection, qint64 total, const Progress& progress, 
         outcome.cancelled = true;
         return true;
     }
-    if (const QString begun = connection->execute(QStringLiteral("savepoint whole_table"));
-        !begun.isEmpty()) {
-        outcome.result = Result::failure(begun);
+    if (const Result begun = connection->execute(QStringLiteral("savepoint whole_table")); !begun.ok()) {
+        outcome.result = begun;
         return true;
     }
-    const QString emptied = connection->execute(QStringLiteral("delete from tt_a"));
-    const bool expected = emptied.isEmpty() && qint64(sqlite3_changes(connection->handle())) == total;
-    if (!emptied.isEmpty())
-        outcome.result = Result::failure(emptied);
-    if (!expected && emptied.isEmpty()) {
+    const Result emptied = connection->execute(QStringLiteral("delete from tt_a"));
+    const bool expected = emptied.ok() && qint64(sqlite3_changes(connection->handle())) == total;
+    if (!emptied.ok())
+        outcome.result = emptied;
+    if (!expected && emptied.ok()) {
         (void)connection->execute(QStringLiteral("rollback to whole_table"));
         (void)connection->execute(QStringLiteral("release whole_table"));
         return false;
@@ -348,8 +347,8 @@ Outcome write(Connection* connection, const RowChange& change, const Progress& p
     if (many)
         connection->widenCacheForWriting();
     // The write lock at once: from here no other program changes the file until the end.
-    if (const QString begun = connection->execute(QStringLiteral("begin immediate")); !begun.isEmpty()) {
-        outcome.result = Result::failure(begun);
+    if (const Result begun = connection->execute(QStringLiteral("begin immediate")); !begun.ok()) {
+        outcome.result = begun;
     } else if (kind == RowChange::Kind::Insert) {
         insertRows(connection, change.after, progress, outcome);
     } else if (kind != RowChange::Kind::Delete || !many || !wholeTable || !wholeTable() ||
@@ -358,8 +357,8 @@ Outcome write(Connection* connection, const RowChange& change, const Progress& p
     }
     const bool keep = outcome.result.ok() && outcome.conflict.isEmpty() && !outcome.cancelled;
     if (keep) {
-        if (const QString committed = connection->execute(sql::kCommit); !committed.isEmpty())
-            outcome.result = Result::failure(committed);
+        if (const Result committed = connection->execute(sql::kCommit); !committed.ok())
+            outcome.result = committed;
     }
     if (!keep || !outcome.result.ok())
         (void)connection->execute(sql::kRollback);

@@ -6,12 +6,12 @@
 
 Result schema::createTables(Connection& connection)
 {
-    return Result::fromError(connection.execute(QStringLiteral(
+    return connection.execute(QStringLiteral(
         "create table tt_a (aid integer primary key autoincrement, a1 text, a2 text, a3 text, a4 text, "
         "a5 text, a6 text, a7 text, a8 text, a9 text);"
         "create table jz_ub (ubid integer primary key autoincrement, ub1 text, ub2 text, ub3 text, "
         "ub4 text, ub5 text);"
-        "insert into jz_ub (ub1, ub2, ub3, ub4, ub5) values ('', '0', '8', '0', '');")));
+        "insert into jz_ub (ub1, ub2, ub3, ub4, ub5) values ('', '0', '8', '0', '');"));
 }
 
 Result schema::createShippedDatabase(const QString& path)

@@ -327,11 +327,12 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
         for (const Row& row : plan.rows())
             if (row.action == Action::Update)
                 aids.push_back(row.values.aid.toLongLong());
-        if (!aids.empty())
+        if (!aids.empty()) {
             if (auto read = domainlookup::rows(connection, aids); read.ok())
                 before = read.take();
             else
                 outcome.result = read.result();
+        }
     }
     int done = 0;
     for (const Row& row : plan.rows()) {
@@ -385,8 +386,8 @@ Outcome apply(Connection* connection, const Plan& plan, const Progress& progress
 
 Result undo(Connection* connection, const Undo& undo)
 {
-    if (const QString begun = connection->execute(sql::kBegin); !begun.isEmpty())
-        return Result::failure(begun);
+    if (const Result begun = connection->execute(sql::kBegin); !begun.ok())
+        return begun;
     const auto rollback = [&](const QString& error, Result::Code code = Result::Code::Failed) {
         (void)connection->execute(sql::kRollback);
         return Result::failure(error, code);
@@ -429,8 +430,8 @@ Result undo(Connection* connection, const Undo& undo)
     for (const auto& [before, after] : undo.updated)
         if (const Result back = update.update(before); !back.ok())
             return rollback(back.error());
-    if (const QString committed = connection->execute(sql::kCommit); !committed.isEmpty())
-        return rollback(committed);
+    if (const Result committed = connection->execute(sql::kCommit); !committed.ok())
+        return rollback(committed.error());
     return Result::success();
 }
 

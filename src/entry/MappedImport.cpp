@@ -16,7 +16,8 @@ bool prepareToStore(QWidget* parent, TDataModule2* data)
     if (!readWholeList(parent, data->domains()))
         return false;
     const QString backupError = backup::make(data->Conn_service(), Connection::kFileName,
-                                             QDateTime(Platform::today(), QTime::currentTime()));
+                                             QDateTime(Platform::today(), QTime::currentTime()))
+                                    .error();
     if (!backupError.isEmpty() && backup::reportFailureOnce())
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"), backupError, MessageBox::Ok);
     return true;

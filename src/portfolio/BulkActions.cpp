@@ -19,7 +19,8 @@ namespace {
 void backUp(QWidget* parent, TDataModule2* data)
 {
     const QString failed = backup::make(data->Conn_service(), Connection::kFileName,
-                                        QDateTime(Platform::today(), QTime::currentTime()));
+                                        QDateTime(Platform::today(), QTime::currentTime()))
+                               .error();
     if (!failed.isEmpty() && backup::reportFailureOnce())
         MessageBox::show(parent, MessageBox::Warning, QStringLiteral("提示"), failed, MessageBox::Ok);
 }

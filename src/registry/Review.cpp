@@ -175,12 +175,12 @@ Applied apply(Connection* connection, const QString& dbPath, const QList<Differe
         byAid[d.aid].append(d);
     }
 
-    if (const QString failed = backup::make(connection, dbPath, now); !failed.isEmpty()) {
+    if (const QString failed = backup::make(connection, dbPath, now).error(); !failed.isEmpty()) {
         applied.error = failed + QStringLiteral("。为安全起见，没有写入任何值。");
         return applied;
     }
-    if (const QString failed = connection->execute(sql::kBegin); !failed.isEmpty()) {
-        applied.error = failed;
+    if (const Result failed = connection->execute(sql::kBegin); !failed.ok()) {
+        applied.error = failed.error();
         return applied;
     }
     Statement write(connection);
@@ -220,9 +220,9 @@ Applied apply(Connection* connection, const QString& dbPath, const QList<Differe
         applied.values += changed;
     }
     current.close();
-    if (const QString failed = connection->execute(sql::kCommit); !failed.isEmpty()) {
+    if (const Result failed = connection->execute(sql::kCommit); !failed.ok()) {
         (void)connection->execute(sql::kRollback);
-        return Applied{failed, 0, 0, {}};
+        return Applied{failed.error(), 0, 0, {}};
     }
     return applied;
 }

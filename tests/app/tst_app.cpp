@@ -550,9 +550,10 @@ void TestApp::restoreFromABackupWithTheKeyboard()
     MessageBox::setTestMode(true);
     db.insert({QStringLiteral("old.com"), QStringLiteral("昨天的")});
     const QDateTime yesterday(QDate(2026, 12, 9), QTime(8, 15));
-    QCOMPARE(backup::make(db.module()->Conn_service(), Connection::kFileName, yesterday), QString());
-    QCOMPARE(backup::make(db.module()->Conn_service(), Connection::kFileName, yesterday.addSecs(3600)),
-             QString());
+    QCOMPARE(backup::make(db.module()->Conn_service(), Connection::kFileName, yesterday).error(), QString());
+    QCOMPARE(
+        backup::make(db.module()->Conn_service(), Connection::kFileName, yesterday.addSecs(3600)).error(),
+        QString());
     db.insert({QStringLiteral("new1.com")});
     db.insert({QStringLiteral("new2.com")});
     Tmian w;

@@ -418,7 +418,7 @@ void TestCli::importWaitsForAnotherWriter()
     TDataModule2* window = m_db->module();
     QCOMPARE(window->domains()->readAll().ok(), true);
     const QString stampBefore = window->Conn_service()->changeStamp();
-    QCOMPARE(window->Conn_service()->execute(QStringLiteral("begin immediate")), QString());
+    QCOMPARE(window->Conn_service()->execute(QStringLiteral("begin immediate")).error(), QString());
 
     QProcess p;
     p.setWorkingDirectory(m_db->folder());
@@ -429,7 +429,7 @@ void TestCli::importWaitsForAnotherWriter()
     QTRY_VERIFY_WITH_TIMEOUT(
         QDir(m_db->folder() + QStringLiteral("/backups")).entryList(QDir::Files).size() == 1, 20000);
     QCOMPARE(p.state(), QProcess::Running);
-    QCOMPARE(window->Conn_service()->execute(QStringLiteral("commit")), QString());
+    QCOMPARE(window->Conn_service()->execute(QStringLiteral("commit")).error(), QString());
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
     QVERIFY(window->Conn_service()->changeStamp() != stampBefore);

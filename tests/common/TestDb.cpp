@@ -52,7 +52,7 @@ int TestDb::countRows() const
 
 QString TestDb::exec(const QString& sqlText)
 {
-    return m_module->Conn_service()->execute(sqlText);
+    return m_module->Conn_service()->execute(sqlText).error();
 }
 
 QString TestDb::addManyDomains(int count)

@@ -244,7 +244,7 @@ void TestBulk::deletingEveryRowListedSparesRowsAddedSince()
     if (addedSince) {
         Connection other;
         QCOMPARE(other.open(f.db.path()).error(), QString());
-        QCOMPARE(other.execute(u"insert into tt_a (a1) values ('late.com')"_s), QString());
+        QCOMPARE(other.execute(u"insert into tt_a (a1) values ('late.com')"_s).error(), QString());
     }
     std::vector<int> all(size_t(f.list->count()));
     std::iota(all.begin(), all.end(), 0);
@@ -368,7 +368,7 @@ void TestBulk::undoRefusedAfterOutsideChange()
     {
         Connection other;
         QCOMPARE(other.open(f.db.path()).error(), QString());
-        QCOMPARE(other.execute(outside), QString());
+        QCOMPARE(other.execute(outside).error(), QString());
     }
     const QList<QStringList> changed = storedRows(f.db);
     const rowwriter::Outcome outcome = history.undo(*f.list);
@@ -528,7 +528,8 @@ void TestBulk::failedUndoOfDeleteChangesNothing()
     {
         Connection other;
         QCOMPARE(other.open(f.db.path()).error(), QString());
-        QCOMPARE(other.execute(outside.contains(u"%1"_s) ? outside.arg(aids[119]) : outside), QString());
+        QCOMPARE(other.execute(outside.contains(u"%1"_s) ? outside.arg(aids[119]) : outside).error(),
+                 QString());
     }
     const QList<QStringList> fileBefore = storedRowsWithAid(f.db);
     const rowwriter::Outcome outcome = history.undo(*f.list);

@@ -169,7 +169,8 @@ void TestDbLayer::backupsKeepTheNewestTen()
     const QDateTime start(QDate(2024, 1, 5), QTime(23, 59, 50));
     // Twelve copies, two of them within one second: the oldest two go.
     for (int i = 0; i < 12; ++i) {
-        QCOMPARE(backup::make(db.module()->Conn_service(), path, start.addSecs(i == 11 ? 10 : i)), QString());
+        QCOMPARE(backup::make(db.module()->Conn_service(), path, start.addSecs(i == 11 ? 10 : i)).error(),
+                 QString());
     }
     const QStringList copies = backup::copies(path);
     QCOMPARE(copies.size(), backup::kKept);
@@ -190,7 +191,7 @@ void TestDbLayer::backupsKeepTheNewestTen()
     QFile mine(backup::folderFor(path) + QStringLiteral("/notes.txt"));
     QVERIFY(mine.open(QIODevice::WriteOnly));
     mine.close();
-    QCOMPARE(backup::make(nullptr, path, start.addDays(1)), QString());
+    QCOMPARE(backup::make(nullptr, path, start.addDays(1)).error(), QString());
     QVERIFY(mine.exists());
     QCOMPARE(backup::copies(path).size(), backup::kKept);
 }
@@ -218,7 +219,7 @@ void TestDbLayer::restoreReplacesTheDomainsAndKeepsTheCurrentFile()
     db.insert(row({QStringLiteral("kept.com"), QStringLiteral("旧说明")}));
     db.insert(row({QStringLiteral("gone.cn")}));
     const QDateTime yesterday(QDate(2026, 12, 9), QTime(9, 30));
-    QCOMPARE(backup::make(db.module()->Conn_service(), path, yesterday), QString());
+    QCOMPARE(backup::make(db.module()->Conn_service(), path, yesterday).error(), QString());
     // Since then: one removed, one changed, one added; the password rule changed too.
     QCOMPARE(db.exec(QStringLiteral("delete from tt_a where a1 = 'gone.cn'; update tt_a set a2 = '新说明'; "
                                     "insert into tt_a (a1) values ('new.net'); update jz_ub set ub2 = '1'")),
@@ -268,7 +269,7 @@ void TestDbLayer::restoreOfTheOldestCopyKeepsIt()
     const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
     db.insert({QStringLiteral("first.com")});
     for (int i = 0; i < backup::kKept; ++i) {
-        QCOMPARE(backup::make(db.module()->Conn_service(), path, start.addDays(i)), QString());
+        QCOMPARE(backup::make(db.module()->Conn_service(), path, start.addDays(i)).error(), QString());
         db.insert({QStringLiteral("d%1.com").arg(i)});
     }
     // The new copy of today's file would push the oldest out; the one being restored stays instead.
@@ -308,7 +309,7 @@ void TestDbLayer::damagedCopyIsRefused()
                  "insert into tt_a (a1, a2) select 'domain' || i || '.com', '说明 ' || i from n")),
              QString());
     const QDateTime when(QDate(2026, 12, 1), QTime(12, 0));
-    QCOMPARE(backup::make(db.module()->Conn_service(), path, when), QString());
+    QCOMPARE(backup::make(db.module()->Conn_service(), path, when).error(), QString());
     const QString name = backup::copies(path).constFirst();
     QFile copy(backup::folderFor(path) + QLatin1Char('/') + name);
     QVERIFY(copy.open(QIODevice::ReadWrite));
@@ -349,7 +350,8 @@ void TestDbLayer::failedBackupLeavesNothing()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString error = backup::make(db.module()->Conn_service(), QStringLiteral("service.dll"),
-                                       QDateTime(QDate(2024, 1, 1), QTime(9, 0)));
+                                       QDateTime(QDate(2024, 1, 1), QTime(9, 0)))
+                              .error();
     QVERIFY2(error.startsWith(QStringLiteral("无法备份数据库文件")), qPrintable(error));
     QVERIFY(QFileInfo(blocker.fileName()).isFile());
     // The first failure of a run is told, later ones are not.
@@ -384,7 +386,7 @@ void TestDbLayer::linkedBackupsFolderIsLeftAlone()
     QVERIFY(QFile::link(other.path(), backup::folderFor(path)));
 
     for (const QString& error : {backup::makeDaily(db.module()->Conn_service(), path, now).error(),
-                                 backup::make(db.module()->Conn_service(), path, now.addSecs(60))}) {
+                                 backup::make(db.module()->Conn_service(), path, now.addSecs(60)).error()}) {
         QVERIFY2(error.startsWith(QStringLiteral("无法备份数据库文件")), qPrintable(error));
         QVERIFY2(error.contains(QStringLiteral("链接")), qPrintable(error));
     }
@@ -410,14 +412,14 @@ void TestDbLayer::fileInUseIsReportedAsInUse()
     QCOMPARE(schema::createShippedDatabase(path).error(), QString());
     Connection other;
     QCOMPARE(other.open(path).error(), QString());
-    QCOMPARE(other.execute(QStringLiteral("begin exclusive")), QString());
+    QCOMPARE(other.execute(QStringLiteral("begin exclusive")).error(), QString());
     QString error;
     QVERIFY(!TDataModule2::create(&error, path));
     QVERIFY2(error.contains(QStringLiteral("正被另一个程序使用")), qPrintable(error));
     QVERIFY2(error.contains(QStringLiteral("database is locked")), qPrintable(error));
     QVERIFY2(!error.contains(QStringLiteral("损坏")) && !error.contains(QStringLiteral("密码")),
              qPrintable(error));
-    QCOMPARE(other.execute(QStringLiteral("commit")), QString());
+    QCOMPARE(other.execute(QStringLiteral("commit")).error(), QString());
     QVERIFY2(TDataModule2::create(&error, path), qPrintable(error));
 }
 
