@@ -185,7 +185,9 @@ std::unique_ptr<TDataModule2> openGeneratedPortfolio(const QString& folder, int 
     }
     std::printf("generated %d domains in %lld ms\n", count, static_cast<long long>(clock.elapsed()));
     QDir::setCurrent(folder);
-    auto data = TDataModule2::create(&error);
+    auto dataMade = TDataModule2::create();
+    error = dataMade.error();
+    auto data = dataMade.take();
     if (!data)
         std::fprintf(stderr, "open: %s\n", qPrintable(error));
     return data;

@@ -79,7 +79,9 @@ int main(int argc, char** argv)
         fail("generate", error);
     std::printf("generated %d domains in %.0f ms\n", count, generating.wallMs());
     QString e;
-    auto module = TDataModule2::create(&e, path);
+    auto moduleMade = TDataModule2::create(path);
+    e = moduleMade.error();
+    auto module = moduleMade.take();
     if (!module || !module->domains()->readAll().ok())
         fail("open", e);
     DomainList* list = module->domains();

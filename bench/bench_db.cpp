@@ -56,7 +56,9 @@ int main(int argc, char** argv)
     QString e;
     malloc_trim(0);
     const long before = rssKb();
-    auto module = TDataModule2::create(&e, path);
+    auto moduleMade = TDataModule2::create(path);
+    e = moduleMade.error();
+    auto module = moduleMade.take();
     if (!module) {
         std::fprintf(stderr, "open: %s\n", qPrintable(e));
         return 1;

@@ -114,7 +114,9 @@ int runImport(const QString& dir, const QString& workbook)
     QString error = schema::createShippedDatabase(file).error();
     if (!error.isEmpty())
         return fail("create", error);
-    auto module = TDataModule2::create(&error, file);
+    auto moduleMade = TDataModule2::create(file);
+    error = moduleMade.error();
+    auto module = moduleMade.take();
     if (!module)
         return fail("open", error);
 
@@ -151,7 +153,9 @@ int runExport(const QString& dir, const QString& name)
     QDir::setCurrent(dir); // the program works in its own folder, where the database file lies
     QElapsedTimer timer;
     timer.start();
-    auto module = TDataModule2::create(&error, dir + QStringLiteral("/service.dll"));
+    auto moduleMade = TDataModule2::create(dir + QStringLiteral("/service.dll"));
+    error = moduleMade.error();
+    auto module = moduleMade.take();
     if (!module)
         return fail("open", error);
     // The whole list, as the export sees it (the list reads its rows in steps after the first screen).
@@ -210,7 +214,9 @@ int runHeadingImport(const QString& dir, const QString& workbook, bool byHeading
                      importplan::Duplicates duplicates = importplan::Duplicates::Skip)
 {
     QString error;
-    auto module = TDataModule2::create(&error, dir + QStringLiteral("/service.dll"));
+    auto moduleMade = TDataModule2::create(dir + QStringLiteral("/service.dll"));
+    error = moduleMade.error();
+    auto module = moduleMade.take();
     if (!module)
         return fail("open", error);
     // The list as the program holds it once started: every domain read.

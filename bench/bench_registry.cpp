@@ -122,7 +122,12 @@ int main(int argc, char** argv)
     QDir::setCurrent(dir.path());
     const QString path = dir.filePath(QStringLiteral("service.dll"));
     QString error = schema::createShippedDatabase(path).error();
-    auto data = error.isEmpty() ? TDataModule2::create(&error, path) : nullptr;
+    std::unique_ptr<TDataModule2> data;
+    if (error.isEmpty()) {
+        auto opened = TDataModule2::create(path);
+        error = opened.error();
+        data = opened.take();
+    }
     if (!data) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;

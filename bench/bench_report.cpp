@@ -80,7 +80,9 @@ int main(int argc, char** argv)
             return 1;
         }
         QDir::setCurrent(dir.path());
-        auto data = TDataModule2::create(&error);
+        auto dataMade = TDataModule2::create();
+        error = dataMade.error();
+        auto data = dataMade.take();
         if (!data) {
             std::fprintf(stderr, "open: %s\n", qPrintable(error));
             return 1;

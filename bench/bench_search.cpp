@@ -88,7 +88,9 @@ std::unique_ptr<TDataModule2> openFolder(const QString& folder)
 {
     QDir::setCurrent(folder);
     QString error;
-    auto module = TDataModule2::create(&error);
+    auto moduleMade = TDataModule2::create();
+    error = moduleMade.error();
+    auto module = moduleMade.take();
     if (!module) {
         std::fprintf(stderr, "open: %s\n", qPrintable(error));
         std::exit(1);
@@ -146,7 +148,9 @@ int backtrack()
     // then the program on all 100,000.
     fill(20);
     QString e;
-    auto module = TDataModule2::create(&e, path);
+    auto moduleMade = TDataModule2::create(path);
+    e = moduleMade.error();
+    auto module = moduleMade.take();
     Dataset engine(module->Conn_service());
     QElapsedTimer clock;
     clock.start();
@@ -238,7 +242,9 @@ int wholeRead(const QString& folder)
         clock.restart();
         const double cpuStart = cpuMs();
         QString error;
-        auto module = TDataModule2::create(&error);
+        auto moduleMade = TDataModule2::create();
+        error = moduleMade.error();
+        auto module = moduleMade.take();
         if (!module) {
             std::fprintf(stderr, "open: %s\n", qPrintable(error));
             return 1;
@@ -379,7 +385,9 @@ int benchFile(const QString& folder)
     QElapsedTimer clock;
     clock.start();
     QString error;
-    auto module = TDataModule2::create(&error);
+    auto moduleMade = TDataModule2::create();
+    error = moduleMade.error();
+    auto module = moduleMade.take();
     if (!module) {
         std::fprintf(stderr, "open: %s\n", qPrintable(error));
         return 1;

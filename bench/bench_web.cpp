@@ -59,7 +59,12 @@ int main(int argc, char** argv)
     const QString path = dir.filePath(QStringLiteral("service.dll"));
     const QString made = schema::createShippedDatabase(path).error();
     QString error;
-    auto data = made.isEmpty() ? TDataModule2::create(&error, path) : nullptr;
+    std::unique_ptr<TDataModule2> data;
+    if (made.isEmpty()) {
+        auto opened = TDataModule2::create(path);
+        error = opened.error();
+        data = opened.take();
+    }
     if (!data) {
         std::fprintf(stderr, "%s\n", qPrintable(made.isEmpty() ? error : made));
         return 1;

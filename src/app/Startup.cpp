@@ -52,7 +52,9 @@ int Startup::run(int& argc, char** argv, const Options& options)
     std::unique_ptr<TDataModule2> data;
     auto mian = std::make_unique<Tmian>();
     QString error;
-    data = TDataModule2::create(&error);
+    auto made = TDataModule2::create();
+    error = made.error();
+    data = made.take();
     if (!data) {
         MessageBox::appError(nullptr, error);
         return 1;

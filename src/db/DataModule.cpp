@@ -30,7 +30,7 @@ TDataModule2::~TDataModule2()
     m_connection.close();
 }
 
-std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString& path)
+Expected<std::unique_ptr<TDataModule2>> TDataModule2::create(const QString& path)
 {
     std::unique_ptr<TDataModule2> module(new TDataModule2);
     module->setObjectName(QStringLiteral("DataModule2"));
@@ -51,10 +51,7 @@ std::unique_ptr<TDataModule2> TDataModule2::create(QString* error, const QString
                     ? read.error()
                     : QStringLiteral("数据库文件“%1”不是本程序的数据库：%2").arg(path, read.error());
     }
-    if (!e.isEmpty()) {
-        if (error)
-            *error = e;
-        return nullptr;
-    }
+    if (!e.isEmpty())
+        return Result::failure(e);
     return module;
 }

@@ -17,8 +17,8 @@ class TDataModule2 : public QObject
     Q_OBJECT
 public:
     // Opens the database file (by default service.dll in the current directory) and both
-    // shared queries. Returns nullptr and sets *error when the file cannot be opened.
-    static std::unique_ptr<TDataModule2> create(QString* error, const QString& path = Connection::kFileName);
+    // shared queries, or says why the file cannot be opened.
+    static Expected<std::unique_ptr<TDataModule2>> create(const QString& path = Connection::kFileName);
     ~TDataModule2() override;
 
     Connection* Conn_service() { return &m_connection; }

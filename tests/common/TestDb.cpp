@@ -13,8 +13,11 @@ TestDb::TestDb() : m_oldCwd(QDir::currentPath())
     m_path = m_dir.filePath(Connection::kFileName);
     m_error = schema::createShippedDatabase(m_path).error();
     QDir::setCurrent(m_dir.path());
-    if (m_error.isEmpty())
-        m_module = TDataModule2::create(&m_error);
+    if (m_error.isEmpty()) {
+        auto made = TDataModule2::create();
+        m_error = made.error();
+        m_module = made.take();
+    }
 }
 
 TestDb::~TestDb()

@@ -141,7 +141,9 @@ void TestDbLayer::badFilesAreRefusedAndLeftAlone()
     const QByteArray before = fileHash(path);
     QString error;
     QTemporaryDir cwd;
-    auto module = TDataModule2::create(&error, path);
+    auto moduleMade = TDataModule2::create(path);
+    error = moduleMade.error();
+    auto module = moduleMade.take();
     QVERIFY(!module);
     QVERIFY2(error.contains(QStringLiteral("service.dll")), qPrintable(error));
     if (kind == "empty" || kind == "plain") // opens as a database, but not as ours
@@ -155,7 +157,8 @@ void TestDbLayer::missingFileIsNotCreated()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("service.dll"));
     QString error;
-    QVERIFY(!TDataModule2::create(&error, path));
+    error = TDataModule2::create(path).error();
+    QVERIFY(!error.isEmpty());
     QVERIFY(error.contains(QStringLiteral("service.dll")));
     QVERIFY(error.contains(QStringLiteral("unable to open database file")));
     QVERIFY(!QFile::exists(path));
@@ -183,7 +186,9 @@ void TestDbLayer::backupsKeepTheNewestTen()
     QCOMPARE(fileHash(newest).isEmpty(), false);
     QString error;
     {
-        auto copy = TDataModule2::create(&error, newest);
+        auto copyMade = TDataModule2::create(newest);
+        error = copyMade.error();
+        auto copy = copyMade.take();
         QVERIFY2(copy, qPrintable(error));
         QCOMPARE(copy->Query_a()->recordCount(), 0);
     }
@@ -254,7 +259,9 @@ void TestDbLayer::restoreReplacesTheDomainsAndKeepsTheCurrentFile()
                                   QStringLiteral("service-2026-12-10_093000.dll")}));
     {
         QString error;
-        auto kept = TDataModule2::create(&error, backup::folderFor(path) + QLatin1Char('/') + copies.last());
+        auto keptMade = TDataModule2::create(backup::folderFor(path) + QLatin1Char('/') + copies.last());
+        error = keptMade.error();
+        auto kept = keptMade.take();
         QVERIFY2(kept, qPrintable(error));
         QCOMPARE(kept->Query_a()->finishFill().error(), QString());
         QCOMPARE(kept->Query_a()->recordCount(), today.size());
@@ -414,13 +421,15 @@ void TestDbLayer::fileInUseIsReportedAsInUse()
     QCOMPARE(other.open(path).error(), QString());
     QCOMPARE(other.execute(QStringLiteral("begin exclusive")).error(), QString());
     QString error;
-    QVERIFY(!TDataModule2::create(&error, path));
+    error = TDataModule2::create(path).error();
+    QVERIFY(!error.isEmpty());
     QVERIFY2(error.contains(QStringLiteral("正被另一个程序使用")), qPrintable(error));
     QVERIFY2(error.contains(QStringLiteral("database is locked")), qPrintable(error));
     QVERIFY2(!error.contains(QStringLiteral("损坏")) && !error.contains(QStringLiteral("密码")),
              qPrintable(error));
     QCOMPARE(other.execute(QStringLiteral("commit")).error(), QString());
-    QVERIFY2(TDataModule2::create(&error, path), qPrintable(error));
+    error = TDataModule2::create(path).error();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 // A file that cannot be written opens; the first save says so in Chinese with the engine's text.

@@ -29,7 +29,9 @@ struct Run
     Run()
     {
         mian = std::make_unique<Tmian>();
-        data = TDataModule2::create(&error);
+        auto made = TDataModule2::create();
+        error = made.error();
+        data = made.take();
         if (!data)
             return;
         mima = new Tset_mima(mian.get());
